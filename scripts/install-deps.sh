@@ -1,0 +1,48 @@
+#!/usr/bin/env bash
+# Installs every Debian package that building, running and testing dataconv needs.
+# Idempotent: packages already present are not fetched again, and the package
+# lists are refreshed at most once per run. Works as root or through sudo.
+set -euo pipefail
+
+PACKAGES=(
+  # build
+  build-essential cmake ninja-build pkg-config clang libclang-rt-14-dev clang-format
+  # Qt 6: widgets, SQL (SQLite, ODBC), SVG icons
+  qt6-base-dev qt6-svg-dev libqt6svg6 libqt6sql6-sqlite libqt6sql6-odbc
+  # tests
+  libgtest-dev googletest libgmock-dev libbenchmark-dev
+  # SQL Server through FreeTDS, PostgreSQL for ODBC tests
+  unixodbc unixodbc-dev tdsodbc freetds-bin odbc-postgresql postgresql
+  # reference readers for Access files
+  mdbtools python3
+  # a Traditional Chinese font for the grids and dialogs; a display for the demo
+  fonts-arphic-uming xvfb xauth
+)
+
+SUDO=""
+if [ "$(id -u)" -ne 0 ]; then
+  SUDO="sudo"
+fi
+
+missing=()
+for p in "${PACKAGES[@]}"; do
+  if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed"; then
+    missing+=("$p")
+  fi
+done
+
+# Node.js runs the second reference reader. A machine may carry its own Node.js
+# build (which conflicts with Debian's npm package): only install Debian's when
+# there is none.
+if ! command -v node >/dev/null 2>&1 || ! command -v npm >/dev/null 2>&1; then
+  missing+=(nodejs npm)
+fi
+
+if [ "${#missing[@]}" -eq 0 ]; then
+  exit 0
+fi
+
+echo "Installing: ${missing[*]}"
+export DEBIAN_FRONTEND=noninteractive
+$SUDO apt-get update -q
+$SUDO apt-get install -y -q --no-install-recommends "${missing[@]}"

@@ -1,0 +1,28 @@
+// Big5 (Windows code page 950, with its extensions) at the edges of the program:
+// ini files on disk and the byte sizes of POS text fields. Inside, text is Unicode.
+#pragma once
+
+#include <QByteArray>
+#include <QString>
+
+namespace platform {
+
+// Characters that code page 950 cannot hold are written as '?', one byte each,
+// the way the Windows conversion does with its default character.
+QByteArray toBig5(const QString& text);
+
+// Byte sequences that are not valid Big5 decode to U+FFFD, so nothing vanishes silently.
+QString fromBig5(const QByteArray& bytes);
+
+// Length of `text` in Big5 bytes (as toBig5 would write it).
+int big5Length(const QString& text);
+
+// The longest prefix of `text` whose Big5 form has at most `maxBytes` bytes; never
+// ends in the middle of a double-byte character.
+QString cutToBig5Bytes(const QString& text, int maxBytes);
+
+// The longest prefix of `bytes` of at most `maxBytes` that does not end inside a
+// double-byte character.
+QByteArray cutBig5Bytes(const QByteArray& bytes, int maxBytes);
+
+}  // namespace platform

@@ -1,0 +1,38 @@
+// The seam between logic and the windowing toolkit for message boxes, the
+// information dialog and the hourglass cursor. The application installs a widget
+// implementation; tests install one that records and answers.
+#pragma once
+
+#include <QString>
+
+namespace platform {
+
+class UiServices {
+ public:
+  enum class Icon { None, Information, Warning, Error };
+  virtual ~UiServices() = default;
+
+  // A modal message box with one OK button.
+  virtual void messageBox(const QString& text, const QString& caption, Icon icon) = 0;
+  // The platform's information dialog: caption "Information", information icon, "OK".
+  virtual void showInformation(const QString& text) = 0;
+  virtual void setBusyCursor(bool busy) = 0;
+  // Lets the windows repaint during a long loop.
+  virtual void processEvents() = 0;
+
+  static UiServices& instance();
+  // The previous instance is returned; nullptr restores the silent default.
+  static UiServices* install(UiServices* services);
+};
+
+// Shows the hourglass for its lifetime and restores the default cursor whatever the
+// outcome.
+class BusyCursor {
+ public:
+  BusyCursor() { UiServices::instance().setBusyCursor(true); }
+  ~BusyCursor() { UiServices::instance().setBusyCursor(false); }
+  BusyCursor(const BusyCursor&) = delete;
+  BusyCursor& operator=(const BusyCursor&) = delete;
+};
+
+}  // namespace platform
