@@ -1,0 +1,118 @@
+#include "PageFile.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
+
+namespace jet {
+
+namespace {
+
+// Enough for the catalog, a table definition and the pages a scan is on; the cache is
+// simply emptied when it fills, so memory stays bounded whatever the file holds.
+constexpr std::size_t kCacheLimit = 512;
+
+std::string systemReason(const char* action) {
+  return std::string(action) + " (" + std::strerror(errno) + ")";
+}
+
+}  // namespace
+
+PageFile::PageFile(std::string path, Mode mode) : path_(std::move(path)), mode_(mode) {
+  const int flags = (mode == Mode::ReadWrite ? O_RDWR : O_RDONLY) | O_CLOEXEC;
+  fd_ = ::open(path_.c_str(), flags);
+  if (fd_ < 0) throw Error(path_, systemReason("cannot open the file"));
+  struct stat st {};
+  if (::fstat(fd_, &st) != 0) {
+    const Error e(path_, systemReason("cannot read the file"));
+    ::close(fd_);
+    throw e;
+  }
+  if (!S_ISREG(st.st_mode)) {
+    ::close(fd_);
+    throw Error(path_, "not a regular file");
+  }
+  fileSize_ = static_cast<std::uint64_t>(st.st_size);
+  const std::uint64_t pages = fileSize_ / fmt::kPageSize;
+  // Jet addresses pages with 24 bits (row pointers); larger files are not Access files.
+  pageCount_ = static_cast<std::uint32_t>(pages > 0xFFFFFF ? 0xFFFFFF : pages);
+}
+
+PageFile::~PageFile() {
+  if (fd_ >= 0) ::close(fd_);
+}
+
+PageRef PageFile::readPage(std::uint32_t n) const {
+  if (auto it = cache_.find(n); it != cache_.end()) return it->second;
+  if (n >= pageCount_) damaged(n, "beyond the end of the file");
+  auto page = std::make_shared<Page>(n, &path_);
+  std::size_t done = 0;
+  const off_t base = static_cast<off_t>(n) * static_cast<off_t>(fmt::kPageSize);
+  while (done < fmt::kPageSize) {
+    const ssize_t got =
+        ::pread(fd_, page->bytes_.data() + done, fmt::kPageSize - done, base + off_t(done));
+    if (got < 0 && errno == EINTR) continue;
+    if (got < 0) throw Error(path_, systemReason("cannot read the file"));
+    if (got == 0) damaged(n, "beyond the end of the file");
+    done += static_cast<std::size_t>(got);
+  }
+  remember(page);
+  return page;
+}
+
+void PageFile::remember(const std::shared_ptr<Page>& page) const {
+  if (cache_.size() >= kCacheLimit) cache_.clear();
+  cache_[page->number_] = page;
+}
+
+void PageFile::damaged(std::uint32_t n, const std::string& what) const {
+  throw Error::damaged(path_, n, what);
+}
+
+void PageFile::requireWritable() const {
+  if (mode_ != Mode::ReadWrite) throw Error(path_, "the file is open for reading only");
+}
+
+void PageFile::writePage(std::uint32_t n, const PageBytes& bytes) {
+  requireWritable();
+  if (n >= pageCount_)
+    throw Error(path_, "cannot write page " + std::to_string(n) + ": beyond the end of the file");
+  const off_t base = static_cast<off_t>(n) * static_cast<off_t>(fmt::kPageSize);
+  std::size_t done = 0;
+  while (done < fmt::kPageSize) {
+    const ssize_t put =
+        ::pwrite(fd_, bytes.data() + done, fmt::kPageSize - done, base + off_t(done));
+    if (put < 0 && errno == EINTR) continue;
+    if (put <= 0) throw Error(path_, systemReason("cannot write the file"));
+    done += static_cast<std::size_t>(put);
+  }
+  // Replace rather than modify: holders of the old snapshot keep what they read.
+  auto page = std::make_shared<Page>(n, &path_);
+  page->bytes_ = bytes;
+  remember(page);
+}
+
+std::uint32_t PageFile::appendPage(const PageBytes& bytes) {
+  requireWritable();
+  if (pageCount_ >= 0xFFFFFF) throw Error(path_, "the database is full");
+  const std::uint32_t n = pageCount_;
+  ++pageCount_;
+  try {
+    writePage(n, bytes);
+  } catch (...) {
+    --pageCount_;
+    throw;
+  }
+  fileSize_ = std::uint64_t{pageCount_} * fmt::kPageSize;
+  return n;
+}
+
+void PageFile::sync() {
+  requireWritable();
+  if (::fsync(fd_) != 0) throw Error(path_, systemReason("cannot write the file"));
+}
+
+}  // namespace jet

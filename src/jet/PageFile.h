@@ -1,0 +1,79 @@
+// The file as an array of 4096-byte pages. Reads go through a small cache of page
+// snapshots; a snapshot stays valid (and unchanged) for as long as someone holds it,
+// even after the page is rewritten or dropped from the cache.
+//
+// Writing (ReadWrite mode only) is the place for everything that changes the file:
+// writePage() overwrites an existing page, appendPage() adds one at the end, sync()
+// makes written pages durable. Both keep the cache coherent.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <unordered_map>
+
+#include "ByteView.h"
+#include "Format.h"
+#include "jet/OpenMode.h"
+
+namespace jet {
+
+using PageBytes = std::array<std::uint8_t, fmt::kPageSize>;
+
+// An immutable copy of one page.
+class Page {
+ public:
+  Page(std::uint32_t number, const std::string* file) : number_(number), file_(file) {}
+  std::uint32_t number() const { return number_; }
+  const PageBytes& bytes() const { return bytes_; }
+  std::uint8_t type() const { return bytes_[0]; }
+  ByteView view() const { return ByteView(bytes_.data(), bytes_.size(), file_, number_); }
+
+ private:
+  friend class PageFile;
+  std::uint32_t number_;
+  const std::string* file_;
+  PageBytes bytes_{};
+};
+
+using PageRef = std::shared_ptr<const Page>;
+
+class PageFile {
+ public:
+  // Opens `path`; throws jet::Error when the file cannot be opened. The file must hold
+  // at least one page; a partial last page is ignored (reading it reports damage).
+  PageFile(std::string path, Mode mode);
+  ~PageFile();
+  PageFile(const PageFile&) = delete;
+  PageFile& operator=(const PageFile&) = delete;
+
+  const std::string& path() const { return path_; }
+  Mode mode() const { return mode_; }
+  std::uint32_t pageCount() const { return pageCount_; }
+  std::uint64_t fileSize() const { return fileSize_; }
+
+  // Page `n`; throws "page n is damaged (beyond the end of the file)" when absent.
+  PageRef readPage(std::uint32_t n) const;
+
+  // Throws the damage error for page `n`.
+  [[noreturn]] void damaged(std::uint32_t n, const std::string& what) const;
+
+  // ---- writing (ReadWrite only; throws jet::Error otherwise) ----
+  void writePage(std::uint32_t n, const PageBytes& bytes);
+  std::uint32_t appendPage(const PageBytes& bytes);  // returns the new page's number
+  void sync();
+
+ private:
+  void requireWritable() const;
+  void remember(const std::shared_ptr<Page>& page) const;
+
+  std::string path_;
+  Mode mode_;
+  int fd_ = -1;
+  std::uint64_t fileSize_ = 0;
+  std::uint32_t pageCount_ = 0;
+  mutable std::unordered_map<std::uint32_t, std::shared_ptr<Page>> cache_;
+};
+
+}  // namespace jet
