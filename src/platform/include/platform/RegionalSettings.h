@@ -21,6 +21,10 @@ struct RegionalSettings {
   QString currencyString = "$";
   // 0 = "$1", 1 = "1$", 2 = "$ 1", 3 = "1 $" (the Windows CurrencyFormat values).
   int currencyFormat = 0;
+  // The locale the patterns come from. Format and read dates and times with it
+  // (locale.toString(date, shortDateFormat), locale.toDateTime(...)): a time pattern
+  // may hold the AM/PM field, whose text is the locale's.
+  QLocale locale = QLocale::c();
 
   static RegionalSettings fromLocale(const QLocale& locale);
 

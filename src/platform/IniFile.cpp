@@ -1,0 +1,107 @@
+// Every call reads or rewrites the whole file: nothing is cached, so a change made by
+// hand or by another part of the program is seen by the next read.
+#include "platform/IniFile.h"
+
+#include <QFile>
+#include <QFileInfo>
+#include <optional>
+
+#include "AtomicFile.h"
+#include "IniDocument.h"
+#include "platform/CodePage.h"
+#include "platform/Error.h"
+
+namespace platform {
+namespace {
+
+// The buffer the private-profile functions fill holds 2047 bytes and the terminator.
+constexpr int kMaxValueBytes = 2047;
+
+QByteArray readForLookup(const QString& path) {
+  QFile file(path);
+  if (!file.open(QIODevice::ReadOnly)) return QByteArray();
+  return file.readAll();
+}
+
+// A file that exists but cannot be read must not be replaced by one holding only the
+// value being written.
+QByteArray readForUpdate(const QString& path) {
+  QFile file(path);
+  if (!file.exists()) return QByteArray();
+  if (!file.open(QIODevice::ReadOnly))
+    throw Error(QStringLiteral("Unable to write to %1").arg(QFileInfo(path).absoluteFilePath()));
+  return file.readAll();
+}
+
+int digitValue(QChar c) {
+  const char16_t u = c.unicode();
+  if (u >= '0' && u <= '9') return u - '0';
+  if (u >= 'a' && u <= 'f') return u - 'a' + 10;
+  if (u >= 'A' && u <= 'F') return u - 'A' + 10;
+  return -1;
+}
+
+// Decimal with optional sign, or hexadecimal after "0x", "0X" or "$" (after the sign,
+// if any). Hexadecimal takes the full 32 bits, so $FFFFFFFF is -1.
+std::optional<int> parseInteger(const QString& text) {
+  qsizetype i = 0;
+  const qsizetype n = text.size();
+  bool negative = false;
+  if (i < n && (text[i] == QLatin1Char('-') || text[i] == QLatin1Char('+')))
+    negative = text[i++] == QLatin1Char('-');
+  int base = 10;
+  if (i < n && text[i] == QLatin1Char('$')) {
+    base = 16;
+    ++i;
+  } else if (i + 1 < n && text[i] == QLatin1Char('0') &&
+             (text[i + 1] == QLatin1Char('x') || text[i + 1] == QLatin1Char('X'))) {
+    base = 16;
+    i += 2;
+  }
+  if (i == n) return std::nullopt;
+  const quint64 limit = base == 16 ? 0xFFFFFFFFull : (negative ? 0x80000000ull : 0x7FFFFFFFull);
+  quint64 value = 0;
+  for (; i < n; ++i) {
+    const int digit = digitValue(text[i]);
+    if (digit < 0 || digit >= base) return std::nullopt;
+    value = value * base + quint64(digit);
+    if (value > limit) return std::nullopt;
+  }
+  const quint32 bits = negative ? quint32(0) - quint32(value) : quint32(value);
+  return int(qint32(bits));
+}
+
+}  // namespace
+
+IniFile::IniFile(QString path) : path_(std::move(path)) {}
+
+QString IniFile::readString(const QString& section, const QString& key, const QString& def) const {
+  const std::optional<QString> value = IniDocument(readForLookup(path_)).value(section, key);
+  if (!value) return def;
+  return cutToBig5Bytes(*value, kMaxValueBytes);
+}
+
+int IniFile::readInteger(const QString& section, const QString& key, int def) const {
+  return parseInteger(readString(section, key, QString())).value_or(def);
+}
+
+bool IniFile::readBool(const QString& section, const QString& key, bool def) const {
+  const std::optional<int> value = parseInteger(readString(section, key, QString()));
+  return value ? *value != 0 : def;
+}
+
+void IniFile::writeString(const QString& section, const QString& key, const QString& value) {
+  IniDocument document(readForUpdate(path_));
+  document.setValue(section, key, value);
+  writeFileAtomically(path_, document.toBytes(), createMode_);
+}
+
+void IniFile::writeInteger(const QString& section, const QString& key, int value) {
+  writeString(section, key, QString::number(value));
+}
+
+void IniFile::writeBool(const QString& section, const QString& key, bool value) {
+  writeString(section, key, value ? QStringLiteral("1") : QStringLiteral("0"));
+}
+
+}  // namespace platform
