@@ -244,5 +244,39 @@ inline constexpr std::uint32_t kObjectFlagSystem2 = 0x00000002;
 inline constexpr int kDaysFrom18991230To19700101 = 25569;
 
 // ---- Writer constants (owned by the writing side) ---------------------------------
+//
+// Index page (0x03 node, 0x04 leaf)
+//   off    size  meaning
+//   0      1     page type
+//   1      1     0x01
+//   2      2     free space = 4096 - end of the entry data
+//   4      4     tdef page of the indexed table
+//   12     4     previous page at this level
+//   16     4     next page at this level
+//   20     4     tail page (nodes: right-most child)
+//   24     2     shared prefix length
+//   27     453   bitmap: bit k set = an entry ends k bytes after offset 480
+//   480    ...   entries: key bytes + index row id (page 3 bytes BE, row)
+inline constexpr std::uint32_t kRealIndexMagic = 1923;
+inline constexpr std::size_t kLeafFreeSpaceOffset = 2;
+inline constexpr std::size_t kLeafTdefOffset = 4;
+inline constexpr std::size_t kLeafPrevOffset = 12;
+inline constexpr std::size_t kLeafNextOffset = 16;
+inline constexpr std::size_t kLeafTailOffset = 20;
+inline constexpr std::size_t kLeafPrefixOffset = 24;
+inline constexpr std::size_t kLeafBitmapOffset = 27;
+inline constexpr std::size_t kLeafEntriesOffset = 480;
+inline constexpr std::size_t kIndexRowIdSize = 4;
+
+// Rows the writer produces stay within Access' record limit (memo/OLE data apart).
+inline constexpr std::size_t kMaxWrittenRowSize = 4000;
+// Long values up to this many bytes stay in the row.
+inline constexpr std::size_t kMaxInlineLongValue = 64;
+// Largest long value held by one LVAL row; longer values are chained.
+inline constexpr std::size_t kMaxSingleRowLongValue = 4076;
+// Data bytes per piece of a chained long value (the piece's row is 4076 bytes).
+inline constexpr std::size_t kLongValueChainPieceData = 4072;
+// Inline usage maps the writer creates: 69-byte rows (type + start + 64 bitmap bytes).
+inline constexpr std::size_t kUsageMapRowSize = 69;
 
 }  // namespace jet::fmt

@@ -63,6 +63,17 @@ PageRef PageFile::readPage(std::uint32_t n) const {
   return page;
 }
 
+std::size_t PageFile::readPrefix(std::uint8_t* out, std::size_t size) const {
+  std::size_t done = 0;
+  while (done < size) {
+    const ssize_t got = ::pread(fd_, out + done, size - done, off_t(done));
+    if (got < 0 && errno == EINTR) continue;
+    if (got <= 0) break;
+    done += static_cast<std::size_t>(got);
+  }
+  return done;
+}
+
 void PageFile::remember(const std::shared_ptr<Page>& page) const {
   if (cache_.size() >= kCacheLimit) cache_.clear();
   cache_[page->number_] = page;

@@ -53,6 +53,10 @@ class PageFile {
   std::uint32_t pageCount() const { return pageCount_; }
   std::uint64_t fileSize() const { return fileSize_; }
 
+  // Reads up to `size` bytes from the start of the file, for files too short to hold a
+  // page; returns how many were read.
+  std::size_t readPrefix(std::uint8_t* out, std::size_t size) const;
+
   // Page `n`; throws "page n is damaged (beyond the end of the file)" when absent.
   PageRef readPage(std::uint32_t n) const;
 

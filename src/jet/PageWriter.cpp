@@ -1,0 +1,39 @@
+#include "PageWriter.h"
+
+#include <atomic>
+
+namespace jet {
+
+namespace {
+std::atomic<std::uint64_t> gWritesDone{0};
+std::atomic<std::int64_t> gWriteLimit{-1};
+}  // namespace
+
+void PageWriter::setWriteLimit(std::optional<std::uint64_t> limit) {
+  gWritesDone = 0;
+  gWriteLimit = limit ? static_cast<std::int64_t>(*limit) : -1;
+}
+
+std::uint64_t PageWriter::writesDone() {
+  return gWritesDone;
+}
+
+PageImage PageWriter::read(std::uint32_t number) const {
+  PageImage img;
+  img.bytes = file_.readPage(number)->bytes();
+  return img;
+}
+
+void PageWriter::write(std::uint32_t number, const PageImage& page) {
+  const std::int64_t limit = gWriteLimit;
+  if (limit >= 0 && gWritesDone >= static_cast<std::uint64_t>(limit))
+    throw Error(file_.path(), "write sequence stopped");
+  if (number == file_.pageCount()) {
+    file_.appendPage(page.bytes);
+  } else {
+    file_.writePage(number, page.bytes);
+  }
+  ++gWritesDone;
+}
+
+}  // namespace jet

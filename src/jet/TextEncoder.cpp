@@ -1,0 +1,90 @@
+#include "TextEncoder.h"
+
+#include "Format.h"
+
+namespace jet {
+
+namespace {
+constexpr std::size_t kMaxCompressedMemoChars = 1024;
+}
+
+std::optional<std::u16string> TextEncoder::toUtf16(std::string_view s) {
+  std::u16string out;
+  out.reserve(s.size());
+  std::size_t i = 0;
+  while (i < s.size()) {
+    const auto c = static_cast<unsigned char>(s[i]);
+    char32_t cp;
+    std::size_t n;
+    if (c < 0x80) {
+      cp = c;
+      n = 1;
+    } else if ((c & 0xE0) == 0xC0) {
+      cp = c & 0x1F;
+      n = 2;
+    } else if ((c & 0xF0) == 0xE0) {
+      cp = c & 0x0F;
+      n = 3;
+    } else if ((c & 0xF8) == 0xF0) {
+      cp = c & 0x07;
+      n = 4;
+    } else {
+      return std::nullopt;
+    }
+    if (i + n > s.size()) return std::nullopt;
+    for (std::size_t k = 1; k < n; ++k) {
+      const auto cc = static_cast<unsigned char>(s[i + k]);
+      if ((cc & 0xC0) != 0x80) return std::nullopt;
+      cp = cp << 6 | (cc & 0x3F);
+    }
+    static constexpr char32_t kMin[] = {0, 0, 0x80, 0x800, 0x10000};
+    if (cp < kMin[n] || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF)) return std::nullopt;
+    if (cp >= 0x10000) {
+      cp -= 0x10000;
+      out.push_back(char16_t(0xD800 + (cp >> 10)));
+      out.push_back(char16_t(0xDC00 + (cp & 0x3FF)));
+    } else {
+      out.push_back(char16_t(cp));
+    }
+    i += n;
+  }
+  return out;
+}
+
+std::vector<std::uint8_t> TextEncoder::encode(const std::u16string& text, bool compressible,
+                                              bool isMemo) {
+  bool compress =
+      compressible && text.size() > 2 && !(isMemo && text.size() > kMaxCompressedMemoChars);
+  if (compress) {
+    for (char16_t ch : text) {
+      if (ch == 0 || ch > 0xFF) {
+        compress = false;
+        break;
+      }
+    }
+  }
+  std::vector<std::uint8_t> out;
+  if (compress) {
+    out.reserve(text.size() + 2);
+    out.push_back(fmt::kCompressedTextMarker0);
+    out.push_back(fmt::kCompressedTextMarker1);
+    for (char16_t ch : text) out.push_back(std::uint8_t(ch));
+  } else {
+    out.reserve(text.size() * 2);
+    for (char16_t ch : text) {
+      out.push_back(std::uint8_t(ch));
+      out.push_back(std::uint8_t(ch >> 8));
+    }
+  }
+  return out;
+}
+
+std::u16string TextEncoder::foldCase(const std::u16string& text) {
+  std::u16string out = text;
+  for (char16_t& ch : out) {
+    if ((ch >= u'A' && ch <= u'Z') || (ch >= 0xC0 && ch <= 0xDE && ch != 0xD7)) ch += 0x20;
+  }
+  return out;
+}
+
+}  // namespace jet

@@ -1,0 +1,48 @@
+// The writing side's view of an open database: mutable images of the pages it is
+// changing, page allocation at the end of the file, and the global usage map (page 1,
+// row 0: bit set = page free). Every write goes through the PageWriter seam.
+#pragma once
+
+#include <cstdint>
+#include <unordered_map>
+#include <vector>
+
+#include "PageFile.h"
+#include "PageImage.h"
+#include "PageWriter.h"
+
+namespace jet {
+
+class WriteSession {
+ public:
+  explicit WriteSession(PageFile& file) : file_(file), writer_(file) {}
+
+  const std::string& path() const { return file_.path(); }
+  PageFile& file() { return file_; }
+  std::uint32_t pageCount() const { return file_.pageCount(); }
+
+  // The image of page `n`, read on first use and kept until forgotten.
+  PageImage& page(std::uint32_t n);
+  // Writes the (changed) image of page `n`.
+  void write(std::uint32_t n);
+  // Writes `image` as a new page at the end of the file and returns its number. The
+  // page is not yet marked used: call markUsed once it may be linked.
+  std::uint32_t append(const PageImage& image);
+  // Drops a page image the caller is done with (keeps memory flat on long loads).
+  void forget(std::uint32_t n) { pages_.erase(n); }
+
+  // Clears the free bits of `pages` in the global map (one write of page 1). Refuses,
+  // with an error and before writing, a map it cannot extend.
+  void markUsed(const std::vector<std::uint32_t>& pages);
+
+  void sync() { writer_.sync(); }
+
+ private:
+  void growGlobalMap(const std::vector<std::uint32_t>& pages);
+
+  PageFile& file_;
+  PageWriter writer_;
+  std::unordered_map<std::uint32_t, PageImage> pages_;
+};
+
+}  // namespace jet
