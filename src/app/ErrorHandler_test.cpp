@@ -1,0 +1,60 @@
+#include "app/ErrorHandler.h"
+
+#include "TestSupport.h"
+
+#include <platform/Error.h>
+
+#include <gtest/gtest.h>
+#include <stdexcept>
+
+namespace app {
+namespace {
+
+using test::RecordingUiServices;
+using Icon = platform::UiServices::Icon;
+
+TEST(ErrorHandlerTest, FullStopOnlyAfterCharactersThatSortAfterIt) {
+  EXPECT_EQ(withFullStop("Field 'x' not found"), "Field 'x' not found.");
+  EXPECT_EQ(withFullStop("count 3"), "count 3.");
+  EXPECT_EQ(withFullStop("資料錯誤"), "資料錯誤.");
+  // The full-width stop is a character after "." too.
+  EXPECT_EQ(withFullStop("完成。"), "完成。.");
+  EXPECT_EQ(withFullStop("Done."), "Done.");
+  EXPECT_EQ(withFullStop("Stop !"), "Stop !");
+  EXPECT_EQ(withFullStop("(x)"), "(x)");
+  EXPECT_EQ(withFullStop("path/"), "path/.");
+  EXPECT_EQ(withFullStop(""), "");
+}
+
+class GuardTest : public ::testing::Test {
+ protected:
+  void SetUp() override { previous_ = platform::UiServices::install(&ui_); }
+  void TearDown() override { platform::UiServices::install(previous_); }
+  RecordingUiServices ui_;
+  platform::UiServices* previous_ = nullptr;
+};
+
+TEST_F(GuardTest, ErrorEndsTheHandlerAndShowsAStopBoxCaptionedWithTheTitle) {
+  bool after = false;
+  EXPECT_FALSE(guard([&] {
+    throw platform::Error("qryItem: Field '管理貨號' not found");
+    after = true;
+  }));
+  EXPECT_FALSE(after);
+  ASSERT_EQ(ui_.messages.size(), 1u);
+  EXPECT_EQ(ui_.messages[0].text, "qryItem: Field '管理貨號' not found.");
+  EXPECT_EQ(ui_.messages[0].caption, "資料轉換程式");
+  EXPECT_EQ(ui_.messages[0].icon, Icon::Error);
+}
+
+TEST_F(GuardTest, OtherExceptionsShowTheirUtf8TextAndCompletedHandlersShowNothing) {
+  EXPECT_FALSE(guard([] { throw std::runtime_error("檔案損毀 (page 3)"); }));
+  EXPECT_FALSE(guard([] { throw 42; }));
+  EXPECT_TRUE(guard([] {}));
+  ASSERT_EQ(ui_.messages.size(), 2u);
+  EXPECT_EQ(ui_.messages[0].text, "檔案損毀 (page 3)");
+  EXPECT_EQ(ui_.messages[1].text, "Unknown error.");
+}
+
+}  // namespace
+}  // namespace app

@@ -1,0 +1,281 @@
+#include "app/Setting.h"
+
+#include "app/ErrorHandler.h"
+#include "app/Fonts.h"
+#include "app/ImageButton.h"
+
+#include <config/Configs.h>
+#include <platform/UiServices.h>
+
+#include <QButtonGroup>
+#include <QCheckBox>
+#include <QGroupBox>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QRadioButton>
+#include <QScreen>
+
+namespace app {
+namespace {
+
+constexpr int kClientWidth = 452;
+constexpr int kClientHeight = 493;
+
+QLineEdit* makeEdit(QWidget* parent, const char* name, QRect geometry) {
+  auto* edit = new QLineEdit(parent);
+  edit->setObjectName(QLatin1String(name));
+  edit->setGeometry(geometry);
+  edit->setFont(fonts::arial(13));
+  QPalette pal = edit->palette();
+  pal.setColor(QPalette::Base, QColor(192, 255, 255));
+  pal.setColor(QPalette::Text, Qt::black);
+  edit->setPalette(pal);
+  return edit;
+}
+
+void makeLabel(QWidget* parent, const char* name, const QString& caption, QPoint at) {
+  auto* label = new QLabel(caption, parent);
+  label->setObjectName(QLatin1String(name));
+  label->move(at);
+  label->adjustSize();
+}
+
+QCheckBox* makeCheck(QWidget* parent, const char* name, const QString& caption, QRect geometry) {
+  auto* check = new QCheckBox(caption, parent);
+  check->setObjectName(QLatin1String(name));
+  check->setGeometry(geometry);
+  return check;
+}
+
+}  // namespace
+
+TfrmSetting::TfrmSetting(QWidget* parent) : QDialog(parent) {
+  setObjectName(QStringLiteral("frmSetting"));
+  setWindowTitle(QStringLiteral("參數設定"));
+  // A fixed dialog frame whose title bar carries only the close box.
+  setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
+                 Qt::WindowCloseButtonHint | Qt::MSWindowsFixedSizeDialogHint);
+  setFixedSize(kClientWidth, kClientHeight);
+  setFont(fonts::newMingLiU(13));
+
+  buildDatabaseGroup();
+  buildImportItemGroup();
+  buildInOutDataGroup();
+
+  BitBtnPost_ = new ImageButton(QStringLiteral("存檔"), QStringLiteral("write"), QSize(16, 16),
+                                ImageButton::Layout::ImageLeft, 4, this);
+  BitBtnPost_->setObjectName(QStringLiteral("BitBtnPost"));
+  BitBtnPost_->setGeometry(72, 449, 100, 30);
+  BitBtnCancel_ = new ImageButton(QStringLiteral("離開"), QStringLiteral("cancel"), QSize(16, 16),
+                                  ImageButton::Layout::ImageLeft, 4, this);
+  BitBtnCancel_->setObjectName(QStringLiteral("BitBtnCancel"));
+  BitBtnCancel_->setGeometry(280, 449, 100, 30);
+
+  connect(BitBtnPost_, &QAbstractButton::clicked, this,
+          [this] { guard([this] { BitBtnPostClick(); }); });
+  connect(BitBtnCancel_, &QAbstractButton::clicked, this, &QDialog::reject);
+  connect(cbStkQty_, &QAbstractButton::clicked, this,
+          [this] { guard([this] { cbStkQtyClick(); }); });
+
+  QWidget* order[] = {edtHost_,
+                      edtDatabase_,
+                      edtUser_,
+                      edtPassword_,
+                      cbShelfNo_,
+                      cbStkQty_,
+                      rgStkQryItems_->button(0),
+                      rgStkQryItems_->button(1),
+                      cbAvgCost_,
+                      cbUniPrice_,
+                      cbPrice_,
+                      cbMemPrice_,
+                      cbVipPrice_,
+                      cbClassify_,
+                      cbItem_,
+                      cbSupplier_,
+                      cbCustomer_,
+                      BitBtnPost_,
+                      BitBtnCancel_};
+  for (size_t i = 1; i < std::size(order); ++i) setTabOrder(order[i - 1], order[i]);
+  for (QLineEdit* edit : {edtHost_, edtDatabase_, edtUser_, edtPassword_})
+    edit->installEventFilter(this);
+}
+
+void TfrmSetting::buildDatabaseGroup() {
+  gbDatabase_ = new QGroupBox(QStringLiteral("資料庫"), this);
+  gbDatabase_->setObjectName(QStringLiteral("gbDatabase"));
+  gbDatabase_->setGeometry(0, 0, kClientWidth, 100);
+  makeLabel(gbDatabase_, "lblHost", QStringLiteral("位址"), {16, 31});
+  edtHost_ = makeEdit(gbDatabase_, "edtHost", {64, 27, 140, 21});
+  makeLabel(gbDatabase_, "LabelDatabase", QStringLiteral("資料庫"), {240, 31});
+  edtDatabase_ = makeEdit(gbDatabase_, "edtDatabase", {292, 27, 140, 21});
+  makeLabel(gbDatabase_, "LabelUser", QStringLiteral("使用者"), {16, 65});
+  edtUser_ = makeEdit(gbDatabase_, "edtUser", {64, 61, 140, 21});
+  makeLabel(gbDatabase_, "LabelPassword", QStringLiteral("密碼"), {240, 65});
+  edtPassword_ = makeEdit(gbDatabase_, "edtPassword", {292, 61, 140, 21});
+}
+
+void TfrmSetting::buildImportItemGroup() {
+  gbImportItem_ = new QGroupBox(QStringLiteral(" 匯入商品設定 "), this);
+  gbImportItem_->setObjectName(QStringLiteral("gbImportItem"));
+  gbImportItem_->setGeometry(0, 100, kClientWidth, 235);
+  const struct {
+    const char* name;
+    const char* caption;
+    QCheckBox** check;
+  } checks[] = {
+      {"cbShelfNo", "更新貨架", &cbShelfNo_},      {"cbStkQty", "更新庫存量", &cbStkQty_},
+      {"cbAvgCost", "更新平均成本", &cbAvgCost_},  {"cbUniPrice", "更新最新進價", &cbUniPrice_},
+      {"cbPrice", "更新售價", &cbPrice_},          {"cbMemPrice", "更新會員價格", &cbMemPrice_},
+      {"cbVipPrice", "更新VIP價格", &cbVipPrice_},
+  };
+  int y = 26;
+  for (const auto& c : checks) {
+    *c.check = makeCheck(gbImportItem_, c.name, QString::fromUtf8(c.caption), {24, y, 150, 20});
+    (*c.check)->setFont(fonts::mingLiU(13));
+    y += 28;
+  }
+
+  rgStkQry_ = new QGroupBox(QStringLiteral("更新庫存量"), gbImportItem_);
+  rgStkQry_->setObjectName(QStringLiteral("rgStkQry"));
+  rgStkQry_->setGeometry(196, 42, 232, 74);
+  rgStkQryItems_ = new QButtonGroup(rgStkQry_);
+  const char* items[] = {"庫存量覆蓋", "庫存量累計計算"};
+  for (int i = 0; i < 2; ++i) {
+    auto* radio = new QRadioButton(QString::fromUtf8(items[i]), rgStkQry_);
+    radio->setObjectName(QStringLiteral("rgStkQry%1").arg(i));
+    radio->setGeometry(12, 20 + 24 * i, 200, 20);
+    rgStkQryItems_->addButton(radio, i);
+  }
+}
+
+void TfrmSetting::buildInOutDataGroup() {
+  gbInOutData_ = new QGroupBox(QStringLiteral(" 匯出 / 匯入設定 "), this);
+  gbInOutData_->setObjectName(QStringLiteral("gbInOutData"));
+  gbInOutData_->setGeometry(0, 335, kClientWidth, 100);
+  cbClassify_ = makeCheck(gbInOutData_, "cbClassify", QStringLiteral("分類資料匯出 / 匯入"),
+                          {24, 30, 200, 20});
+  cbItem_ =
+      makeCheck(gbInOutData_, "cbItem", QStringLiteral("商品資料匯出 / 匯入"), {240, 30, 200, 20});
+  cbSupplier_ = makeCheck(gbInOutData_, "cbSupplier", QStringLiteral("廠商資料匯出 / 匯入"),
+                          {24, 62, 200, 20});
+  cbCustomer_ = makeCheck(gbInOutData_, "cbCustomer", QStringLiteral("會員資料匯出 / 匯入"),
+                          {240, 62, 200, 20});
+}
+
+void TfrmSetting::showEvent(QShowEvent* event) {
+  QDialog::showEvent(event);
+  if (event->spontaneous()) return;
+  if (const QScreen* screen = this->screen()) {
+    QRect frame = frameGeometry();
+    frame.moveCenter(screen->availableGeometry().center());
+    move(frame.topLeft());
+  }
+  guard([this] { FormShow(); });
+}
+
+void TfrmSetting::keyPressEvent(QKeyEvent* event) {
+  // Neither button is the default or the cancel button: Enter and Escape press
+  // nothing and do not close the dialog.
+  if (event->key() == Qt::Key_Escape || event->key() == Qt::Key_Return ||
+      event->key() == Qt::Key_Enter) {
+    event->accept();
+    return;
+  }
+  QDialog::keyPressEvent(event);
+}
+
+bool TfrmSetting::eventFilter(QObject* watched, QEvent* event) {
+  if (event->type() == QEvent::KeyPress && (watched == edtHost_ || watched == edtDatabase_ ||
+                                            watched == edtUser_ || watched == edtPassword_))
+    guard([this, event] { edtHostKeyDown(static_cast<QKeyEvent*>(event)); });
+  return QDialog::eventFilter(watched, event);
+}
+
+void TfrmSetting::FormShow() {
+  showValues(SettingValues::read(config::Config()));
+  edtHost_->setFocus(Qt::OtherFocusReason);
+}
+
+void TfrmSetting::edtHostKeyDown(QKeyEvent* event) {
+  // Enter moves on as Tab would; the key itself still goes to the edit.
+  if (event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) focusNextChild();
+}
+
+void TfrmSetting::cbStkQtyClick() {
+  rgStkQry_->setEnabled(cbStkQty_->isChecked());
+}
+
+void TfrmSetting::BitBtnPostClick() {
+  const SettingValues values = enteredValues();
+  const SettingValues::Missing missing = values.write(config::Config());
+  if (missing != SettingValues::Missing::None) {
+    platform::UiServices::instance().messageBox(SettingValues::missingMessage(missing),
+                                                QStringLiteral("存檔錯誤"),
+                                                platform::UiServices::Icon::Error);
+    QLineEdit* edit = missing == SettingValues::Missing::Host       ? edtHost_
+                      : missing == SettingValues::Missing::Database ? edtDatabase_
+                      : missing == SettingValues::Missing::User     ? edtUser_
+                                                                    : edtPassword_;
+    edit->setFocus(Qt::OtherFocusReason);
+    return;
+  }
+  platform::UiServices::instance().showInformation(QStringLiteral("存檔完成。"));
+  done(QDialog::Accepted);
+}
+
+void TfrmSetting::setStockAction(int index) {
+  // An exclusive group cannot be cleared; "no item" needs the exclusivity lifted.
+  rgStkQryItems_->setExclusive(false);
+  for (QAbstractButton* b : rgStkQryItems_->buttons())
+    b->setChecked(rgStkQryItems_->id(b) == index);
+  rgStkQryItems_->setExclusive(true);
+}
+
+int TfrmSetting::stockAction() const {
+  return rgStkQryItems_->checkedId();
+}
+
+void TfrmSetting::showValues(const SettingValues& v) {
+  edtHost_->setText(v.host);
+  edtDatabase_->setText(v.database);
+  edtUser_->setText(v.user);
+  edtPassword_->setText(v.password);
+  cbShelfNo_->setChecked(v.shelfNo);
+  cbStkQty_->setChecked(v.stkQty);
+  rgStkQry_->setEnabled(v.stkQty);
+  setStockAction(v.stkQty ? v.stkQtyAction : -1);
+  cbAvgCost_->setChecked(v.avgCost);
+  cbUniPrice_->setChecked(v.uniPrice);
+  cbPrice_->setChecked(v.price);
+  cbMemPrice_->setChecked(v.memPrice);
+  cbVipPrice_->setChecked(v.vipPrice);
+  cbClassify_->setChecked(v.classify);
+  cbItem_->setChecked(v.item);
+  cbSupplier_->setChecked(v.supplier);
+  cbCustomer_->setChecked(v.customer);
+}
+
+SettingValues TfrmSetting::enteredValues() const {
+  SettingValues v;
+  v.host = edtHost_->text();
+  v.database = edtDatabase_->text();
+  v.user = edtUser_->text();
+  v.password = edtPassword_->text();
+  v.shelfNo = cbShelfNo_->isChecked();
+  v.stkQty = cbStkQty_->isChecked();
+  v.stkQtyAction = stockAction();
+  v.avgCost = cbAvgCost_->isChecked();
+  v.uniPrice = cbUniPrice_->isChecked();
+  v.price = cbPrice_->isChecked();
+  v.memPrice = cbMemPrice_->isChecked();
+  v.vipPrice = cbVipPrice_->isChecked();
+  v.classify = cbClassify_->isChecked();
+  v.item = cbItem_->isChecked();
+  v.supplier = cbSupplier_->isChecked();
+  v.customer = cbCustomer_->isChecked();
+  return v;
+}
+
+}  // namespace app

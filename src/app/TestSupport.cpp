@@ -1,0 +1,84 @@
+#include "TestSupport.h"
+
+#include <config/Configs.h>
+#include <platform/ProgramFolder.h>
+
+#include <QApplication>
+#include <QFile>
+#include <memory>
+
+namespace app::test {
+namespace {
+
+// Widgets need one QApplication for the whole test run, gone before exit.
+class QtEnvironment : public ::testing::Environment {
+ public:
+  void SetUp() override {
+    static int argc = 1;
+    static char name[] = "dataconv_app_tests";
+    static char* argv[] = {name, nullptr};
+    app_ = std::make_unique<QApplication>(argc, argv);
+  }
+  void TearDown() override { app_.reset(); }
+
+ private:
+  std::unique_ptr<QApplication> app_;
+};
+
+[[maybe_unused]] const auto* const kEnvironment =
+    ::testing::AddGlobalTestEnvironment(new QtEnvironment);
+
+}  // namespace
+
+void RecordingUiServices::messageBox(const QString& text, const QString& caption, Icon icon) {
+  messages.push_back({ShownMessage::Kind::Box, text, caption, icon});
+  if (onMessage) onMessage(messages.back());
+}
+
+void RecordingUiServices::showInformation(const QString& text) {
+  messages.push_back(
+      {ShownMessage::Kind::Information, text, QStringLiteral("Information"), Icon::Information});
+  if (onMessage) onMessage(messages.back());
+}
+
+void RecordingUiServices::setBusyCursor(bool busy) {
+  busyDepth += busy ? 1 : -1;
+  if (busy) ++busyCount;
+}
+
+void RecordingUiServices::processEvents() {
+  ++processEventsCount;
+  QCoreApplication::processEvents();
+  if (onProcessEvents) onProcessEvents();
+}
+
+void ProgramFolderTest::SetUp() {
+  ASSERT_TRUE(folder_.isValid());
+  platform::setProgramFolderForTesting(folder_.path());
+  config::createConfig();
+  previous_ = platform::UiServices::install(&ui_);
+}
+
+void ProgramFolderTest::TearDown() {
+  platform::UiServices::install(previous_);
+  config::freeConfig();
+  platform::setProgramFolderForTesting(QString());
+}
+
+QString ProgramFolderTest::path(const QString& name) const {
+  return folder_.filePath(name);
+}
+
+void ProgramFolderTest::writeConfig(const QByteArray& content) const {
+  QFile f(path(QStringLiteral("Config.ini")));
+  ASSERT_TRUE(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
+  f.write(content);
+}
+
+QByteArray ProgramFolderTest::readConfig() const {
+  QFile f(path(QStringLiteral("Config.ini")));
+  if (!f.open(QIODevice::ReadOnly)) return {};
+  return f.readAll();
+}
+
+}  // namespace app::test

@@ -1,0 +1,59 @@
+// What the window tests share: a QApplication for the whole run, UI services that
+// record every box and answer it at once, and a scratch program folder with its own
+// configuration object.
+#pragma once
+
+#include <platform/UiServices.h>
+
+#include <gtest/gtest.h>
+#include <QString>
+#include <QTemporaryDir>
+#include <functional>
+#include <vector>
+
+namespace app::test {
+
+struct ShownMessage {
+  enum class Kind { Box, Information };
+  Kind kind;
+  QString text;
+  QString caption;
+  platform::UiServices::Icon icon;
+};
+
+class RecordingUiServices : public platform::UiServices {
+ public:
+  void messageBox(const QString& text, const QString& caption, Icon icon) override;
+  void showInformation(const QString& text) override;
+  void setBusyCursor(bool busy) override;
+  void processEvents() override;
+
+  std::vector<ShownMessage> messages;
+  int busyDepth = 0;
+  int busyCount = 0;
+  int processEventsCount = 0;
+  // Runs while a box is "open", as the operator's reaction to it.
+  std::function<void(const ShownMessage&)> onMessage;
+  // Runs on each processEvents call, as input arriving during a wait.
+  std::function<void()> onProcessEvents;
+};
+
+// A fresh program folder with the configuration object over its Config.ini, and the
+// recording UI services installed; all undone after the test.
+class ProgramFolderTest : public ::testing::Test {
+ protected:
+  void SetUp() override;
+  void TearDown() override;
+
+  QString path(const QString& name) const;
+  void writeConfig(const QByteArray& content) const;
+  QByteArray readConfig() const;
+
+  QTemporaryDir folder_;
+  RecordingUiServices ui_;
+
+ private:
+  platform::UiServices* previous_ = nullptr;
+};
+
+}  // namespace app::test

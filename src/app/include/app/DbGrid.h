@@ -1,0 +1,26 @@
+// A read-only data grid: title row, row indicator, whole-row selection, column and
+// row lines, resizable columns, Tab moving between columns, and no input method.
+// Title cells and indicator in RGB(128, 128, 255) with white titles.
+#pragma once
+
+#include <QFont>
+#include <QTableView>
+
+namespace app {
+
+class DbGrid : public QTableView {
+  Q_OBJECT
+ public:
+  // `titleFont` for the title row; the data cells use Arial at 13 pixels.
+  DbGrid(const QFont& titleFont, QWidget* parent = nullptr);
+
+  // Width of a column shown at the field's own display width (in characters): as
+  // many "0" digits of the data font, and at least wide enough for its title.
+  int defaultColumnWidth(int displayWidth, const QString& title) const;
+
+ protected:
+  // The indicator follows the current row.
+  void currentChanged(const QModelIndex& current, const QModelIndex& previous) override;
+};
+
+}  // namespace app

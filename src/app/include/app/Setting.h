@@ -1,0 +1,69 @@
+// The settings dialog: the editor of Config.ini. It fills itself from the file each
+// time it is shown and writes back when "存檔" is pressed; it keeps nothing itself.
+// Controls carry the names of the design (edtHost, cbStkQty, rgStkQry, BitBtnPost...)
+// as their object names.
+#pragma once
+
+#include "app/SettingValues.h"
+
+#include <QDialog>
+
+class QButtonGroup;
+class QCheckBox;
+class QGroupBox;
+class QLineEdit;
+class QKeyEvent;
+
+namespace app {
+
+class ImageButton;
+
+class TfrmSetting : public QDialog {
+  Q_OBJECT
+ public:
+  explicit TfrmSetting(QWidget* parent = nullptr);
+
+ protected:
+  void showEvent(QShowEvent* event) override;
+  void keyPressEvent(QKeyEvent* event) override;
+  bool eventFilter(QObject* watched, QEvent* event) override;
+
+ private:
+  void FormShow();
+  void edtHostKeyDown(QKeyEvent* event);
+  void cbStkQtyClick();
+  void BitBtnPostClick();
+
+  void buildDatabaseGroup();
+  void buildImportItemGroup();
+  void buildInOutDataGroup();
+  void setStockAction(int index);
+  int stockAction() const;
+  void showValues(const SettingValues& v);
+  SettingValues enteredValues() const;
+
+  QGroupBox* gbDatabase_ = nullptr;
+  QGroupBox* gbImportItem_ = nullptr;
+  QGroupBox* gbInOutData_ = nullptr;
+  QLineEdit* edtHost_ = nullptr;
+  QLineEdit* edtDatabase_ = nullptr;
+  QLineEdit* edtUser_ = nullptr;
+  QLineEdit* edtPassword_ = nullptr;
+  QCheckBox* cbShelfNo_ = nullptr;
+  QCheckBox* cbStkQty_ = nullptr;
+  QGroupBox* rgStkQry_ = nullptr;
+  QButtonGroup* rgStkQryItems_ = nullptr;
+  QCheckBox* cbAvgCost_ = nullptr;
+  QCheckBox* cbUniPrice_ = nullptr;
+  QCheckBox* cbPrice_ = nullptr;
+  QCheckBox* cbMemPrice_ = nullptr;
+  QCheckBox* cbVipPrice_ = nullptr;
+  QCheckBox* cbClassify_ = nullptr;
+  QCheckBox* cbItem_ = nullptr;
+  QCheckBox* cbSupplier_ = nullptr;
+  QCheckBox* cbCustomer_ = nullptr;
+  ImageButton* BitBtnPost_ = nullptr;
+  ImageButton* BitBtnCancel_ = nullptr;
+};
+
+}  // namespace app

@@ -1,0 +1,17 @@
+// The UI services of the running program, with Qt widgets: modal message boxes over
+// the active window, the information dialog and the hourglass cursor.
+#pragma once
+
+#include <platform/UiServices.h>
+
+namespace app {
+
+class WidgetUiServices : public platform::UiServices {
+ public:
+  void messageBox(const QString& text, const QString& caption, Icon icon) override;
+  void showInformation(const QString& text) override;
+  void setBusyCursor(bool busy) override;
+  void processEvents() override;
+};
+
+}  // namespace app
