@@ -2,6 +2,7 @@
 // every read goes to the file, every write reaches the disk before it returns.
 #pragma once
 
+#include <config/ConfigKeys.h>
 #include <platform/IniFile.h>
 
 #include <QString>
@@ -13,6 +14,14 @@ class TConfig : public platform::IniFile {
   // Does not touch the file. A Config.ini the program creates is readable by its
   // owner only: it holds the POS password.
   explicit TConfig(const QString& path);
+
+  // The settings of ConfigKeys.h with their defaults.
+  QString read(const TextSetting& s) const;
+  int read(const IntegerSetting& s) const;
+  bool read(const FlagSetting& s) const;
+  void write(const TextSetting& s, const QString& value);
+  void write(const IntegerSetting& s, int value);
+  void write(const FlagSetting& s, bool value);
 };
 
 // The one global object, created at start-up before anything else and freed at exit.

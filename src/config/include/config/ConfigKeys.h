@@ -1,0 +1,64 @@
+// The settings of Config.ini: section, key and the default every reader uses. The
+// settings dialog, the connection start, the import and the export all read through
+// these, so that they agree on names and defaults.
+#pragma once
+
+namespace config {
+
+struct TextSetting {
+  const char* section;
+  const char* key;
+  const char* def;
+};
+
+struct IntegerSetting {
+  const char* section;
+  const char* key;
+  int def;
+};
+
+struct FlagSetting {
+  const char* section;
+  const char* key;
+  bool def;
+};
+
+namespace keys {
+
+inline constexpr char SectionMssql[] = "MSSQL";
+inline constexpr char SectionImportItem[] = "Import Item";
+inline constexpr char SectionExportImport[] = "Export Import";
+
+// Connection to the POS database.
+inline constexpr TextSetting Host{SectionMssql, "Host", "127.0.0.1"};
+inline constexpr TextSetting Database{SectionMssql, "Database", "KAROS"};
+inline constexpr TextSetting User{SectionMssql, "User", "sa"};
+inline constexpr TextSetting Password{SectionMssql, "Password", "kora"};  // plain text
+// Optional engine choice: "SQLOLEDB.1" (SQL Server) or "SQLite" (Database names a file,
+// relative to the program folder).
+inline constexpr TextSetting Provider{SectionMssql, "Provider", "SQLOLEDB.1"};
+
+// Which Item columns an import may overwrite in rows that already exist.
+inline constexpr FlagSetting UpdateShelfNo{SectionImportItem, "Update_ShelfNo", false};
+inline constexpr FlagSetting UpdateStkQty{SectionImportItem, "Update_StkQty", false};
+// 0 overwrite, 1 accumulate; read as accumulate when greater than 0. Written only when
+// UpdateStkQty is on.
+inline constexpr IntegerSetting UpdateStkQtyAction{SectionImportItem, "Update_StkQty_Action", 0};
+inline constexpr FlagSetting UpdateAvgCost{SectionImportItem, "Update_AvgCost", false};
+inline constexpr FlagSetting UpdateUniPrice{SectionImportItem, "Update_UniPrice", false};
+inline constexpr FlagSetting UpdatePrice{SectionImportItem, "Update_Price", false};
+inline constexpr FlagSetting UpdateMemPrice{SectionImportItem, "Update_MemPrice", false};
+inline constexpr FlagSetting UpdateVipPrice{SectionImportItem, "Update_VipPrice", false};
+
+// The tables that take part in import and export; the key is the table's name.
+inline constexpr FlagSetting ExportClassify{SectionExportImport, "Classify", false};
+inline constexpr FlagSetting ExportItem{SectionExportImport, "Item", false};
+inline constexpr FlagSetting ExportSupplier{SectionExportImport, "Supplier", false};
+inline constexpr FlagSetting ExportCustomer{SectionExportImport, "Customer", false};
+
+// In the order import and export walk the tables.
+inline constexpr FlagSetting TableSwitches[] = {ExportClassify, ExportItem, ExportSupplier,
+                                                ExportCustomer};
+
+}  // namespace keys
+}  // namespace config
