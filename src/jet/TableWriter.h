@@ -1,0 +1,60 @@
+// Appends rows to one table. Each append either completes or, for a value that does not
+// fit its column, is refused before anything is written.
+//
+// Write order of one append (every prefix leaves a consistent file): new pages with
+// their content (long-value pages, a new data page already holding the row); an
+// existing long-value page receiving a value; the global map marking new pages used;
+// the column maps linking new long-value pages; the table's maps linking a new data
+// page, or the existing data page with the row; last the table definition's row count.
+// A stop before the last write leaves the row in place and the count one short, which
+// readers tolerate and Access repairs when compacting.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "LongValueWriter.h"
+#include "RowEncoder.h"
+#include "TableDef.h"
+#include "WriteSession.h"
+#include "jet/Value.h"
+
+namespace jet {
+
+class TableWriter {
+ public:
+  // Refuses (jet::Error) tables it cannot append to correctly: tables with indexes,
+  // AutoNumber, fixed-length text, Decimal, GUID or Access-private columns, damaged maps.
+  TableWriter(WriteSession& session, std::string tableName, TableDef def);
+
+  const TableDef& definition() const { return def_; }
+  // `row` holds one value per live column, in column order.
+  void append(const std::vector<Value>& row);
+  std::uint64_t appended() const { return appended_; }
+
+ private:
+  struct Cell {
+    std::vector<std::uint8_t> bytes;  // stored bytes (text, binary, long-value data)
+    bool present = false;
+    bool inlineLongValue = false;
+  };
+
+  void convert(const ColumnDef& column, const Value& value, Cell& cell, std::size_t index);
+  [[noreturn]] void refuse(const ColumnDef& column, const std::string& why) const;
+  void findCurrentPage();
+
+  WriteSession& session_;
+  std::string name_;
+  TableDef def_;
+  RowEncoder encoder_;
+  std::vector<LongValueWriter> longValues_;  // one per memo/OLE column
+  std::vector<int> longValueOf_;             // column index -> longValues_ index or -1
+  std::vector<Cell> cells_;
+  std::uint32_t current_ = 0;  // data page taking rows (0: none yet)
+  std::uint64_t appended_ = 0;
+  bool broken_ = false;
+};
+
+}  // namespace jet
