@@ -1,0 +1,143 @@
+#include "db/Command.h"
+
+#include "Driver.h"
+#include "db/Connection.h"
+#include "db/ValueText.h"
+
+#include <platform/Error.h>
+
+namespace db {
+
+Command::Command() = default;
+
+Command::~Command() {
+  statement_.reset();
+  QObject::disconnect(closeWatch_);
+  own_.reset();
+}
+
+void Command::dropStatement() {
+  statement_.reset();
+}
+
+void Command::setConnection(Connection* connection) {
+  dropStatement();
+  QObject::disconnect(closeWatch_);
+  own_.reset();
+  shared_ = connection;
+  if (shared_)
+    closeWatch_ =
+        QObject::connect(shared_, &Connection::aboutToClose, [this] { statement_.reset(); });
+}
+
+void Command::setConnectionString(const QString& text) {
+  setConnection(nullptr);
+  ownText_ = text;
+}
+
+Connection& Command::connection() {
+  if (shared_) {
+    shared_->open();
+    return *shared_;
+  }
+  if (ownText_.isEmpty())
+    throw platform::Error(QStringLiteral("Missing Connection or ConnectionString"));
+  if (!own_) {
+    auto c = std::make_unique<Connection>();
+    c->setConnectionString(ownText_);
+    c->open();
+    own_ = std::move(c);
+  }
+  return *own_;
+}
+
+QString Command::translate(const QString& sql, QStringList* names) {
+  QString out;
+  out.reserve(sql.size());
+  const qsizetype n = sql.size();
+  auto isStart = [](QChar c) { return c.isLetter() || c == u'_'; };
+  auto isPart = [](QChar c) { return c.isLetterOrNumber() || c == u'_'; };
+  for (qsizetype i = 0; i < n;) {
+    const QChar c = sql.at(i);
+    if (c == u'\'' || c == u'"' || c == u'[') {
+      // Quoted text and names are copied as they are; markers inside them are text.
+      const QChar close = c == u'[' ? QChar(u']') : c;
+      qsizetype j = i + 1;
+      while (j < n && sql.at(j) != close) ++j;
+      out += sql.mid(i, j + 1 - i);
+      i = j + 1;
+    } else if (c == u':' && i + 1 < n && sql.at(i + 1) == u':') {
+      out += QStringLiteral("::");
+      i += 2;
+    } else if (c == u':' && i + 1 < n && isStart(sql.at(i + 1))) {
+      qsizetype j = i + 1;
+      while (j < n && isPart(sql.at(j))) ++j;
+      if (names) *names << sql.mid(i + 1, j - i - 1);
+      out += u'?';
+      i = j;
+    } else {
+      out += c;
+      ++i;
+    }
+  }
+  return out;
+}
+
+void Command::setCommandText(const QString& sql) {
+  dropStatement();
+  sql_ = sql;
+  QStringList names;
+  translated_ = translate(sql, &names);
+  params_.clear();
+  for (const QString& name : names) params_.push_back(Param{name, ftString, true, QString()});
+}
+
+const Command::Param& Command::param(int index) const {
+  if (index < 0 || index >= parameterCount())
+    throw platform::Error(QStringLiteral("Parameter index %1 out of range").arg(index));
+  return params_[size_t(index)];
+}
+
+const QString& Command::parameterName(int index) const {
+  return param(index).name;
+}
+
+FieldType Command::paramType(int index) const {
+  return param(index).type;
+}
+
+void Command::setParamType(int index, FieldType type) {
+  param(index);
+  if (params_[size_t(index)].type != type) dropStatement();
+  params_[size_t(index)].type = type;
+}
+
+void Command::setParamText(int index, const QString& text) {
+  param(index);
+  params_[size_t(index)].isNull = false;
+  params_[size_t(index)].text = text;
+}
+
+void Command::setParamNull(int index) {
+  param(index);
+  params_[size_t(index)].isNull = true;
+  params_[size_t(index)].text.clear();
+}
+
+bool Command::paramIsNull(int index) const {
+  return param(index).isNull;
+}
+
+qint64 Command::execute() {
+  std::vector<QVariant> values;
+  std::vector<FieldType> types;
+  values.reserve(params_.size());
+  for (const Param& p : params_) {
+    types.push_back(p.type);
+    values.push_back(p.isNull ? QVariant() : ValueText::parse(p.text, p.type));
+  }
+  if (!statement_) statement_ = connection().prepare(translated_, types);
+  return statement_->execute(values);
+}
+
+}  // namespace db

@@ -1,0 +1,114 @@
+#include "db/Connection.h"
+
+#include "Driver.h"
+#include "db/ConnectionString.h"
+
+#include <platform/Error.h>
+
+#include <QThread>
+
+namespace db {
+
+namespace {
+
+// Seconds FreeTDS waits for a server before giving up, unless the text says otherwise.
+constexpr int kDefaultLoginTimeout = 15;
+
+}  // namespace
+
+std::unique_ptr<Driver> makeDriver(const QString& text) {
+  const ConnectionString cs = ConnectionString::parse(text);
+  if (!cs.contains(QStringLiteral("Provider"))) return makeOdbcDriver(text, kDefaultLoginTimeout);
+  const QString provider = cs.value(QStringLiteral("Provider")).trimmed().toUpper();
+  const QString source = cs.value(QStringLiteral("Data Source"));
+  if (provider.startsWith(QStringLiteral("SQLOLEDB")) ||
+      provider.startsWith(QStringLiteral("SQLNCLI")) ||
+      provider.startsWith(QStringLiteral("MSOLEDBSQL"))) {
+    bool ok = false;
+    int timeout = cs.value(QStringLiteral("Connect Timeout")).toInt(&ok);
+    if (!ok || timeout <= 0) timeout = kDefaultLoginTimeout;
+    return makeOdbcDriver(ConnectionString::toFreeTds(cs), timeout);
+  }
+  if (provider.startsWith(QStringLiteral("MICROSOFT.JET.OLEDB")) ||
+      provider.startsWith(QStringLiteral("MICROSOFT.ACE.OLEDB")))
+    return makeJetDriver(source);
+  if (provider == QStringLiteral("SQLITE")) return makeSqliteDriver(source);
+  if (provider.startsWith(QStringLiteral("MSDASQL")))
+    return makeOdbcDriver(cs.value(QStringLiteral("Extended Properties")), kDefaultLoginTimeout);
+  throw platform::Error(
+      QStringLiteral("Provider cannot be found. It may not be properly installed."));
+}
+
+Connection::Connection(QObject* parent) : QObject(parent) {}
+
+Connection::~Connection() {
+  close();
+}
+
+void Connection::open() {
+  if (driver_ && driver_->isOpen()) return;
+  driver_.reset();
+  std::unique_ptr<Driver> d = makeDriver(connectionString_);
+  d->open();
+  driver_ = std::move(d);
+}
+
+void Connection::close() {
+  emit aboutToClose();
+  if (driver_) {
+    driver_->close();
+    driver_.reset();
+  }
+}
+
+bool Connection::isConnected() const {
+  return driver_ && driver_->isOpen();
+}
+
+Driver& Connection::driver() {
+  if (!isConnected()) throw platform::Error(QStringLiteral("Connection is not open"));
+  return *driver_;
+}
+
+QStringList Connection::tableNames() {
+  return driver().tableNames();
+}
+
+ResultSet Connection::select(const QString& sql) {
+  return driver().select(sql);
+}
+
+qint64 Connection::execute(const QString& sql) {
+  return driver().execute(sql);
+}
+
+std::unique_ptr<Statement> Connection::prepare(const QString& sql,
+                                               const std::vector<FieldType>& types) {
+  return driver().prepare(sql, types);
+}
+
+QStringList Connection::primaryKey(const QString& table) {
+  return driver().primaryKey(table);
+}
+
+QString Connection::quoteName(const QString& name) const {
+  if (driver_) return driver_->quoteName(name);
+  QString quoted = name;
+  quoted.replace(QStringLiteral("\""), QStringLiteral("\"\""));
+  return u'"' + quoted + u'"';
+}
+
+void Connection::handOverTo(QThread* thread) {
+  if (driver_) driver_->moveToThread(thread);
+  moveToThread(thread);
+}
+
+void Connection::takeOver(Connection& other) {
+  if (&other == this) return;
+  close();
+  emit other.aboutToClose();
+  driver_ = std::move(other.driver_);
+  connectionString_ = other.connectionString_;
+}
+
+}  // namespace db

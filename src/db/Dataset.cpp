@@ -1,0 +1,622 @@
+#include "db/Dataset.h"
+
+#include "Driver.h"
+#include "RowIndex.h"
+#include "db/Connection.h"
+#include "db/ValueText.h"
+
+#include <platform/Error.h>
+
+#include <QDateTime>
+#include <QRegularExpression>
+#include <algorithm>
+#include <numeric>
+
+namespace db {
+
+namespace {
+
+bool isNullValue(const QVariant& v) {
+  return !v.isValid() || v.isNull();
+}
+
+// Sort order of two values of one column: NULL first; text without regard to case.
+int compareValues(const QVariant& a, const QVariant& b) {
+  const bool na = isNullValue(a), nb = isNullValue(b);
+  if (na || nb) return nb - na;
+  if (a.typeId() == QMetaType::QString && b.typeId() == QMetaType::QString)
+    return QString::compare(a.toString(), b.toString(), Qt::CaseInsensitive);
+  if (a.typeId() == QMetaType::Double || b.typeId() == QMetaType::Double) {
+    const double x = a.toDouble(), y = b.toDouble();
+    return x < y ? -1 : (y < x ? 1 : 0);
+  }
+  if (a.typeId() == QMetaType::QDateTime && b.typeId() == QMetaType::QDateTime) {
+    const QDateTime x = a.toDateTime(), y = b.toDateTime();
+    return x < y ? -1 : (y < x ? 1 : 0);
+  }
+  if (a.typeId() == QMetaType::QString || b.typeId() == QMetaType::QString)
+    return QString::compare(a.toString(), b.toString(), Qt::CaseInsensitive);
+  const qlonglong x = a.toLongLong(), y = b.toLongLong();
+  return x < y ? -1 : (y < x ? 1 : 0);
+}
+
+// The table an UPDATE or INSERT goes to: only a plain "select ... from T" has one.
+QString tableOf(const QString& sql) {
+  static const QRegularExpression re(
+      QStringLiteral(
+          R"(^\s*select\s+.+?\s+from\s+([A-Za-z_][\w.]*|\[[^\]]+\]|"[^"]+")(?:\s+(?:where|order\s+by)\b.*)?\s*;?\s*$)"),
+      QRegularExpression::CaseInsensitiveOption | QRegularExpression::DotMatchesEverythingOption);
+  const auto m = re.match(sql);
+  return m.hasMatch() ? m.captured(1) : QString();
+}
+
+}  // namespace
+
+Dataset::Dataset(const QString& name, QObject* parent) : QObject(parent) {
+  setObjectName(name);
+}
+
+Dataset::~Dataset() {
+  statements_.clear();
+}
+
+QString Dataset::prefixed(const QString& message) const {
+  return name().isEmpty() ? message : QStringLiteral("%1: %2").arg(name(), message);
+}
+
+void Dataset::setConnection(Connection* connection) {
+  if (connection_ == connection) return;
+  close();
+  if (connection_) disconnect(connection_, nullptr, this, nullptr);
+  connection_ = connection;
+  if (connection_) {
+    connect(connection_, &Connection::aboutToClose, this, &Dataset::close);
+    connect(connection_, &QObject::destroyed, this, [this] { connection_ = nullptr; });
+  }
+}
+
+Field& Dataset::addField(const FieldDef& def) {
+  if (isOpen())
+    throw platform::Error(
+        prefixed(QStringLiteral("Cannot perform this operation on an open dataset")));
+  FieldDef d = def;
+  if (basicKind(d.type) == BasicKind::Text && d.type != ftMemo && d.size <= 0 && !d.lookup)
+    d.size = 20;
+  fields_.push_back(std::make_unique<Field>(*this, d, int(fields_.size())));
+  fieldByLowerName_.insert(d.name.toLower(), int(fields_.size()) - 1);
+  return *fields_.back();
+}
+
+void Dataset::clearFields() {
+  if (isOpen())
+    throw platform::Error(
+        prefixed(QStringLiteral("Cannot perform this operation on an open dataset")));
+  fields_.clear();
+  fieldByLowerName_.clear();
+}
+
+Field& Dataset::field(int index) const {
+  if (index < 0 || index >= fieldCount())
+    throw platform::Error(prefixed(QStringLiteral("Field index out of range")));
+  return *fields_[size_t(index)];
+}
+
+Field* Dataset::findField(const QString& name) const {
+  const auto it = fieldByLowerName_.constFind(name.toLower());
+  return it == fieldByLowerName_.constEnd() ? nullptr : fields_[size_t(*it)].get();
+}
+
+Field& Dataset::fieldByName(const QString& name) const {
+  Field* f = findField(name);
+  if (!f) throw platform::Error(prefixed(QStringLiteral("Field '%1' not found").arg(name)));
+  return *f;
+}
+
+void Dataset::open() {
+  if (isOpen()) return;
+  if (!connection_)
+    throw platform::Error(prefixed(QStringLiteral("Missing Connection or ConnectionString")));
+  connection_->open();
+  open(connection_->select(sql_));
+}
+
+void Dataset::mapFields(const ResultSet& result, std::vector<int>& columnOfSlot) {
+  if (fields_.empty()) {
+    // No declaration: one field per column, gone again at close.
+    autoFields_ = true;
+    for (const ColumnInfo& c : result.columns) {
+      FieldDef d;
+      d.name = c.name;
+      d.type = c.type;
+      d.size = c.size;
+      d.fixedChar = c.fixedChar;
+      fields_.push_back(std::make_unique<Field>(*this, d, int(fields_.size())));
+      fieldByLowerName_.insert(d.name.toLower(), int(fields_.size()) - 1);
+    }
+  }
+  QHash<QString, int> columnByName;
+  for (size_t i = result.columns.size(); i-- > 0;)
+    columnByName.insert(result.columns[i].name.toLower(), int(i));
+  columnOfSlot.clear();
+  columnNames_.clear();
+  slotTypes_.clear();
+  for (auto& f : fields_) {
+    f->slot_ = -1;
+    if (f->isLookup()) continue;
+    const auto it = columnByName.constFind(f->fieldName().toLower());
+    if (it == columnByName.constEnd())
+      throw platform::Error(
+          prefixed(QStringLiteral("Field '%1' not found").arg(f->displayLabel())));
+    const ColumnInfo& c = result.columns[size_t(*it)];
+    if (basicKind(c.type) != basicKind(f->dataType()) || basicKind(c.type) == BasicKind::Other)
+      throw platform::Error(prefixed(
+          QStringLiteral("Type mismatch for field '%1', expecting: %2 actual: %3")
+              .arg(f->displayLabel(), fieldTypeName(f->dataType()), fieldTypeName(c.type))));
+    f->slot_ = int(columnOfSlot.size());
+    columnOfSlot.push_back(*it);
+    columnNames_.push_back(c.name);
+    slotTypes_.push_back(f->dataType());
+  }
+}
+
+void Dataset::open(ResultSet result) {
+  close();
+  std::vector<int> columnOf;
+  try {
+    mapFields(result, columnOf);
+  } catch (...) {
+    dropAutoFields();
+    throw;
+  }
+  beginReset();
+  const size_t w = columnOf.size();
+  const size_t c = result.columns.size();
+  const size_t n = size_t(result.rowCount());
+  // Keep only the declared columns, moving the values within the one vector: row r
+  // is written where rows up to r were read from, so nothing unread is overwritten.
+  std::vector<QVariant> row(w);
+  for (size_t r = 0; r < n; ++r) {
+    for (size_t j = 0; j < w; ++j) row[j] = std::move(result.cells[r * c + size_t(columnOf[j])]);
+    for (size_t j = 0; j < w; ++j) result.cells[r * w + j] = std::move(row[j]);
+  }
+  result.cells.resize(n * w);
+  cells_ = std::move(result.cells);
+  width_ = int(w);
+  order_.resize(n);
+  std::iota(order_.begin(), order_.end(), 0);
+  positionOf_ = order_;
+  table_ = tableOf(sql_);
+  keyResolved_ = false;
+  sort_.clear();
+  state_ = State::Browse;
+  position_ = 0;
+  bof_ = true;
+  eof_ = n == 0;
+  endReset();
+  emit stateChanged();
+}
+
+void Dataset::dropAutoFields() {
+  if (!autoFields_) return;
+  fields_.clear();
+  fieldByLowerName_.clear();
+  autoFields_ = false;
+}
+
+void Dataset::close() {
+  if (state_ == State::Inactive) return;
+  beginReset();
+  statements_.clear();
+  indexes_.clear();
+  std::vector<QVariant>().swap(cells_);
+  std::vector<int>().swap(order_);
+  std::vector<int>().swap(positionOf_);
+  buffer_.clear();
+  changed_.clear();
+  modified_ = false;
+  width_ = 0;
+  state_ = State::Inactive;
+  eof_ = bof_ = true;
+  position_ = 0;
+  sort_.clear();
+  dropAutoFields();
+  endReset();
+  emit stateChanged();
+}
+
+void Dataset::requireBrowsable() const {
+  if (state_ == State::Inactive)
+    throw platform::Error(
+        prefixed(QStringLiteral("Cannot perform this operation on a closed dataset")));
+}
+
+void Dataset::checkBrowseMode() {
+  requireBrowsable();
+  if (state_ == State::Edit || state_ == State::Insert) {
+    if (modified_)
+      post();
+    else
+      cancel();
+  }
+}
+
+void Dataset::setPosition(int position) {
+  position_ = position;
+  if (!controlsDisabled()) emit currentChanged(position_);
+}
+
+void Dataset::first() {
+  checkBrowseMode();
+  bof_ = true;
+  eof_ = isEmpty();
+  setPosition(0);
+}
+
+void Dataset::last() {
+  checkBrowseMode();
+  eof_ = true;
+  bof_ = isEmpty();
+  setPosition(std::max(0, rowCount() - 1));
+}
+
+void Dataset::next() {
+  checkBrowseMode();
+  if (eof_) return;
+  if (position_ + 1 < rowCount()) {
+    bof_ = false;
+    setPosition(position_ + 1);
+  } else {
+    eof_ = true;
+  }
+}
+
+void Dataset::prior() {
+  checkBrowseMode();
+  if (bof_) return;
+  if (position_ > 0) {
+    eof_ = false;
+    setPosition(position_ - 1);
+  } else {
+    bof_ = true;
+  }
+}
+
+void Dataset::moveTo(int position) {
+  checkBrowseMode();
+  if (isEmpty()) return;
+  position = std::clamp(position, 0, rowCount() - 1);
+  bof_ = eof_ = false;
+  setPosition(position);
+}
+
+void Dataset::setSort(const QString& fieldName) {
+  checkBrowseMode();
+  std::vector<int> order(order_.size());
+  std::iota(order.begin(), order.end(), 0);
+  if (!fieldName.isEmpty()) {
+    Field& f = this->fieldByName(fieldName);
+    if (f.isLookup()) {
+      std::vector<QVariant> keys(order.size());
+      for (size_t row = 0; row < order.size(); ++row) keys[row] = valueAt(positionOf_[row], f);
+      std::stable_sort(order.begin(), order.end(), [&](int a, int b) {
+        return compareValues(keys[size_t(a)], keys[size_t(b)]) < 0;
+      });
+    } else {
+      const size_t slot = size_t(f.slot_), w = size_t(width_);
+      std::stable_sort(order.begin(), order.end(), [&](int a, int b) {
+        return compareValues(cells_[size_t(a) * w + slot], cells_[size_t(b) * w + slot]) < 0;
+      });
+    }
+  }
+  beginReset();
+  order_ = std::move(order);
+  for (size_t p = 0; p < order_.size(); ++p) positionOf_[size_t(order_[p])] = int(p);
+  sort_ = fieldName;
+  position_ = 0;
+  bof_ = true;
+  eof_ = isEmpty();
+  endReset();
+  if (!controlsDisabled()) emit currentChanged(0);
+}
+
+RowIndex& Dataset::indexFor(int slot) const {
+  auto& index = indexes_[slot];
+  if (!index) {
+    index = std::make_unique<RowIndex>();
+    const size_t w = size_t(width_);
+    for (size_t row = 0; row < order_.size(); ++row)
+      index->add(int(row), cells_[row * w + size_t(slot)]);
+  }
+  return *index;
+}
+
+int Dataset::findRow(const Field& field, const QVariant& value) const {
+  // Rows sharing a value are chained; the one earliest in the present order wins.
+  int best = -1;
+  if (field.isLookup()) {
+    for (int p = 0; p < rowCount(); ++p)
+      if (!isNullValue(valueAt(p, field)) && valueAt(p, field) == value) return order_[size_t(p)];
+    return -1;
+  }
+  const RowIndex& index = indexFor(field.slot_);
+  for (int row = index.head(value); row != -1; row = index.next(row))
+    if (best == -1 || positionOf_[size_t(row)] < positionOf_[size_t(best)]) best = row;
+  return best;
+}
+
+QVariant Dataset::keyValue(const Field& field, const QVariant& value) const {
+  if (value.typeId() == QMetaType::QString && basicKind(field.dataType()) != BasicKind::Text)
+    return ValueText::parse(value.toString(), field.dataType());
+  QVariant v = ValueText::normalize(value, field.dataType());
+  return v;
+}
+
+bool Dataset::locate(const QString& fieldName, const QVariant& value) {
+  checkBrowseMode();
+  const Field& f = this->fieldByName(fieldName);
+  const int row = findRow(f, keyValue(f, value));
+  if (row < 0) return false;
+  bof_ = eof_ = false;
+  setPosition(positionOf_[size_t(row)]);
+  return true;
+}
+
+QVariant Dataset::lookup(const QString& keyField, const QVariant& value,
+                         const QString& resultField) const {
+  if (!isOpen() || isNullValue(value)) return QVariant();
+  const Field* key = findField(keyField);
+  const Field* result = findField(resultField);
+  if (!key || !result) return QVariant();
+  QVariant v;
+  try {
+    v = keyValue(*key, value);
+  } catch (const platform::Error&) {
+    return QVariant();
+  }
+  const int row = findRow(*key, v);
+  return row < 0 ? QVariant() : valueAt(positionOf_[size_t(row)], *result);
+}
+
+QVariant Dataset::valueAt(int position, const Field& field) const {
+  if (!isOpen() || position < 0 || position >= rowCount()) return QVariant();
+  if (field.isLookup()) {
+    const FieldDef& d = field.def();
+    const Field* key = findField(d.keyFields);
+    if (!d.lookupDataset || !key) return QVariant();
+    return d.lookupDataset->lookup(d.lookupKeyFields, valueAt(position, *key), d.lookupResultField);
+  }
+  return cells_[size_t(order_[size_t(position)]) * size_t(width_) + size_t(field.slot_)];
+}
+
+QVariant Dataset::currentValue(const Field& field) const {
+  if (state_ == State::Edit || state_ == State::Insert) {
+    if (field.isLookup()) {
+      const FieldDef& d = field.def();
+      const Field* key = findField(d.keyFields);
+      if (!d.lookupDataset || !key) return QVariant();
+      return d.lookupDataset->lookup(d.lookupKeyFields, currentValue(*key), d.lookupResultField);
+    }
+    return buffer_[size_t(field.slot_)];
+  }
+  return valueAt(position_, field);
+}
+
+void Dataset::setCurrentValue(Field& field, const QVariant& canonical) {
+  if (state_ != State::Edit && state_ != State::Insert)
+    throw platform::Error(prefixed(QStringLiteral("Dataset not in edit or insert mode")));
+  if (field.isLookup()) return;  // derived from other columns; nothing to store
+  buffer_[size_t(field.slot_)] = canonical;
+  changed_[size_t(field.slot_)] = true;
+  modified_ = true;
+  if (state_ == State::Edit && !controlsDisabled()) emit rowChanged(position_);
+}
+
+void Dataset::requireWritable() const {
+  if (table_.isEmpty())
+    throw platform::Error(prefixed(QStringLiteral("Cannot modify a read-only dataset")));
+}
+
+void Dataset::edit() {
+  requireBrowsable();
+  if (state_ == State::Edit || state_ == State::Insert) return;
+  if (isEmpty())
+    throw platform::Error(
+        prefixed(QStringLiteral("Cannot perform this operation on an empty dataset")));
+  requireWritable();
+  const size_t w = size_t(width_);
+  const size_t row = size_t(order_[size_t(position_)]);
+  buffer_.assign(cells_.begin() + qsizetype(row * w), cells_.begin() + qsizetype(row * w + w));
+  changed_.assign(w, false);
+  modified_ = false;
+  state_ = State::Edit;
+  emit stateChanged();
+}
+
+void Dataset::append() {
+  checkBrowseMode();
+  requireWritable();
+  buffer_.assign(size_t(width_), QVariant());
+  changed_.assign(size_t(width_), false);
+  modified_ = false;
+  state_ = State::Insert;
+  emit stateChanged();
+}
+
+void Dataset::cancel() {
+  if (state_ != State::Edit && state_ != State::Insert) return;
+  const bool wasEdit = state_ == State::Edit;
+  buffer_.clear();
+  changed_.clear();
+  modified_ = false;
+  state_ = State::Browse;
+  if (wasEdit && !controlsDisabled()) emit rowChanged(position_);
+  emit stateChanged();
+}
+
+void Dataset::post() {
+  if (state_ == State::Edit)
+    postUpdate();
+  else if (state_ == State::Insert)
+    postInsert();
+  else
+    return;
+  buffer_.clear();
+  changed_.clear();
+  modified_ = false;
+  state_ = State::Browse;
+  emit stateChanged();
+}
+
+void Dataset::resolveKey() {
+  if (keyResolved_) return;
+  QStringList names = keyFields_;
+  if (names.isEmpty() && connection_ && connection_->isConnected())
+    names = connection_->primaryKey(table_);
+  std::vector<int> picked;
+  for (const QString& n : names) {
+    const Field* f = findField(n);
+    if (!f || f->isLookup()) {
+      picked.clear();
+      break;
+    }
+    picked.push_back(f->slot_);
+  }
+  if (picked.empty())
+    throw platform::Error(prefixed(
+        QStringLiteral("Insufficient key column information for updating or refreshing.")));
+  keySlots_ = picked;
+  keyResolved_ = true;
+}
+
+Statement& Dataset::statement(const QString& sql, const std::vector<FieldType>& types) {
+  auto& st = statements_[sql];
+  if (!st) {
+    if (!connection_)
+      throw platform::Error(prefixed(QStringLiteral("Missing Connection or ConnectionString")));
+    st = connection_->prepare(sql, types);
+  }
+  return *st;
+}
+
+void Dataset::postUpdate() {
+  const size_t w = size_t(width_);
+  const int rowId = order_[size_t(position_)];
+  const QVariant* original = &cells_[size_t(rowId) * w];
+  std::vector<int> picked;
+  for (size_t s = 0; s < w; ++s)
+    if (changed_[s] && !(isNullValue(buffer_[s]) && isNullValue(original[s])) &&
+        (isNullValue(buffer_[s]) != isNullValue(original[s]) || buffer_[s] != original[s] ||
+         buffer_[s].typeId() != original[s].typeId()))
+      picked.push_back(int(s));
+  if (picked.empty()) return;
+  resolveKey();
+  QString sql = QStringLiteral("UPDATE %1 SET ").arg(table_);
+  std::vector<QVariant> values;
+  std::vector<FieldType> types;
+  for (size_t i = 0; i < picked.size(); ++i) {
+    if (i) sql += QStringLiteral(", ");
+    sql += connection_->quoteName(columnNames_[size_t(picked[i])]) + QStringLiteral(" = ?");
+    values.push_back(buffer_[size_t(picked[i])]);
+    types.push_back(slotTypes_[size_t(picked[i])]);
+  }
+  sql += QStringLiteral(" WHERE ");
+  for (size_t i = 0; i < keySlots_.size(); ++i) {
+    const size_t s = size_t(keySlots_[i]);
+    if (i) sql += QStringLiteral(" AND ");
+    if (isNullValue(original[s])) {
+      sql += connection_->quoteName(columnNames_[s]) + QStringLiteral(" IS NULL");
+    } else {
+      sql += connection_->quoteName(columnNames_[s]) + QStringLiteral(" = ?");
+      values.push_back(original[s]);
+      types.push_back(slotTypes_[s]);
+    }
+  }
+  const qint64 rows = statement(sql, types).execute(values);
+  if (rows == 0)
+    throw platform::Error(
+        prefixed(QStringLiteral("Row cannot be located for updating. Some values may have been "
+                                "changed since it was last read.")));
+  if (rows > 1)
+    throw platform::Error(prefixed(
+        QStringLiteral("The update changed %1 rows: the key does not identify one row").arg(rows)));
+  for (int s : picked) {
+    QVariant& cell = cells_[size_t(rowId) * w + size_t(s)];
+    if (const auto it = indexes_.find(s); it != indexes_.end()) {
+      it->second->remove(rowId, cell);
+      it->second->add(rowId, buffer_[size_t(s)]);
+    }
+    cell = buffer_[size_t(s)];
+  }
+  if (!controlsDisabled())
+    emit rowChanged(position_);
+  else
+    changedWhileDisabled_ = true;
+}
+
+void Dataset::postInsert() {
+  std::vector<int> picked;
+  for (size_t s = 0; s < size_t(width_); ++s)
+    if (changed_[s] && !isNullValue(buffer_[s])) picked.push_back(int(s));
+  QString sql = QStringLiteral("INSERT INTO %1").arg(table_);
+  std::vector<QVariant> values;
+  std::vector<FieldType> types;
+  if (picked.empty()) {
+    sql += QStringLiteral(" DEFAULT VALUES");
+  } else {
+    QString names, marks;
+    for (size_t i = 0; i < picked.size(); ++i) {
+      if (i) {
+        names += QStringLiteral(", ");
+        marks += QStringLiteral(", ");
+      }
+      names += connection_->quoteName(columnNames_[size_t(picked[i])]);
+      marks += u'?';
+      values.push_back(buffer_[size_t(picked[i])]);
+      types.push_back(slotTypes_[size_t(picked[i])]);
+    }
+    sql += QStringLiteral(" (%1) VALUES (%2)").arg(names, marks);
+  }
+  statement(sql, types).execute(values);
+  const int rowId = int(order_.size());
+  const int position = rowId;
+  if (!controlsDisabled()) emit aboutToAppendRow(position);
+  cells_.insert(cells_.end(), buffer_.begin(), buffer_.end());
+  order_.push_back(rowId);
+  positionOf_.push_back(position);
+  for (auto& [slot, index] : indexes_) index->add(rowId, buffer_[size_t(slot)]);
+  position_ = position;
+  bof_ = eof_ = false;
+  if (!controlsDisabled()) {
+    emit rowAppended(position);
+    emit currentChanged(position);
+  } else {
+    changedWhileDisabled_ = true;
+  }
+}
+
+void Dataset::beginReset() {
+  if (controlsDisabled())
+    changedWhileDisabled_ = true;
+  else
+    emit aboutToReset();
+}
+
+void Dataset::endReset() {
+  if (!controlsDisabled()) emit reset();
+}
+
+void Dataset::disableControls() {
+  ++disabled_;
+}
+
+void Dataset::enableControls() {
+  if (disabled_ == 0) return;
+  if (--disabled_ == 0 && changedWhileDisabled_) {
+    changedWhileDisabled_ = false;
+    emit aboutToReset();
+    emit reset();
+    emit currentChanged(position_);
+  }
+}
+
+}  // namespace db

@@ -1,0 +1,49 @@
+// The seam between the data access layer and a database engine. A driver owns one
+// link to one database; statements it prepares must not outlive it.
+#pragma once
+
+#include "db/ResultSet.h"
+
+#include <QString>
+#include <QStringList>
+#include <memory>
+#include <vector>
+
+class QThread;
+
+namespace db {
+
+class Statement {
+ public:
+  virtual ~Statement() = default;
+  // Binds the canonical values (NULL: an invalid QVariant), runs the statement and
+  // returns the number of rows it touched.
+  virtual qint64 execute(const std::vector<QVariant>& values) = 0;
+};
+
+class Driver {
+ public:
+  virtual ~Driver() = default;
+  virtual void open() = 0;
+  virtual void close() = 0;
+  virtual bool isOpen() const = 0;
+  virtual QStringList tableNames() = 0;
+  virtual ResultSet select(const QString& sql) = 0;
+  virtual qint64 execute(const QString& sql) = 0;
+  // `sql` uses '?' markers, one per entry of `types`.
+  virtual std::unique_ptr<Statement> prepare(const QString& sql,
+                                             const std::vector<FieldType>& types) = 0;
+  virtual QStringList primaryKey(const QString& table) = 0;
+  virtual QString quoteName(const QString& name) const;
+  virtual void moveToThread(QThread*) {}
+};
+
+// The driver that serves an OLE DB style connection text (see Connection.h).
+std::unique_ptr<Driver> makeDriver(const QString& connectionString);
+
+// Drivers by engine.
+std::unique_ptr<Driver> makeSqliteDriver(const QString& path);
+std::unique_ptr<Driver> makeOdbcDriver(const QString& odbcText, int loginTimeoutSeconds);
+std::unique_ptr<Driver> makeJetDriver(const QString& path);
+
+}  // namespace db

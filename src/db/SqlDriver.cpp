@@ -1,0 +1,428 @@
+// Driver over Qt Sql for SQLite files and ODBC data sources (SQL Server through
+// FreeTDS, PostgreSQL in the tests).
+//
+// Every query is forward-only and read to its end, then finished: FreeTDS keeps one
+// active statement per connection and turns scrollable queries into server cursors.
+#include "Driver.h"
+
+#include "db/ValueText.h"
+
+#include <platform/Error.h>
+
+#include <sqlite3.h>
+#include <QFileInfo>
+#include <QSqlDatabase>
+#include <QSqlDriver>
+#include <QSqlError>
+#include <QSqlField>
+#include <QSqlIndex>
+#include <QSqlQuery>
+#include <QSqlRecord>
+#include <QSqlResult>
+#include <QThread>
+#include <atomic>
+
+namespace db {
+
+namespace {
+
+// ODBC SQL type codes (sql.h / sqlext.h), kept here to stay free of the ODBC headers.
+enum OdbcType {
+  kChar = 1,
+  kNumeric = 2,
+  kDecimal = 3,
+  kInteger = 4,
+  kSmallint = 5,
+  kFloat = 6,
+  kReal = 7,
+  kDouble = 8,
+  kDate = 9,
+  kTime = 10,
+  kTimestamp = 11,
+  kVarchar = 12,
+  kTypeDate = 91,
+  kTypeTime = 92,
+  kTypeTimestamp = 93,
+  kLongVarchar = -1,
+  kBinary = -2,
+  kVarBinary = -3,
+  kLongVarBinary = -4,
+  kBigint = -5,
+  kTinyint = -6,
+  kBit = -7,
+  kWChar = -8,
+  kWVarchar = -9,
+  kWLongVarchar = -10,
+  kGuid = -11,
+  kSsTime2 = -154,
+  kSsTimestampOffset = -155,
+};
+
+QString errorText(const QSqlError& error) {
+  QString text = error.databaseText().trimmed();
+  if (text.isEmpty()) text = error.driverText().trimmed();
+  if (text.isEmpty()) text = QStringLiteral("Unknown database error");
+  return text;
+}
+
+FieldType typeFromMeta(QMetaType meta) {
+  switch (meta.id()) {
+    case QMetaType::Bool:
+      return ftBoolean;
+    case QMetaType::Short:
+    case QMetaType::UShort:
+      return ftSmallint;
+    case QMetaType::Int:
+    case QMetaType::UInt:
+      return ftInteger;
+    case QMetaType::LongLong:
+    case QMetaType::ULongLong:
+      return ftLargeint;
+    case QMetaType::Double:
+    case QMetaType::Float:
+      return ftFloat;
+    case QMetaType::QDate:
+      return ftDate;
+    case QMetaType::QTime:
+      return ftTime;
+    case QMetaType::QDateTime:
+      return ftDateTime;
+    case QMetaType::QByteArray:
+      return ftBlob;
+    default:
+      return ftString;
+  }
+}
+
+ColumnInfo odbcColumn(const QSqlField& f) {
+  ColumnInfo c;
+  c.name = f.name();
+  switch (f.typeID()) {
+    case kChar:
+    case kWChar:
+      c.type = ftString;
+      c.fixedChar = true;
+      break;
+    case kVarchar:
+    case kWVarchar:
+      c.type = ftString;
+      break;
+    case kLongVarchar:
+    case kWLongVarchar:
+      c.type = ftMemo;
+      break;
+    case kBit:
+      c.type = ftBoolean;
+      break;
+    case kTinyint:
+      c.type = ftWord;
+      break;
+    case kSmallint:
+      c.type = ftSmallint;
+      break;
+    case kInteger:
+      c.type = ftInteger;
+      break;
+    case kBigint:
+      c.type = ftLargeint;
+      break;
+    case kReal:
+    case kFloat:
+    case kDouble:
+      c.type = ftFloat;
+      break;
+    case kNumeric:
+    case kDecimal:
+      c.type = ftBCD;
+      break;
+    case kDate:
+    case kTypeDate:
+      c.type = ftDate;
+      break;
+    case kTime:
+    case kTypeTime:
+    case kSsTime2:
+      c.type = ftTime;
+      break;
+    case kTimestamp:
+    case kTypeTimestamp:
+    case kSsTimestampOffset:
+      c.type = ftDateTime;
+      break;
+    case kBinary:
+      c.type = ftBytes;
+      break;
+    case kVarBinary:
+      c.type = ftVarBytes;
+      break;
+    case kLongVarBinary:
+      c.type = ftBlob;
+      break;
+    case kGuid:
+      c.type = ftGuid;
+      break;
+    default:
+      c.type = typeFromMeta(f.metaType());
+      break;
+  }
+  if (basicKind(c.type) == BasicKind::Text && c.type != ftMemo && f.length() > 0)
+    c.size = f.length();
+  return c;
+}
+
+// SQLite keeps the declared type of a column as text; its affinity rules decide.
+ColumnInfo sqliteColumn(const QSqlField& f, const QString& declared) {
+  ColumnInfo c;
+  c.name = f.name();
+  const QString d = declared.trimmed().toUpper();
+  if (d.isEmpty()) {
+    c.type = typeFromMeta(f.metaType());
+    return c;
+  }
+  int size = 0;
+  if (const qsizetype open = d.indexOf(u'('); open >= 0)
+    size = d.mid(open + 1).split(u')').first().split(u',').first().trimmed().toInt();
+  if (d.contains(u"BOOL") || d == u"BIT")
+    c.type = ftBoolean;
+  else if (d == u"DATE")
+    c.type = ftDate;
+  else if (d == u"TIME")
+    c.type = ftTime;
+  else if (d.contains(u"DATE") || d.contains(u"TIME"))
+    c.type = ftDateTime;
+  else if (d.contains(u"INT")) {
+    if (d.startsWith(u"SMALLINT"))
+      c.type = ftSmallint;
+    else if (d.startsWith(u"TINYINT"))
+      c.type = ftWord;
+    else if (d.startsWith(u"BIGINT"))
+      c.type = ftLargeint;
+    else
+      c.type = ftInteger;
+  } else if (d.contains(u"CHAR") || d.contains(u"CLOB") || d.contains(u"TEXT") ||
+             d.contains(u"STRING")) {
+    c.type = size > 0 || d.contains(u"CHAR") ? ftString : ftMemo;
+    c.size = size;
+    c.fixedChar = d.startsWith(u"CHAR") || d.startsWith(u"NCHAR") || d.startsWith(u"CHARACTER(");
+  } else if (d.contains(u"REAL") || d.contains(u"FLOA") || d.contains(u"DOUB"))
+    c.type = ftFloat;
+  else if (d.contains(u"MONEY") || d.contains(u"CURRENCY"))
+    c.type = ftCurrency;
+  else if (d.contains(u"NUMERIC") || d.contains(u"DECIMAL"))
+    c.type = ftBCD;
+  else if (d.contains(u"BLOB"))
+    c.type = ftBlob;
+  else
+    c.type = typeFromMeta(f.metaType());
+  return c;
+}
+
+QMetaType metaFor(FieldType type) {
+  switch (basicKind(type)) {
+    case BasicKind::Text:
+      return QMetaType::fromType<QString>();
+    case BasicKind::Whole:
+      return type == ftLargeint ? QMetaType::fromType<qlonglong>() : QMetaType::fromType<int>();
+    case BasicKind::Floating:
+      return QMetaType::fromType<double>();
+    case BasicKind::Boolean:
+      return QMetaType::fromType<bool>();
+    case BasicKind::DateTime:
+      return QMetaType::fromType<QDateTime>();
+    case BasicKind::Binary:
+      return QMetaType::fromType<QByteArray>();
+    default:
+      return QMetaType::fromType<QString>();
+  }
+}
+
+QString sqliteDateTime(const QDateTime& dt) {
+  return dt.time().msec() ? dt.toString(QStringLiteral("yyyy-MM-dd HH:mm:ss.zzz"))
+                          : dt.toString(QStringLiteral("yyyy-MM-dd HH:mm:ss"));
+}
+
+class SqlStatement : public Statement {
+ public:
+  SqlStatement(QSqlDatabase db, bool sqlite, const QString& sql, std::vector<FieldType> types)
+      : query_(db), sqlite_(sqlite), types_(std::move(types)) {
+    query_.setForwardOnly(true);
+    if (!query_.prepare(sql)) throw platform::Error(errorText(query_.lastError()));
+  }
+
+  qint64 execute(const std::vector<QVariant>& values) override {
+    for (size_t i = 0; i < values.size(); ++i) {
+      const FieldType type = i < types_.size() ? types_[i] : ftString;
+      query_.bindValue(int(i), bindable(values[i], type));
+    }
+    if (!query_.exec()) {
+      const QString text = errorText(query_.lastError());
+      query_.finish();
+      throw platform::Error(text);
+    }
+    const qint64 rows = query_.numRowsAffected();
+    query_.finish();
+    return rows;
+  }
+
+ private:
+  QVariant bindable(const QVariant& v, FieldType type) const {
+    if (!v.isValid() || v.isNull()) return QVariant(metaFor(type));
+    if (v.typeId() == QMetaType::QDateTime && sqlite_) return sqliteDateTime(v.toDateTime());
+    if (v.typeId() == QMetaType::LongLong && type != ftLargeint) {
+      const qlonglong n = v.toLongLong();
+      if (n >= INT_MIN && n <= INT_MAX) return QVariant(int(n));
+    }
+    return v;
+  }
+
+  QSqlQuery query_;
+  bool sqlite_;
+  std::vector<FieldType> types_;
+};
+
+class SqlDriver : public Driver {
+ public:
+  SqlDriver(bool sqlite, QString target, int loginTimeout)
+      : sqlite_(sqlite), target_(std::move(target)), loginTimeout_(loginTimeout) {}
+  ~SqlDriver() override { close(); }
+
+  void open() override {
+    if (db_.isValid() && db_.isOpen()) return;
+    if (sqlite_ && !QFileInfo(target_).isFile())
+      throw platform::Error(QStringLiteral("Database file '%1' does not exist").arg(target_));
+    static std::atomic<int> counter{0};
+    name_ = QStringLiteral("dataconv-%1").arg(++counter);
+    db_ = QSqlDatabase::addDatabase(sqlite_ ? QStringLiteral("QSQLITE") : QStringLiteral("QODBC"),
+                                    name_);
+    if (!db_.isValid()) {
+      drop();
+      throw platform::Error(QStringLiteral("The %1 database driver is not installed")
+                                .arg(sqlite_ ? QStringLiteral("SQLite") : QStringLiteral("ODBC")));
+    }
+    db_.setDatabaseName(target_);
+    if (sqlite_)
+      db_.setConnectOptions(QStringLiteral("QSQLITE_BUSY_TIMEOUT=5000"));
+    else if (loginTimeout_ > 0)
+      db_.setConnectOptions(QStringLiteral("SQL_ATTR_LOGIN_TIMEOUT=%1").arg(loginTimeout_));
+    if (!db_.open()) {
+      const QString text = errorText(db_.lastError());
+      drop();
+      throw platform::Error(text);
+    }
+  }
+
+  void close() override {
+    if (!name_.isEmpty()) {
+      db_.close();
+      drop();
+    }
+  }
+
+  bool isOpen() const override { return db_.isValid() && db_.isOpen(); }
+
+  QStringList tableNames() override {
+    QStringList names;
+    for (const QString& n : db_.tables(QSql::Tables) + db_.tables(QSql::Views))
+      if (!(sqlite_ && n.startsWith(QStringLiteral("sqlite_")))) names << n;
+    return names;
+  }
+
+  ResultSet select(const QString& sql) override {
+    QSqlQuery q(db_);
+    q.setForwardOnly(true);
+    q.setNumericalPrecisionPolicy(QSql::LowPrecisionDouble);
+    if (!q.exec(sql)) {
+      const QString text = errorText(q.lastError());
+      q.finish();
+      throw platform::Error(text);
+    }
+    ResultSet rs;
+    const QSqlRecord rec = q.record();
+    sqlite3_stmt* stmt = nullptr;
+    if (sqlite_) {
+      const QVariant h = q.result()->handle();
+      if (h.isValid() && qstrcmp(h.typeName(), "sqlite3_stmt*") == 0)
+        stmt = *static_cast<sqlite3_stmt* const*>(h.constData());
+    }
+    for (int i = 0; i < rec.count(); ++i) {
+      if (sqlite_) {
+        const char* decl = stmt ? sqlite3_column_decltype(stmt, i) : nullptr;
+        rs.columns.push_back(
+            sqliteColumn(rec.field(i), decl ? QString::fromUtf8(decl) : QString()));
+      } else {
+        rs.columns.push_back(odbcColumn(rec.field(i)));
+      }
+    }
+    const int n = rec.count();
+    while (q.next())
+      for (int i = 0; i < n; ++i)
+        rs.cells.push_back(ValueText::normalize(q.value(i), rs.columns[size_t(i)].type));
+    if (q.lastError().isValid()) {
+      const QString text = errorText(q.lastError());
+      q.finish();
+      throw platform::Error(text);
+    }
+    q.finish();
+    return rs;
+  }
+
+  qint64 execute(const QString& sql) override {
+    QSqlQuery q(db_);
+    q.setForwardOnly(true);
+    if (!q.exec(sql)) {
+      const QString text = errorText(q.lastError());
+      q.finish();
+      throw platform::Error(text);
+    }
+    const qint64 rows = q.numRowsAffected();
+    q.finish();
+    return rows;
+  }
+
+  std::unique_ptr<Statement> prepare(const QString& sql,
+                                     const std::vector<FieldType>& types) override {
+    return std::make_unique<SqlStatement>(db_, sqlite_, sql, types);
+  }
+
+  QStringList primaryKey(const QString& table) override {
+    QStringList names;
+    const QSqlIndex index = db_.primaryIndex(table);
+    for (int i = 0; i < index.count(); ++i) names << index.fieldName(i);
+    return names;
+  }
+
+  void moveToThread(QThread* thread) override {
+    if (db_.isValid() && db_.driver()) db_.driver()->moveToThread(thread);
+  }
+
+ private:
+  void drop() {
+    db_ = QSqlDatabase();
+    QSqlDatabase::removeDatabase(name_);
+    name_.clear();
+  }
+
+  bool sqlite_;
+  QString target_;
+  int loginTimeout_;
+  QString name_;
+  QSqlDatabase db_;
+};
+
+}  // namespace
+
+QString Driver::quoteName(const QString& name) const {
+  QString quoted = name;
+  quoted.replace(QStringLiteral("\""), QStringLiteral("\"\""));
+  return u'"' + quoted + u'"';
+}
+
+std::unique_ptr<Driver> makeSqliteDriver(const QString& path) {
+  return std::make_unique<SqlDriver>(true, path, 0);
+}
+
+std::unique_ptr<Driver> makeOdbcDriver(const QString& odbcText, int loginTimeoutSeconds) {
+  return std::make_unique<SqlDriver>(false, odbcText, loginTimeoutSeconds);
+}
+
+}  // namespace db

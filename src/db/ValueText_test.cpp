@@ -1,0 +1,128 @@
+#include "db/ValueText.h"
+
+#include <platform/Error.h>
+#include <platform/RegionalSettings.h>
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+
+using db::ValueText;
+
+namespace {
+
+class ValueTextTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    platform::RegionalSettings::setCurrentForTesting(platform::RegionalSettings{});
+  }
+  void TearDown() override {
+    platform::RegionalSettings::setCurrentForTesting(platform::RegionalSettings{});
+  }
+};
+
+TEST_F(ValueTextTest, FloatsKeepFifteenDigitsAndReadBack) {
+  EXPECT_EQ(ValueText::plain(12.5, db::ftFloat), "12.5");
+  EXPECT_EQ(ValueText::plain(0.1, db::ftFloat), "0.1");
+  EXPECT_EQ(ValueText::plain(-3.0, db::ftFloat), "-3");
+  EXPECT_EQ(ValueText::plain(1e20, db::ftFloat), "1E20");
+  EXPECT_EQ(ValueText::plain(1.5e-5, db::ftFloat), "1.5E-5");
+  EXPECT_EQ(ValueText::plain(123456789012345.0, db::ftFloat), "123456789012345");
+  for (double v :
+       {0.1 + 0.2, 1.0 / 3, 2.675, -1e-300, 1.7976931348623157e308, 99.99, 1e15, 0.0001}) {
+    const QString text = ValueText::plain(v, db::ftFloat);
+    EXPECT_EQ(ValueText::parse(text, db::ftFloat).toDouble(), v) << text.toStdString();
+  }
+  // Display shows at most fifteen digits even where the plain text needs more.
+  EXPECT_EQ(ValueText::display(0.1 + 0.2, db::ftFloat, QString()), "0.3");
+}
+
+TEST_F(ValueTextTest, RegionalDecimalSeparator) {
+  platform::RegionalSettings rs;
+  rs.decimalSeparator = ',';
+  rs.thousandSeparator = '.';
+  platform::RegionalSettings::setCurrentForTesting(rs);
+  EXPECT_EQ(ValueText::plain(12.5, db::ftFloat), "12,5");
+  EXPECT_EQ(ValueText::parse("12,5", db::ftFloat).toDouble(), 12.5);
+  EXPECT_EQ(ValueText::display(1234567.891, db::ftFloat, "#,#0.00"), "1.234.567,89");
+}
+
+TEST_F(ValueTextTest, DisplayFormats) {
+  EXPECT_EQ(ValueText::display(1234567.891, db::ftFloat, "#,#0.00"), "1,234,567.89");
+  EXPECT_EQ(ValueText::display(0.5, db::ftFloat, "#,#0.00"), "0.50");
+  EXPECT_EQ(ValueText::display(2.675, db::ftFloat, "#,#0.00"), "2.68");  // half away from zero
+  EXPECT_EQ(ValueText::display(-1234.5, db::ftFloat, "#,#0.00"), "-1,234.50");
+  EXPECT_EQ(ValueText::display(-0.001, db::ftFloat, "#,#0.00"), "0.00");
+  EXPECT_EQ(ValueText::display(999.999, db::ftFloat, "#,#0.00"), "1,000.00");
+  EXPECT_EQ(ValueText::display(qint64(1234567), db::ftInteger, "#,#0"), "1,234,567");
+  EXPECT_EQ(ValueText::display(qint64(-999), db::ftInteger, "#,#0"), "-999");
+  EXPECT_EQ(ValueText::display(qint64(0), db::ftInteger, "#,#0"), "0");
+  const QDateTime dt = ValueText::naive(QDate(2024, 3, 7), QTime(13, 5, 9));
+  EXPECT_EQ(ValueText::display(dt, db::ftDateTime, "yyyy/mm/dd"), "2024/03/07");
+  EXPECT_EQ(ValueText::formatDateTime(dt, "yyyy/mm/dd hh:nn:ss"), "2024/03/07 13:05:09");
+  EXPECT_EQ(ValueText::formatDateTime(dt, "d/m/yy h:mm am/pm"), "7/3/24 1:05 PM");
+  platform::RegionalSettings rs;
+  rs.dateSeparator = '-';
+  platform::RegionalSettings::setCurrentForTesting(rs);
+  EXPECT_EQ(ValueText::display(dt, db::ftDateTime, "yyyy/mm/dd"), "2024-03-07");
+}
+
+TEST_F(ValueTextTest, DatesLeaveOutMidnightAndReadBack) {
+  const QDateTime midnight = ValueText::naive(QDate(1930, 1, 2));
+  const QDateTime afternoon = ValueText::naive(QDate(2024, 12, 31), QTime(23, 59, 58));
+  const QDateTime millis = ValueText::naive(QDate(2024, 2, 29), QTime(8, 0, 0, 123));
+  EXPECT_EQ(ValueText::plain(midnight, db::ftDateTime), "1930/01/02");
+  EXPECT_EQ(ValueText::plain(afternoon, db::ftDateTime), "2024/12/31 23:59:58");
+  EXPECT_EQ(ValueText::plain(millis, db::ftDateTime), "2024/02/29 08:00:00.123");
+  for (const QDateTime& dt : {midnight, afternoon, millis})
+    EXPECT_EQ(ValueText::parse(ValueText::plain(dt, db::ftDateTime), db::ftDateTime).toDateTime(),
+              dt);
+  // ISO forms and loose regional forms.
+  EXPECT_EQ(ValueText::parse("2024-12-31T23:59:58", db::ftDateTime).toDateTime(), afternoon);
+  EXPECT_EQ(ValueText::parse("2024-12-31 23:59:58", db::ftDateTime).toDateTime(), afternoon);
+  EXPECT_EQ(ValueText::parse("1930/1/2", db::ftDateTime).toDateTime(), midnight);
+  EXPECT_EQ(ValueText::parse("2024/12/31 PM 11:59:58", db::ftDateTime).toDateTime(), afternoon);
+  EXPECT_EQ(ValueText::parse("2024/12/31 下午 11:59:58", db::ftDateTime).toDateTime(), afternoon);
+  // A day-month-year locale reads its own order.
+  platform::RegionalSettings rs;
+  rs.shortDateFormat = "dd.MM.yyyy";
+  platform::RegionalSettings::setCurrentForTesting(rs);
+  EXPECT_EQ(ValueText::plain(midnight, db::ftDateTime), "02.01.1930");
+  EXPECT_EQ(ValueText::parse("02.01.1930", db::ftDateTime).toDateTime(), midnight);
+}
+
+TEST_F(ValueTextTest, OtherTypesRoundTrip) {
+  EXPECT_EQ(ValueText::plain(true, db::ftBoolean), "True");
+  EXPECT_EQ(ValueText::plain(false, db::ftBoolean), "False");
+  EXPECT_EQ(ValueText::parse("True", db::ftBoolean), QVariant(true));
+  EXPECT_EQ(ValueText::parse("false", db::ftBoolean), QVariant(false));
+  EXPECT_EQ(ValueText::parse("-1", db::ftBoolean), QVariant(true));
+  EXPECT_EQ(ValueText::plain(qint64(-2147483648LL), db::ftInteger), "-2147483648");
+  EXPECT_EQ(ValueText::parse("-2147483648", db::ftInteger), QVariant(qint64(-2147483648LL)));
+  EXPECT_EQ(ValueText::parse(" 42 ", db::ftSmallint), QVariant(qint64(42)));
+  EXPECT_EQ(ValueText::parse("  abc ", db::ftString), QVariant(QString("  abc ")));
+  EXPECT_EQ(ValueText::plain(QVariant(), db::ftInteger), "");
+}
+
+TEST_F(ValueTextTest, EmptyTextIsNullAndBadTextNamesTheValue) {
+  for (db::FieldType t : {db::ftInteger, db::ftFloat, db::ftDateTime, db::ftBoolean})
+    EXPECT_FALSE(ValueText::parse("", t).isValid());
+  EXPECT_EQ(ValueText::parse("", db::ftString), QVariant(QString("")));
+  auto message = [](const QString& text, db::FieldType type) {
+    try {
+      ValueText::parse(text, type);
+    } catch (const platform::Error& e) {
+      return e.message();
+    }
+    return QString("no error");
+  };
+  EXPECT_EQ(message("12a", db::ftInteger), "'12a' is not a valid integer value");
+  EXPECT_EQ(message("12.5", db::ftInteger), "'12.5' is not a valid integer value");
+  EXPECT_EQ(message("abc", db::ftFloat), "'abc' is not a valid floating point value");
+  EXPECT_EQ(message("1,000", db::ftFloat), "'1,000' is not a valid floating point value");
+  EXPECT_EQ(message("x", db::ftDateTime), "'x' is not a valid date and time");
+  EXPECT_EQ(message("2024/02/30", db::ftDateTime), "'2024/02/30' is not a valid date and time");
+  EXPECT_EQ(message("maybe", db::ftBoolean), "'maybe' is not a valid boolean value");
+}
+
+}  // namespace

@@ -1,0 +1,72 @@
+// A statement without a result set, with named parameters: every ":NAME" marker
+// outside quotes makes one parameter, in order of appearance. Each parameter has a
+// data type and a value given as text (converted through the type when executed) or
+// none, which is bound as NULL. Prepared once on first execution, executed many times.
+#pragma once
+
+#include "db/FieldType.h"
+
+#include <QMetaObject>
+#include <QString>
+#include <QStringList>
+#include <QVariant>
+#include <memory>
+#include <vector>
+
+namespace db {
+
+class Connection;
+class Statement;
+
+class Command {
+ public:
+  Command();
+  ~Command();
+  Command(const Command&) = delete;
+  Command& operator=(const Command&) = delete;
+
+  // Either a connection shared with others, or a connection text from which the
+  // command makes a connection of its own, opened at the first execution.
+  void setConnection(Connection* connection);
+  void setConnectionString(const QString& text);
+
+  void setCommandText(const QString& sql);
+  const QString& commandText() const { return sql_; }
+
+  int parameterCount() const { return int(params_.size()); }
+  const QString& parameterName(int index) const;
+  FieldType paramType(int index) const;
+  void setParamType(int index, FieldType type);
+  void setParamText(int index, const QString& text);
+  void setParamNull(int index);
+  bool paramIsNull(int index) const;
+
+  // Converts the texts (throws the conversion's error), runs the statement and
+  // returns the number of rows it touched.
+  qint64 execute();
+
+  // The statement with '?' in place of the markers, and the marker names in order.
+  static QString translate(const QString& sql, QStringList* names);
+
+ private:
+  struct Param {
+    QString name;
+    FieldType type = ftString;
+    bool isNull = true;
+    QString text;
+  };
+  const Param& param(int index) const;
+  Connection& connection();
+  void dropStatement();
+
+  Connection* shared_ = nullptr;
+  std::unique_ptr<Connection> own_;
+  QString ownText_;
+  QMetaObject::Connection closeWatch_;
+  QString sql_;
+  QString translated_;
+  std::vector<Param> params_;
+  std::unique_ptr<Statement> statement_;
+};
+
+}  // namespace db

@@ -1,0 +1,189 @@
+// A query whose rows are all held in memory, with declared fields, a cursor, a
+// client-side sort, an O(1) locate, and row edits written through to the database
+// one row at a time.
+//
+// Opening runs the statement and checks every declared data field against the
+// result's columns (same name without regard to case, same basic kind); columns that
+// are not declared are ignored. Without declared fields, one field per result column
+// is made. The texts of the open check are "<name>: Field '<label>' not found" and
+// "<name>: Type mismatch for field '<label>', expecting: <type> actual: <type>".
+//
+// Posting writes at once: an UPDATE of the changed columns WHERE the key columns equal
+// their values as read, or an INSERT of the assigned columns. An UPDATE that touches
+// no row is an error: the row was changed or deleted by someone else meanwhile.
+//
+// Bound views follow the dataset through the signals below; they read rows by position
+// (Field::valueAt, Field::displayTextAt) without moving the cursor. While controls are
+// disabled no signal is sent; enabling them again sends one reset.
+#pragma once
+
+#include "db/Field.h"
+#include "db/ResultSet.h"
+
+#include <QHash>
+#include <QObject>
+#include <QString>
+#include <QStringList>
+#include <map>
+#include <memory>
+#include <vector>
+
+namespace db {
+
+class Connection;
+class Statement;
+class RowIndex;
+
+class Dataset : public QObject {
+  Q_OBJECT
+
+ public:
+  enum class State { Inactive, Browse, Edit, Insert };
+
+  explicit Dataset(const QString& name, QObject* parent = nullptr);
+  ~Dataset() override;
+
+  QString name() const { return objectName(); }
+
+  Connection* connection() const { return connection_; }
+  void setConnection(Connection* connection);
+  const QString& sql() const { return sql_; }
+  void setSql(const QString& sql) { sql_ = sql; }
+  // Columns that identify a row for UPDATE; when empty, the table's primary key as the
+  // database reports it.
+  void setKeyFields(const QStringList& names) { keyFields_ = names; }
+  const QStringList& keyFields() const { return keyFields_; }
+  // Kept for callers that set them; every row is held in memory regardless.
+  void setCacheSize(int size) { cacheSize_ = size; }
+  int cacheSize() const { return cacheSize_; }
+
+  // Declared fields; only while closed.
+  Field& addField(const FieldDef& def);
+  void clearFields();
+  int fieldCount() const { return int(fields_.size()); }
+  Field& field(int index) const;
+  // Without regard to case; throws "<name>: Field '<name>' not found".
+  Field& fieldByName(const QString& name) const;
+  Field* findField(const QString& name) const;
+
+  // Runs the statement on the connection (opening the connection when needed).
+  void open();
+  // Opens on rows already fetched (for example on a worker thread): the same checks
+  // as open(), no statement is run.
+  void open(ResultSet result);
+  // Discards the rows and any pending edit.
+  void close();
+  bool isOpen() const { return state_ != State::Inactive; }
+  bool isEmpty() const { return rowCount() == 0; }
+  State state() const { return state_; }
+
+  void first();
+  void next();
+  void prior();
+  void last();
+  bool eof() const { return eof_; }
+  bool bof() const { return bof_; }
+  int recordCount() const { return rowCount(); }
+  // 0-based position of the current row, -1 when there is none.
+  int recNo() const { return isEmpty() ? -1 : position_; }
+  void moveTo(int position);
+
+  // Stable sort on one column, ascending, NULL first; the first row becomes current.
+  // An empty name restores the order of the statement.
+  void setSort(const QString& fieldName);
+  const QString& sort() const { return sort_; }
+
+  // Makes current the first row (in the present order) whose field equals `value`
+  // exactly; text is compared case-sensitively. A value given as text is converted
+  // through the field's type first. Returns false and keeps the cursor when none.
+  bool locate(const QString& fieldName, const QVariant& value);
+  // The `resultField` of the row that locate would find, without moving the cursor;
+  // NULL when there is none.
+  QVariant lookup(const QString& keyField, const QVariant& value, const QString& resultField) const;
+
+  // A pending edit or append is posted (when modified) or cancelled before moving or
+  // starting another one, as a client cursor does.
+  void edit();
+  void append();
+  void post();
+  void cancel();
+  bool modified() const { return modified_; }
+
+  void disableControls();
+  void enableControls();
+  bool controlsDisabled() const { return disabled_ > 0; }
+
+  // Value of a field's column in the row at `position` (ignores the edit buffer).
+  QVariant valueAt(int position, const Field& field) const;
+  // Value of the current row (the edit buffer while editing).
+  QVariant currentValue(const Field& field) const;
+  void setCurrentValue(Field& field, const QVariant& canonical);
+
+ signals:
+  // Everything changed (open, close, sort, enabling controls): re-read all rows.
+  void aboutToReset();
+  void reset();
+  // A posted append adds a row at `position` (always the end).
+  void aboutToAppendRow(int position);
+  void rowAppended(int position);
+  // The row at `position` changed (post, or the edit buffer while editing).
+  void rowChanged(int position);
+  void currentChanged(int position);
+  void stateChanged();
+
+ private:
+  int rowCount() const { return int(order_.size()); }
+  QString prefixed(const QString& message) const;
+  void mapFields(const ResultSet& result, std::vector<int>& columnOfSlot);
+  void dropAutoFields();
+  void checkBrowseMode();
+  void requireBrowsable() const;
+  void requireWritable() const;
+  void setPosition(int position);
+  RowIndex& indexFor(int slot) const;
+  int findRow(const Field& field, const QVariant& value) const;
+  QVariant keyValue(const Field& field, const QVariant& value) const;
+  void resolveKey();
+  Statement& statement(const QString& sql, const std::vector<FieldType>& types);
+  void postUpdate();
+  void postInsert();
+  void beginReset();
+  void endReset();
+
+  Connection* connection_ = nullptr;
+  QString sql_;
+  QStringList keyFields_;
+  int cacheSize_ = 1;
+  std::vector<std::unique_ptr<Field>> fields_;
+  bool autoFields_ = false;
+  QHash<QString, int> fieldByLowerName_;
+
+  State state_ = State::Inactive;
+  // Rows are stored once, in fetch order, `width_` values each; `order_` gives the
+  // row id at each position and `positionOf_` the way back.
+  int width_ = 0;
+  std::vector<QVariant> cells_;
+  std::vector<int> order_;
+  std::vector<int> positionOf_;
+  std::vector<QString> columnNames_;  // per slot, as the database spells them
+  std::vector<FieldType> slotTypes_;
+  QString table_;
+  std::vector<int> keySlots_;
+  bool keyResolved_ = false;
+
+  int position_ = 0;
+  bool eof_ = true;
+  bool bof_ = true;
+  QString sort_;
+
+  std::vector<QVariant> buffer_;
+  std::vector<bool> changed_;
+  bool modified_ = false;
+
+  mutable std::map<int, std::unique_ptr<RowIndex>> indexes_;
+  std::map<QString, std::unique_ptr<Statement>> statements_;
+  int disabled_ = 0;
+  bool changedWhileDisabled_ = false;
+};
+
+}  // namespace db

@@ -1,0 +1,29 @@
+// The whole result of a query, as a driver fetched it: what a dataset opens on.
+#pragma once
+
+#include "db/FieldType.h"
+
+#include <QString>
+#include <QVariant>
+#include <vector>
+
+namespace db {
+
+struct ColumnInfo {
+  QString name;  // as the database spells it
+  FieldType type = ftUnknown;
+  int size = 0;  // characters of a text column when the database tells, else 0
+  bool fixedChar = false;
+};
+
+struct ResultSet {
+  std::vector<ColumnInfo> columns;
+  // Row-major, one canonical value (see ValueText) per column and row.
+  std::vector<QVariant> cells;
+
+  qsizetype rowCount() const {
+    return columns.empty() ? 0 : qsizetype(cells.size() / columns.size());
+  }
+};
+
+}  // namespace db

@@ -1,0 +1,59 @@
+// Text forms of field values. Values travel between the POS and the Access files as
+// text, so the plain text of every value must read back to the same value.
+//
+// Canonical values (what a dataset holds and what the drivers hand over): NULL is an
+// invalid QVariant; text types hold QString; whole numbers qint64; floating types
+// double; booleans bool; dates and times a QDateTime in Qt::UTC that carries the
+// naive wall-clock value (no time zone is ever applied); binary types QByteArray.
+#pragma once
+
+#include "db/FieldType.h"
+
+#include <QDateTime>
+#include <QString>
+#include <QVariant>
+
+namespace db {
+
+class ValueText {
+ public:
+  // The plain text: whole numbers in decimal; floats with up to 15 significant
+  // digits (more only where 15 would not read back to the same double); "True" or
+  // "False"; dates as the regional short date and long time, the time left out at
+  // midnight and milliseconds added when there are any. NULL gives "".
+  static QString plain(const QVariant& value, FieldType type);
+
+  // What a grid shows: like plain(), except that floats show at most 15 significant
+  // digits, and a non-empty display format ("#,#0.00", "#,#0", "yyyy/mm/dd", ...)
+  // governs numbers and dates.
+  static QString display(const QVariant& value, FieldType type, const QString& displayFormat);
+
+  // Converts text into a canonical value of `type`. Empty (or blank) text gives NULL
+  // for every type but text. Throws platform::Error naming the value when the text
+  // does not convert ("'12a' is not a valid integer value").
+  static QVariant parse(const QString& text, FieldType type);
+
+  // Brings a value as a driver delivers it into the canonical form of `type`; a
+  // value that does not convert is returned unchanged.
+  static QVariant normalize(const QVariant& value, FieldType type);
+
+  // Number formats of the "#,##0.00" family: '0' a digit always shown, '#' a digit
+  // shown when significant, ',' in the integer part groups thousands, '.' the
+  // decimal point; quoted text and other characters are copied. Sections after ';'
+  // apply to negative values and zero. Rounds half away from zero.
+  static QString formatFloat(double value, const QString& format);
+
+  // Date formats: yyyy yy m mm mmm mmmm d dd h hh n nn s ss z zzz am/pm, '/' the
+  // regional date separator, ':' the regional time separator, quoted text copied.
+  static QString formatDateTime(const QDateTime& value, const QString& format);
+
+  // Lenient reading of a date and time: the regional short date's field order with
+  // any of the separators '/', '-', '.' or the regional one, optional time h:mm[:ss[.zzz]]
+  // with optional AM/PM, and ISO 8601 ("2024-05-01T13:45:00"). Invalid on failure.
+  static QDateTime parseDateTime(const QString& text);
+
+  // Canonical naive date-time from a date and a time.
+  static QDateTime naive(const QDate& date, const QTime& time = QTime(0, 0));
+};
+
+}  // namespace db
