@@ -71,7 +71,9 @@ void syncFolder(const QByteArray& folder) {
 bool replace(const QByteArray& target, const QByteArray& data, unsigned createMode) {
   struct stat st;
   const bool exists = ::stat(target.constData(), &st) == 0;
-  if (exists && (!S_ISREG(st.st_mode) || ::access(target.constData(), W_OK) != 0)) return false;
+  if (exists &&
+      (!S_ISREG(st.st_mode) || ::faccessat(AT_FDCWD, target.constData(), W_OK, AT_EACCESS) != 0))
+    return false;
 
   const qsizetype slash = target.lastIndexOf('/');
   const QByteArray folder = slash < 0 ? QByteArray(".") : target.left(slash + 1);
@@ -82,10 +84,11 @@ bool replace(const QByteArray& target, const QByteArray& data, unsigned createMo
     if (exists && (errno == EACCES || errno == EPERM)) return rewriteInPlace(target, data);
     return false;
   }
-  bool ok = ::fchmod(fd.get(), exists ? (st.st_mode & 07777) : createMode) == 0;
-  // Only root may give the file back to its owner; others own what they write.
-  if (ok && exists && ::geteuid() == 0) ok = ::fchown(fd.get(), st.st_uid, st.st_gid) == 0;
-  ok = ok && writeAll(fd.get(), data) && ::fsync(fd.get()) == 0;
+  // Best effort: some file systems (FAT, SMB mounts) refuse modes and owners, and the
+  // file is already 0600 when they do. Only root may give the file back to its owner.
+  (void)::fchmod(fd.get(), exists ? (st.st_mode & 07777) : createMode);
+  if (exists && ::geteuid() == 0) (void)::fchown(fd.get(), st.st_uid, st.st_gid);
+  bool ok = writeAll(fd.get(), data) && ::fsync(fd.get()) == 0;
   ok = fd.close() && ok;
   ok = ok && ::rename(temp.constData(), target.constData()) == 0;
   if (!ok) {
