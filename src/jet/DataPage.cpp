@@ -35,7 +35,10 @@ RowSlot DataPage::row(std::uint16_t i) const {
   }
   const std::size_t tableEnd = fmt::kDataRowTableOffset + 2 * std::size_t{rowCount_};
   if (start < tableEnd || start > end || end > fmt::kPageSize) {
-    if (slot.deleted) return slot;  // shrunk or stale: nothing to read anyway
+    if (slot.deleted) {  // shrunk or stale: nothing to read anyway
+      slot.bytes = v.sub(0, 0, "bad row offset");
+      return slot;
+    }
     v.fail("bad row offset");
   }
   slot.bytes = v.sub(start, end - start, "bad row offset");

@@ -1,0 +1,131 @@
+// Test helpers: run the reference readers (mdbtools, the Node.js reader through
+// compare-mdb.py) on a written file and report what they object to.
+#pragma once
+
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <array>
+#include <cstdio>
+#include <cstdlib>
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <vector>
+
+namespace jet::testing {
+
+struct CommandResult {
+  int status = -1;
+  std::string out;
+  std::string err;
+};
+
+inline std::string quoted(const std::string& s) {
+  std::string q = "'";
+  for (char c : s) q += c == '\'' ? std::string("'\\''") : std::string(1, c);
+  return q + "'";
+}
+
+inline CommandResult runCommand(const std::string& command) {
+  char errPath[] = "/tmp/dataconv-stderr-XXXXXX";
+  const int fd = ::mkstemp(errPath);
+  if (fd >= 0) ::close(fd);
+  CommandResult r;
+  FILE* p = ::popen((command + " 2>" + errPath).c_str(), "r");
+  if (!p) return r;
+  std::array<char, 65536> buf;
+  std::size_t n;
+  while ((n = std::fread(buf.data(), 1, buf.size(), p)) > 0) r.out.append(buf.data(), n);
+  const int st = ::pclose(p);
+  r.status = WIFEXITED(st) ? WEXITSTATUS(st) : -1;
+  std::ifstream e(errPath);
+  r.err.assign(std::istreambuf_iterator<char>(e), {});
+  ::unlink(errPath);
+  return r;
+}
+
+inline std::string nodeReaderDir() {
+  const char* env = std::getenv("MDB_READER_DIR");
+  return env && *env ? env : std::string(DATACONV_SOURCE_DIR) + "/build/mdb-reader";
+}
+
+// mdbtools' complaints about a file: listing, schema, export of every user table, and
+// row counts that differ from the rows exported. Empty when all is well.
+inline std::string mdbtoolsProblems(const std::string& path) {
+  static const char* const kFailures[] = {"doesn't match",          "Invalid page buffer",
+                                          "Invalid data location",  "incorrect memo length",
+                                          "Unhandled memo field",   "Unhandled ole field",
+                                          "Couldn't",               "Error"};
+  std::string problems;
+  auto check = [&](const std::string& what, const CommandResult& r) {
+    if (r.status != 0) problems += what + ": exit status " + std::to_string(r.status) + "\n";
+    for (const char* f : kFailures)
+      if (r.err.find(f) != std::string::npos) problems += what + ": " + r.err + "\n";
+  };
+  const CommandResult tables = runCommand("mdb-tables -1 " + quoted(path));
+  check("mdb-tables", tables);
+  check("mdb-schema", runCommand("mdb-schema " + quoted(path)));
+  std::istringstream names(tables.out);
+  std::string table;
+  while (std::getline(names, table)) {
+    if (table.empty()) continue;
+    const CommandResult rows = runCommand("mdb-export -H " + quoted(path) + " " + quoted(table) +
+                                          " | python3 -c 'import csv,sys; csv.field_size_limit(1<<30); "
+                                          "print(sum(1 for _ in csv.reader(sys.stdin)))'");
+    check("mdb-export " + table, rows);
+    const CommandResult count = runCommand("mdb-count " + quoted(path) + " " + quoted(table));
+    if (std::atol(rows.out.c_str()) != std::atol(count.out.c_str()))
+      problems += "table " + table + ": mdb-count " + count.out + " but " + rows.out + " rows exported\n";
+  }
+  return problems;
+}
+
+// compare-mdb.py: mdbtools and the Node.js reader agree on every table, row and value.
+inline std::string readersDisagree(const std::string& path) {
+  const CommandResult r = runCommand("MDB_READER_DIR=" + quoted(nodeReaderDir()) + " python3 " +
+                                     quoted(std::string(DATACONV_SHARED_DIR) + "/tools/compare-mdb.py") +
+                                     " " + quoted(path));
+  return r.status == 0 ? std::string() : r.out + r.err;
+}
+
+// The rows of a table as mdb-export prints them (header left out), parsed as CSV.
+inline std::vector<std::vector<std::string>> mdbExport(const std::string& path,
+                                                       const std::string& table) {
+  const CommandResult r =
+      runCommand("mdb-export -H -D '%Y-%m-%d %H:%M:%S' -T '%Y-%m-%d %H:%M:%S' -b hex " +
+                 quoted(path) + " " + quoted(table));
+  std::vector<std::vector<std::string>> rows;
+  std::vector<std::string> row;
+  std::string field;
+  bool quotedField = false, inQuotes = false;
+  for (std::size_t i = 0; i < r.out.size(); ++i) {
+    const char c = r.out[i];
+    if (inQuotes) {
+      if (c == '"' && i + 1 < r.out.size() && r.out[i + 1] == '"') {
+        field += '"';
+        ++i;
+      } else if (c == '"') {
+        inQuotes = false;
+      } else {
+        field += c;
+      }
+    } else if (c == '"') {
+      inQuotes = quotedField = true;
+    } else if (c == ',') {
+      row.push_back(field);
+      field.clear();
+    } else if (c == '\n') {
+      row.push_back(field);
+      rows.push_back(row);
+      row.clear();
+      field.clear();
+    } else {
+      field += c;
+    }
+  }
+  (void)quotedField;
+  return rows;
+}
+
+}  // namespace jet::testing
