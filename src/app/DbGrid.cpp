@@ -1,6 +1,10 @@
 #include "app/DbGrid.h"
 
+#include "app/DatasetTableModel.h"
+#include "app/ErrorHandler.h"
 #include "app/Fonts.h"
+
+#include <db/Dataset.h>
 
 #include <QFontMetrics>
 #include <QHeaderView>
@@ -81,9 +85,31 @@ DbGrid::DbGrid(const QFont& titleFont, QWidget* parent) : QTableView(parent) {
                      " border: none; }"));
 }
 
+void DbGrid::setDatasetModel(DatasetTableModel* model) {
+  datasetModel_ = model;
+  setModel(model);
+  connect(model, &DatasetTableModel::currentRowChanged, this, &DbGrid::followDataset);
+  connect(model, &QAbstractItemModel::modelReset, this,
+          [this] { followDataset(datasetModel_->dataset().recNo()); });
+}
+
+void DbGrid::followDataset(int row) {
+  if (!datasetModel_ || row >= datasetModel_->rowCount()) return;
+  following_ = true;
+  if (row < 0)
+    setCurrentIndex({});
+  else
+    setCurrentIndex(datasetModel_->index(row, qMax(currentIndex().column(), 0)));
+  following_ = false;
+}
+
 void DbGrid::currentChanged(const QModelIndex& current, const QModelIndex& previous) {
   QTableView::currentChanged(current, previous);
   verticalHeader()->viewport()->update();
+  if (following_ || !datasetModel_ || !current.isValid()) return;
+  db::Dataset& dataset = datasetModel_->dataset();
+  if (dataset.isOpen() && current.row() != dataset.recNo() && current.row() < dataset.recordCount())
+    guard([&] { dataset.moveTo(current.row()); });
 }
 
 int DbGrid::defaultColumnWidth(int displayWidth, const QString& title) const {

@@ -1,63 +1,54 @@
 #include "app/SettingValues.h"
 
 namespace app {
-namespace {
 
-const QString kMssql = QStringLiteral("MSSQL");
-const QString kImportItem = QStringLiteral("Import Item");
-const QString kExportImport = QStringLiteral("Export Import");
+namespace keys = config::keys;
 
-}  // namespace
-
-SettingValues SettingValues::read(const platform::IniFile& ini) {
+SettingValues SettingValues::read(const config::TConfig& ini) {
   SettingValues v;
-  v.host = ini.readString(kMssql, QStringLiteral("Host"), QStringLiteral("127.0.0.1"));
-  v.database = ini.readString(kMssql, QStringLiteral("Database"), QStringLiteral("KAROS"));
-  v.user = ini.readString(kMssql, QStringLiteral("User"), QStringLiteral("sa"));
-  v.password = ini.readString(kMssql, QStringLiteral("Password"), QStringLiteral("kora"));
-  v.shelfNo = ini.readBool(kImportItem, QStringLiteral("Update_ShelfNo"), false);
-  v.stkQty = ini.readBool(kImportItem, QStringLiteral("Update_StkQty"), false);
-  if (v.stkQty)
-    v.stkQtyAction =
-        ini.readInteger(kImportItem, QStringLiteral("Update_StkQty_Action"), 0) > 0 ? 1 : 0;
-  v.avgCost = ini.readBool(kImportItem, QStringLiteral("Update_AvgCost"), false);
-  v.uniPrice = ini.readBool(kImportItem, QStringLiteral("Update_UniPrice"), false);
-  v.price = ini.readBool(kImportItem, QStringLiteral("Update_Price"), false);
-  v.memPrice = ini.readBool(kImportItem, QStringLiteral("Update_MemPrice"), false);
-  v.vipPrice = ini.readBool(kImportItem, QStringLiteral("Update_VipPrice"), false);
-  v.classify = ini.readBool(kExportImport, QStringLiteral("Classify"), false);
-  v.item = ini.readBool(kExportImport, QStringLiteral("Item"), false);
-  v.supplier = ini.readBool(kExportImport, QStringLiteral("Supplier"), false);
-  v.customer = ini.readBool(kExportImport, QStringLiteral("Customer"), false);
+  v.host = ini.read(keys::Host);
+  v.database = ini.read(keys::Database);
+  v.user = ini.read(keys::User);
+  v.password = ini.read(keys::Password);
+  v.shelfNo = ini.read(keys::UpdateShelfNo);
+  v.stkQty = ini.read(keys::UpdateStkQty);
+  if (v.stkQty) v.stkQtyAction = ini.read(keys::UpdateStkQtyAction) > 0 ? 1 : 0;
+  v.avgCost = ini.read(keys::UpdateAvgCost);
+  v.uniPrice = ini.read(keys::UpdateUniPrice);
+  v.price = ini.read(keys::UpdatePrice);
+  v.memPrice = ini.read(keys::UpdateMemPrice);
+  v.vipPrice = ini.read(keys::UpdateVipPrice);
+  v.classify = ini.read(keys::ExportClassify);
+  v.item = ini.read(keys::ExportItem);
+  v.supplier = ini.read(keys::ExportSupplier);
+  v.customer = ini.read(keys::ExportCustomer);
   return v;
 }
 
-SettingValues::Missing SettingValues::write(platform::IniFile& ini) const {
+SettingValues::Missing SettingValues::write(config::TConfig& ini) const {
   // Blanks count as a value: only a text of length zero is empty.
   if (host.isEmpty()) return Missing::Host;
-  ini.writeString(kMssql, QStringLiteral("Host"), host);
+  ini.write(keys::Host, host);
   if (database.isEmpty()) return Missing::Database;
-  ini.writeString(kMssql, QStringLiteral("Database"), database);
+  ini.write(keys::Database, database);
   if (user.isEmpty()) return Missing::User;
-  ini.writeString(kMssql, QStringLiteral("User"), user);
+  ini.write(keys::User, user);
   if (password.isEmpty()) return Missing::Password;
-  ini.writeString(kMssql, QStringLiteral("Password"), password);
+  ini.write(keys::Password, password);
 
-  ini.writeBool(kImportItem, QStringLiteral("Update_ShelfNo"), shelfNo);
-  ini.writeBool(kImportItem, QStringLiteral("Update_StkQty"), stkQty);
-  if (stkQty)
-    ini.writeInteger(kImportItem, QStringLiteral("Update_StkQty_Action"),
-                     stkQtyAction == 0 ? 0 : 1);
-  ini.writeBool(kImportItem, QStringLiteral("Update_AvgCost"), avgCost);
-  ini.writeBool(kImportItem, QStringLiteral("Update_UniPrice"), uniPrice);
-  ini.writeBool(kImportItem, QStringLiteral("Update_Price"), price);
-  ini.writeBool(kImportItem, QStringLiteral("Update_MemPrice"), memPrice);
-  ini.writeBool(kImportItem, QStringLiteral("Update_VipPrice"), vipPrice);
+  ini.write(keys::UpdateShelfNo, shelfNo);
+  ini.write(keys::UpdateStkQty, stkQty);
+  if (stkQty) ini.write(keys::UpdateStkQtyAction, stkQtyAction == 0 ? 0 : 1);
+  ini.write(keys::UpdateAvgCost, avgCost);
+  ini.write(keys::UpdateUniPrice, uniPrice);
+  ini.write(keys::UpdatePrice, price);
+  ini.write(keys::UpdateMemPrice, memPrice);
+  ini.write(keys::UpdateVipPrice, vipPrice);
 
-  ini.writeBool(kExportImport, QStringLiteral("Classify"), classify);
-  ini.writeBool(kExportImport, QStringLiteral("Item"), item);
-  ini.writeBool(kExportImport, QStringLiteral("Supplier"), supplier);
-  ini.writeBool(kExportImport, QStringLiteral("Customer"), customer);
+  ini.write(keys::ExportClassify, classify);
+  ini.write(keys::ExportItem, item);
+  ini.write(keys::ExportSupplier, supplier);
+  ini.write(keys::ExportCustomer, customer);
   return Missing::None;
 }
 

@@ -8,6 +8,8 @@
 
 namespace app {
 
+class DatasetTableModel;
+
 class DbGrid : public QTableView {
   Q_OBJECT
  public:
@@ -18,9 +20,19 @@ class DbGrid : public QTableView {
   // many "0" digits of the data font, and at least wide enough for its title.
   int defaultColumnWidth(int displayWidth, const QString& title) const;
 
+  // Shows `model`, the current row following the dataset's cursor and the cursor
+  // following the row the operator picks.
+  void setDatasetModel(DatasetTableModel* model);
+
  protected:
   // The indicator follows the current row.
   void currentChanged(const QModelIndex& current, const QModelIndex& previous) override;
+
+ private:
+  void followDataset(int row);
+
+  DatasetTableModel* datasetModel_ = nullptr;
+  bool following_ = false;
 };
 
 }  // namespace app

@@ -3,7 +3,7 @@
 // to Config.ini. The dialog only moves these values in and out of its controls.
 #pragma once
 
-#include <platform/IniFile.h>
+#include <config/Configs.h>
 
 #include <QString>
 
@@ -33,7 +33,7 @@ struct SettingValues {
 
   // The stock action is only read while the stock update is on; otherwise no item
   // is selected.
-  static SettingValues read(const platform::IniFile& ini);
+  static SettingValues read(const config::TConfig& ini);
 
   enum class Missing { None, Host, Database, User, Password };
 
@@ -42,7 +42,7 @@ struct SettingValues {
   // nothing after it is. The stock action is written only while the stock update is
   // on (no item selected counts as accumulate). Returns the empty value, if any.
   // Throws platform::Error when the file cannot be written.
-  Missing write(platform::IniFile& ini) const;
+  Missing write(config::TConfig& ini) const;
 
   // "位址必須要輸入 !" and the like.
   static QString missingMessage(Missing missing);

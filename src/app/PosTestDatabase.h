@@ -1,0 +1,26 @@
+// A small POS database for the window tests: the four tables with every declared
+// column, and a few rows in no particular order.
+#pragma once
+
+#include <QString>
+#include <functional>
+
+namespace db {
+class Connection;
+}
+
+namespace app::test {
+
+enum class SqlDialect { SQLite, PostgreSQL };
+
+// Lets a test break the schema: the column's SQL type to use, or an empty text to
+// leave the column out.
+using ColumnAdjust =
+    std::function<QString(const QString& table, const QString& column, const QString& type)>;
+
+// Creates Classify, Supplier, Item and Customer (except those in `skipTables`, a
+// comma-separated list) and fills them. Existing tables of those names are dropped.
+void createPosTables(db::Connection& connection, SqlDialect dialect, const QString& skipTables = {},
+                     const ColumnAdjust& adjust = {});
+
+}  // namespace app::test

@@ -1,0 +1,12 @@
+#include "import/DmMdb.h"
+
+namespace dataimport {
+
+TDmAccess::TDmAccess(QObject* parent) : QObject(parent), qryAccess(QStringLiteral("qryAccess")) {
+  setObjectName(QStringLiteral("DmAccess"));
+  adocnMdb.setObjectName(QStringLiteral("adocnMdb"));
+  adocnMdb.setLoginPrompt(false);
+  qryAccess.setConnection(&adocnMdb);
+}
+
+}  // namespace dataimport
