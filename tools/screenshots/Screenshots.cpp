@@ -1,0 +1,109 @@
+// Renders the program's windows offscreen to PNG files, for checking their layout:
+//   screenshots OUT_FOLDER [--pos DEMO.sqlite]
+// writes main-disconnected.png, main-connected-item.png and settings.png. The main
+// window is connected to an SQLite demo POS: the one given, or one made by the demopos
+// tool built beside this program.
+#include <app/ErrorHandler.h>
+#include <app/Main.h>
+#include <app/Program.h>
+#include <app/Setting.h>
+#include <platform/ProgramFolder.h>
+#include <platform/UiServices.h>
+
+#include <QAbstractButton>
+#include <QApplication>
+#include <QDir>
+#include <QFile>
+#include <QProcess>
+#include <QTabWidget>
+#include <QTemporaryDir>
+#include <QTextStream>
+#include <cstdio>
+
+namespace {
+
+// Message boxes go to stderr instead of waiting for an operator.
+class PrintingUiServices : public platform::UiServices {
+ public:
+  void messageBox(const QString& text, const QString& caption, Icon) override {
+    std::fprintf(stderr, "[%s] %s\n", qPrintable(caption), qPrintable(text));
+    ++boxes;
+  }
+  void showInformation(const QString& text) override {
+    std::fprintf(stderr, "[Information] %s\n", qPrintable(text));
+  }
+  void setBusyCursor(bool) override {}
+  void processEvents() override { QCoreApplication::processEvents(); }
+  int boxes = 0;
+};
+
+bool save(QWidget& window, const QString& file) {
+  QCoreApplication::processEvents();
+  if (!window.grab().save(file)) {
+    std::fprintf(stderr, "screenshots: cannot write %s\n", qPrintable(file));
+    return false;
+  }
+  std::printf("%s\n", qPrintable(file));
+  return true;
+}
+
+bool writeText(const QString& file, const QByteArray& text) {
+  QFile f(file);
+  return f.open(QIODevice::WriteOnly | QIODevice::Truncate) && f.write(text) == text.size();
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
+  QApplication application(argc, argv);
+  const QStringList args = QCoreApplication::arguments();
+  if (args.size() != 2 && !(args.size() == 4 && args[2] == QLatin1String("--pos"))) {
+    std::fprintf(stderr, "usage: screenshots OUT_FOLDER [--pos DEMO.sqlite]\n");
+    return 2;
+  }
+  const QDir out(args[1]);
+  if (!QDir().mkpath(out.absolutePath())) {
+    std::fprintf(stderr, "screenshots: cannot create %s\n", qPrintable(args[1]));
+    return 1;
+  }
+
+  QTemporaryDir folder;
+  if (!folder.isValid()) return 1;
+  QString pos = args.size() == 4 ? QFileInfo(args[3]).absoluteFilePath() : QString();
+  if (pos.isEmpty()) {
+    pos = folder.filePath(QStringLiteral("demo.sqlite"));
+    const QString demopos = QStringLiteral(DATACONV_DEMOPOS);
+    if (demopos.isEmpty() ||
+        QProcess::execute(demopos, {pos, QStringLiteral("--items"), QStringLiteral("300")}) != 0) {
+      std::fprintf(stderr, "screenshots: no demo POS (build demopos or give --pos)\n");
+      return 1;
+    }
+  }
+  if (!writeText(folder.filePath(QStringLiteral("Config.ini")),
+                 "[MSSQL]\r\nProvider=SQLite\r\nDatabase=" + pos.toLocal8Bit() + "\r\n"))
+    return 1;
+  platform::setProgramFolderForTesting(folder.path());
+
+  PrintingUiServices ui;
+  platform::UiServices::install(&ui);
+  bool ok = true;
+  {
+    app::Program program;
+    app::TfrmMain& main = program.frmMain();
+    main.show();
+    ok &= save(main, out.filePath(QStringLiteral("main-disconnected.png")));
+
+    main.findChild<QAbstractButton*>(QStringLiteral("bbtnStartSQL"))->click();
+    if (ui.boxes != 0) ok = false;
+    main.PageControl()->setCurrentIndex(app::TfrmMain::tabItem);
+    ok &= save(main, out.filePath(QStringLiteral("main-connected-item.png")));
+
+    app::TfrmSetting setting(&main);
+    setting.show();
+    ok &= save(setting, out.filePath(QStringLiteral("settings.png")));
+  }
+  platform::UiServices::install(nullptr);
+  platform::setProgramFolderForTesting(QString());
+  return ok ? 0 : 1;
+}
