@@ -2,7 +2,7 @@
 //   screenshots OUT_FOLDER [--pos DEMO.sqlite]
 // writes main-disconnected.png, main-connected-item.png and settings.png. The main
 // window is connected to an SQLite demo POS: the one given, or one made by the demopos
-// tool built beside this program.
+// tool of the same build (tools/demopos/demopos beside tools/screenshots/).
 #include <app/ErrorHandler.h>
 #include <app/Main.h>
 #include <app/Program.h>
@@ -73,8 +73,9 @@ int main(int argc, char** argv) {
   QString pos = args.size() == 4 ? QFileInfo(args[3]).absoluteFilePath() : QString();
   if (pos.isEmpty()) {
     pos = folder.filePath(QStringLiteral("demo.sqlite"));
-    const QString demopos = QStringLiteral(DATACONV_DEMOPOS);
-    if (demopos.isEmpty() ||
+    const QString demopos =
+        QCoreApplication::applicationDirPath() + QStringLiteral("/../demopos/demopos");
+    if (!QFileInfo(demopos).isExecutable() ||
         QProcess::execute(demopos, {pos, QStringLiteral("--items"), QStringLiteral("300")}) != 0) {
       std::fprintf(stderr, "screenshots: no demo POS (build demopos or give --pos)\n");
       return 1;
