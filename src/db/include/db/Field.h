@@ -16,22 +16,22 @@ class Dataset;
 // equals this dataset's `keyFields`, computed when read; NULL when no row matches or
 // the lookup dataset is closed.
 struct FieldDef {
-  QString name;
+  QString name{};
   FieldType type = ftString;
   // Text: the most Big5 bytes the column holds (20 when a declared text field gives
   // none); 0 for the other types.
   int size = 0;
-  QString label;           // display label; empty: the name is shown
-  QString displayFormat;   // numbers and dates, see ValueText
-  QString editMask;        // kept for the windows that edit the field; not applied here
-  bool fixedChar = false;  // declared as a fixed-length character column
+  QString label{};          // display label; empty: the name is shown
+  QString displayFormat{};  // numbers and dates, see ValueText
+  QString editMask{};       // kept for the windows that edit the field; not applied here
+  bool fixedChar = false;   // declared as a fixed-length character column
   bool visible = true;
   int displayWidth = 0;  // 0: the type's default
   bool lookup = false;
   Dataset* lookupDataset = nullptr;
-  QString keyFields;
-  QString lookupKeyFields;
-  QString lookupResultField;
+  QString keyFields{};
+  QString lookupKeyFields{};
+  QString lookupResultField{};
 };
 
 class Field {
