@@ -40,8 +40,11 @@ void expectSameStructure(const TableDef& made, const TableDef& real) {
     EXPECT_EQ(a.flags, b.flags) << b.name;
     EXPECT_EQ(a.extraFlags, b.extraFlags) << b.name;
     EXPECT_EQ(a.length, b.length) << b.name;
-    if (b.isFixed()) EXPECT_EQ(a.fixedOffset, b.fixedOffset) << b.name;  // junk on others
-    if (!b.isFixed()) EXPECT_EQ(a.varSlot, b.varSlot) << b.name;
+    if (b.isFixed()) {
+      EXPECT_EQ(a.fixedOffset, b.fixedOffset) << b.name;  // junk on variable columns
+    } else {
+      EXPECT_EQ(a.varSlot, b.varSlot) << b.name;
+    }
   }
   ASSERT_EQ(made.realIndexes.size(), real.realIndexes.size());
   for (std::size_t i = 0; i < real.realIndexes.size(); ++i) {
@@ -84,14 +87,16 @@ TEST(DatabaseCreator, BuildsTheJetEngineEmptyDatabaseStructureForStructure) {
         << "page " << page;
   }
   // Table definitions: everything but the junk fields.
-  PageFile madeFile(made, Mode::ReadOnly), realFile(testing::fixture("adox_jet4.mdb"), Mode::ReadOnly);
+  PageFile madeFile(made, Mode::ReadOnly),
+      realFile(testing::fixture("adox_jet4.mdb"), Mode::ReadOnly);
   PageFile accessFile(testing::fixture("empty.mdb"), Mode::ReadOnly);
   for (std::uint32_t tdef = 2; tdef <= 5; ++tdef) {
     const TableDef ours = TableDef::read(madeFile, tdef);
     expectSameStructure(ours, TableDef::read(realFile, tdef));
     EXPECT_EQ(ours.ownedMap, TableDef::read(realFile, tdef).ownedMap);
     for (std::size_t i = 0; i < ours.realIndexes.size(); ++i)
-      EXPECT_EQ(ours.realIndexes[i].rootPage, TableDef::read(realFile, tdef).realIndexes[i].rootPage);
+      EXPECT_EQ(ours.realIndexes[i].rootPage,
+                TableDef::read(realFile, tdef).realIndexes[i].rootPage);
     // The system tables Access 2000 makes have the same columns and indexes.
     TableDef access = TableDef::read(accessFile, tdef);
     TableDef mine = ours;
@@ -119,7 +124,7 @@ TEST(DatabaseCreator, CreatesAFileEveryReaderOpensAndRefusesToOverwrite) {
   EXPECT_EQ(testing::readFile(path).size(), 16u * 4096);
   EXPECT_TRUE(Database::open(path).tableNames().empty());
   EXPECT_EQ(testing::mdbtoolsProblems(path), "");
-  EXPECT_EQ(testing::runCommand("mdb-ver " + testing::quoted(path)).out, "JET4\n");
+  EXPECT_EQ(testing::runCommand("mdb-ver " + testing::shellQuoted(path)).out, "JET4\n");
   EXPECT_EQ(testing::readersDisagree(path), "");
   EXPECT_FALSE(std::filesystem::exists(path + ".creating"));
 

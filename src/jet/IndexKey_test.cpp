@@ -50,8 +50,8 @@ TEST(IndexKey, LongKeysFlipTheSignBit) {
   IndexKey::appendLong(k, 0x0F000001);
   IndexKey::appendLong(k, INT32_MIN);
   IndexKey::appendLong(k, -1);
-  EXPECT_EQ(k, (Bytes8{0x7F, 0x80, 0, 0, 2, 0x7F, 0x8F, 0, 0, 1, 0x7F, 0, 0, 0, 0, 0x7F, 0x7F,
-                       0xFF, 0xFF, 0xFF}));
+  EXPECT_EQ(k, (Bytes8{0x7F, 0x80, 0, 0, 2, 0x7F, 0x8F, 0,    0,    1,
+                       0x7F, 0,    0, 0, 0, 0x7F, 0x7F, 0xFF, 0xFF, 0xFF}));
 }
 
 PageImage image(const PageFile& file, std::uint32_t page) {
@@ -62,9 +62,9 @@ PageImage image(const PageFile& file, std::uint32_t page) {
 
 // Every catalog index entry of real Access files, recomputed from the catalog's rows.
 TEST(IndexKey, RecomputesTheCatalogIndexesOfAccessFiles) {
-  for (const char* name : {"adox_jet4.mdb", "empty.mdb", "empty2003.mdb", "testV2003.mdb",
-                           "indexTestV2000.mdb", "delColTestV2000.mdb", "test2V2000.mdb",
-                           "testUnicodeCompV2003.mdb"}) {
+  for (const char* name :
+       {"adox_jet4.mdb", "empty.mdb", "empty2003.mdb", "testV2003.mdb", "indexTestV2000.mdb",
+        "delColTestV2000.mdb", "test2V2000.mdb", "testUnicodeCompV2003.mdb"}) {
     SCOPED_TRACE(name);
     PageFile file(testing::fixture(name), Mode::ReadOnly);
     const Catalog catalog = Catalog::read(file);
@@ -81,7 +81,8 @@ TEST(IndexKey, RecomputesTheCatalogIndexesOfAccessFiles) {
     std::sort(byId.begin(), byId.end());
     const auto leafOf = [&](std::size_t keyColumns) {
       for (const auto& ri : def.realIndexes)
-        if (ri.keys.size() == keyColumns) return IndexLeaf::read(image(file, ri.rootPage), name, ri.rootPage);
+        if (ri.keys.size() == keyColumns)
+          return IndexLeaf::read(image(file, ri.rootPage), name, ri.rootPage);
       return std::vector<IndexLeaf::Entry>();
     };
     EXPECT_EQ(leafOf(2), byName);
@@ -95,8 +96,8 @@ TEST(IndexKey, RecomputesTheCatalogIndexesOfAccessFiles) {
     std::vector<IndexLeaf::Entry> byObject;
     while (scan.next(row)) {
       decoder.decode(row, values);
-      byObject.push_back(CatalogRows::idEntry(std::int32_t(values[0].asInt()),
-                                              scan.position().page, scan.position().row));
+      byObject.push_back(CatalogRows::idEntry(std::int32_t(values[0].asInt()), scan.position().page,
+                                              scan.position().row));
     }
     std::sort(byObject.begin(), byObject.end());
     EXPECT_EQ(IndexLeaf::read(image(file, aces.realIndexes[0].rootPage), name,

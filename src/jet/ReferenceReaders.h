@@ -21,7 +21,7 @@ struct CommandResult {
   std::string err;
 };
 
-inline std::string quoted(const std::string& s) {
+inline std::string shellQuoted(const std::string& s) {
   std::string q = "'";
   for (char c : s) q += c == '\'' ? std::string("'\\''") : std::string(1, c);
   return q + "'";
@@ -53,39 +53,47 @@ inline std::string nodeReaderDir() {
 // mdbtools' complaints about a file: listing, schema, export of every user table, and
 // row counts that differ from the rows exported. Empty when all is well.
 inline std::string mdbtoolsProblems(const std::string& path) {
-  static const char* const kFailures[] = {"doesn't match",          "Invalid page buffer",
-                                          "Invalid data location",  "incorrect memo length",
-                                          "Unhandled memo field",   "Unhandled ole field",
-                                          "Couldn't",               "Error"};
+  static const char* const kFailures[] = {"doesn't match",
+                                          "Invalid page buffer",
+                                          "Invalid data location",
+                                          "incorrect memo length",
+                                          "Unhandled memo field",
+                                          "Unhandled ole field",
+                                          "Couldn't",
+                                          "Error"};
   std::string problems;
   auto check = [&](const std::string& what, const CommandResult& r) {
     if (r.status != 0) problems += what + ": exit status " + std::to_string(r.status) + "\n";
     for (const char* f : kFailures)
       if (r.err.find(f) != std::string::npos) problems += what + ": " + r.err + "\n";
   };
-  const CommandResult tables = runCommand("mdb-tables -1 " + quoted(path));
+  const CommandResult tables = runCommand("mdb-tables -1 " + shellQuoted(path));
   check("mdb-tables", tables);
-  check("mdb-schema", runCommand("mdb-schema " + quoted(path)));
+  check("mdb-schema", runCommand("mdb-schema " + shellQuoted(path)));
   std::istringstream names(tables.out);
   std::string table;
   while (std::getline(names, table)) {
     if (table.empty()) continue;
-    const CommandResult rows = runCommand("mdb-export -H " + quoted(path) + " " + quoted(table) +
-                                          " | python3 -c 'import csv,sys; csv.field_size_limit(1<<30); "
-                                          "print(sum(1 for _ in csv.reader(sys.stdin)))'");
+    const CommandResult rows =
+        runCommand("mdb-export -H " + shellQuoted(path) + " " + shellQuoted(table) +
+                   " | python3 -c 'import csv,sys; csv.field_size_limit(1<<30); "
+                   "print(sum(1 for _ in csv.reader(sys.stdin)))'");
     check("mdb-export " + table, rows);
-    const CommandResult count = runCommand("mdb-count " + quoted(path) + " " + quoted(table));
+    const CommandResult count =
+        runCommand("mdb-count " + shellQuoted(path) + " " + shellQuoted(table));
     if (std::atol(rows.out.c_str()) != std::atol(count.out.c_str()))
-      problems += "table " + table + ": mdb-count " + count.out + " but " + rows.out + " rows exported\n";
+      problems +=
+          "table " + table + ": mdb-count " + count.out + " but " + rows.out + " rows exported\n";
   }
   return problems;
 }
 
 // compare-mdb.py: mdbtools and the Node.js reader agree on every table, row and value.
 inline std::string readersDisagree(const std::string& path) {
-  const CommandResult r = runCommand("MDB_READER_DIR=" + quoted(nodeReaderDir()) + " python3 " +
-                                     quoted(std::string(DATACONV_SHARED_DIR) + "/tools/compare-mdb.py") +
-                                     " " + quoted(path));
+  const CommandResult r =
+      runCommand("MDB_READER_DIR=" + shellQuoted(nodeReaderDir()) + " python3 " +
+                 shellQuoted(std::string(DATACONV_SHARED_DIR) + "/tools/compare-mdb.py") + " " +
+                 shellQuoted(path));
   return r.status == 0 ? std::string() : r.out + r.err;
 }
 
@@ -94,7 +102,7 @@ inline std::vector<std::vector<std::string>> mdbExport(const std::string& path,
                                                        const std::string& table) {
   const CommandResult r =
       runCommand("mdb-export -H -D '%Y-%m-%d %H:%M:%S' -T '%Y-%m-%d %H:%M:%S' -b hex " +
-                 quoted(path) + " " + quoted(table));
+                 shellQuoted(path) + " " + shellQuoted(table));
   std::vector<std::vector<std::string>> rows;
   std::vector<std::string> row;
   std::string field;
