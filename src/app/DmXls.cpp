@@ -2,7 +2,10 @@
 
 namespace app {
 
-TDmExcel::TDmExcel(QObject* parent) : QObject(parent), qryExcel(QStringLiteral("qryExcel")) {
+TDmExcel::TDmExcel(QObject* parent)
+    : QObject(parent),
+      qryExcel(QStringLiteral("qryExcel")),
+      dsExcel(QStringLiteral("dsExcel"), &qryExcel) {
   setObjectName(QStringLiteral("DmExcel"));
   adocnXls.setObjectName(QStringLiteral("adocnXls"));
   adocnXls.setConnectionString(

@@ -120,7 +120,7 @@ void createPosTables(db::Connection& connection, SqlDialect dialect, const QStri
   const QStringList skip = skipTables.split(u',', Qt::SkipEmptyParts);
   for (const Table& t : tables()) {
     const QString table = QString::fromUtf8(t.name);
-    connection.execute("drop table if exists " + connection.quoteName(table));
+    connection.execute("drop table if exists " + table);
     if (skip.contains(table)) continue;
     QStringList columns;
     QStringList names;
@@ -130,18 +130,16 @@ void createPosTables(db::Connection& connection, SqlDialect dialect, const QStri
       if (type == u"D") type = dialect == SqlDialect::SQLite ? "datetime" : "timestamp";
       if (adjust) type = adjust(table, QString::fromUtf8(c.name), type);
       if (type.isEmpty()) continue;
-      const QString name = connection.quoteName(QString::fromUtf8(c.name));
+      const QString name = QString::fromUtf8(c.name);
       columns << name + ' ' + type;
       names << name;
     }
-    connection.execute("create table " + connection.quoteName(table) + " (" + columns.join(", ") +
-                       ")");
+    connection.execute("create table " + table + " (" + columns.join(", ") + ")");
     for (const auto& row : t.rows) {
       QStringList values;
       for (const char* v : row) values << QString::fromUtf8(v);
-      connection.execute("insert into " + connection.quoteName(table) + " (" +
-                         names.mid(0, values.size()).join(", ") + ") values (" + values.join(", ") +
-                         ")");
+      connection.execute("insert into " + table + " (" + names.mid(0, values.size()).join(", ") +
+                         ") values (" + values.join(", ") + ")");
     }
   }
 }

@@ -18,8 +18,9 @@ enum class SqlDialect { SQLite, PostgreSQL };
 using ColumnAdjust =
     std::function<QString(const QString& table, const QString& column, const QString& type)>;
 
-// Creates Classify, Supplier, Item and Customer (except those in `skipTables`, a
-// comma-separated list) and fills them. Existing tables of those names are dropped.
+// Names are left unquoted, so PostgreSQL folds them to lower case as it does for the
+// program's own statements. Creates Classify, Supplier, Item and Customer (except those in
+// `skipTables`, a comma-separated list) and fills them. Existing tables of those names are dropped.
 void createPosTables(db::Connection& connection, SqlDialect dialect, const QString& skipTables = {},
                      const ColumnAdjust& adjust = {});
 

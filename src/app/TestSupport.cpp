@@ -55,13 +55,13 @@ void RecordingUiServices::processEvents() {
 void ProgramFolderTest::SetUp() {
   ASSERT_TRUE(folder_.isValid());
   platform::setProgramFolderForTesting(folder_.path());
-  config::createConfig();
+  if (createConfig_) config::createConfig();
   previous_ = platform::UiServices::install(&ui_);
 }
 
 void ProgramFolderTest::TearDown() {
   platform::UiServices::install(previous_);
-  config::freeConfig();
+  if (createConfig_) config::freeConfig();
   platform::setProgramFolderForTesting(QString());
 }
 

@@ -51,6 +51,8 @@ class ProgramFolderTest : public ::testing::Test {
 
   QTemporaryDir folder_;
   RecordingUiServices ui_;
+  // Tests that run the whole start-up leave the configuration object to it.
+  bool createConfig_ = true;
 
  private:
   platform::UiServices* previous_ = nullptr;

@@ -2,7 +2,10 @@
 
 namespace dataimport {
 
-TDmAccess::TDmAccess(QObject* parent) : QObject(parent), qryAccess(QStringLiteral("qryAccess")) {
+TDmAccess::TDmAccess(QObject* parent)
+    : QObject(parent),
+      qryAccess(QStringLiteral("qryAccess")),
+      dsAccess(QStringLiteral("dsAccess"), &qryAccess) {
   setObjectName(QStringLiteral("DmAccess"));
   adocnMdb.setObjectName(QStringLiteral("adocnMdb"));
   adocnMdb.setLoginPrompt(false);

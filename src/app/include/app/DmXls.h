@@ -3,6 +3,7 @@
 #pragma once
 
 #include <db/Connection.h>
+#include <db/DataSource.h>
 #include <db/Dataset.h>
 
 #include <QObject>
@@ -16,6 +17,7 @@ class TDmExcel : public QObject {
 
   db::Connection adocnXls;
   db::Dataset qryExcel;
+  db::DataSource dsExcel;
 };
 
 }  // namespace app

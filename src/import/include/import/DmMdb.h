@@ -3,6 +3,7 @@
 #pragma once
 
 #include <db/Connection.h>
+#include <db/DataSource.h>
 #include <db/Dataset.h>
 
 #include <QObject>
@@ -16,6 +17,7 @@ class TDmAccess : public QObject {
 
   db::Connection adocnMdb;
   db::Dataset qryAccess;
+  db::DataSource dsAccess;
 };
 
 }  // namespace dataimport

@@ -1,0 +1,276 @@
+#include "app/Main.h"
+
+#include "app/DatasetTableModel.h"
+#include "app/DbGrid.h"
+#include "app/ErrorHandler.h"
+#include "app/Fonts.h"
+#include "app/GridColumns.h"
+#include "app/ImageButton.h"
+#include "app/ResponsiveWait.h"
+#include "app/Setting.h"
+
+#include <db/DataSource.h>
+#include <db/Dataset.h>
+#include <db/Field.h>
+#include <platform/ProgramFolder.h>
+#include <platform/UiServices.h>
+#include <posdb/DmMdf.h>
+
+#include <QCloseEvent>
+#include <QFileDialog>
+#include <QFrame>
+#include <QHBoxLayout>
+#include <QHeaderView>
+#include <QLabel>
+#include <QScopedValueRollback>
+#include <QScreen>
+#include <QStatusBar>
+#include <QTabWidget>
+#include <QThread>
+#include <QTimer>
+#include <QVBoxLayout>
+
+namespace app {
+namespace {
+
+constexpr int kWidth = 727;
+constexpr int kHeight = 450;
+constexpr int kButtonWidth = 120;
+constexpr int kButtonHeight = 65;
+constexpr int kImageToCaption = 8;
+
+}  // namespace
+
+TfrmMain::TfrmMain(posdb::TDmMSSQL& dmMSSQL, QWidget* parent) : QWidget(parent), dm_(dmMSSQL) {
+  setObjectName(QStringLiteral("frmMain"));
+  setWindowTitle(applicationTitle());
+  setFont(fonts::newMingLiU(13));
+  resize(kWidth, kHeight);
+
+  auto* layout = new QVBoxLayout(this);
+  layout->setContentsMargins(0, 0, 0, 0);
+  layout->setSpacing(0);
+
+  ToolBar_ = new QWidget(this);
+  ToolBar_->setObjectName(QStringLiteral("ToolBar"));
+  auto* buttons = new QHBoxLayout(ToolBar_);
+  buttons->setContentsMargins(0, 2, 0, 2);
+  buttons->setSpacing(0);
+  bbtnStartSQL_ = addButton("bbtnStartSQL", QStringLiteral("啟動資料庫"), QStringLiteral("start"),
+                            24, &TfrmMain::bbtnStartSQLClick);
+  bbtnStopSQL_ = addButton("bbtnStopSQL", QStringLiteral("停止資料庫"), QStringLiteral("stop"), 24,
+                           &TfrmMain::bbtnStopSQLClick);
+  bbtnImport_ = addButton("bbtnImport", QStringLiteral("匯入檔案"), QStringLiteral("import"), 16,
+                          &TfrmMain::bbtnImportClick);
+  bbtnExport_ = addButton("bbtnExport", QStringLiteral("匯出檔案"), QStringLiteral("export"), 16,
+                          &TfrmMain::bbtnExportClick);
+  bbtnSetting_ = addButton("bbtnSetting", QStringLiteral("參數設定"), QStringLiteral("write"), 16,
+                           &TfrmMain::bbtnSettingClick);
+  bbtnExit_ = addButton("bbtnExit", QStringLiteral("離開"), QStringLiteral("exit"), 24,
+                        &TfrmMain::bbtnExitClick);
+  buttons->addStretch(1);
+  layout->addWidget(ToolBar_);
+
+  // The line along the toolbar's bottom edge.
+  auto* edge = new QFrame(this);
+  edge->setFrameShape(QFrame::HLine);
+  edge->setFrameShadow(QFrame::Sunken);
+  layout->addWidget(edge);
+
+  PageControl_ = new QTabWidget(this);
+  PageControl_->setObjectName(QStringLiteral("PageControl"));
+  PageControl_->setDocumentMode(false);
+  layout->addWidget(PageControl_, 1);
+  addTab(tabClassify, "tbsClassify", QStringLiteral("分類資料"), "dbgClassify", "StatusBarClassify",
+         fonts::newMingLiU(13));
+  addTab(tabItem, "tbsItem", QStringLiteral("商品資料"), "dbgItem", "StatusBarItem",
+         fonts::newMingLiU(13));
+  addTab(tabSupplier, "tbsSupplier", QStringLiteral("廠商資料"), "dbgSupplier", "StatusBarSupplier",
+         fonts::newMingLiU(13));
+  addTab(tabCustomer, "tbsCustomer", QStringLiteral("會員資料"), "dbgCustomer", "StatusBarCustomer",
+         fonts::mingLiU(13));
+
+  // Configured as the design has them; import and export use fixed file names in the
+  // program folder, so nothing ever opens these.
+  const QString filter = QStringLiteral("Access檔案(*.mdb)");
+  OpenDialog_ = new QFileDialog(this, QStringLiteral("選擇匯入檔案"), QString(), filter);
+  OpenDialog_->setObjectName(QStringLiteral("OpenDialog"));
+  OpenDialog_->setAcceptMode(QFileDialog::AcceptOpen);
+  OpenDialog_->setFileMode(QFileDialog::ExistingFile);
+  SaveDialog_ = new QFileDialog(this, QStringLiteral("選擇匯出檔案"), QString(), filter);
+  SaveDialog_->setObjectName(QStringLiteral("SaveDialog"));
+  SaveDialog_->setAcceptMode(QFileDialog::AcceptSave);
+  SaveDialog_->setFileMode(QFileDialog::AnyFile);
+  SaveDialog_->setDefaultSuffix(QStringLiteral("mdb"));
+
+  // The Access exporter of the export driver joins the window with the export layer.
+
+  guard([this] { FormCreate(); });
+}
+
+TfrmMain::~TfrmMain() = default;
+
+ImageButton* TfrmMain::addButton(const char* name, const QString& caption, const QString& image,
+                                 int imageSize, void (TfrmMain::*handler)()) {
+  auto* button = new ImageButton(caption, image, QSize(imageSize, imageSize),
+                                 ImageButton::Layout::ImageAbove, kImageToCaption, ToolBar_);
+  button->setObjectName(QLatin1String(name));
+  button->setFont(fonts::newMingLiU(12));
+  button->setFixedSize(kButtonWidth, kButtonHeight);
+  button->setFocusPolicy(Qt::TabFocus);
+  connect(button, &QAbstractButton::clicked, this, [this, handler] { click(handler); });
+  ToolBar_->layout()->addWidget(button);
+  return button;
+}
+
+void TfrmMain::addTab(int index, const char* sheet, const QString& caption, const char* gridName,
+                      const char* statusBar, const QFont& titleFont) {
+  auto* page = new QWidget;
+  page->setObjectName(QLatin1String(sheet));
+  auto* layout = new QVBoxLayout(page);
+  layout->setContentsMargins(0, 0, 0, 0);
+  layout->setSpacing(0);
+
+  auto* grid = new DbGrid(titleFont, page);
+  grid->setObjectName(QLatin1String(gridName));
+  layout->addWidget(grid, 1);
+  grids_.at(index) = grid;
+
+  // One panel, 50 pixels wide; nothing writes to it.
+  auto* status = new QStatusBar(page);
+  status->setObjectName(QLatin1String(statusBar));
+  status->setSizeGripEnabled(false);
+  auto* panel = new QLabel(status);
+  panel->setFixedWidth(50);
+  panel->setFrameShape(QFrame::Panel);
+  panel->setFrameShadow(QFrame::Sunken);
+  status->addWidget(panel);
+  layout->addWidget(status);
+
+  PageControl_->insertTab(index, page, caption);
+  bindGrid(index);
+}
+
+void TfrmMain::showEvent(QShowEvent* event) {
+  QWidget::showEvent(event);
+  if (!firstShow_) return;
+  firstShow_ = false;
+  if (const QScreen* screen = this->screen()) {
+    QRect frame = frameGeometry();
+    frame.moveCenter(screen->availableGeometry().center());
+    move(frame.topLeft());
+  }
+}
+
+void TfrmMain::closeEvent(QCloseEvent* event) {
+  if (starting_) {
+    // The start is waiting for its connection further down this call stack; the
+    // window closes when it has returned.
+    closeWhenStarted_ = true;
+    event->ignore();
+    return;
+  }
+  QWidget::closeEvent(event);
+}
+
+void TfrmMain::click(void (TfrmMain::*handler)()) {
+  if (starting_) return;
+  guard([this, handler] { (this->*handler)(); });
+  if (closeWhenStarted_ && !starting_) {
+    closeWhenStarted_ = false;
+    QTimer::singleShot(0, this, &QWidget::close);
+  }
+}
+
+void TfrmMain::FormCreate() {
+  OpenDialog_->setDirectory(platform::programFolder());
+  SaveDialog_->setDirectory(platform::programFolder());
+  PageControl_->setCurrentIndex(tabClassify);
+  setConnected(false);
+}
+
+void TfrmMain::setConnected(bool connected) {
+  bbtnStartSQL_->setEnabled(!connected);
+  bbtnStopSQL_->setEnabled(connected);
+  bbtnImport_->setEnabled(connected);
+  bbtnExport_->setEnabled(connected);
+}
+
+void TfrmMain::bbtnStartSQLClick() {
+  QScopedValueRollback<bool> starting(starting_, true);
+  const QString connection =
+      connectionForTesting_.isEmpty()
+          ? posdb::TDmMSSQL::connectionString(posdb::PosSettings::fromConfig())
+          : connectionForTesting_;
+  {
+    platform::BusyCursor busy;
+    // Whatever an earlier start left open goes first.
+    dm_.stop();
+    // The server is reached on a thread of its own so that the window keeps painting
+    // and answering while it waits; the rows come back to the queries here.
+    posdb::PosSnapshot snapshot;
+    QThread* uiThread = QThread::currentThread();
+    runWhileResponsive([&] { snapshot = posdb::TDmMSSQL::fetchWith(connection, uiThread); });
+    dm_.adopt(std::move(snapshot));
+    setConnected(true);
+  }
+  platform::UiServices::instance().showInformation(QStringLiteral("啟動資料庫成功。"));
+}
+
+void TfrmMain::bbtnStopSQLClick() {
+  dm_.stop();
+  setConnected(false);
+}
+
+void TfrmMain::bbtnImportClick() {
+  // The import driver fills this in.
+}
+
+void TfrmMain::bbtnExportClick() {
+  // The export driver fills this in.
+}
+
+void TfrmMain::bbtnSettingClick() {
+  // A fresh dialog on every click, freed when it closes, also after an error.
+  TfrmSetting dialog(this);
+  dialog.exec();
+}
+
+void TfrmMain::bbtnExitClick() {
+  close();
+}
+
+db::DataSource& TfrmMain::dataSource(int tab) const {
+  switch (tab) {
+    case tabClassify:
+      return dm_.dsClassify;
+    case tabItem:
+      return dm_.dsItem;
+    case tabSupplier:
+      return dm_.dsSupplier;
+    default:
+      return dm_.dsCustomer;
+  }
+}
+
+void TfrmMain::bindGrid(int tab) {
+  DbGrid* grid = grids_.at(tab);
+  db::Dataset* dataset = dataSource(tab).dataset();
+  if (!dataset) return;
+  QStringList names;
+  for (const GridColumn& c : gridColumns(tab)) names << c.field;
+  auto* model = new DatasetTableModel(*dataset, names, grid);
+  models_.at(tab) = model;
+  grid->setDatasetModel(model);
+  for (int column = 0; column < model->columnCount(); ++column) {
+    const db::Field& field = model->field(column);
+    int width = GridColumn::kDefaultWidth;
+    for (const GridColumn& c : gridColumns(tab))
+      if (c.field.compare(field.fieldName(), Qt::CaseInsensitive) == 0) width = c.width;
+    if (width == GridColumn::kDefaultWidth)
+      width = grid->defaultColumnWidth(field.displayWidth(), field.displayLabel());
+    grid->setColumnWidth(column, width);
+  }
+}
+
+}  // namespace app

@@ -1,0 +1,351 @@
+#include "app/Main.h"
+
+#include "PosTestDatabase.h"
+#include "TestSupport.h"
+#include "app/DbGrid.h"
+#include "app/Program.h"
+
+#include <db/Connection.h>
+#include <platform/ProgramFolder.h>
+#include <posdb/DmMdf.h>
+
+#include <gtest/gtest.h>
+#include <QAbstractButton>
+#include <QApplication>
+#include <QFile>
+#include <QFileDialog>
+#include <QHeaderView>
+#include <QLineEdit>
+#include <QTabWidget>
+#include <QTest>
+#include <QTimer>
+#include <QUuid>
+#include <cstdlib>
+
+namespace app {
+namespace {
+
+using test::ShownMessage;
+
+class MainTest : public test::ProgramFolderTest {
+ protected:
+  MainTest() { createConfig_ = false; }
+
+  void TearDown() override {
+    program_.reset();
+    test::ProgramFolderTest::TearDown();
+  }
+
+  // An SQLite POS in the program folder, selected by Config.ini.
+  void makePos(const QString& file, const QString& skipTables = {},
+               const test::ColumnAdjust& adjust = {}) {
+    QFile(path(file)).open(QIODevice::WriteOnly | QIODevice::Truncate);
+    db::Connection c;
+    c.setConnectionString("Provider=SQLite;Data Source=" + path(file));
+    c.open();
+    test::createPosTables(c, test::SqlDialect::SQLite, skipTables, adjust);
+  }
+  void selectPos(const QString& file) {
+    writeConfig("[MSSQL]\r\nProvider=SQLite\r\nDatabase=" + file.toUtf8() + "\r\n");
+  }
+
+  void startProgram() {
+    program_ = std::make_unique<Program>();
+    main().show();
+  }
+  TfrmMain& main() { return program_->frmMain(); }
+  QAbstractButton* button(const char* name) {
+    auto* b = main().findChild<QAbstractButton*>(QLatin1String(name));
+    EXPECT_NE(b, nullptr) << name;
+    return b;
+  }
+  void click(const char* name) { button(name)->click(); }
+  // The enabled buttons, in toolbar order.
+  QString enabledButtons() {
+    QStringList on;
+    for (const char* name :
+         {"bbtnStartSQL", "bbtnStopSQL", "bbtnImport", "bbtnExport", "bbtnSetting", "bbtnExit"})
+      if (button(name)->isEnabled()) on << QString::fromLatin1(name).mid(4);
+    return on.join(' ');
+  }
+  QString cell(int tab, int row, int column) {
+    const QAbstractItemModel* m = main().grid(tab)->model();
+    return m->data(m->index(row, column)).toString();
+  }
+  QString title(int tab, int column) {
+    return main().grid(tab)->model()->headerData(column, Qt::Horizontal).toString();
+  }
+  int rows(int tab) { return main().grid(tab)->model()->rowCount(); }
+  std::vector<ShownMessage> errors() const {
+    std::vector<ShownMessage> e;
+    for (const auto& m : ui_.messages)
+      if (m.kind == ShownMessage::Kind::Box) e.push_back(m);
+    return e;
+  }
+
+  std::unique_ptr<Program> program_;
+};
+
+const char kDisconnected[] = "StartSQL Setting Exit";
+const char kConnected[] = "StopSQL Import Export Setting Exit";
+
+TEST_F(MainTest, StartsDisconnectedOnTheClassifyTabWithItsGridsAndDialogsSetUp) {
+  startProgram();
+  EXPECT_EQ(main().windowTitle(), "資料轉換程式");
+  EXPECT_EQ(QCoreApplication::applicationName(), "資料轉換程式");
+  EXPECT_EQ(enabledButtons(), kDisconnected);
+  EXPECT_EQ(button("bbtnStartSQL")->text(), "啟動資料庫");
+  EXPECT_EQ(button("bbtnExit")->size(), QSize(120, 65));
+
+  QTabWidget* tabs = main().PageControl();
+  ASSERT_EQ(tabs->count(), 4);
+  EXPECT_EQ(tabs->currentIndex(), 0);
+  EXPECT_EQ(tabs->tabText(0), "分類資料");
+  EXPECT_EQ(tabs->tabText(3), "會員資料");
+
+  // Columns as listed, titled by label (or name), at their widths; empty while closed.
+  ASSERT_EQ(main().grid(TfrmMain::tabItem)->model()->columnCount(), 23);
+  EXPECT_EQ(title(TfrmMain::tabItem, 0), "管理貨號");
+  EXPECT_EQ(title(TfrmMain::tabItem, 6), "廠商名稱");
+  EXPECT_EQ(main().grid(TfrmMain::tabItem)->columnWidth(0), 80);
+  EXPECT_EQ(main().grid(TfrmMain::tabItem)->columnWidth(22), 200);
+  EXPECT_EQ(title(TfrmMain::tabCustomer, 18), "EMail");
+  EXPECT_EQ(main().grid(TfrmMain::tabSupplier)->model()->columnCount(), 25);
+  EXPECT_EQ(rows(TfrmMain::tabClassify), 0);
+
+  auto* open = main().findChild<QFileDialog*>("OpenDialog");
+  auto* save = main().findChild<QFileDialog*>("SaveDialog");
+  ASSERT_TRUE(open && save);
+  EXPECT_EQ(open->windowTitle(), "選擇匯入檔案");
+  EXPECT_EQ(save->windowTitle(), "選擇匯出檔案");
+  EXPECT_EQ(save->defaultSuffix(), "mdb");
+  EXPECT_EQ(open->directory().absolutePath() + '/', platform::programFolder());
+  EXPECT_FALSE(open->isVisible() || save->isVisible());
+  EXPECT_TRUE(ui_.messages.empty());
+}
+
+TEST_F(MainTest, StartShowsTheTablesInKeyOrderAndStopEmptiesThem) {
+  makePos("pos.sqlite");
+  selectPos("pos.sqlite");
+  startProgram();
+  click("bbtnStartSQL");
+  ASSERT_EQ(ui_.messages.size(), 1u) << ui_.messages[0].text.toStdString();
+  EXPECT_EQ(ui_.messages[0].kind, ShownMessage::Kind::Information);
+  EXPECT_EQ(ui_.messages[0].text, "啟動資料庫成功。");
+  EXPECT_EQ(enabledButtons(), kConnected);
+  EXPECT_EQ(ui_.busyDepth, 0);
+  EXPECT_GE(ui_.busyCount, 1);
+
+  ASSERT_EQ(rows(TfrmMain::tabClassify), 3);
+  EXPECT_EQ(cell(TfrmMain::tabClassify, 0, 0), "A01");
+  EXPECT_EQ(cell(TfrmMain::tabClassify, 2, 1), "醫療器材");
+  ASSERT_EQ(rows(TfrmMain::tabItem), 3);
+  EXPECT_EQ(cell(TfrmMain::tabItem, 0, 0), "10000018");
+  EXPECT_EQ(cell(TfrmMain::tabItem, 0, 6), "");  // no such supplier
+  EXPECT_EQ(cell(TfrmMain::tabItem, 1, 6), "健康批發");
+  EXPECT_EQ(cell(TfrmMain::tabSupplier, 0, 0), "S001");
+  EXPECT_EQ(cell(TfrmMain::tabCustomer, 1, 1), "王小明");
+
+  click("bbtnStopSQL");
+  EXPECT_EQ(enabledButtons(), kDisconnected);
+  for (int tab = 0; tab < 4; ++tab) EXPECT_EQ(rows(tab), 0);
+  EXPECT_EQ(ui_.messages.size(), 1u);
+}
+
+// Each broken schema ends the start with the data layer's text and leaves the window
+// as it was; a start after the repair succeeds.
+TEST_F(MainTest, FailedStartsShowTheErrorAndLeaveTheStartButtonForARetry) {
+  struct Case {
+    const char* skip;
+    test::ColumnAdjust adjust;
+    const char* expected;
+  } cases[] = {
+      {"", [](auto& t, auto& c, auto& type) { return t == "Classify" && c == "Flag" ? "" : type; },
+       "qryClassify: Field 'Flag' not found."},
+      {"",
+       [](auto& t, auto& c, auto& type) {
+         return t == "Item" && c == "StkQty" ? QString("varchar(10)") : type;
+       },
+       "qryItem: Type mismatch for field '庫存量', expecting: Integer actual: String."},
+      {"Customer", {}, "no such table: Customer."},
+  };
+  startProgram();
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.expected);
+    ui_.messages.clear();
+    makePos("pos.sqlite", c.skip, c.adjust);
+    selectPos("pos.sqlite");
+    click("bbtnStartSQL");
+    ASSERT_EQ(ui_.messages.size(), 1u);
+    EXPECT_EQ(ui_.messages[0].kind, ShownMessage::Kind::Box);
+    EXPECT_EQ(ui_.messages[0].caption, "資料轉換程式");
+    EXPECT_EQ(ui_.messages[0].icon, platform::UiServices::Icon::Error);
+    EXPECT_EQ(ui_.messages[0].text, c.expected);
+    EXPECT_EQ(enabledButtons(), kDisconnected);
+    EXPECT_EQ(ui_.busyDepth, 0);
+  }
+
+  ui_.messages.clear();
+  makePos("pos.sqlite");
+  click("bbtnStartSQL");
+  ASSERT_EQ(ui_.messages.size(), 1u);
+  EXPECT_EQ(ui_.messages[0].text, "啟動資料庫成功。");
+  EXPECT_EQ(enabledButtons(), kConnected);
+  EXPECT_EQ(rows(TfrmMain::tabCustomer), 2);
+}
+
+// Runs `edit` on the settings dialog once it is shown modally, then saves it.
+void whenSettingsShown(std::function<void(QWidget*)> edit) {
+  QTimer::singleShot(0, [edit] {
+    QWidget* dialog = QApplication::activeModalWidget();
+    ASSERT_NE(dialog, nullptr);
+    edit(dialog);
+  });
+}
+
+TEST_F(MainTest, SettingsSavedWhileConnectedApplyAtTheNextStart) {
+  makePos("one.sqlite");
+  makePos("two.sqlite", "", [](auto& t, auto& c, auto& type) {
+    return t == "Classify" && c == "ClsName" ? QString("varchar(40) default 'x'") : type;
+  });
+  {
+    db::Connection c;
+    c.setConnectionString("Provider=SQLite;Data Source=" + path("two.sqlite"));
+    c.open();
+    c.execute("insert into Classify (ClsNo, ClsName) values ('D04', '嬰兒用品')");
+  }
+  selectPos("one.sqlite");
+  startProgram();
+  click("bbtnStartSQL");
+  ASSERT_EQ(enabledButtons(), kConnected);
+
+  QString shownDatabase;
+  whenSettingsShown([&](QWidget* dialog) {
+    auto* edit = dialog->findChild<QLineEdit*>("edtDatabase");
+    shownDatabase = edit->text();
+    edit->setText("two.sqlite");
+    dialog->findChild<QAbstractButton*>("BitBtnPost")->click();
+  });
+  click("bbtnSetting");
+  EXPECT_EQ(shownDatabase, "one.sqlite");
+  EXPECT_EQ(ui_.messages.back().text, "存檔完成。");
+  // The open connection is untouched.
+  EXPECT_EQ(enabledButtons(), kConnected);
+  EXPECT_EQ(rows(TfrmMain::tabClassify), 3);
+
+  // A fresh dialog, filled from the file as it is now.
+  whenSettingsShown([&](QWidget* dialog) {
+    shownDatabase = dialog->findChild<QLineEdit*>("edtDatabase")->text();
+    dialog->findChild<QAbstractButton*>("BitBtnCancel")->click();
+  });
+  click("bbtnSetting");
+  EXPECT_EQ(shownDatabase, "two.sqlite");
+
+  click("bbtnStopSQL");
+  click("bbtnStartSQL");
+  EXPECT_EQ(rows(TfrmMain::tabClassify), 4);
+}
+
+// While the start waits for the database the window paints and takes input, but the
+// toolbar does nothing and closing waits until the start has returned.
+TEST_F(MainTest, TheWindowStaysAliveWhileTheStartWaitsAndIgnoresClicksMeanwhile) {
+  makePos("pos.sqlite");
+  selectPos("pos.sqlite");
+  startProgram();
+  // A writer holding the file keeps the start waiting until it lets go.
+  db::Connection writer;
+  writer.setConnectionString("Provider=SQLite;Data Source=" + path("pos.sqlite"));
+  writer.open();
+  writer.execute("begin exclusive");
+
+  struct PaintCounter : QObject {
+    int paints = 0;
+    bool eventFilter(QObject*, QEvent* e) override {
+      if (e->type() == QEvent::Paint) ++paints;
+      return false;
+    }
+  } counter;
+  main().installEventFilter(&counter);
+
+  bool waited = false;
+  int paintsBefore = 0;
+  QTimer::singleShot(50, [&] {
+    waited = true;
+    click("bbtnStartSQL");
+    click("bbtnStopSQL");
+    click("bbtnSetting");  // would block in the dialog if it were not ignored
+    main().close();
+    EXPECT_TRUE(main().isVisible());
+    EXPECT_EQ(enabledButtons(), kDisconnected);
+    paintsBefore = counter.paints;
+    main().update();
+    QTimer::singleShot(100, [&] {
+      EXPECT_GT(counter.paints, paintsBefore);
+      writer.execute("commit");
+    });
+  });
+  click("bbtnStartSQL");
+  EXPECT_TRUE(waited);
+  ASSERT_EQ(ui_.messages.size(), 1u) << ui_.messages[0].text.toStdString();
+  EXPECT_EQ(ui_.messages[0].text, "啟動資料庫成功。");
+  EXPECT_EQ(enabledButtons(), kConnected);
+  EXPECT_EQ(ui_.busyDepth, 0);
+  // The close asked for during the wait happens now.
+  QTRY_VERIFY_WITH_TIMEOUT(!main().isVisible(), 2000);
+  main().removeEventFilter(&counter);
+}
+
+TEST_F(MainTest, StartAndStopOverOdbcAgainstPostgres) {
+  const char* dsn = std::getenv("DATACONV_TEST_PG_DSN");
+  if (!dsn || !*dsn) GTEST_SKIP() << "DATACONV_TEST_PG_DSN is not set";
+  // A schema of its own, so that parallel runs do not meet.
+  const QString schema = "app_" + QUuid::createUuid().toString(QUuid::Id128).left(16);
+  db::Connection admin;
+  admin.setConnectionString(QString::fromUtf8(dsn));
+  admin.open();
+  admin.execute("create schema " + schema);
+  const QString text = QString::fromUtf8(dsn) + ";ConnSettings={SET search_path TO " + schema + "}";
+  {
+    db::Connection c;
+    c.setConnectionString(text);
+    c.open();
+    test::createPosTables(c, test::SqlDialect::PostgreSQL);
+  }
+
+  startProgram();
+  main().setConnectionForTesting(text);
+  click("bbtnStartSQL");
+  ASSERT_EQ(ui_.messages.size(), 1u) << ui_.messages[0].text.toStdString();
+  EXPECT_EQ(ui_.messages[0].text, "啟動資料庫成功。");
+  EXPECT_EQ(enabledButtons(), kConnected);
+  EXPECT_EQ(cell(TfrmMain::tabClassify, 0, 0), "A01");
+  EXPECT_EQ(cell(TfrmMain::tabItem, 1, 6), "健康批發");
+  EXPECT_EQ(rows(TfrmMain::tabCustomer), 2);
+
+  click("bbtnStopSQL");
+  EXPECT_EQ(enabledButtons(), kDisconnected);
+  EXPECT_EQ(rows(TfrmMain::tabItem), 0);
+
+  admin.execute("alter table " + schema + ".classify drop column flag");
+  click("bbtnStartSQL");
+  ASSERT_EQ(ui_.messages.size(), 2u);
+  EXPECT_EQ(ui_.messages[1].text, "qryClassify: Field 'Flag' not found.");
+  EXPECT_EQ(enabledButtons(), kDisconnected);
+
+  program_.reset();
+  admin.execute("drop schema " + schema + " cascade");
+}
+
+TEST_F(MainTest, ExitClosesTheWindowWhileConnectedWithoutAQuestion) {
+  makePos("pos.sqlite");
+  selectPos("pos.sqlite");
+  startProgram();
+  click("bbtnStartSQL");
+  ui_.messages.clear();
+  click("bbtnExit");
+  EXPECT_FALSE(main().isVisible());
+  EXPECT_TRUE(ui_.messages.empty());
+}
+
+}  // namespace
+}  // namespace app
