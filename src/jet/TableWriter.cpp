@@ -7,6 +7,7 @@
 
 #include "DataPageWriter.h"
 #include "Format.h"
+#include "RowScanner.h"
 #include "TextEncoder.h"
 #include "UsageMapWriter.h"
 #include "jet/Error.h"
@@ -131,6 +132,19 @@ void TableWriter::findCurrentPage() {
     if (DataPageWriter::isConsistent(p)) current_ = last;
   }
   UsageMapWriter::pages(session_, def_.freeMap);  // refuse an unreadable free-space map now
+
+  // A writer stopped between a row and the row count leaves the count one short; set it
+  // right before counting on from it.
+  RowScanner scan(session_.file(), def_);
+  ByteView row;
+  std::uint32_t live = 0;
+  while (scan.next(row)) ++live;
+  if (live != def_.rowCount) {
+    PageImage& tdef = session_.page(def_.page);
+    tdef.put32(fmt::kTdefRowCountOffset, live);
+    session_.write(def_.page);
+    def_.rowCount = live;
+  }
 }
 
 void TableWriter::refuse(const ColumnDef& column, const std::string& why) const {

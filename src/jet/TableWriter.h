@@ -7,7 +7,7 @@
 // the column maps linking new long-value pages; the table's maps linking a new data
 // page, or the existing data page with the row; last the table definition's row count.
 // A stop before the last write leaves the row in place and the count one short, which
-// readers tolerate and Access repairs when compacting.
+// readers tolerate; the next writer of the table sets the count right when it opens.
 #pragma once
 
 #include <cstdint>

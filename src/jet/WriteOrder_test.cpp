@@ -1,0 +1,190 @@
+// Crash safety: the write sequence of each operation is stopped after every possible
+// page write, and every stopped file must open in the engine's reader and in mdbtools
+// with exactly the rows completed before (the row in flight at most, once its data page
+// is written). A second test kills a real writer process at random moments.
+#include <gtest/gtest.h>
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <filesystem>
+#include <functional>
+#include <random>
+#include <thread>
+
+#include "PageWriter.h"
+#include "ReferenceReaders.h"
+#include "TestFiles.h"
+#include "jet/Database.h"
+#include "jet/DatabaseWriter.h"
+#include "jet/Error.h"
+
+namespace jet {
+namespace {
+
+namespace fs = std::filesystem;
+using Row = std::vector<Value>;
+
+std::vector<Row> readAll(const std::string& path, const std::string& table) {
+  const Database db = Database::open(path);
+  TableReader reader = db.read(table);
+  std::vector<Row> rows;
+  Row row;
+  while (reader.next(row)) rows.push_back(row);
+  return rows;
+}
+
+// Runs `operation` with the page writes limited to k, for every k until it completes;
+// `check` gets k and whether the operation completed.
+void forEveryStop(const std::function<void()>& operation,
+                  const std::function<void(std::uint64_t, bool)>& check) {
+  for (std::uint64_t k = 0;; ++k) {
+    PageWriter::setWriteLimit(k);
+    bool completed = true;
+    try {
+      operation();
+    } catch (const Error&) {
+      completed = false;
+    }
+    PageWriter::setWriteLimit(std::nullopt);
+    SCOPED_TRACE("stopped after " + std::to_string(k) + " page writes");
+    check(k, completed);
+    if (completed || ::testing::Test::HasFatalFailure()) return;
+    ASSERT_LT(k, 10000u);
+  }
+}
+
+TEST(WriteOrder, CreatingADatabaseLeavesNothingOrAWholeDatabase) {
+  testing::ScratchDir dir("order-create");
+  const std::string path = dir.file("new.mdb");
+  forEveryStop([&] { DatabaseWriter::create(path); },
+               [&](std::uint64_t, bool completed) {
+                 EXPECT_EQ(fs::exists(path), completed);
+                 EXPECT_FALSE(fs::exists(path + ".creating"));
+                 if (completed) {
+                   EXPECT_TRUE(Database::open(path).tableNames().empty());
+                 }
+               });
+}
+
+TEST(WriteOrder, CreatingATableLeavesAReadableFile) {
+  testing::ScratchDir dir("order-table");
+  const std::string base = dir.file("base.mdb"), path = dir.file("t.mdb");
+  DatabaseWriter::create(base);
+  forEveryStop(
+      [&] {
+        fs::remove(path);
+        fs::copy_file(base, path);
+        DatabaseWriter db = DatabaseWriter::open(path);
+        db.createTable("Item", {{"品名", ColumnType::Text, 40}, {"備註", ColumnType::Memo}});
+      },
+      [&](std::uint64_t, bool completed) {
+        const std::vector<std::string> tables = Database::open(path).tableNames();
+        EXPECT_LE(tables.size(), 1u);
+        if (completed) {
+          EXPECT_EQ(tables, std::vector<std::string>{"Item"});
+        }
+        if (!tables.empty()) {
+          EXPECT_TRUE(readAll(path, "Item").empty());
+        }
+        EXPECT_EQ(testing::mdbtoolsProblems(path), "");
+      });
+}
+
+TEST(WriteOrder, AppendingRowsLeavesTheRowsCompletedBefore) {
+  testing::ScratchDir dir("order-rows");
+  const std::string base = dir.file("base.mdb"), path = dir.file("r.mdb");
+  DatabaseWriter::create(base);
+  {
+    DatabaseWriter db = DatabaseWriter::open(base);
+    db.createTable("T", {{"No", ColumnType::Long},
+                         {"Name", ColumnType::Text, 255},
+                         {"Memo", ColumnType::Memo},
+                         {"Ole", ColumnType::Ole}});
+  }
+  // Small rows, a memo on a long-value page, a memo chained over pages, an OLE value,
+  // then enough long rows to need a second data page.
+  std::vector<Row> rows;
+  for (int i = 0; i < 14; ++i) {
+    Row r{Value::integer(i), Value::text(std::string(i < 3 ? 5 : 250, char('a' + i))), Value(),
+          Value()};
+    if (i == 3) r[2] = Value::text(std::string(1500, 'm'));
+    if (i == 4) r[2] = Value::text(std::string(5000, 'n'));
+    if (i == 5) r[3] = Value::bytes(Bytes(3000, 0xAB));
+    if (i == 6) r[2] = Value::text("short memo");
+    rows.push_back(r);
+  }
+  std::size_t appended = 0;
+  forEveryStop(
+      [&] {
+        appended = 0;
+        fs::remove(path);
+        fs::copy_file(base, path);
+        DatabaseWriter db = DatabaseWriter::open(path);
+        TableAppender t = db.appender("T");
+        for (const Row& r : rows) {
+          t.append(r);
+          ++appended;
+        }
+      },
+      [&](std::uint64_t, bool completed) {
+        const auto read = readAll(path, "T");
+        ASSERT_GE(read.size(), appended);
+        ASSERT_LE(read.size(), appended + 1);
+        EXPECT_TRUE(std::equal(read.begin(), read.end(), rows.begin()));
+        const std::uint32_t count = Database::open(path).table("T").rowCount;
+        EXPECT_TRUE(count == read.size() || count + 1 == read.size());
+        if (completed) {
+          EXPECT_EQ(count, rows.size());
+        }
+        EXPECT_EQ(testing::mdbtoolsProblems(path, true), "");
+        // The next writer counts on from the right number.
+        if (!completed && count != read.size()) {
+          DatabaseWriter db = DatabaseWriter::open(path);
+          db.appender("T");
+          EXPECT_EQ(Database::open(path).table("T").rowCount, read.size());
+        }
+      });
+}
+
+TEST(WriteOrder, AKilledWriterLeavesAReadableFileWithItsRows) {
+  testing::ScratchDir dir("order-kill");
+  const std::string path = dir.file("k.mdb");
+  DatabaseWriter::create(path);
+  {
+    DatabaseWriter db = DatabaseWriter::open(path);
+    db.createTable("T", {{"No", ColumnType::Long}, {"Text", ColumnType::Memo}});
+  }
+  std::mt19937 random(12345);
+  std::size_t before = 0;
+  for (int round = 0; round < 6; ++round) {
+    const pid_t child = ::fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+      try {
+        DatabaseWriter db = DatabaseWriter::open(path);
+        TableAppender t = db.appender("T");
+        for (std::int64_t i = std::int64_t(t.table().rowCount);; ++i)
+          t.append({Value::integer(i),
+                    Value::text(std::string(std::size_t(i % 7 == 0 ? 5000 : 30), 'k'))});
+      } catch (...) {
+      }
+      ::_exit(1);
+    }
+    std::this_thread::sleep_for(std::chrono::milliseconds(20 + random() % 150));
+    ::kill(child, SIGKILL);
+    int status = 0;
+    ::waitpid(child, &status, 0);
+    ASSERT_TRUE(WIFSIGNALED(status));
+    const auto read = readAll(path, "T");
+    EXPECT_GE(read.size(), before);
+    for (std::size_t i = 0; i < read.size(); ++i) ASSERT_EQ(read[i][0].asInt(), std::int64_t(i));
+    EXPECT_EQ(testing::mdbtoolsProblems(path, true), "");
+    before = read.size();
+  }
+  EXPECT_GT(before, 0u);
+}
+
+}  // namespace
+}  // namespace jet
