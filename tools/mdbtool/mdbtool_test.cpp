@@ -12,6 +12,7 @@
 #include <sstream>
 
 #include "jet/Database.h"
+#include "jet/DatabaseWriter.h"
 
 namespace {
 
@@ -241,3 +242,50 @@ TEST(Mdbtool, ErrorsNameTheFileAndSetTheExitStatus) {
 }
 
 }  // namespace
+
+// ---- cases no fixture holds, written by the engine's writer ---------------------
+
+TEST(Mdbtool, ReadsCasesNoFixtureHoldsAsBothReferenceReadersDo) {
+  Scratch scratch;
+  const std::string path = scratch.file("cases.mdb");
+  jet::DatabaseWriter::create(path);
+  {
+    jet::DatabaseWriter db = jet::DatabaseWriter::open(path);
+    db.createTable("Cases", {{"Name", jet::ColumnType::Text, 50},
+                             {"Ratio", jet::ColumnType::Single},
+                             {"At", jet::ColumnType::DateTime},
+                             {"Notes", jet::ColumnType::Memo},
+                             {"Blob", jet::ColumnType::Ole},
+                             {"Price", jet::ColumnType::Currency}});
+    jet::TableAppender rows = db.appender("Cases");
+    std::string longMemo;
+    for (int i = 0; longMemo.size() < 100000; ++i) longMemo += "line " + std::to_string(i) + "\n";
+    jet::Bytes blob(10000);
+    for (std::size_t i = 0; i < blob.size(); ++i) blob[i] = static_cast<std::uint8_t>(i * 7);
+    using jet::Value;
+    rows.append({Value::text("long memo over many pages"), Value::single(0.1f),
+                 Value::dateTime({0.25}), Value::text(longMemo), Value::bytes(blob),
+                 Value::currency({-12345})});
+    rows.append({Value::text("中文名稱"), Value::single(-3.5f), Value::dateTime({45000.999988}),
+                 Value::text("備註 with \"quotes\", commas\nand lines"), Value(), Value()});
+    rows.append({Value::text(""), Value(), Value(), Value::text(""), Value::bytes({}), Value()});
+    rows.flush();
+    db.flush();
+  }
+  const std::string dumpFile = scratch.file("cases.json");
+  ASSERT_EQ(run(quote(kTool) + " dump " + quote(path) + " > " + quote(dumpFile)).status, 0);
+  ::setenv("MDB_READER_DIR", mdbReaderDir().c_str(), 1);
+  const Outcome compare = run("python3 " + quote(kShared + "/tools/compare-mdb.py") + " " +
+                              quote(path) + " --json " + quote(dumpFile) + " 2>&1");
+  EXPECT_EQ(compare.status, 0) << compare.out;
+  const Outcome node = run("node " + quote(kShared + "/tools/mdb-dump.mjs") + " " + quote(path));
+  ASSERT_EQ(node.status, 0);
+  EXPECT_EQ(readText(dumpFile), node.out);
+
+  const Outcome csv = run(quote(kTool) + " export " + quote(path) + " Cases");
+  EXPECT_NE(csv.out.find("\n\"中文名稱\",-3.5,\"2023-03-15 23:59:59\",\"備註 with \"\"quotes\"\", "
+                         "commas\nand lines\",,\n"),
+            std::string::npos);
+  EXPECT_NE(csv.out.find(",0.1,\"1899-12-30 06:00:00\","), std::string::npos);
+  EXPECT_NE(csv.out.find("\n\"\",,,\"\",\"\",\n"), std::string::npos);  // empty is not NULL
+}
