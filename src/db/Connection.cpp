@@ -71,6 +71,7 @@ Driver& Connection::driver() {
 }
 
 QStringList Connection::tableNames() {
+  open();
   return driver().tableNames();
 }
 

@@ -47,7 +47,7 @@ class Connection : public QObject {
   void close();
   bool isConnected() const;
 
-  // Names of the user tables and views.
+  // Names of the user tables and views (opening the connection when needed).
   QStringList tableNames();
 
   // Runs a statement that returns rows and fetches all of them.

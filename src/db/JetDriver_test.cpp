@@ -1,0 +1,135 @@
+// The driver over the Access engine, seen through the layer's interfaces.
+#include "db/Command.h"
+#include "db/Connection.h"
+#include "db/Dataset.h"
+
+#include <jet/DatabaseWriter.h>
+#include <platform/Error.h>
+#include <platform/RegionalSettings.h>
+
+#include <gtest/gtest.h>
+#include <QProcess>
+#include <QStandardPaths>
+#include <QTemporaryDir>
+
+namespace {
+
+const QString kJet = "Provider=Microsoft.Jet.OLEDB.4.0;Data Source=";
+
+QString errorOf(const std::function<void()>& f) {
+  try {
+    f();
+  } catch (const platform::Error& e) {
+    return e.message();
+  }
+  return "no error";
+}
+
+class JetDriverTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    platform::RegionalSettings::setCurrentForTesting(platform::RegionalSettings{});
+    path_ = dir_.filePath("Item.mdb");
+    jet::DatabaseWriter::create(path_.toStdString());
+  }
+  QTemporaryDir dir_;
+  QString path_;
+};
+
+TEST_F(JetDriverTest, CreatesTablesAndInsertsTextConvertedToTheColumnTypes) {
+  {
+    db::Connection c;
+    c.setConnectionString(
+        "Provider=Microsoft.Jet.OLEDB.4.0;Persist Security Info=False;Data Source=" + path_);
+    c.open();
+    EXPECT_TRUE(c.tableNames().isEmpty());
+  }
+  db::Command create;
+  create.setConnectionString(kJet + path_);
+  create.setCommandText(
+      "create table Item ([管理貨號] char(8),[售價] double,[成本] currency,[庫存量] integer,"
+      "[建檔日期] datetime,[Flag] LOGICAL,[備註] memo,[其他] longtext)");
+  create.execute();
+
+  db::Command insert;
+  insert.setConnectionString(kJet + path_);
+  insert.setCommandText(
+      "insert into Item([管理貨號],[售價],[成本],[庫存量],[建檔日期],[Flag],[備註],[其他]) "
+      "values(:PARAM0,:PARAM1,:PARAM2,:PARAM3,:PARAM4,:PARAM5,:PARAM6,:PARAM7)");
+  ASSERT_EQ(insert.parameterCount(), 8);
+  const db::FieldType types[] = {db::ftString,   db::ftFloat,   db::ftCurrency, db::ftInteger,
+                                 db::ftDateTime, db::ftBoolean, db::ftString,   db::ftBlob};
+  for (int i = 0; i < 8; ++i) insert.setParamType(i, types[i]);
+  const QStringList first = {"12345670", "0.1",      "12.3456", "-7", "2024/03/07 13:05:09",
+                             "True",     "感冒糖漿", "x"};
+  for (int i = 0; i < 8; ++i) insert.setParamText(i, first[i]);
+  insert.execute();
+  insert.setParamText(0, "00000017");
+  for (int i = 1; i < 8; ++i) insert.setParamNull(i);
+  insert.setParamText(4, "1930-01-02");  // ISO dates are accepted too
+  insert.execute();
+  insert.setParamText(3, "x");
+  EXPECT_EQ(errorOf([&] { insert.execute(); }), "'x' is not a valid integer value");
+  insert.setParamText(3, "1");
+  insert.setParamText(0, "123456789");  // longer than char(8)
+  EXPECT_THROW(insert.execute(), platform::Error);
+
+  db::Connection c;
+  c.setConnectionString(kJet + path_);
+  EXPECT_EQ(c.tableNames(), QStringList({"Item"}));
+  db::Dataset ds("qryAccess");
+  ds.setConnection(&c);
+  ds.setSql("SELECT * FROM Item");
+  ds.open();
+  ASSERT_EQ(ds.recordCount(), 2);
+  EXPECT_EQ(ds.fieldByName("管理貨號").size(), 8);
+  EXPECT_EQ(ds.fieldByName("成本").dataType(), db::ftCurrency);
+  EXPECT_EQ(ds.fieldByName("備註").dataType(), db::ftMemo);
+  for (int i = 0; i < 7; ++i) EXPECT_EQ(ds.field(i).asString(), first[i]) << i;
+  ds.next();
+  EXPECT_EQ(ds.fieldByName("管理貨號").asString(), "00000017");
+  EXPECT_EQ(ds.fieldByName("建檔日期").asString(), "1930/01/02");
+  EXPECT_TRUE(ds.fieldByName("售價").isNull());
+  EXPECT_EQ(ds.fieldByName("Flag").asString(), "False");  // Access keeps no NULL booleans
+  ds.close();
+
+  // The reference reader sees the same rows.
+  if (QStandardPaths::findExecutable("mdb-export").isEmpty()) GTEST_SKIP() << "mdb-export missing";
+  QProcess mdb;
+  mdb.start("mdb-export", {path_, "Item"});
+  ASSERT_TRUE(mdb.waitForFinished(30000));
+  const QString csv = QString::fromUtf8(mdb.readAllStandardOutput());
+  EXPECT_TRUE(csv.contains("\"12345670\",0.1")) << csv.toStdString();
+  EXPECT_TRUE(csv.contains("感冒糖漿")) << csv.toStdString();
+  EXPECT_TRUE(csv.contains("\"00000017\"")) << csv.toStdString();
+}
+
+TEST_F(JetDriverTest, ReadsFilesMadeByAccess) {
+  db::Connection c;
+  c.setConnectionString(kJet + DATACONV_SHARED_DIR "/fixtures/jet4/testV2003.mdb");
+  db::Dataset ds("qryAccess");
+  ds.setConnection(&c);
+  ds.setSql("SELECT * FROM Table1");
+  ds.open();
+  EXPECT_EQ(ds.recordCount(), 2);
+  bool sawDouble = false;
+  for (ds.first(); !ds.eof(); ds.next())
+    for (int i = 0; i < ds.fieldCount(); ++i)
+      if (ds.field(i).asString() == "444.555") sawDouble = true;
+  EXPECT_TRUE(sawDouble);
+}
+
+TEST_F(JetDriverTest, MissingFileOrTableIsReported) {
+  db::Connection c;
+  c.setConnectionString(kJet + dir_.filePath("Customer.mdb"));
+  EXPECT_EQ(errorOf([&] { c.open(); }),
+            "Could not find file '" + dir_.filePath("Customer.mdb") + "'.");
+  c.setConnectionString(kJet + path_);
+  db::Dataset ds("qryAccess");
+  ds.setConnection(&c);
+  ds.setSql("SELECT * FROM Customer");
+  EXPECT_EQ(errorOf([&] { ds.open(); }),
+            "The Microsoft Jet database engine cannot find the input table or query 'Customer'.");
+}
+
+}  // namespace
