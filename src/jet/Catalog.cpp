@@ -67,6 +67,12 @@ Catalog Catalog::read(const PageFile& file) {
   requireType(3, fmt::kTypeInteger);
   requireType(4, fmt::kTypeLong);
 
+  for (std::size_t i = 0; i < cat.def_.columns.size(); ++i) {
+    if (cat.def_.columns[i].name == "LvProp" && cat.def_.columns[i].type == fmt::kTypeOle) {
+      cat.propertiesColumn_ = static_cast<int>(i);
+    }
+  }
+
   RowScanner scanner(file, cat.def_);
   RowDecoder decoder(cat.def_, file);
   std::vector<Value> row;
@@ -83,6 +89,19 @@ Catalog Catalog::read(const PageFile& file) {
     cat.entries_.push_back(std::move(e));
   }
   return cat;
+}
+
+Bytes Catalog::properties(const PageFile& file, const CatalogEntry& entry) const {
+  if (propertiesColumn_ < 0) return {};
+  PageRef holder;
+  const ByteView row =
+      DataPage::rowAt(file, entry.location, holder, fmt::kCatalogTdefPage, "bad catalog row");
+  std::vector<bool> wanted(def_.columns.size(), false);
+  wanted[propertiesColumn_] = true;
+  std::vector<Value> values;
+  RowDecoder(def_, file).decode(row, values, &wanted);
+  const Value& v = values[propertiesColumn_];
+  return v.kind() == Value::Kind::Bytes ? v.asBytes() : Bytes{};
 }
 
 std::vector<const CatalogEntry*> Catalog::userTables() const {

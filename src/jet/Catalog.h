@@ -8,6 +8,7 @@
 
 #include "PageFile.h"
 #include "TableDef.h"
+#include "jet/Value.h"
 
 namespace jet {
 
@@ -34,11 +35,15 @@ class Catalog {
   // The user table called `name`, compared without regard to case; null if none.
   const CatalogEntry* findUserTable(const std::string& name) const;
 
+  // The LvProp blob (object and column properties) of `entry`; empty when it has none.
+  Bytes properties(const PageFile& file, const CatalogEntry& entry) const;
+
   // Case-insensitive comparison of object names (ASCII and Latin-1 letters).
   static bool sameName(const std::string& a, const std::string& b);
 
  private:
   TableDef def_;
+  int propertiesColumn_ = -1;  // LvProp, when the catalog has it
   std::vector<CatalogEntry> entries_;
 };
 

@@ -1,6 +1,7 @@
 #include "jet/Database.h"
 
 #include "DatabaseImpl.h"
+#include "Properties.h"
 #include "RowDecoder.h"
 #include "RowScanner.h"
 
@@ -63,6 +64,17 @@ TableDef Database::Impl::tableDef(const CatalogEntry& entry) const {
 }
 
 TableInfo Database::Impl::tableInfo(const CatalogEntry& entry, const TableDef& def) const {
+  // Properties only add to what the definition says: a damaged blob leaves them out.
+  Properties props;
+  try {
+    const Bytes blob = catalog.properties(file, entry);
+    if (!blob.empty()) {
+      props =
+          Properties::parse(ByteView(blob.data(), blob.size(), &file.path(), entry.location.page));
+    }
+  } catch (const Error&) {
+    props = Properties();
+  }
   TableInfo info;
   info.name = entry.name;
   info.id = def.page;
@@ -84,6 +96,11 @@ TableInfo Database::Impl::tableInfo(const CatalogEntry& entry, const TableDef& d
     ci.autoNumber = (c.flags & (fmt::kColFlagAutoLong | fmt::kColFlagAutoGuid)) != 0;
     ci.compressedUnicode = (c.extraFlags & fmt::kColExtraCompressedUnicode) != 0;
     ci.hyperlink = c.type == fmt::kTypeMemo && (c.flags & fmt::kColFlagHyperlink) != 0;
+    const auto& columnProps = props.column(c.name);
+    const auto req = columnProps.find("Required");
+    ci.required = c.type == fmt::kTypeBoolean ||
+                  (req != columnProps.end() && req->second.kind() == Value::Kind::Bool &&
+                   req->second.asBool());
     info.columns.push_back(std::move(ci));
   }
   auto columnName = [&](std::uint16_t number) {

@@ -20,8 +20,6 @@ std::string columnType(const jet::ColumnInfo& c) {
       return "Numeric (" + std::to_string(c.precision) + ", " + std::to_string(c.scale) + ")";
     case jet::ColumnType::Long:
       return c.autoNumber ? "AutoNumber" : "Long Integer";
-    case jet::ColumnType::Guid:
-      return c.autoNumber ? "Replication ID AutoNumber" : "Replication ID";
     default:
       return jet::typeName(c.type);
   }
@@ -32,7 +30,7 @@ void printTable(const jet::TableInfo& t, std::ostream& out) {
   for (std::size_t i = 0; i < t.columns.size(); ++i) {
     const jet::ColumnInfo& c = t.columns[i];
     out << "\t" << bracket(c.name) << "\t\t\t" << columnType(c);
-    if (c.type == jet::ColumnType::Boolean) out << " NOT NULL";
+    if (c.required) out << " NOT NULL";
     out << (i + 1 < t.columns.size() ? ", \n" : "\n");
   }
   out << ");\n";

@@ -43,6 +43,7 @@ struct ColumnInfo {
   bool autoNumber = false;         // Long AutoNumber or GUID AutoNumber
   bool compressedUnicode = false;  // Unicode compression allowed (text, memo)
   bool hyperlink = false;          // memo shown as a hyperlink
+  bool required = false;           // Access's "Required" property (NOT NULL); always for booleans
   // Characters for text columns (size / 2), 0 otherwise.
   int maxChars() const { return type == ColumnType::Text ? size / 2 : 0; }
 };
