@@ -20,7 +20,7 @@ PACKAGES=(
   # reference readers for Access files
   mdbtools python3
   # a Traditional Chinese font for the grids and dialogs; a display for the demo
-  fonts-arphic-uming xvfb xauth
+  fonts-arphic-uming fonts-liberation2 xvfb xauth
 )
 
 SUDO=""

@@ -56,6 +56,8 @@ DbGrid::DbGrid(const QFont& titleFont, QWidget* parent) : QTableView(parent) {
   setShowGrid(true);
   setTabKeyNavigation(true);
   setWordWrap(false);
+  // Cells clip their text at the column's edge, as the operators' grids always did.
+  setTextElideMode(Qt::ElideNone);
   setCornerButtonEnabled(false);
   setHorizontalScrollMode(QAbstractItemView::ScrollPerPixel);
   // Codes and numbers are typed here, never Chinese: keep the input method closed.
@@ -63,9 +65,6 @@ DbGrid::DbGrid(const QFont& titleFont, QWidget* parent) : QTableView(parent) {
 
   auto* indicator = new IndicatorHeader(this);
   setVerticalHeader(indicator);
-  const int rowHeight = QFontMetrics(font()).height() + 4;
-  indicator->setDefaultSectionSize(rowHeight);
-  indicator->setMinimumSectionSize(rowHeight);
   indicator->setFixedWidth(12);
 
   QHeaderView* titles = horizontalHeader();
@@ -83,6 +82,10 @@ DbGrid::DbGrid(const QFont& titleFont, QWidget* parent) : QTableView(parent) {
   setStyleSheet(
       QStringLiteral("QTableCornerButton::section { background-color: rgb(128, 128, 255);"
                      " border: none; }"));
+  // After the style sheet, which would otherwise bring back the style's row height.
+  const int rowHeight = QFontMetrics(font()).height() + 3;
+  indicator->setMinimumSectionSize(rowHeight);
+  indicator->setDefaultSectionSize(rowHeight);
 }
 
 void DbGrid::setDatasetModel(DatasetTableModel* model) {
