@@ -248,14 +248,13 @@ void TableWriter::convert(const ColumnDef& c, const Value& v, Cell& cell, std::s
     case fmt::kTypeText:
     case fmt::kTypeMemo: {
       if (v.kind() != Value::Kind::Text) mismatch();
-      const auto text = TextEncoder::toUtf16(v.asText());
-      if (!text) refuse(c, "the text is not valid UTF-8");
-      if (c.type == fmt::kTypeText && text->size() > c.length / 2u) {
-        refuse(c, "the text has " + std::to_string(text->size()) +
+      if (!TextEncoder::toUtf16(v.asText(), text_)) refuse(c, "the text is not valid UTF-8");
+      if (c.type == fmt::kTypeText && text_.size() > c.length / 2u) {
+        refuse(c, "the text has " + std::to_string(text_.size()) +
                       " characters, more than the column's " + std::to_string(c.length / 2));
       }
-      b = TextEncoder::encode(*text, c.extraFlags & fmt::kColExtraCompressedUnicode,
-                              c.type == fmt::kTypeMemo);
+      TextEncoder::encode(text_, c.extraFlags & fmt::kColExtraCompressedUnicode,
+                          c.type == fmt::kTypeMemo, b);
       if (c.type == fmt::kTypeMemo && b.size() > fmt::kLongValueLengthMask)
         refuse(c, "the text is too long");
       break;

@@ -52,6 +52,7 @@ class TableWriter {
   std::vector<LongValueWriter> longValues_;  // one per memo/OLE column
   std::vector<int> longValueOf_;             // column index -> longValues_ index or -1
   std::vector<Cell> cells_;
+  std::u16string text_;        // conversion buffer, reused row after row
   std::uint32_t current_ = 0;  // data page taking rows (0: none yet)
   std::uint64_t appended_ = 0;
   bool broken_ = false;

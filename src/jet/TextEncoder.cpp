@@ -10,7 +10,12 @@ constexpr std::size_t kMaxCompressedMemoChars = 1024;
 
 std::optional<std::u16string> TextEncoder::toUtf16(std::string_view s) {
   std::u16string out;
-  out.reserve(s.size());
+  if (!toUtf16(s, out)) return std::nullopt;
+  return out;
+}
+
+bool TextEncoder::toUtf16(std::string_view s, std::u16string& out) {
+  out.clear();
   std::size_t i = 0;
   while (i < s.size()) {
     const auto c = static_cast<unsigned char>(s[i]);
@@ -29,16 +34,16 @@ std::optional<std::u16string> TextEncoder::toUtf16(std::string_view s) {
       cp = c & 0x07;
       n = 4;
     } else {
-      return std::nullopt;
+      return false;
     }
-    if (i + n > s.size()) return std::nullopt;
+    if (i + n > s.size()) return false;
     for (std::size_t k = 1; k < n; ++k) {
       const auto cc = static_cast<unsigned char>(s[i + k]);
-      if ((cc & 0xC0) != 0x80) return std::nullopt;
+      if ((cc & 0xC0) != 0x80) return false;
       cp = cp << 6 | (cc & 0x3F);
     }
     static constexpr char32_t kMin[] = {0, 0, 0x80, 0x800, 0x10000};
-    if (cp < kMin[n] || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF)) return std::nullopt;
+    if (cp < kMin[n] || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF)) return false;
     if (cp >= 0x10000) {
       cp -= 0x10000;
       out.push_back(char16_t(0xD800 + (cp >> 10)));
@@ -48,11 +53,18 @@ std::optional<std::u16string> TextEncoder::toUtf16(std::string_view s) {
     }
     i += n;
   }
-  return out;
+  return true;
 }
 
 std::vector<std::uint8_t> TextEncoder::encode(const std::u16string& text, bool compressible,
                                               bool isMemo) {
+  std::vector<std::uint8_t> out;
+  encode(text, compressible, isMemo, out);
+  return out;
+}
+
+void TextEncoder::encode(const std::u16string& text, bool compressible, bool isMemo,
+                         std::vector<std::uint8_t>& out) {
   bool compress =
       compressible && text.size() > 2 && !(isMemo && text.size() > kMaxCompressedMemoChars);
   if (compress) {
@@ -63,7 +75,7 @@ std::vector<std::uint8_t> TextEncoder::encode(const std::u16string& text, bool c
       }
     }
   }
-  std::vector<std::uint8_t> out;
+  out.clear();
   if (compress) {
     out.reserve(text.size() + 2);
     out.push_back(fmt::kCompressedTextMarker0);
@@ -76,7 +88,6 @@ std::vector<std::uint8_t> TextEncoder::encode(const std::u16string& text, bool c
       out.push_back(std::uint8_t(ch >> 8));
     }
   }
-  return out;
 }
 
 std::u16string TextEncoder::foldCase(const std::u16string& text) {

@@ -14,6 +14,8 @@ class TextEncoder {
   // UTF-8 to UTF-16. Returns nothing for malformed UTF-8 (overlong forms, surrogate code
   // points, truncated sequences), which a caller reports as a bad value.
   static std::optional<std::u16string> toUtf16(std::string_view utf8);
+  // The same into a buffer the caller reuses; false for malformed UTF-8.
+  static bool toUtf16(std::string_view utf8, std::u16string& out);
 
   // Stored bytes of a text or memo value. Compression (FF FE + one byte a character) is
   // used only where Access itself uses it: the column allows it, every character lies in
@@ -21,6 +23,8 @@ class TextEncoder {
   // 1024). Anything else is plain UTF-16LE.
   static std::vector<std::uint8_t> encode(const std::u16string& text, bool compressible,
                                           bool isMemo);
+  static void encode(const std::u16string& text, bool compressible, bool isMemo,
+                     std::vector<std::uint8_t>& out);
 
   // Characters of a Text(n) column a value occupies: UTF-16 code units, as Access counts.
   static std::size_t length(const std::u16string& text) { return text.size(); }
