@@ -70,17 +70,21 @@ int main(int argc, char** argv) {
 
   QTemporaryDir folder;
   if (!folder.isValid()) return 1;
-  QString pos = args.size() == 4 ? QFileInfo(args[3]).absoluteFilePath() : QString();
-  if (pos.isEmpty()) {
+  // The POS lives in the program folder under a relative name, as an operator would
+  // set it up.
+  const QString pos = folder.filePath(QStringLiteral("demo.sqlite"));
+  bool havePos = false;
+  if (args.size() == 4) {
+    havePos = QFile::copy(args[3], pos);
+  } else {
     const QString demopos =
         QCoreApplication::applicationDirPath() + QStringLiteral("/../demopos/demopos");
-    pos = folder.filePath(QStringLiteral("demo.sqlite"));
-    if (!QFileInfo(demopos).isExecutable() ||
-        QProcess::execute(demopos, {pos, QStringLiteral("--items"), QStringLiteral("300")}) != 0)
-      pos.clear();
+    havePos =
+        QFileInfo(demopos).isExecutable() &&
+        QProcess::execute(demopos, {pos, QStringLiteral("--items"), QStringLiteral("300")}) == 0;
   }
   if (!writeText(folder.filePath(QStringLiteral("Config.ini")),
-                 "[MSSQL]\r\nProvider=SQLite\r\nDatabase=" + pos.toLocal8Bit() + "\r\n"))
+                 "[MSSQL]\r\nProvider=SQLite\r\nDatabase=demo.sqlite\r\n"))
     return 1;
   platform::setProgramFolderForTesting(folder.path());
 
@@ -99,7 +103,7 @@ int main(int argc, char** argv) {
       ok &= save(setting, out.filePath(QStringLiteral("settings.png")));
     }
 
-    if (pos.isEmpty()) {
+    if (!havePos) {
       std::fprintf(stderr,
                    "screenshots: no demo POS for the connected window "
                    "(build demopos or give --pos)\n");
