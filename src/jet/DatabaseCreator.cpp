@@ -234,11 +234,18 @@ void DatabaseCreator::create(const std::string& path, std::optional<double> cata
     fs::remove(temp, ec);
     throw Error(path, e.reason());
   }
-  // link() refuses to replace a file that appeared meanwhile.
+  // link() refuses to replace a file that appeared meanwhile; where the file system has
+  // no hard links, rename() after a last check does the same in practice.
   if (::link(temp.c_str(), path.c_str()) != 0) {
-    const int err = errno;
-    fs::remove(temp, ec);
-    throw Error(path, std::string("cannot create the file (") + std::strerror(err) + ")");
+    int err = errno;
+    if ((err == EPERM || err == ENOTSUP || err == ENOSYS) && !fs::exists(path, ec) &&
+        ::rename(temp.c_str(), path.c_str()) == 0) {
+      err = 0;
+    }
+    if (err != 0) {
+      fs::remove(temp, ec);
+      throw Error(path, std::string("cannot create the file (") + std::strerror(err) + ")");
+    }
   }
   fs::remove(temp, ec);
   const fs::path dir = fs::absolute(fs::path(path)).parent_path();

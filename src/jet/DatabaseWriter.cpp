@@ -1,5 +1,9 @@
 #include "jet/DatabaseWriter.h"
 
+#include <fcntl.h>
+#include <sys/file.h>
+#include <unistd.h>
+
 #include <algorithm>
 #include <set>
 
@@ -92,9 +96,30 @@ ColumnDef columnFor(const NewColumn& nc, const std::string& file) {
 
 }  // namespace
 
+// One writer per file: an advisory lock held for as long as the writer lives.
+class WriterLock {
+ public:
+  explicit WriterLock(const std::string& path) {
+    fd_ = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd_ >= 0 && ::flock(fd_, LOCK_EX | LOCK_NB) != 0) {
+      ::close(fd_);
+      throw Error(path, "the database is being written by another program");
+    }
+  }
+  ~WriterLock() {
+    if (fd_ >= 0) ::close(fd_);
+  }
+  WriterLock(const WriterLock&) = delete;
+  WriterLock& operator=(const WriterLock&) = delete;
+
+ private:
+  int fd_ = -1;
+};
+
 struct DatabaseWriter::State {
   explicit State(const std::string& path)
-      : db(Database::open(path, Mode::ReadWrite)), session(db.impl().file) {}
+      : lock(path), db(Database::open(path, Mode::ReadWrite)), session(db.impl().file) {}
+  WriterLock lock;
   Database db;
   WriteSession session;
   std::set<std::uint32_t> appending;  // tables with an open appender
@@ -219,6 +244,7 @@ TableAppender DatabaseWriter::appender(const std::string& name) {
   appenderImpl->writer =
       std::make_unique<TableWriter>(state_->session, entry->name, std::move(def));
   appenderImpl->table = id;
+  info.rowCount = appenderImpl->writer->definition().rowCount;  // as set right on opening
   state_->appending.insert(id);
   return TableAppender(state_, std::move(appenderImpl), std::move(info));
 }
@@ -229,7 +255,15 @@ TableAppender::TableAppender(std::shared_ptr<DatabaseWriter::State> db, std::uni
 TableAppender::TableAppender(TableAppender&&) noexcept = default;
 TableAppender& TableAppender::operator=(TableAppender&&) noexcept = default;
 TableAppender::~TableAppender() {
-  if (db_ && impl_) db_->appending.erase(impl_->table);
+  if (db_ && impl_) {
+    db_->appending.erase(impl_->table);
+    // The end of a run of appends: make the rows durable. Errors here cannot be
+    // reported; every row is already complete in the file either way.
+    try {
+      if (impl_->writer->appended() > 0) db_->session.sync();
+    } catch (const Error&) {
+    }
+  }
 }
 
 void TableAppender::append(const std::vector<Value>& row) {

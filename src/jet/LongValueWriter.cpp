@@ -84,7 +84,10 @@ void LongValueWriter::link(const Pending& pending) {
       currentImage_ = img;
     }
   }
-  if (pending.newCurrent) UsageMapWriter::replace(session_, maps_.free, previous, current_);
+  if (pending.newCurrent) {
+    UsageMapWriter::replace(session_, maps_.free, previous, current_);
+    if (previous != 0) session_.forget(previous);  // full: no more values go there
+  }
   committedImage_ = currentImage_;
 }
 

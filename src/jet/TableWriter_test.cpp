@@ -227,6 +227,8 @@ TEST(TableWriter, RefusesTablesAndNamesItCannotKeepConsistent) {
   refused("T", {{"A", ColumnType::Guid}}, "cannot create columns");
   refused("T", {}, "at least one column");
   EXPECT_TRUE(db.hasTable("item"));
+  // One writer at a time.
+  EXPECT_THROW(DatabaseWriter::open(path), Error);
 }
 
 TEST(TableWriter, CreatesTablesInAccessMadeFiles) {

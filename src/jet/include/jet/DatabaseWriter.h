@@ -78,7 +78,9 @@ class TableAppender {
   // fit its column.
   void append(const std::vector<Value>& row);
   std::uint64_t appended() const;
-  // Makes the appended rows durable (fsync).
+  // Makes the appended rows durable (fsync). Rows reach the file as they are appended
+  // (a killed process keeps them); flush(), and the appender's end, also protect them
+  // against a power loss. Creating a database or a table is flushed when it returns.
   void flush();
 
  private:
