@@ -104,7 +104,7 @@ void Field::setValue(const QVariant& value) {
       def_.type != ftMemo) {
     // The column holds size() Big5 bytes; never cut inside a double-byte character.
     const QString text = v.toString();
-    if (text.size() * 2 > def_.size || platform::big5Length(text) > def_.size)
+    if (text.size() * 2 > def_.size && platform::big5Length(text) > def_.size)
       v = platform::cutToBig5Bytes(text, def_.size);
   }
   qint64 low = 0, high = 0;

@@ -315,9 +315,9 @@ class JetDriver : public Driver {
 
   QStringList tableNames() override {
     QStringList names;
-    const std::vector<std::string> list =
-        writer_ ? writer_->tableNames()
-                : guarded([&] { return jet::Database::open(utf8(path_)).tableNames(); });
+    const std::vector<std::string> list = guarded([&] {
+      return writer_ ? writer_->tableNames() : jet::Database::open(utf8(path_)).tableNames();
+    });
     for (const std::string& n : list) names << QString::fromStdString(n);
     return names;
   }
