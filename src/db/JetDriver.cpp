@@ -371,7 +371,12 @@ class JetDriver : public Driver {
             QStringLiteral("Syntax error in field definition '%1'.").arg(def.trimmed()));
       columns.push_back(*c);
     }
-    guarded([&] { writer().createTable(utf8(unbracket(m.captured(1))), columns); });
+    guarded([&] {
+      writer().createTable(utf8(unbracket(m.captured(1))), columns);
+      // One writer per file: let go of it at once so that other connections can write.
+      writer_->flush();
+      writer_.reset();
+    });
     return 0;
   }
 
