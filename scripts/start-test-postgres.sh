@@ -73,6 +73,10 @@ _dataconv_start_pg() {
 Description=PostgreSQL ODBC driver (Unicode version)
 Driver=$odbcdir/psqlodbcw.so
 
+[PostgreSQL ANSI]
+Description=PostgreSQL ODBC driver (ANSI version)
+Driver=$odbcdir/psqlodbca.so
+
 [FreeTDS]
 Description=TDS driver (Sybase/MS SQL)
 Driver=$odbcdir/libtdsodbc.so
