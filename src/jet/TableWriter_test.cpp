@@ -311,5 +311,33 @@ TEST(TableWriter, AppendsToAccessTablesWithoutIndexes) {
   }
 }
 
+TEST(TableWriter, ManyTablesFillCatalogPagesThenTheIndexIsRefusedCleanly) {
+  testing::ScratchDir dir("writer-many-tables");
+  const std::string path = dir.file("many.mdb");
+  DatabaseWriter::create(path);
+  DatabaseWriter db = DatabaseWriter::open(path);
+  std::size_t created = 0;
+  std::string refusal;
+  for (int i = 0; i < 200 && refusal.empty(); ++i) {
+    std::string name = "Table " + std::to_string(i) + " ";
+    name += std::string(64 - name.size(), 'x');  // long names fill the name index quickly
+    const auto before = testing::readFile(path);
+    try {
+      db.createTable(name, {{"Value", ColumnType::Long}});
+      ++created;
+    } catch (const Error& e) {
+      refusal = e.what();
+      EXPECT_EQ(testing::readFile(path), before);  // nothing written
+    }
+  }
+  EXPECT_NE(refusal.find("the catalog's index is full"), std::string::npos) << refusal;
+  EXPECT_GT(created, 30u);  // more than the first catalog page holds
+  EXPECT_EQ(db.tableNames().size(), created);
+  testing::expectCatalogConsistent(path);
+  EXPECT_EQ(testing::mdbtoolsProblems(path), "");
+  EXPECT_EQ(Database::open(path).tableNames().size(), created);
+  EXPECT_EQ(testing::readersDisagree(path), "");
+}
+
 }  // namespace
 }  // namespace jet
