@@ -208,7 +208,7 @@ void Dataset::close() {
   beginReset();
   statements_.clear();
   indexes_.clear();
-  std::vector<QVariant>().swap(cells_);
+  std::deque<QVariant>().swap(cells_);
   std::vector<int>().swap(order_);
   std::vector<int>().swap(positionOf_);
   buffer_.clear();
@@ -501,12 +501,13 @@ Statement& Dataset::statement(const QString& sql, const std::vector<FieldType>& 
 void Dataset::postUpdate() {
   const size_t w = size_t(width_);
   const int rowId = order_[size_t(position_)];
-  const QVariant* original = &cells_[size_t(rowId) * w];
+  // Values as read; the deque is not contiguous, so index it row by row.
+  auto original = [&](size_t s) -> const QVariant& { return cells_[size_t(rowId) * w + s]; };
   std::vector<int> picked;
   for (size_t s = 0; s < w; ++s)
-    if (changed_[s] && !(isNullValue(buffer_[s]) && isNullValue(original[s])) &&
-        (isNullValue(buffer_[s]) != isNullValue(original[s]) || buffer_[s] != original[s] ||
-         buffer_[s].typeId() != original[s].typeId()))
+    if (changed_[s] && !(isNullValue(buffer_[s]) && isNullValue(original(s))) &&
+        (isNullValue(buffer_[s]) != isNullValue(original(s)) || buffer_[s] != original(s) ||
+         buffer_[s].typeId() != original(s).typeId()))
       picked.push_back(int(s));
   if (picked.empty()) return;
   resolveKey();
@@ -523,11 +524,11 @@ void Dataset::postUpdate() {
   for (size_t i = 0; i < keySlots_.size(); ++i) {
     const size_t s = size_t(keySlots_[i]);
     if (i) sql += QStringLiteral(" AND ");
-    if (isNullValue(original[s])) {
+    if (isNullValue(original(s))) {
       sql += connection_->quoteName(columnNames_[s]) + QStringLiteral(" IS NULL");
     } else {
       sql += connection_->quoteName(columnNames_[s]) + QStringLiteral(" = ?");
-      values.push_back(original[s]);
+      values.push_back(original(s));
       types.push_back(slotTypes_[s]);
     }
   }

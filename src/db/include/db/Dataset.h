@@ -24,6 +24,7 @@
 #include <QObject>
 #include <QString>
 #include <QStringList>
+#include <deque>
 #include <map>
 #include <memory>
 #include <vector>
@@ -162,7 +163,7 @@ class Dataset : public QObject {
   // Rows are stored once, in fetch order, `width_` values each; `order_` gives the
   // row id at each position and `positionOf_` the way back.
   int width_ = 0;
-  std::vector<QVariant> cells_;
+  std::deque<QVariant> cells_;
   std::vector<int> order_;
   std::vector<int> positionOf_;
   std::vector<QString> columnNames_;  // per slot, as the database spells them

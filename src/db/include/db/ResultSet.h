@@ -5,6 +5,7 @@
 
 #include <QString>
 #include <QVariant>
+#include <deque>
 #include <vector>
 
 namespace db {
@@ -18,8 +19,9 @@ struct ColumnInfo {
 
 struct ResultSet {
   std::vector<ColumnInfo> columns;
-  // Row-major, one canonical value (see ValueText) per column and row.
-  std::vector<QVariant> cells;
+  // Row-major, one canonical value (see ValueText) per column and row; a deque, so
+  // that growing it never copies what was fetched.
+  std::deque<QVariant> cells;
 
   qsizetype rowCount() const {
     return columns.empty() ? 0 : qsizetype(cells.size() / columns.size());
