@@ -49,10 +49,16 @@ std::string ValueText::formatCurrency(Currency c) {
   const std::uint64_t mag = negative ? 0 - static_cast<std::uint64_t>(c.tenThousandths)
                                      : static_cast<std::uint64_t>(c.tenThousandths);
   char buf[32];
-  std::snprintf(buf, sizeof buf, "%s%llu.%04llu", negative ? "-" : "",
-                static_cast<unsigned long long>(mag / 10000),
-                static_cast<unsigned long long>(mag % 10000));
-  return buf;
+  char* p = buf;
+  if (negative) *p++ = '-';
+  p = std::to_chars(p, buf + sizeof buf, mag / 10000).ptr;
+  *p++ = '.';
+  std::uint64_t frac = mag % 10000;
+  for (int i = 3; i >= 0; --i) {
+    p[i] = static_cast<char>('0' + frac % 10);
+    frac /= 10;
+  }
+  return std::string(buf, p + 4);
 }
 
 std::string ValueText::formatDecimal(const Decimal& d) {
@@ -110,10 +116,25 @@ bool ValueText::toCivil(DateTime d, bool milliseconds, CivilTime& out) {
 std::string ValueText::formatDateTime(DateTime d) {
   CivilTime t;
   if (!toCivil(d, false, t)) return formatDouble(d.days);
-  char buf[40];
-  std::snprintf(buf, sizeof buf, "%04lld-%02d-%02d %02d:%02d:%02d", static_cast<long long>(t.year),
-                t.month, t.day, t.hour, t.minute, t.second);
-  return buf;
+  // Written by hand: this runs once per date of an export, printf is the slow part.
+  char buf[19];
+  auto two = [&](int at, int v) {
+    buf[at] = static_cast<char>('0' + v / 10);
+    buf[at + 1] = static_cast<char>('0' + v % 10);
+  };
+  two(0, static_cast<int>(t.year / 100));
+  two(2, static_cast<int>(t.year % 100));
+  buf[4] = '-';
+  two(5, t.month);
+  buf[7] = '-';
+  two(8, t.day);
+  buf[10] = ' ';
+  two(11, t.hour);
+  buf[13] = ':';
+  two(14, t.minute);
+  buf[16] = ':';
+  two(17, t.second);
+  return std::string(buf, sizeof buf);
 }
 
 void ValueText::appendHex(std::string& out, const Bytes& bytes) {

@@ -9,10 +9,12 @@ namespace {
 
 void appendQuoted(std::string& line, const std::string& text) {
   line += '"';
-  for (char c : text) {
-    if (c == '"') line += '"';
-    line += c;
+  std::size_t from = 0;
+  for (std::size_t q; (q = text.find('"', from)) != std::string::npos; from = q + 1) {
+    line.append(text, from, q + 1 - from);
+    line += '"';
   }
+  line.append(text, from, std::string::npos);
   line += '"';
 }
 
