@@ -213,6 +213,8 @@ void DatabaseWriter::createTable(const std::string& name, const std::vector<NewC
   // Everything that can be refused is checked before the first write.
   CatalogWriter catalog(session, state_->db.impl().catalog);
   catalog.prepare(name, tdefPage, CatalogRows::now());
+  constexpr std::uint32_t kCatalogPagesReserve = 8;  // new catalog and bitmap pages
+  session.requireRoomFor(firstMapPage + std::uint32_t(mapPages) + kCatalogPagesReserve);
 
   std::vector<std::uint32_t> tdefNumbers;
   for (std::size_t i = 0; i < tdefPages; ++i) tdefNumbers.push_back(tdefPage + std::uint32_t(i));

@@ -335,7 +335,14 @@ void TableWriter::append(const std::vector<Value>& row) {
     DataPageWriter::append(*freshData, bytes);
   }
 
-  // 4. Write in the safe order.
+  // 4. Write in the safe order (a few pages more for usage-map bitmap pages).
+  constexpr std::uint32_t kMapPagesReserve = 4;
+  try {
+    session_.requireRoomFor(nextPage + kMapPagesReserve);
+  } catch (const Error&) {
+    for (std::size_t k = 0; k < longValues_.size(); ++k) longValues_[k].discard(pending[k]);
+    throw;
+  }
   try {
     std::vector<std::pair<std::uint32_t, const PageImage*>> fresh;
     for (auto& p : pending)

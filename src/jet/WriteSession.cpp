@@ -57,6 +57,25 @@ void WriteSession::markUsed(const std::vector<std::uint32_t>& pages) {
   write(fmt::kGlobalMapPage);
 }
 
+void WriteSession::requireRoomFor(std::uint32_t pages) {
+  PageImage& p1 = page(fmt::kGlobalMapPage);
+  if (p1[0] != fmt::kPageData || DataPageWriter::rowCount(p1) <= kGlobalMapRow)
+    throw Error::damaged(path(), fmt::kGlobalMapPage, "no global usage map");
+  auto [start, length] = DataPageWriter::rowExtent(p1, kGlobalMapRow);
+  const std::uint32_t first = p1.u32(start + fmt::kUsageMapInlineStartOffset);
+  const std::uint64_t capacity = std::uint64_t(length - fmt::kUsageMapInlineBitmapOffset) * 8;
+  if (first == 0 && pages <= capacity) return;
+  // Room on page 1 for a longer row 0 (the other rows stay).
+  const std::uint32_t covered =
+      (pages + kGlobalMapStepPages - 1) / kGlobalMapStepPages * kGlobalMapStepPages;
+  const std::size_t grownRow = fmt::kUsageMapInlineBitmapOffset + covered / 8;
+  if (first != 0 || grownRow > length + DataPageWriter::freeSpace(p1)) {
+    throw Error(path(),
+                "the database has reached the largest size this program can write "
+                "(about 125 MB)");
+  }
+}
+
 void WriteSession::growGlobalMap(const std::vector<std::uint32_t>& pages) {
   // Rebuild page 1 with a longer row 0; the other rows move down unchanged.
   PageImage& p1 = page(fmt::kGlobalMapPage);

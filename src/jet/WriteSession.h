@@ -34,6 +34,9 @@ class WriteSession {
   // Clears the free bits of `pages` in the global map (one write of page 1). Refuses,
   // with an error and before writing, a map it cannot extend.
   void markUsed(const std::vector<std::uint32_t>& pages);
+  // Refuses (jet::Error), before anything is written, a file that would need more pages
+  // than the global map can list.
+  void requireRoomFor(std::uint32_t pageCount);
 
   void sync() { writer_.sync(); }
 
