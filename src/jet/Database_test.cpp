@@ -67,6 +67,14 @@ TEST(Database, ColumnsComeWithTypeSizeOrderAndFlags) {
   EXPECT_EQ(db.table("Table2").columns[88].name, "column89");
 }
 
+TEST(Database, RequiredComesFromAccessColumnProperties) {
+  const TableInfo users = Database::open(fixture("fixedTextTestV2000.mdb")).table("users");
+  for (const ColumnInfo& c : users.columns) EXPECT_TRUE(c.required) << c.name;
+  const TableInfo t = Database::open(fixture("testV2003.mdb")).table("Table1");
+  EXPECT_FALSE(t.columns[0].required);
+  EXPECT_TRUE(t.columns[8].required);  // Boolean
+}
+
 TEST(Database, DeletedColumnsAreFoundThroughTheirNumbers) {
   const Database db = Database::open(fixture("delColTestV2000.mdb"));
   const TableInfo t = db.table("Table1");
