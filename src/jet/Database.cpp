@@ -112,17 +112,17 @@ TableInfo Database::Impl::tableInfo(const CatalogEntry& entry, const TableDef& d
   for (const LogicalIndexDef& li : def.logicalIndexes) {
     IndexInfo ii;
     ii.name = li.name;
-    ii.primaryKey = li.kind == 1;
-    ii.foreignKey = li.kind == 2;
+    ii.primaryKey = li.kind == fmt::kLogicalIndexPrimaryKey;
+    ii.foreignKey = li.kind == fmt::kLogicalIndexForeignKey;
     if (li.realIndex < def.realIndexes.size()) {
       const RealIndexDef& ri = def.realIndexes[li.realIndex];
       for (const auto& k : ri.keys) {
         ii.columns.push_back(columnName(k.column));
         ii.ascending.push_back(k.ascending);
       }
-      ii.unique = (ri.flags & 0x01) != 0;
-      ii.ignoreNulls = (ri.flags & 0x02) != 0;
-      ii.required = (ri.flags & 0x08) != 0;
+      ii.unique = (ri.flags & fmt::kIndexFlagUnique) != 0;
+      ii.ignoreNulls = (ri.flags & fmt::kIndexFlagIgnoreNulls) != 0;
+      ii.required = (ri.flags & fmt::kIndexFlagRequired) != 0;
     }
     info.indexes.push_back(std::move(ii));
   }

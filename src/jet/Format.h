@@ -188,6 +188,28 @@ inline constexpr std::uint8_t kColExtraCompressedUnicode = 0x01;
 
 inline constexpr std::size_t kRealIndexSize = 52;
 inline constexpr std::size_t kLogicalIndexSize = 28;
+// Real index (52 bytes): magic, 10 x (uint16 column, uint8 order), usage map, root page,
+// junk, flags, 5 zero bytes.
+inline constexpr std::size_t kRealIndexDistinctKeysOffset = 4;  // in the 12-byte header info
+inline constexpr std::size_t kRealIndexColumnsOffset = 4;
+inline constexpr std::size_t kRealIndexColumnSlots = 10;
+inline constexpr std::size_t kRealIndexColumnEntrySize = 3;
+inline constexpr std::uint16_t kRealIndexUnusedColumn = 0xFFFF;
+inline constexpr std::uint8_t kRealIndexAscending = 0x01;
+inline constexpr std::size_t kRealIndexUsageMapOffset = 34;
+inline constexpr std::size_t kRealIndexRootPageOffset = 38;
+inline constexpr std::size_t kRealIndexFlagsOffset = 46;
+inline constexpr std::uint8_t kIndexFlagUnique = 0x01;
+inline constexpr std::uint8_t kIndexFlagIgnoreNulls = 0x02;
+inline constexpr std::uint8_t kIndexFlagRequired = 0x08;
+// Logical index (28 bytes): magic, number, real index, related table type, related
+// index, related tdef page, cascade bytes, kind, 0.
+inline constexpr std::size_t kLogicalIndexNumberOffset = 4;
+inline constexpr std::size_t kLogicalIndexRealIndexOffset = 8;
+inline constexpr std::size_t kLogicalIndexKindOffset = 23;
+inline constexpr std::uint8_t kLogicalIndexPrimaryKey = 1;
+inline constexpr std::uint8_t kLogicalIndexForeignKey = 2;
+inline constexpr std::uint16_t kTdefEndMarker = 0xFFFF;  // closes the long-value list
 inline constexpr std::size_t kLongValueListEntrySize = 10;
 
 // Column type codes
@@ -217,6 +239,23 @@ inline constexpr std::uint32_t kLongValueLengthMask = 0x3FFFFFFF;
 inline constexpr std::uint32_t kLongValueInline = 0x80000000;
 inline constexpr std::uint32_t kLongValueSingleRow = 0x40000000;
 inline constexpr std::size_t kLongValueChainLinkSize = 4;
+inline constexpr std::size_t kLongValuePointerOffset = 4;
+
+// ---- Properties (MSysObjects.LvProp) -------------------------------------------
+//   "MR2\0", then blocks: uint32 length (with itself), uint16 kind.
+//   kind 0x80: names (uint16 byte length + UTF-16LE each).
+//   kind 0x00 object / 0x01 column: uint32 header length (from offset 6), uint16 name
+//   length, name; then entries: uint16 length, uint8 DDL flag, uint8 data type,
+//   uint16 name index, uint16 value length, value.
+inline constexpr std::array<std::uint8_t, 4> kPropertiesSignature = {'M', 'R', '2', 0};
+inline constexpr std::uint16_t kPropertyBlockNames = 0x80;
+inline constexpr std::uint16_t kPropertyBlockObject = 0x00;
+inline constexpr std::uint16_t kPropertyBlockColumn = 0x01;
+inline constexpr std::size_t kPropertyBlockHeaderSize = 6;
+inline constexpr std::size_t kPropertyEntryTypeOffset = 3;
+inline constexpr std::size_t kPropertyEntryNameOffset = 4;
+inline constexpr std::size_t kPropertyEntryValueLengthOffset = 6;
+inline constexpr std::size_t kPropertyEntryHeaderSize = 8;
 
 // ---- Text -------------------------------------------------------------------------
 inline constexpr std::uint8_t kCompressedTextMarker0 = 0xFF;

@@ -20,7 +20,7 @@ void LongValueReader::read(const ByteView& field, Bytes& out) const {
   if (length == 0) return;
   if (std::uint64_t{length} > file_.fileSize()) field.fail("long value longer than the file");
 
-  RowPointer at = RowPointer::fromStored(field.u32(4, bad));
+  RowPointer at = RowPointer::fromStored(field.u32(fmt::kLongValuePointerOffset, bad));
   std::uint32_t fromPage = field.page();
   PageRef holder;
   if (kind == fmt::kLongValueSingleRow) {

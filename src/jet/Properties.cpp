@@ -10,10 +10,6 @@ namespace jet {
 
 namespace {
 
-constexpr char kSignature[] = "MR2";  // + zero byte
-constexpr std::uint16_t kBlockNames = 0x80;
-constexpr std::uint16_t kBlockObject = 0x00;
-constexpr std::uint16_t kBlockColumn = 0x01;
 const char* const kBad = "bad property list";
 
 Value propertyValue(std::uint8_t type, const ByteView& v) {
@@ -44,36 +40,43 @@ const Properties::Set& Properties::column(const std::string& name) const {
 
 Properties Properties::parse(const ByteView& blob) {
   Properties props;
-  blob.require(0, 4, kBad);
-  if (std::memcmp(blob.data(), kSignature, 4) != 0) blob.fail(kBad);
+  blob.require(0, fmt::kPropertiesSignature.size(), kBad);
+  if (std::memcmp(blob.data(), fmt::kPropertiesSignature.data(),
+                  fmt::kPropertiesSignature.size()) != 0) {
+    blob.fail(kBad);
+  }
   std::vector<std::string> names;
-  std::size_t pos = 4;
+  std::size_t pos = fmt::kPropertiesSignature.size();
   while (pos < blob.size()) {
     const std::uint32_t length = blob.u32(pos, kBad);
     const std::uint16_t kind = blob.u16(pos + 4, kBad);
-    if (length < 6) blob.fail(kBad);
+    if (length < fmt::kPropertyBlockHeaderSize) blob.fail(kBad);
     const ByteView block = blob.sub(pos, length, kBad);
-    if (kind == kBlockNames) {
-      for (std::size_t p = 6; p < block.size();) {
+    if (kind == fmt::kPropertyBlockNames) {
+      for (std::size_t p = fmt::kPropertyBlockHeaderSize; p < block.size();) {
         const std::uint16_t n = block.u16(p, kBad);
         const ByteView name = block.sub(p + 2, n, kBad);
         names.push_back(TextCodec::decode(name.data(), name.size()));
         p += 2 + std::size_t{n};
       }
-    } else if (kind == kBlockObject || kind == kBlockColumn) {
-      const std::uint32_t headLength = block.u32(6, kBad);
-      const std::uint16_t nameLength = block.u16(10, kBad);
-      const ByteView nameBytes = block.sub(12, nameLength, kBad);
-      Set& set = kind == kBlockObject
+    } else if (kind == fmt::kPropertyBlockObject || kind == fmt::kPropertyBlockColumn) {
+      const std::uint32_t headLength = block.u32(fmt::kPropertyBlockHeaderSize, kBad);
+      const std::uint16_t nameLength = block.u16(fmt::kPropertyBlockHeaderSize + 4, kBad);
+      const ByteView nameBytes = block.sub(fmt::kPropertyBlockHeaderSize + 6, nameLength, kBad);
+      Set& set = kind == fmt::kPropertyBlockObject
                      ? props.object_
                      : props.columns_[TextCodec::decode(nameBytes.data(), nameBytes.size())];
-      for (std::size_t p = 6 + std::size_t{headLength}; p < block.size();) {
+      for (std::size_t p = fmt::kPropertyBlockHeaderSize + std::size_t{headLength};
+           p < block.size();) {
         const std::uint16_t entryLength = block.u16(p, kBad);
         const ByteView entry = block.sub(p, entryLength, kBad);
-        const std::uint16_t nameIndex = entry.u16(4, kBad);
-        const std::uint16_t valueLength = entry.u16(6, kBad);
-        if (nameIndex >= names.size() || entryLength < 8) block.fail(kBad);
-        set[names[nameIndex]] = propertyValue(entry.u8(3, kBad), entry.sub(8, valueLength, kBad));
+        const std::uint16_t nameIndex = entry.u16(fmt::kPropertyEntryNameOffset, kBad);
+        const std::uint16_t valueLength = entry.u16(fmt::kPropertyEntryValueLengthOffset, kBad);
+        if (nameIndex >= names.size() || entryLength < fmt::kPropertyEntryHeaderSize)
+          block.fail(kBad);
+        set[names[nameIndex]] =
+            propertyValue(entry.u8(fmt::kPropertyEntryTypeOffset, kBad),
+                          entry.sub(fmt::kPropertyEntryHeaderSize, valueLength, kBad));
         p += entryLength;
       }
     }

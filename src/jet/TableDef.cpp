@@ -10,8 +10,6 @@ namespace {
 
 // Far above any table Access can define (255 columns, 32 indexes need about 60 KB).
 constexpr std::uint32_t kMaxTdefLength = 1 << 20;
-constexpr std::size_t kIndexColumnSlots = 10;
-constexpr std::uint16_t kUnusedIndexColumn = 0xFFFF;
 
 std::string readName(const ByteView& v, std::size_t& pos) {
   const std::uint16_t len = v.u16(pos, "bad table definition (name)");
@@ -88,7 +86,7 @@ TableDef TableDef::parse(const ByteView& v, std::uint32_t firstPage) {
   }
   std::vector<std::uint32_t> distinct(realCount);
   for (std::uint32_t i = 0; i < realCount; ++i) {
-    distinct[i] = v.u32(pos + 4, bad);
+    distinct[i] = v.u32(pos + fmt::kRealIndexDistinctKeysOffset, bad);
     pos += fmt::kTdefRealIndexInfoSize;
   }
 
@@ -111,14 +109,15 @@ TableDef TableDef::parse(const ByteView& v, std::uint32_t firstPage) {
   for (std::uint32_t i = 0; i < realCount; ++i) {
     const ByteView d = v.sub(pos, fmt::kRealIndexSize, "bad index definition");
     RealIndexDef idx;
-    for (std::size_t k = 0; k < kIndexColumnSlots; ++k) {
-      const std::uint16_t col = d.u16(4 + 3 * k, bad);
-      if (col == kUnusedIndexColumn) continue;
-      idx.keys.push_back({col, d.u8(6 + 3 * k, bad) == 0x01});
+    for (std::size_t k = 0; k < fmt::kRealIndexColumnSlots; ++k) {
+      const std::size_t at = fmt::kRealIndexColumnsOffset + fmt::kRealIndexColumnEntrySize * k;
+      const std::uint16_t col = d.u16(at, bad);
+      if (col == fmt::kRealIndexUnusedColumn) continue;
+      idx.keys.push_back({col, d.u8(at + 2, bad) == fmt::kRealIndexAscending});
     }
-    idx.usageMap = RowPointer::fromStored(d.u32(34, bad));
-    idx.rootPage = d.u32(38, bad);
-    idx.flags = d.u8(46, bad);
+    idx.usageMap = RowPointer::fromStored(d.u32(fmt::kRealIndexUsageMapOffset, bad));
+    idx.rootPage = d.u32(fmt::kRealIndexRootPageOffset, bad);
+    idx.flags = d.u8(fmt::kRealIndexFlagsOffset, bad);
     idx.distinctKeys = distinct[i];
     def.realIndexes.push_back(std::move(idx));
     pos += fmt::kRealIndexSize;
@@ -126,15 +125,15 @@ TableDef TableDef::parse(const ByteView& v, std::uint32_t firstPage) {
   def.logicalIndexes.resize(logicalCount);
   for (auto& li : def.logicalIndexes) {
     const ByteView d = v.sub(pos, fmt::kLogicalIndexSize, "bad index definition");
-    li.number = d.u32(4, bad);
-    li.realIndex = d.u32(8, bad);
-    li.kind = d.u8(23, bad);
+    li.number = d.u32(fmt::kLogicalIndexNumberOffset, bad);
+    li.realIndex = d.u32(fmt::kLogicalIndexRealIndexOffset, bad);
+    li.kind = d.u8(fmt::kLogicalIndexKindOffset, bad);
     pos += fmt::kLogicalIndexSize;
   }
   for (auto& li : def.logicalIndexes) li.name = readName(v, pos);
 
   // The long-value list runs up to the closing FF FF.
-  while (v.has(pos, fmt::kLongValueListEntrySize) && v.u16(pos, bad) != 0xFFFF) {
+  while (v.has(pos, fmt::kLongValueListEntrySize) && v.u16(pos, bad) != fmt::kTdefEndMarker) {
     LongValueMaps m;
     m.column = v.u16(pos, bad);
     m.owned = RowPointer::fromStored(v.u32(pos + 2, bad));
