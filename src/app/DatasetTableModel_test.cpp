@@ -1,5 +1,7 @@
 #include "app/DatasetTableModel.h"
 
+#include "app/DbGrid.h"
+
 #include "TestSupport.h"
 
 #include <db/Connection.h>
@@ -106,6 +108,28 @@ TEST_F(DatasetTableModelTest, AppendedAndChangedRowsReachTheViewsUnlessControlsA
   EXPECT_EQ(model.rowCount(), 3);
   query_.enableControls();
   EXPECT_EQ(model.rowCount(), 4);
+}
+
+}  // namespace
+}  // namespace app
+
+namespace app {
+namespace {
+
+TEST_F(DatasetTableModelTest, TheGridsCurrentRowAndTheDatasetsCursorFollowEachOther) {
+  DbGrid grid{QFont()};
+  auto* model = new DatasetTableModel(query_, {"ItemNo", "PtName"}, &grid);
+  grid.setDatasetModel(model);
+  query_.open();
+  query_.setSort("ItemNo");
+  EXPECT_EQ(grid.currentIndex().row(), 0);
+
+  ASSERT_TRUE(query_.locate("ItemNo", "B2"));
+  EXPECT_EQ(grid.currentIndex().row(), 1);
+
+  grid.setCurrentIndex(model->index(0, 1));
+  EXPECT_EQ(query_.recNo(), 0);
+  EXPECT_EQ(query_.fieldByName("ItemNo").asString(), "A1");
 }
 
 }  // namespace
