@@ -13,9 +13,12 @@
 #include <random>
 #include <thread>
 
+#include "PageFile.h"
 #include "PageWriter.h"
 #include "ReferenceReaders.h"
+#include "TableDef.h"
 #include "TestFiles.h"
+#include "UsageMap.h"
 #include "jet/Database.h"
 #include "jet/DatabaseWriter.h"
 #include "jet/Error.h"
@@ -184,6 +187,65 @@ TEST(WriteOrder, AKilledWriterLeavesAReadableFileWithItsRows) {
     before = read.size();
   }
   EXPECT_GT(before, 0u);
+}
+
+// An Access table's inline page map outgrows its window and becomes a reference map:
+// every stop inside that append leaves a readable file.
+TEST(WriteOrder, AnAccessTablesPageMapTurnsIntoAReferenceMapSafely) {
+  testing::ScratchDir dir("order-map");
+  const std::string base = dir.file("base.mdb"), path = dir.file("m.mdb");
+  fs::copy_file(testing::fixture("overflowTestV2000.mdb"), base);
+  fs::permissions(base, fs::perms::owner_write, fs::perm_options::add);
+  const std::size_t original = readAll(base, "Table1").size();
+  const auto row = [](std::size_t i) {
+    return Row(9, Value::text(std::string(50, char('a' + i % 26))));
+  };
+  // A dry run finds the append that converts the map: the only one that adds a bitmap
+  // page besides its data page.
+  std::uint64_t from = 0, to = 0;
+  std::size_t rowsBefore = 0;
+  {
+    fs::copy_file(base, path);
+    DatabaseWriter db = DatabaseWriter::open(path);
+    TableAppender t = db.appender("Table1");
+    PageWriter::setWriteLimit(std::nullopt);
+    for (std::size_t i = 0; to == 0 && i < 100000; ++i) {
+      const auto size = fs::file_size(path);
+      const std::uint64_t writes = PageWriter::writesDone();
+      t.append(row(i));
+      if (fs::file_size(path) >= size + 2 * 4096) {
+        from = writes;
+        to = PageWriter::writesDone();
+        rowsBefore = i;
+      }
+    }
+    fs::remove(path);
+  }
+  ASSERT_GT(to, from);
+  for (std::uint64_t k = from; k <= to; ++k) {
+    SCOPED_TRACE("stopped after " + std::to_string(k) + " page writes");
+    fs::copy_file(base, path, fs::copy_options::overwrite_existing);
+    std::size_t appended = 0;
+    PageWriter::setWriteLimit(k);
+    try {
+      DatabaseWriter db = DatabaseWriter::open(path);
+      TableAppender t = db.appender("Table1");
+      for (std::size_t i = 0; i <= rowsBefore; ++i) {
+        t.append(row(i));
+        ++appended;
+      }
+    } catch (const Error&) {
+    }
+    PageWriter::setWriteLimit(std::nullopt);
+    const auto read = readAll(path, "Table1");
+    EXPECT_GE(read.size(), original + appended);
+    EXPECT_LE(read.size(), original + appended + 1);
+    EXPECT_EQ(read.back(), row(read.size() - original - 1));
+    EXPECT_EQ(testing::mdbtoolsProblems(path, true), "");
+  }
+  PageFile file(path, Mode::ReadOnly);
+  const TableDef def = TableDef::read(file, 24);
+  EXPECT_TRUE(UsageMap::read(file, def.ownedMap, def.page).isReference());
 }
 
 }  // namespace
