@@ -99,20 +99,17 @@ inline std::string readersDisagree(const std::string& path) {
   return r.status == 0 ? std::string() : r.out + r.err;
 }
 
-// The rows of a table as mdb-export prints them (header left out), parsed as CSV.
-inline std::vector<std::vector<std::string>> mdbExport(const std::string& path,
-                                                       const std::string& table) {
-  const CommandResult r =
-      runCommand("mdb-export -H -D '%Y-%m-%d %H:%M:%S' -T '%Y-%m-%d %H:%M:%S' -b hex " +
-                 shellQuoted(path) + " " + shellQuoted(table));
+// Splits RFC 4180 CSV (LF after each row, as mdb-export and mdbtool write it) into
+// rows of fields.
+inline std::vector<std::vector<std::string>> parseCsv(const std::string& text) {
   std::vector<std::vector<std::string>> rows;
   std::vector<std::string> row;
   std::string field;
-  bool quotedField = false, inQuotes = false;
-  for (std::size_t i = 0; i < r.out.size(); ++i) {
-    const char c = r.out[i];
+  bool inQuotes = false;
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    const char c = text[i];
     if (inQuotes) {
-      if (c == '"' && i + 1 < r.out.size() && r.out[i + 1] == '"') {
+      if (c == '"' && i + 1 < text.size() && text[i + 1] == '"') {
         field += '"';
         ++i;
       } else if (c == '"') {
@@ -121,7 +118,7 @@ inline std::vector<std::vector<std::string>> mdbExport(const std::string& path,
         field += c;
       }
     } else if (c == '"') {
-      inQuotes = quotedField = true;
+      inQuotes = true;
     } else if (c == ',') {
       row.push_back(field);
       field.clear();
@@ -134,8 +131,15 @@ inline std::vector<std::vector<std::string>> mdbExport(const std::string& path,
       field += c;
     }
   }
-  (void)quotedField;
   return rows;
+}
+
+// The rows of a table as mdb-export prints them (header left out), parsed as CSV.
+inline std::vector<std::vector<std::string>> mdbExport(const std::string& path,
+                                                       const std::string& table) {
+  return parseCsv(runCommand("mdb-export -H -D '%Y-%m-%d %H:%M:%S' -T '%Y-%m-%d %H:%M:%S' -b hex " +
+                             shellQuoted(path) + " " + shellQuoted(table))
+                      .out);
 }
 
 }  // namespace jet::testing

@@ -20,14 +20,7 @@ namespace {
 using testing::fixture;
 using Row = std::vector<Value>;
 
-std::vector<Row> readAll(const std::string& path, const std::string& table) {
-  const Database db = Database::open(path);
-  TableReader reader = db.read(table);
-  std::vector<Row> rows;
-  Row row;
-  while (reader.next(row)) rows.push_back(row);
-  return rows;
-}
+using testing::readAll;
 
 std::string copyFixture(const testing::ScratchDir& dir, const std::string& name) {
   const std::string to = dir.file(name);

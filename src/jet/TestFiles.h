@@ -10,6 +10,9 @@
 
 #include <unistd.h>
 
+#include "jet/Database.h"
+#include "jet/TableReader.h"
+
 namespace jet::testing {
 
 inline std::string fixture(const std::string& name) {
@@ -44,5 +47,15 @@ class ScratchDir {
  private:
   std::filesystem::path path_;
 };
+
+// Every row of `table`, in the order a forward scan gives them.
+inline std::vector<std::vector<Value>> readAll(const std::string& path, const std::string& table) {
+  const Database db = Database::open(path);
+  TableReader reader = db.read(table);
+  std::vector<std::vector<Value>> rows;
+  std::vector<Value> row;
+  while (reader.next(row)) rows.push_back(row);
+  return rows;
+}
 
 }  // namespace jet::testing

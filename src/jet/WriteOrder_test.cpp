@@ -29,14 +29,7 @@ namespace {
 namespace fs = std::filesystem;
 using Row = std::vector<Value>;
 
-std::vector<Row> readAll(const std::string& path, const std::string& table) {
-  const Database db = Database::open(path);
-  TableReader reader = db.read(table);
-  std::vector<Row> rows;
-  Row row;
-  while (reader.next(row)) rows.push_back(row);
-  return rows;
-}
+using testing::readAll;
 
 // Runs `operation` with the page writes limited to k, for every k until it completes;
 // `check` gets k and whether the operation completed.

@@ -11,6 +11,7 @@
 #include <fstream>
 #include <sstream>
 
+#include "ReferenceReaders.h"
 #include "jet/Database.h"
 #include "jet/DatabaseWriter.h"
 
@@ -124,39 +125,7 @@ TEST_P(Fixture, DumpIsIdenticalToTheNodeReaderDump) {
   EXPECT_EQ(readText(dump()), node.out);
 }
 
-// Splits RFC 4180 CSV into rows of fields.
-std::vector<std::vector<std::string>> parseCsv(const std::string& text) {
-  std::vector<std::vector<std::string>> rows;
-  std::vector<std::string> row;
-  std::string field;
-  bool inQuotes = false, any = false;
-  for (std::size_t i = 0; i < text.size(); ++i) {
-    const char c = text[i];
-    if (inQuotes) {
-      if (c == '"' && i + 1 < text.size() && text[i + 1] == '"') {
-        field += '"';
-        ++i;
-      } else if (c == '"') {
-        inQuotes = false;
-      } else {
-        field += c;
-      }
-    } else if (c == '"') {
-      inQuotes = any = true;
-    } else if (c == ',') {
-      row.push_back(field);
-      field.clear();
-    } else if (c == '\n') {
-      row.push_back(field);
-      rows.push_back(row);
-      row.clear();
-      field.clear();
-    } else {
-      field += c;
-    }
-  }
-  return rows;
-}
+using jet::testing::parseCsv;
 
 // mdb-export prints Double with %.16g and Single with %.8g, which do not always read
 // back; mdbtool prints the shortest text that does. Format ours the same way to compare.
