@@ -152,29 +152,50 @@ TEST(WriteOrder, AKilledWriterLeavesAReadableFileWithItsRows) {
     DatabaseWriter db = DatabaseWriter::open(path);
     db.createTable("T", {{"No", ColumnType::Long}, {"Text", ColumnType::Memo}});
   }
+  // The kill points are random, but tied to the writer's progress rather than to a
+  // clock: the child reports once it has appended a random number of rows, goes on
+  // appending a bounded number more, then waits to be killed. However fast or slow the
+  // machine, it is always killed by the signal, and never runs into a size limit.
   std::mt19937 random(12345);
   std::size_t before = 0;
   for (int round = 0; round < 6; ++round) {
+    const std::size_t reportAfter = 1 + random() % 1500;
+    const auto lingerMicros = std::chrono::microseconds(random() % 3000);
+    int pipeFds[2];
+    ASSERT_EQ(::pipe(pipeFds), 0);
     const pid_t child = ::fork();
     ASSERT_GE(child, 0);
     if (child == 0) {
+      ::close(pipeFds[0]);
       try {
         DatabaseWriter db = DatabaseWriter::open(path);
         TableAppender t = db.appender("T");
-        for (std::int64_t i = std::int64_t(t.table().rowCount);; ++i)
+        const auto first = std::int64_t(t.table().rowCount);
+        for (std::int64_t i = first; i < first + std::int64_t(reportAfter) + 2000; ++i) {
+          if (i == first + std::int64_t(reportAfter)) {
+            const char done = 1;
+            if (::write(pipeFds[1], &done, 1) != 1) ::_exit(2);
+          }
           t.append({Value::integer(i),
                     Value::text(std::string(std::size_t(i % 7 == 0 ? 5000 : 30), 'k'))});
+        }
+        for (;;) ::pause();
       } catch (...) {
       }
       ::_exit(1);
     }
-    std::this_thread::sleep_for(std::chrono::milliseconds(20 + random() % 150));
+    ::close(pipeFds[1]);
+    char done = 0;
+    const ssize_t got = ::read(pipeFds[0], &done, 1);
+    ::close(pipeFds[0]);
+    if (got == 1) std::this_thread::sleep_for(lingerMicros);
     ::kill(child, SIGKILL);
     int status = 0;
     ::waitpid(child, &status, 0);
+    ASSERT_EQ(got, 1) << "the writer stopped before it had appended its rows";
     ASSERT_TRUE(WIFSIGNALED(status));
     const auto read = readAll(path, "T");
-    EXPECT_GE(read.size(), before);
+    EXPECT_GE(read.size(), before + reportAfter);
     for (std::size_t i = 0; i < read.size(); ++i) ASSERT_EQ(read[i][0].asInt(), std::int64_t(i));
     EXPECT_EQ(testing::mdbtoolsProblems(path, true), "");
     before = read.size();
