@@ -60,10 +60,12 @@ QString Command::translate(const QString& sql, QStringList* names) {
   for (qsizetype i = 0; i < n;) {
     const QChar c = sql.at(i);
     if (c == u'\'' || c == u'"' || c == u'[') {
-      // Quoted text and names are copied as they are; markers inside them are text.
+      // Quoted text and names are copied as they are; markers inside them are text. A
+      // doubled closing character ('' or ]]) stands for itself and does not close.
       const QChar close = c == u'[' ? QChar(u']') : c;
       qsizetype j = i + 1;
-      while (j < n && sql.at(j) != close) ++j;
+      while (j < n && (sql.at(j) != close || (j + 1 < n && sql.at(j + 1) == close)))
+        j += sql.at(j) == close ? 2 : 1;
       out += sql.mid(i, j + 1 - i);
       i = j + 1;
     } else if (c == u':' && i + 1 < n && sql.at(i + 1) == u':') {
@@ -114,8 +116,9 @@ void Command::setParamType(int index, FieldType type) {
 
 void Command::setParamText(int index, const QString& text) {
   param(index);
-  params_[size_t(index)].isNull = false;
-  params_[size_t(index)].text = text;
+  Param& p = params_[size_t(index)];
+  p.isNull = text.isEmpty();
+  p.text = text;
 }
 
 void Command::setParamNull(int index) {

@@ -135,8 +135,11 @@ jet::Value toJet(const QVariant& in, const jet::ColumnInfo& c) {
   };
   switch (c.type) {
     case jet::ColumnType::Text:
-    case jet::ColumnType::Memo:
-      return jet::Value::text(utf8(isText ? in.toString() : ValueText::plain(in, ftUnknown)));
+    case jet::ColumnType::Memo: {
+      const bool bytes = in.typeId() == QMetaType::QByteArray;
+      return jet::Value::text(
+          utf8(isText ? in.toString() : ValueText::plain(in, bytes ? ftBlob : ftUnknown)));
+    }
     case jet::ColumnType::Boolean: {
       const QVariant v = as(ftBoolean);
       if (v.typeId() != QMetaType::Bool)

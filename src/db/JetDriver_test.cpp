@@ -104,6 +104,39 @@ TEST_F(JetDriverTest, CreatesTablesAndInsertsTextConvertedToTheColumnTypes) {
   EXPECT_TRUE(csv.contains("\"00000017\"")) << csv.toStdString();
 }
 
+TEST_F(JetDriverTest, EmptyTextBindsNullEvenAfterAValueAndLongTextKeepsChinese) {
+  db::Command create;
+  create.setConnectionString(kJet + path_);
+  create.setCommandText("create table T ([名稱] char(10),[數量] integer,[備註] longtext)");
+  create.execute();
+  db::Command insert;
+  insert.setConnectionString(kJet + path_);
+  insert.setCommandText("insert into T([名稱],[數量],[備註]) values(:PARAM0,:PARAM1,:PARAM2)");
+  insert.setParamType(1, db::ftInteger);
+  insert.setParamType(2, db::ftBlob);
+  const QStringList rows[] = {{"阿斯匹靈", "3", "維他命C 發泡錠"}, {"", "", ""}, {"x", "", "乙"}};
+  for (const QStringList& row : rows) {
+    for (int i = 0; i < 3; ++i) insert.setParamText(i, row[i]);
+    insert.execute();
+  }
+  EXPECT_TRUE(insert.paramIsNull(1));
+
+  db::Connection c;
+  c.setConnectionString(kJet + path_);
+  db::Dataset ds("qryAccess");
+  ds.setConnection(&c);
+  ds.setSql("SELECT * FROM T");
+  ds.open();
+  ASSERT_EQ(ds.recordCount(), 3);
+  for (const QStringList& row : rows) {
+    for (int i = 0; i < 3; ++i) {
+      EXPECT_EQ(ds.field(i).asString(), row[i]) << i;
+      EXPECT_EQ(ds.field(i).isNull(), row[i].isEmpty()) << i;
+    }
+    ds.next();
+  }
+}
+
 TEST_F(JetDriverTest, ReadsFilesMadeByAccess) {
   db::Connection c;
   c.setConnectionString(kJet + DATACONV_SHARED_DIR "/fixtures/jet4/testV2003.mdb");

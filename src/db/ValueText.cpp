@@ -5,6 +5,7 @@
 
 #include <QLocale>
 #include <QRegularExpression>
+#include <QStringDecoder>
 #include <algorithm>
 #include <array>
 #include <cmath>
@@ -182,6 +183,14 @@ int twoDigitYear(int yy) {
   return year;
 }
 
+// Bytes as text: UTF-8 when they are UTF-8 (so that parse() gives the same bytes back
+// and no character is lost), else one character per byte.
+QString bytesText(const QByteArray& bytes) {
+  QStringDecoder utf8(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
+  const QString text = utf8.decode(bytes);
+  return utf8.hasError() ? QString::fromLatin1(bytes) : text;
+}
+
 }  // namespace
 
 QDateTime ValueText::naive(const QDate& date, const QTime& time) {
@@ -220,7 +229,7 @@ QString ValueText::plain(const QVariant& value, FieldType type) {
       }
       break;
     case BasicKind::Binary:
-      if (value.typeId() == QMetaType::QByteArray) return QString::fromLatin1(value.toByteArray());
+      if (value.typeId() == QMetaType::QByteArray) return bytesText(value.toByteArray());
       break;
     default:
       break;
@@ -446,7 +455,7 @@ QDateTime ValueText::parseDateTime(const QString& text) {
 QVariant ValueText::parse(const QString& text, FieldType type) {
   const BasicKind kind = basicKind(type);
   if (kind == BasicKind::Text) return text;
-  if (kind == BasicKind::Binary) return text.toLatin1();
+  if (kind == BasicKind::Binary) return text.toUtf8();
   const QString t = text.trimmed();
   if (t.isEmpty()) return QVariant();
   switch (kind) {

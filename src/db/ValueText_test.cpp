@@ -104,6 +104,16 @@ TEST_F(ValueTextTest, OtherTypesRoundTrip) {
   EXPECT_EQ(ValueText::plain(QVariant(), db::ftInteger), "");
 }
 
+TEST_F(ValueTextTest, BinaryValuesKeepEveryCharacterOfTheirText) {
+  const QString chinese = QString::fromUtf8("維他命C 發泡錠／€");
+  const QVariant bytes = ValueText::parse(chinese, db::ftBlob);
+  EXPECT_EQ(bytes.toByteArray(), chinese.toUtf8());
+  EXPECT_EQ(ValueText::plain(bytes, db::ftBlob), chinese);
+  // Bytes that are not UTF-8 still give one character each instead of replacements.
+  const QByteArray raw("\xff\x00\x80A", 4);
+  EXPECT_EQ(ValueText::plain(raw, db::ftVarBytes), QString::fromLatin1(raw));
+}
+
 TEST_F(ValueTextTest, EmptyTextIsNullAndBadTextNamesTheValue) {
   for (db::FieldType t : {db::ftInteger, db::ftFloat, db::ftDateTime, db::ftBoolean})
     EXPECT_FALSE(ValueText::parse("", t).isValid());

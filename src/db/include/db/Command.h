@@ -2,6 +2,8 @@
 // outside quotes makes one parameter, in order of appearance. Each parameter has a
 // data type and a value given as text (converted through the type when executed) or
 // none, which is bound as NULL. Prepared once on first execution, executed many times.
+// A value stays bound until it is replaced: callers that run the command once per row
+// set every parameter for every row.
 #pragma once
 
 #include "db/FieldType.h"
@@ -37,6 +39,7 @@ class Command {
   const QString& parameterName(int index) const;
   FieldType paramType(int index) const;
   void setParamType(int index, FieldType type);
+  // An empty text leaves the parameter without a value (NULL), whatever it held before.
   void setParamText(int index, const QString& text);
   void setParamNull(int index);
   bool paramIsNull(int index) const;

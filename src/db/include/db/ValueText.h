@@ -20,7 +20,8 @@ class ValueText {
   // The plain text: whole numbers in decimal; floats with up to 15 significant
   // digits (more only where 15 would not read back to the same double); "True" or
   // "False"; dates as the regional short date and long time, the time left out at
-  // midnight and milliseconds added when there are any. NULL gives "".
+  // midnight and milliseconds added when there are any; bytes as UTF-8 text when they
+  // are UTF-8, else one character per byte. NULL gives "".
   static QString plain(const QVariant& value, FieldType type);
 
   // What a grid shows: like plain(), except that floats show at most 15 significant
@@ -29,8 +30,9 @@ class ValueText {
   static QString display(const QVariant& value, FieldType type, const QString& displayFormat);
 
   // Converts text into a canonical value of `type`. Empty (or blank) text gives NULL
-  // for every type but text. Throws platform::Error naming the value when the text
-  // does not convert ("'12a' is not a valid integer value").
+  // for every type but text and binary. Binary types take the text's UTF-8 bytes. Throws
+  // platform::Error naming the value when the text does not convert ("'12a' is not a valid integer
+  // value").
   static QVariant parse(const QString& text, FieldType type);
 
   // Brings a value as a driver delivers it into the canonical form of `type`; a
