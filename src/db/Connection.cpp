@@ -53,6 +53,10 @@ void Connection::open() {
   driver_ = std::move(d);
 }
 
+void Connection::createDatabase() {
+  makeDriver(connectionString_)->create();
+}
+
 void Connection::close() {
   emit aboutToClose();
   if (driver_) {

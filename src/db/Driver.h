@@ -35,6 +35,8 @@ class Driver {
                                              const std::vector<FieldType>& types) = 0;
   virtual QStringList primaryKey(const QString& table) = 0;
   virtual QString quoteName(const QString& name) const;
+  // Creates the empty database the driver was made for; only file engines can.
+  virtual void create();
   virtual void moveToThread(QThread*) {}
 };
 

@@ -36,14 +36,15 @@ std::string utf8(const QString& s) {
   return s.toStdString();
 }
 
-// "[name]" or a bare name.
+// "[name]" (a "]" inside doubled) or a bare name.
 QString unbracket(const QString& name) {
   const QString n = name.trimmed();
-  if (n.startsWith(u'[') && n.endsWith(u']')) return n.mid(1, n.size() - 2);
+  if (n.startsWith(u'[') && n.endsWith(u']'))
+    return n.mid(1, n.size() - 2).replace(QStringLiteral("]]"), QStringLiteral("]"));
   return n;
 }
 
-const QString kName = QStringLiteral(R"((\[[^\]]+\]|[^\s\[\]\(\),;]+))");
+const QString kName = QStringLiteral(R"((\[(?:[^\]]|\]\])+\]|[^\s\[\]\(\),;]+))");
 
 FieldType fieldTypeOf(const jet::ColumnInfo& c) {
   switch (c.type) {
@@ -238,7 +239,13 @@ QStringList splitList(const QString& list) {
   QString current;
   int depth = 0;
   bool bracket = false;
-  for (QChar ch : list) {
+  for (qsizetype i = 0; i < list.size(); ++i) {
+    const QChar ch = list.at(i);
+    if (bracket && ch == u']' && i + 1 < list.size() && list.at(i + 1) == u']') {
+      current += QStringLiteral("]]");  // an escaped bracket inside the name
+      ++i;
+      continue;
+    }
     if (ch == u'[')
       bracket = true;
     else if (ch == u']')
@@ -430,7 +437,15 @@ class JetDriver : public Driver {
     return names;
   }
 
-  QString quoteName(const QString& name) const override { return u'[' + name + u']'; }
+  QString quoteName(const QString& name) const override {
+    return u'[' + QString(name).replace(QStringLiteral("]"), QStringLiteral("]]")) + u']';
+  }
+
+  void create() override {
+    if (QFileInfo::exists(path_))
+      throw platform::Error(QStringLiteral("Database '%1' already exists.").arg(path_));
+    guarded([&] { jet::DatabaseWriter::create(utf8(path_)); });
+  }
 
  private:
   jet::DatabaseWriter& writer() {

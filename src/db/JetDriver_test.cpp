@@ -1,6 +1,7 @@
 // The driver over the Access engine, seen through the layer's interfaces.
 #include "db/Command.h"
 #include "db/Connection.h"
+#include "db/ConnectionString.h"
 #include "db/Dataset.h"
 
 #include <jet/DatabaseWriter.h>
@@ -8,6 +9,7 @@
 #include <platform/RegionalSettings.h>
 
 #include <gtest/gtest.h>
+#include <QDir>
 #include <QProcess>
 #include <QStandardPaths>
 #include <QTemporaryDir>
@@ -135,6 +137,45 @@ TEST_F(JetDriverTest, EmptyTextBindsNullEvenAfterAValueAndLongTextKeepsChinese) 
     }
     ds.next();
   }
+}
+
+TEST_F(JetDriverTest, CreatesAnEmptyFileOnlyWhereNoneIs) {
+  // A folder whose name holds the separator of connection texts, quoted as a value.
+  QDir(dir_.path()).mkpath("a;b=c");
+  const QString path = dir_.filePath("a;b=c/Customer.mdb");
+  const QString text = kJet + db::ConnectionString::quoteOleDb(path);
+  db::Connection c;
+  c.setConnectionString(text);
+  c.createDatabase();
+  EXPECT_TRUE(c.tableNames().isEmpty());
+  c.close();
+  EXPECT_EQ(errorOf([&] { c.createDatabase(); }), "Database '" + path + "' already exists.");
+
+  db::Command create;
+  create.setConnectionString(text);
+  create.setCommandText("create table Customer ([會員編號] char(8))");
+  create.execute();
+  EXPECT_EQ(c.tableNames(), QStringList({"Customer"}));
+
+  c.setConnectionString("Provider=SQLite;Data Source=" + dir_.filePath("x.sqlite"));
+  EXPECT_EQ(errorOf([&] { c.createDatabase(); }), "This provider cannot create a database");
+}
+
+TEST_F(JetDriverTest, BracketsInNamesAreEscapedNotMistakenForTheirEnd) {
+  db::Connection c;
+  c.setConnectionString(kJet + path_);
+  c.open();
+  EXPECT_EQ(c.quoteName("a]b"), "[a]]b]");
+  QStringList names;
+  EXPECT_EQ(db::Command::translate("insert into T([x]]:y],[z]) values(:A,:B)", &names),
+            "insert into T([x]]:y],[z]) values(?,?)");
+  EXPECT_EQ(names, QStringList({"A", "B"}));
+  // Access allows no bracket in a name: the engine says so instead of a syntax error.
+  db::Command create;
+  create.setConnection(&c);
+  create.setCommandText("create table T (" + c.quoteName("單價]") + " double, [ok] integer)");
+  EXPECT_TRUE(errorOf([&] { create.execute(); }).contains("does not allow in names"))
+      << errorOf([&] { create.execute(); }).toStdString();
 }
 
 TEST_F(JetDriverTest, ReadsFilesMadeByAccess) {

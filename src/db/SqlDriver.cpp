@@ -411,6 +411,10 @@ class SqlDriver : public Driver {
 
 }  // namespace
 
+void Driver::create() {
+  throw platform::Error(QStringLiteral("This provider cannot create a database"));
+}
+
 QString Driver::quoteName(const QString& name) const {
   QString quoted = name;
   quoted.replace(QStringLiteral("\""), QStringLiteral("\"\""));

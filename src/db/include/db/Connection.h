@@ -43,6 +43,9 @@ class Connection : public QObject {
   // Throws platform::Error with the driver's text when the database cannot be
   // reached. Opening an open connection does nothing.
   void open();
+  // Creates the empty database that the connection text names, without opening it:
+  // an Access file, which must not exist yet. Other providers cannot create one.
+  void createDatabase();
   // Closes every dataset open on the connection first (aboutToClose), then the link.
   void close();
   bool isConnected() const;
