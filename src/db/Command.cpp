@@ -132,15 +132,22 @@ bool Command::paramIsNull(int index) const {
 }
 
 qint64 Command::execute() {
-  std::vector<QVariant> values;
-  std::vector<FieldType> types;
-  values.reserve(params_.size());
-  for (const Param& p : params_) {
-    types.push_back(p.type);
-    values.push_back(p.isNull ? QVariant() : ValueText::parse(p.text, p.type));
+  // The vector is kept between executions: a command runs once per row.
+  values_.resize(params_.size());
+  for (size_t i = 0; i < params_.size(); ++i) {
+    const Param& p = params_[i];
+    try {
+      values_[i] = p.isNull ? QVariant() : ValueText::parse(p.text, p.type);
+    } catch (const platform::Error& e) {
+      throw ParameterError(int(i), e.message());
+    }
   }
-  if (!statement_) statement_ = connection().prepare(translated_, types);
-  return statement_->execute(values);
+  if (!statement_) {
+    std::vector<FieldType> types;
+    for (const Param& p : params_) types.push_back(p.type);
+    statement_ = connection().prepare(translated_, types);
+  }
+  return statement_->execute(values_);
 }
 
 }  // namespace db

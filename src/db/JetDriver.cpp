@@ -15,6 +15,7 @@
 
 #include <QFileInfo>
 #include <QRegularExpression>
+#include <algorithm>
 #include <cmath>
 #include <optional>
 
@@ -267,25 +268,66 @@ QStringList splitList(const QString& list) {
 
 class JetStatement : public Statement {
  public:
-  JetStatement(jet::TableAppender appender, std::vector<int> columnOfParam)
-      : appender_(std::move(appender)), columnOfParam_(std::move(columnOfParam)) {}
+  JetStatement(QString file, jet::TableAppender appender, std::vector<int> columnOfParam)
+      : file_(std::move(file)),
+        appender_(std::move(appender)),
+        columnOfParam_(std::move(columnOfParam)),
+        row_(appender_.table().columns.size()) {}
 
   qint64 execute(const std::vector<QVariant>& values) override {
-    const auto& columns = appender_.table().columns;
-    std::vector<jet::Value> row(columns.size());
+    const jet::TableInfo& table = appender_.table();
+    std::fill(row_.begin(), row_.end(), jet::Value::null());
     for (size_t i = 0; i < columnOfParam_.size(); ++i) {
-      const QVariant v = i < values.size() ? values[i] : QVariant();
       const size_t c = size_t(columnOfParam_[i]);
-      row[c] = toJet(v, columns[c]);
+      try {
+        row_[c] = toJet(i < values.size() ? values[i] : QVariant(), table.columns[c]);
+      } catch (const platform::Error& e) {
+        // Named like the engine's own refusals: file, table, column, reason.
+        throw platform::Error(QStringLiteral("%1: table \"%2\", column \"%3\": %4")
+                                  .arg(file_, QString::fromStdString(table.name),
+                                       QString::fromStdString(table.columns[c].name), e.message()));
+      }
     }
-    guarded([&] { appender_.append(row); });
+    guarded([&] { appender_.append(row_); });
     return 1;
   }
 
  private:
+  QString file_;
   jet::TableAppender appender_;
   std::vector<int> columnOfParam_;
+  std::vector<jet::Value> row_;  // reused: one row's values, in column order
 };
+
+// Refuses, before anything is written, a table the engine cannot append to, saying
+// what the operator can do about it.
+void checkAppendable(const QString& file, const jet::TableInfo& table) {
+  const QString name = QString::fromStdString(table.name);
+  const QString remedy = QStringLiteral(
+      " Remove it in Microsoft Access, or delete the table (or the file) so that it is made "
+      "again, and try again; no rows were added.");
+  if (!table.indexes.empty()) {
+    // Access names the indexes behind relationships ".rC" and the like; name one the
+    // operator can find in the table's design when there is one.
+    const auto visible = std::find_if(table.indexes.begin(), table.indexes.end(),
+                                      [](const jet::IndexInfo& x) { return x.name[0] != '.'; });
+    const QString what =
+        visible == table.indexes.end()
+            ? QStringLiteral("takes part in a relationship")
+            : QStringLiteral("has an index (\"%1\")").arg(QString::fromStdString(visible->name));
+    throw platform::Error(
+        QStringLiteral("%1: the table \"%2\" %3, which this program cannot keep up to date.")
+            .arg(file, name, what) +
+        remedy);
+  }
+  for (const jet::ColumnInfo& c : table.columns)
+    if (c.autoNumber)
+      throw platform::Error(
+          QStringLiteral("%1: the table \"%2\" has an AutoNumber column (\"%3\"), which this "
+                         "program cannot fill.")
+              .arg(file, name, QString::fromStdString(c.name)) +
+          remedy);
+}
 
 // A statement without parameters that the engine runs as a whole each time.
 class DirectStatement : public Statement {
@@ -412,7 +454,9 @@ class JetDriver : public Driver {
         throw platform::Error(
             QStringLiteral("Unsupported statement for an Access file: %1").arg(sql));
     return guarded([&]() -> std::unique_ptr<Statement> {
-      jet::TableAppender appender = writer().appender(utf8(unbracket(m.captured(1))));
+      const std::string table = utf8(unbracket(m.captured(1)));
+      if (writer().hasTable(table)) checkAppendable(path_, writer().table(table));
+      jet::TableAppender appender = writer().appender(table);
       std::vector<int> columnOf;
       for (const QString& name : names) {
         const jet::ColumnInfo* c = appender.table().column(utf8(unbracket(name)));
@@ -423,7 +467,7 @@ class JetDriver : public Driver {
                   .arg(unbracket(name)));
         columnOf.push_back(c->order);
       }
-      return std::make_unique<JetStatement>(std::move(appender), std::move(columnOf));
+      return std::make_unique<JetStatement>(path_, std::move(appender), std::move(columnOf));
     });
   }
 

@@ -10,6 +10,7 @@
 
 #include <gtest/gtest.h>
 #include <QDir>
+#include <QFile>
 #include <QProcess>
 #include <QStandardPaths>
 #include <QTemporaryDir>
@@ -71,7 +72,13 @@ TEST_F(JetDriverTest, CreatesTablesAndInsertsTextConvertedToTheColumnTypes) {
   insert.setParamText(4, "1930-01-02");  // ISO dates are accepted too
   insert.execute();
   insert.setParamText(3, "x");
-  EXPECT_EQ(errorOf([&] { insert.execute(); }), "'x' is not a valid integer value");
+  try {
+    insert.execute();
+    ADD_FAILURE() << "no error";
+  } catch (const db::ParameterError& e) {
+    EXPECT_EQ(e.index(), 3);
+    EXPECT_EQ(e.message(), "'x' is not a valid integer value");
+  }
   insert.setParamText(3, "1");
   insert.setParamText(0, "123456789");  // longer than char(8)
   EXPECT_THROW(insert.execute(), platform::Error);
@@ -176,6 +183,31 @@ TEST_F(JetDriverTest, BracketsInNamesAreEscapedNotMistakenForTheirEnd) {
   create.setCommandText("create table T (" + c.quoteName("單價]") + " double, [ok] integer)");
   EXPECT_TRUE(errorOf([&] { create.execute(); }).contains("does not allow in names"))
       << errorOf([&] { create.execute(); }).toStdString();
+}
+
+TEST_F(JetDriverTest, TablesWithIndexesAreRefusedBeforeAnythingIsWritten) {
+  const QString copy = dir_.filePath("indexed.mdb");
+  ASSERT_TRUE(QFile::copy(DATACONV_SHARED_DIR "/fixtures/jet4/indexTestV2000.mdb", copy));
+  QFile::setPermissions(copy, QFile::ReadOwner | QFile::WriteOwner);
+  auto bytes = [&] {
+    QFile f(copy);
+    f.open(QIODevice::ReadOnly);
+    return f.readAll();
+  };
+  const QByteArray before = bytes();
+  db::Command insert;
+  insert.setConnectionString(kJet + copy);
+  insert.setCommandText("insert into Table3([id],[data]) values(:PARAM0,:PARAM1)");
+  insert.setParamText(0, "1");
+  insert.setParamText(1, "x");
+  const QString message = errorOf([&] { insert.execute(); });
+  EXPECT_EQ(message.toStdString(),
+            (copy + ": the table \"Table3\" has an index (\"id\"), which this program "
+                    "cannot keep up to date. Remove it in Microsoft Access, or delete the "
+                    "table (or the file) so that it is made again, and try again; no rows "
+                    "were added.")
+                .toStdString());
+  EXPECT_EQ(bytes(), before);
 }
 
 TEST_F(JetDriverTest, ReadsFilesMadeByAccess) {

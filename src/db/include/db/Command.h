@@ -8,6 +8,8 @@
 
 #include "db/FieldType.h"
 
+#include <platform/Error.h>
+
 #include <QMetaObject>
 #include <QString>
 #include <QStringList>
@@ -19,6 +21,17 @@ namespace db {
 
 class Connection;
 class Statement;
+
+// A parameter's text that does not convert to the parameter's type; the message is
+// the conversion's own ("'12a' is not a valid integer value").
+class ParameterError : public platform::Error {
+ public:
+  ParameterError(int index, const QString& message) : platform::Error(message), index_(index) {}
+  int index() const { return index_; }
+
+ private:
+  int index_;
+};
 
 class Command {
  public:
@@ -44,8 +57,8 @@ class Command {
   void setParamNull(int index);
   bool paramIsNull(int index) const;
 
-  // Converts the texts (throws the conversion's error), runs the statement and
-  // returns the number of rows it touched.
+  // Converts the texts (throws ParameterError), runs the statement and returns the
+  // number of rows it touched.
   qint64 execute();
 
   // The statement with '?' in place of the markers, and the marker names in order.
@@ -70,6 +83,7 @@ class Command {
   QString translated_;
   std::vector<Param> params_;
   std::unique_ptr<Statement> statement_;
+  std::vector<QVariant> values_;
 };
 
 }  // namespace db
