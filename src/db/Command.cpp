@@ -131,6 +131,17 @@ bool Command::paramIsNull(int index) const {
   return param(index).isNull;
 }
 
+void Command::prepare() {
+  if (statement_) return;
+  std::vector<FieldType> types;
+  for (const Param& p : params_) types.push_back(p.type);
+  statement_ = connection().prepare(translated_, types);
+}
+
+void Command::flush() {
+  if (statement_) statement_->flush();
+}
+
 qint64 Command::execute() {
   // The vector is kept between executions: a command runs once per row.
   values_.resize(params_.size());
@@ -142,11 +153,7 @@ qint64 Command::execute() {
       throw ParameterError(int(i), e.message());
     }
   }
-  if (!statement_) {
-    std::vector<FieldType> types;
-    for (const Param& p : params_) types.push_back(p.type);
-    statement_ = connection().prepare(translated_, types);
-  }
+  prepare();
   return statement_->execute(values_);
 }
 

@@ -292,6 +292,10 @@ class JetStatement : public Statement {
     return 1;
   }
 
+  void flush() override {
+    guarded([&] { appender_.flush(); });
+  }
+
  private:
   QString file_;
   jet::TableAppender appender_;

@@ -57,9 +57,16 @@ class Command {
   void setParamNull(int index);
   bool paramIsNull(int index) const;
 
+  // Prepares the statement now rather than at the first execution, so that a statement
+  // the database refuses fails before any row is sent.
+  void prepare();
   // Converts the texts (throws ParameterError), runs the statement and returns the
   // number of rows it touched.
   qint64 execute();
+  // Makes what the executions wrote durable where the engine defers that (Access
+  // files: once at the end of a run of inserts rather than per row). Throws when the
+  // data cannot be made durable.
+  void flush();
 
   // The statement with '?' in place of the markers, and the marker names in order.
   static QString translate(const QString& sql, QStringList* names);

@@ -1,0 +1,65 @@
+// The export of the POS tables: for each table that section "Export Import" of
+// Config.ini enables, in the order Classify, Item, Supplier, Customer, the table's
+// column map file is rewritten from the fields of its POS query, and the Access exporter
+// writes the query's rows into the table of the same name in <table>.mdb, both in the
+// program folder. A failure ends the whole export at that table: what was written
+// before stays, and the error reaches the caller.
+//
+// No widgets here: the main window (and any other front end) passes what it wants done
+// when a table begins.
+#pragma once
+
+#include <QString>
+#include <functional>
+
+namespace posdb {
+class TDmMSSQL;
+}
+
+namespace dataexport {
+
+class TADO_AccessExporter;
+
+// What a front end does when a table begins; either may be empty.
+struct ExportView {
+  std::function<void(int tab)> showTab;  // bring the table's page (0..3) to the front
+  std::function<void()> repaint;         // show the new page and the hourglass now
+};
+
+// One table of the export, in export order.
+struct ExportTable {
+  const char* name;        // configuration key, Access table and file base name
+  int tab;                 // page index of the main window
+  const char* completion;  // the report's line for the table
+};
+
+inline constexpr ExportTable kExportTables[] = {
+    {"Classify", 0, "匯出分類資料完成。"},
+    {"Item", 1, "匯出商品資料完成。"},
+    {"Supplier", 2, "匯出廠商資料完成。"},
+    {"Customer", 3, "匯出客戶資料完成。"},
+};
+
+inline constexpr char kExportReportTitle[] = "匯出狀態：";
+
+class ExportDriver {
+ public:
+  // The queries of `pos` must be open; `exporter` is the one the front end holds.
+  ExportDriver(posdb::TDmMSSQL& pos, TADO_AccessExporter& exporter, ExportView view = {});
+
+  // Exports the enabled tables and returns the report: "匯出狀態：" and, per table
+  // exported, a line break (CR LF) and its completion line. The hourglass shows while
+  // a table is handled and is taken away whatever happens.
+  QString Run();
+
+  // Rewrites the table's column map file from its POS query: field count, key field,
+  // then every field's name and display label, as one rewrite of the file.
+  void WriteColumnMap(const QString& table);
+
+ private:
+  posdb::TDmMSSQL& pos_;
+  TADO_AccessExporter& exporter_;
+  ExportView view_;
+};
+
+}  // namespace dataexport
