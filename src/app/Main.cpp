@@ -12,6 +12,8 @@
 #include <db/DataSource.h>
 #include <db/Dataset.h>
 #include <db/Field.h>
+#include <export/ADO_AccessExporter.h>
+#include <export/ExportDriver.h>
 #include <platform/ProgramFolder.h>
 #include <platform/UiServices.h>
 #include <posdb/DmMdf.h>
@@ -41,7 +43,10 @@ constexpr int kImageToCaption = 8;
 
 }  // namespace
 
-TfrmMain::TfrmMain(posdb::TDmMSSQL& dmMSSQL, QWidget* parent) : QWidget(parent), dm_(dmMSSQL) {
+TfrmMain::TfrmMain(posdb::TDmMSSQL& dmMSSQL, QWidget* parent)
+    : QWidget(parent),
+      dm_(dmMSSQL),
+      ADO_AccessExporter_(std::make_unique<dataexport::TADO_AccessExporter>()) {
   setObjectName(QStringLiteral("frmMain"));
   setWindowTitle(applicationTitle());
   setFont(fonts::newMingLiU(13));
@@ -227,7 +232,11 @@ void TfrmMain::bbtnImportClick() {
 }
 
 void TfrmMain::bbtnExportClick() {
-  // The export driver fills this in.
+  dataexport::ExportView view;
+  view.showTab = [this](int tab) { PageControl_->setCurrentIndex(tab); };
+  view.repaint = [this] { repaint(); };
+  const QString report = dataexport::ExportDriver(dm_, *ADO_AccessExporter_, view).Run();
+  platform::UiServices::instance().showInformation(report);
 }
 
 void TfrmMain::bbtnSettingClick() {

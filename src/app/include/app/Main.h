@@ -6,6 +6,7 @@
 
 #include <QWidget>
 #include <array>
+#include <memory>
 
 class QFileDialog;
 class QStatusBar;
@@ -16,6 +17,9 @@ class DataSource;
 }
 namespace posdb {
 class TDmMSSQL;
+}
+namespace dataexport {
+class TADO_AccessExporter;
 }
 
 namespace app {
@@ -35,6 +39,8 @@ class TfrmMain : public QWidget {
   enum Tab { tabClassify = 0, tabItem = 1, tabSupplier = 2, tabCustomer = 3 };
   QTabWidget* PageControl() const { return PageControl_; }
   DbGrid* grid(int tab) const { return grids_.at(tab); }
+  // The Access exporter of "匯出檔案"; its properties keep the last table exported.
+  dataexport::TADO_AccessExporter& ADO_AccessExporter() const { return *ADO_AccessExporter_; }
 
   // Test seam: the start connects with this connection text instead of the one made
   // from Config.ini (an empty text restores that).
@@ -77,6 +83,7 @@ class TfrmMain : public QWidget {
   std::array<DatasetTableModel*, 4> models_{};
   QFileDialog* OpenDialog_ = nullptr;
   QFileDialog* SaveDialog_ = nullptr;
+  std::unique_ptr<dataexport::TADO_AccessExporter> ADO_AccessExporter_;
 
   QString connectionForTesting_;
   bool firstShow_ = true;
