@@ -128,6 +128,19 @@ void IniFile::writeStrings(const std::vector<IniEntry>& entries) {
   writeFileAtomically(path_, document.toBytes(), createMode_);
 }
 
+std::vector<IniEntry> IniFile::readSection(const QString& section) const {
+  std::vector<IniEntry> result;
+  for (auto& [key, value] : IniDocument(readForLookup(path_)).entries(section))
+    result.push_back(IniEntry{section, key, cutToBig5Bytes(value, kMaxValueBytes)});
+  return result;
+}
+
+void IniFile::eraseSection(const QString& section) {
+  IniDocument document(readForUpdate(path_));
+  if (!document.eraseSection(section)) return;
+  writeFileAtomically(path_, document.toBytes(), createMode_);
+}
+
 void IniFile::writeInteger(const QString& section, const QString& key, int value) {
   writeString(section, key, QString::number(value));
 }

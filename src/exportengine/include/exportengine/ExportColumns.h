@@ -84,9 +84,10 @@ class TExportColumns {
   void Clear();
 
  private:
+  // The owner's settings as the last Fill took them. The source references are read
+  // from the owner at each use, so a destroyed source is never reached.
   struct Settings {
     TExportSource exportSource = esDataSet;
-    TExportSourceRefs refs;
     const QStringList* exportedFields = nullptr;
     bool onlyVisibleFields = false;
     const TExportFormats* formats = nullptr;
@@ -100,6 +101,7 @@ class TExportColumns {
   };
 
   void takeSettings();
+  TExportSourceRefs refs() const;
   int candidateCount() const;
   const db::Field* fieldOf(const TExportColumn& column) const;
   void describe(TExportColumn& column) const;
