@@ -40,7 +40,7 @@ class AccessExporterTest : public ::testing::Test {
   void TearDown() override {
     if (!HasFailure() && QFile::exists(path_)) {
       EXPECT_EQ(jet::testing::mdbtoolsProblems(path_.toStdString()), "");
-      EXPECT_EQ(jet::testing::readersDisagree(path_.toStdString()), "");
+      if (compareReaders_) EXPECT_EQ(jet::testing::readersDisagree(path_.toStdString()), "");
     }
   }
   void run(db::Dataset& ds, const QString& table = "Classify") {
@@ -52,6 +52,7 @@ class AccessExporterTest : public ::testing::Test {
   QTemporaryDir dir_;
   QString path_;
   TADO_AccessExporter exporter_;
+  bool compareReaders_ = true;
 };
 
 TEST_F(AccessExporterTest, MakesTheFileAndTableAndInsertsEveryRowInOrder) {
@@ -91,6 +92,7 @@ TEST_F(AccessExporterTest, ColumnTypesFollowTheFields) {
                                {qint64(0), qint64(1), 1e-300, 0.0, when(2024, 2, 29, 13, 5, 9),
                                 false, "a", "b", "c"}});
   run(*ds, "Types");
+  compareReaders_ = false;  // mdbtools prints every date before 1900 as 1900-01-00
   const AccessTable t = readAccess(path_, "Types");
   EXPECT_EQ(t.types, (std::vector<db::FieldType>{db::ftInteger, db::ftInteger, db::ftFloat,
                                                  db::ftCurrency, db::ftDateTime, db::ftBoolean,
@@ -201,7 +203,8 @@ TEST_F(AccessExporterTest, AValueTheTableCannotTakeStopsAtItsRowNamingKeyAndColu
   exporter_.SetKeyField(QString());
   auto bad = datasetOf(classifyFields(), {{"005", "丙", true, "x"}});
   EXPECT_EQ(errorOf([&] { run(*bad); }),
-            "Table \"Classify\", row 1, column \"Void\": 'x' is not a valid integer value");
+            "Table \"Classify\", row 1: " + path_ +
+                ": table \"Classify\", column \"Void\": 'x' is not a valid integer value");
   EXPECT_EQ(readAccess(path_, "Classify").rows.size(), 2u);
 }
 

@@ -138,6 +138,7 @@ TEST_F(ExportDriverTest, AnEmptyPosTableGivesAnEmptyAccessTable) {
   dm_.stop();
   db::Connection c;
   c.setConnectionString("Provider=SQLite;Data Source=" + dir_.filePath("pos.sqlite"));
+  c.open();
   c.execute("DELETE FROM Customer");
   c.close();
   dm_.startWith("Provider=SQLite;Data Source=" + dir_.filePath("pos.sqlite"));
