@@ -336,6 +336,36 @@ TEST_F(MainTest, StartAndStopOverOdbcAgainstPostgres) {
   admin.execute("drop schema " + schema + " cascade");
 }
 
+TEST_F(MainTest, ExportWritesTheEnabledTablesAndReportsOrShowsTheFailureAlone) {
+  makePos("pos.sqlite");
+  writeConfig(
+      "[MSSQL]\r\nProvider=SQLite\r\nDatabase=pos.sqlite\r\n"
+      "[Export Import]\r\nClassify=1\r\nItem=0\r\nSupplier=1\r\n");
+  startProgram();
+  click("bbtnStartSQL");
+  click("bbtnExport");
+  ASSERT_EQ(ui_.messages.size(), 2u);
+  EXPECT_EQ(ui_.messages[1].kind, ShownMessage::Kind::Information);
+  EXPECT_EQ(ui_.messages[1].text, "匯出狀態：\r\n匯出分類資料完成。\r\n匯出廠商資料完成。");
+  EXPECT_EQ(main().PageControl()->currentIndex(), TfrmMain::tabSupplier);
+  EXPECT_EQ(ui_.busyDepth, 0);
+  EXPECT_TRUE(QFile::exists(path("Classify.mdb")));
+  EXPECT_TRUE(QFile::exists(path("Supplier.ini")));
+  EXPECT_FALSE(QFile::exists(path("Item.mdb")));
+
+  // A file that is not an Access database ends the export with its error and no report.
+  QFile bad(path("Supplier.mdb"));
+  ASSERT_TRUE(bad.open(QIODevice::WriteOnly | QIODevice::Truncate));
+  bad.write("plain text");
+  bad.close();
+  click("bbtnExport");
+  ASSERT_EQ(ui_.messages.size(), 3u);
+  EXPECT_EQ(ui_.messages[2].kind, ShownMessage::Kind::Box);
+  EXPECT_TRUE(ui_.messages[2].text.contains("Supplier.mdb")) << ui_.messages[2].text.toStdString();
+  EXPECT_EQ(ui_.busyDepth, 0);
+  EXPECT_EQ(enabledButtons(), kConnected);
+}
+
 TEST_F(MainTest, ExitClosesTheWindowWhileConnectedWithoutAQuestion) {
   makePos("pos.sqlite");
   selectPos("pos.sqlite");

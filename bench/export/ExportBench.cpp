@@ -1,0 +1,122 @@
+// Exports the four tables of a demo POS the way an operator does: the program starts
+// on a program folder of its own, "啟動資料庫" opens the POS (SQLite), "匯出檔案" writes
+// Classify, Item, Supplier and Customer into their Access files. Only the export is
+// timed. Memory: the resident size once the POS is open (the datasets hold every row)
+// against the peak after the export. Floors: `cp` of Item.mdb and `mdb-export` reading
+// it back.
+#include "DemoPos.h"
+
+#include <app/Main.h>
+#include <app/Program.h>
+#include <platform/ProgramFolder.h>
+#include <posdb/DmMdf.h>
+
+#include <sys/resource.h>
+#include <unistd.h>
+#include <QAbstractButton>
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QFileInfo>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <cstdio>
+#include <fstream>
+
+namespace {
+
+double peakMegabytes() {
+  rusage usage{};
+  getrusage(RUSAGE_SELF, &usage);
+  return double(usage.ru_maxrss) / 1024.0;  // kilobytes on Linux
+}
+
+double residentMegabytes() {
+  std::ifstream statm("/proc/self/statm");
+  long pages = 0, resident = 0;
+  statm >> pages >> resident;
+  return double(resident) * double(::sysconf(_SC_PAGESIZE)) / (1024.0 * 1024.0);
+}
+
+// Seconds a command takes, its output thrown away; negative when it fails.
+double timed(const QString& program, const QStringList& args) {
+  QProcess p;
+  p.setStandardOutputFile(QProcess::nullDevice());
+  QElapsedTimer t;
+  t.start();
+  p.start(program, args);
+  if (!p.waitForFinished(-1) || p.exitCode() != 0) return -1;
+  return double(t.nsecsElapsed()) / 1e9;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
+  QApplication app(argc, argv);
+  qint64 items = 100000;
+  quint64 seed = 1;
+  const QStringList args = app.arguments();
+  for (qsizetype i = 1; i + 1 < args.size(); i += 2) {
+    if (args[i] == "--items")
+      items = args[i + 1].toLongLong();
+    else if (args[i] == "--seed")
+      seed = args[i + 1].toULongLong();
+  }
+  QTemporaryDir dir;
+  const QString folder = dir.path() + u'/';
+  platform::setProgramFolderForTesting(folder);
+  demopos::Options o;
+  o.path = folder + "pos.sqlite";
+  o.items = items;
+  o.seed = seed;
+  o.today = QDate(2026, 1, 1);
+  QElapsedTimer timer;
+  timer.start();
+  const demopos::Counts n = demopos::generate(o);
+  std::printf("generated %lld items in %.1f s\n", items, double(timer.elapsed()) / 1000);
+  {
+    QFile config(folder + "Config.ini");
+    config.open(QIODevice::WriteOnly);
+    config.write(
+        "[MSSQL]\r\nProvider=SQLite\r\nDatabase=pos.sqlite\r\n"
+        "[Export Import]\r\nClassify=1\r\nItem=1\r\nSupplier=1\r\nCustomer=1\r\n");
+  }
+
+  app::Program program;
+  app::TfrmMain& window = program.frmMain();
+  window.show();
+  auto click = [&](const char* name) {
+    window.findChild<QAbstractButton*>(QLatin1String(name))->click();
+  };
+  timer.restart();
+  click("bbtnStartSQL");
+  const double openSeconds = double(timer.elapsed()) / 1000;
+  if (program.DmMSSQL().qryItem.recordCount() != items) {
+    std::fprintf(stderr, "the POS did not open\n");
+    return 1;
+  }
+  const double openMegabytes = residentMegabytes();
+
+  timer.restart();
+  click("bbtnExport");
+  const double seconds = double(timer.nsecsElapsed()) / 1e9;
+  const qint64 rows = n.classify + n.item + n.supplier + n.customer;
+  const QString itemMdb = folder + "Item.mdb";
+  if (!QFile::exists(itemMdb)) {
+    std::fprintf(stderr, "the export failed\n");
+    return 1;
+  }
+
+  std::printf("open (start: four queries, sorted): %.2f s\n", openSeconds);
+  std::printf("export: %lld rows (%lld items) in %.2f s = %.0f rows/s\n", rows, items, seconds,
+              double(rows) / seconds);
+  std::printf("memory: %.0f MB resident with the POS open, peak %.0f MB (+%.0f MB)\n",
+              openMegabytes, peakMegabytes(), peakMegabytes() - openMegabytes);
+  for (const char* table : {"Classify", "Item", "Supplier", "Customer"})
+    std::printf("%s.mdb: %.1f MB\n", table,
+                double(QFileInfo(folder + table + ".mdb").size()) / (1024.0 * 1024.0));
+  std::printf("cp Item.mdb: %.2f s\n", timed("cp", {itemMdb, folder + "copy.mdb"}));
+  std::printf("mdb-export Item: %.2f s\n", timed("mdb-export", {itemMdb, "Item"}));
+  return 0;
+}
