@@ -9,6 +9,10 @@
 #include <algorithm>
 #include <array>
 #include <cmath>
+#include <cstring>
+#include <deque>
+#include <optional>
+#include <vector>
 
 namespace db {
 
@@ -191,6 +195,193 @@ QString bytesText(const QByteArray& bytes) {
   return utf8.hasError() ? QString::fromLatin1(bytes) : text;
 }
 
+// The date reader's expression for a regional date separator, compiled once per
+// separator and thread rather than once per value: an export or import reads dates
+// row after row.
+const QRegularExpression& dateExpression(QChar separator) {
+  thread_local QChar builtFor;
+  thread_local QRegularExpression expression;
+  if (!expression.isValid() || expression.pattern().isEmpty() || builtFor != separator) {
+    QString seps = QStringLiteral("/\\-.");
+    if (!QStringLiteral("/-.").contains(separator))
+      seps += QRegularExpression::escape(QString(separator));
+    expression = QRegularExpression(
+        QStringLiteral(R"(^(\d{1,4})[%1](\d{1,4})[%1](\d{1,4})(?:(?:\s+|T)(.*))?$)").arg(seps));
+    builtFor = separator;
+  }
+  return expression;
+}
+
+// A date or time pattern of the platform's language reduced to numbers and separators:
+// y yy yyyy M MM d dd H HH m mm s ss zzz and the characters / - . : and blank.
+struct PatternToken {
+  char field;  // 'y', 'M', 'd', 'H', 'm', 's', 'z', or 0 for a literal
+  int width;
+  QChar literal;
+};
+
+// The tokens of `pattern`, or nullptr when it uses anything else (names of months or
+// days, 12-hour clocks, quoted text); kept per thread, as the patterns are few.
+const std::vector<PatternToken>* simplePattern(const QString& pattern) {
+  thread_local std::deque<std::pair<QString, std::optional<std::vector<PatternToken>>>> cache;
+  for (const auto& [known, tokens] : cache)
+    if (known == pattern) return tokens ? &*tokens : nullptr;
+  std::optional<std::vector<PatternToken>> tokens(std::in_place);
+  for (qsizetype i = 0; i < pattern.size();) {
+    const QChar c = pattern.at(i);
+    qsizetype run = 1;
+    while (i + run < pattern.size() && pattern.at(i + run) == c) ++run;
+    const char field = c.unicode() < 128 ? char(c.unicode()) : 0;
+    if (QStringLiteral("/-.: ").contains(c)) {
+      for (qsizetype k = 0; k < run; ++k) tokens->push_back({0, 0, c});
+    } else if ((field == 'y' && (run == 2 || run == 4)) ||
+               (std::strchr("MdHms", field) && field && run <= 2) || (field == 'z' && run == 3)) {
+      tokens->push_back({field, int(run), QChar()});
+    } else {
+      tokens.reset();
+      break;
+    }
+    i += run;
+  }
+  cache.emplace_back(pattern, tokens);
+  return cache.back().second ? &*cache.back().second : nullptr;
+}
+
+// `pattern` applied to a date and time, as QLocale::c() would write it; written
+// directly for the simple patterns (an export writes one per date cell).
+QString patternText(const QString& pattern, const QDate& date, const QTime& time, bool ofTime) {
+  const std::vector<PatternToken>* tokens = simplePattern(pattern);
+  const bool fourDigitYear = date.isValid() && date.year() >= 1000 && date.year() <= 9999;
+  if (!tokens || (!ofTime && !fourDigitYear)) {
+    const QLocale c = QLocale::c();
+    return ofTime ? c.toString(time, pattern) : c.toString(date, pattern);
+  }
+  QString out;
+  out.reserve(pattern.size() + 2);
+  auto number = [&](int v, int width) {
+    if (width >= 2 && v < 10) out += u'0';
+    if (width >= 3 && v < 100) out += u'0';
+    out += QString::number(v);
+  };
+  for (const PatternToken& t : *tokens) {
+    switch (t.field) {
+      case 'y':
+        number(t.width == 2 ? date.year() % 100 : date.year(), t.width);
+        break;
+      case 'M':
+        number(date.month(), t.width);
+        break;
+      case 'd':
+        number(date.day(), t.width);
+        break;
+      case 'H':
+        number(time.hour(), t.width);
+        break;
+      case 'm':
+        number(time.minute(), t.width);
+        break;
+      case 's':
+        number(time.second(), t.width);
+        break;
+      case 'z':
+        number(time.msec(), 3);
+        break;
+      default:
+        out += t.literal;
+        break;
+    }
+  }
+  return out;
+}
+
+// The three numbers of a date as written, in writing order, with their lengths in
+// digits (a year of one or two digits is completed by twoDigitYear).
+struct DateFields {
+  std::array<int, 3> values{};
+  std::array<int, 3> lengths{};
+};
+
+// A date in the field order of the regional short date; invalid when it is none.
+QDateTime civilDateTime(const RegionalSettings& rs, const DateFields& fields, const QTime& time) {
+  const QString& f = rs.shortDateFormat;
+  std::array<std::pair<qsizetype, char>, 3> order{
+      {{f.indexOf(u'y'), 'y'}, {f.indexOf(u'M'), 'M'}, {f.indexOf(u'd'), 'd'}}};
+  for (auto& o : order)
+    if (o.first < 0) o.first = o.second == 'y' ? 0 : (o.second == 'M' ? 1 : 2);
+  std::sort(order.begin(), order.end());
+  int y = 0, mo = 0, d = 0, yearLength = 0;
+  for (size_t i = 0; i < 3; ++i) {
+    switch (order[i].second) {
+      case 'y':
+        y = fields.values[i];
+        yearLength = fields.lengths[i];
+        break;
+      case 'M':
+        mo = fields.values[i];
+        break;
+      default:
+        d = fields.values[i];
+        break;
+    }
+  }
+  if (yearLength <= 2) y = twoDigitYear(y);
+  const QDate date(y, mo, d);
+  if (!date.isValid()) return {};
+  return ValueText::naive(date, time);
+}
+
+// Reads up to `maxDigits` decimal digits at `i`; false when there is none.
+bool readNumber(const QString& s, qsizetype& i, int maxDigits, int& value, int& length) {
+  value = 0;
+  length = 0;
+  while (i < s.size() && length < maxDigits && s.at(i) >= u'0' && s.at(i) <= u'9') {
+    value = value * 10 + (s.at(i).unicode() - u'0');
+    ++length;
+    ++i;
+  }
+  return length > 0 && (i == s.size() || s.at(i) < u'0' || s.at(i) > u'9');
+}
+
+// The form plain() writes, read without the expressions (an export reads one per date
+// cell): three numbers separated by '/' or the regional separator, then optionally
+// blanks and H:MM, H:MM:SS or H:MM:SS.ZZZ. False, with nothing decided, for any other
+// text; the expressions then read it. `time` comes back invalid for a time of day that
+// does not exist.
+bool readPlainForm(const QString& s, QChar separator, DateFields& fields, QTime& time) {
+  auto isSeparator = [&](QChar c) { return c == u'/' || (c == separator && c != u'-'); };
+  qsizetype i = 0;
+  for (size_t k = 0; k < 3; ++k) {
+    if (k > 0) {
+      if (i >= s.size() || !isSeparator(s.at(i))) return false;
+      ++i;
+    }
+    if (!readNumber(s, i, 4, fields.values[k], fields.lengths[k])) return false;
+  }
+  time = QTime(0, 0);
+  if (i == s.size()) return true;
+  if (!s.at(i).isSpace()) return false;
+  while (i < s.size() && s.at(i).isSpace()) ++i;
+  int t[4] = {0, 0, 0, 0}, length = 0;
+  if (!readNumber(s, i, 2, t[0], length) || i == s.size()) return false;  // minutes needed
+  for (int k = 1; k < 3 && i < s.size(); ++k) {
+    if (s.at(i) != u':') return false;
+    ++i;
+    if (!readNumber(s, i, 2, t[k], length)) return false;
+    if (k == 1 && i < s.size() && s.at(i) != u':') return false;
+  }
+  if (i < s.size()) {
+    if (s.at(i) != u'.') return false;
+    ++i;
+    int fraction = 0;
+    if (!readNumber(s, i, 9, fraction, length) || i != s.size()) return false;
+    while (length > 3) fraction /= 10, --length;
+    while (length < 3) fraction *= 10, ++length;
+    t[3] = fraction;
+  }
+  time = QTime(t[0], t[1], t[2], t[3]);
+  return true;
+}
+
 }  // namespace
 
 QDateTime ValueText::naive(const QDate& date, const QTime& time) {
@@ -215,17 +406,18 @@ QString ValueText::plain(const QVariant& value, FieldType type) {
       if (value.typeId() == QMetaType::QDateTime) {
         const RegionalSettings& rs = RegionalSettings::current();
         const QDateTime dt = value.toDateTime();
-        const QLocale c = QLocale::c();
-        const QString date = c.toString(dt.date(), rs.shortDateFormat);
-        QString time = c.toString(dt.time(), rs.longTimeFormat);
-        if (dt.time().msec() != 0) {
-          // The long time has no milliseconds; add them so the text reads back exactly.
-          time = c.toString(dt.time(), QStringLiteral("HH:mm:ss.zzz"));
-        }
-        if (type == ftDate) return date;
-        if (type == ftTime) return time;
-        if (dt.time() == QTime(0, 0)) return date;
-        return date + u' ' + time;
+        const QDate date = dt.date();
+        const QTime time = dt.time();
+        // The long time has no milliseconds; they are added so the text reads back exactly.
+        auto timeText = [&] {
+          return time.msec() != 0 ? patternText(QStringLiteral("HH:mm:ss.zzz"), date, time, true)
+                                  : patternText(rs.longTimeFormat, date, time, true);
+        };
+        const QString dateText = patternText(rs.shortDateFormat, date, time, false);
+        if (type == ftDate) return dateText;
+        if (type == ftTime) return timeText();
+        if (time == QTime(0, 0)) return dateText;
+        return dateText + u' ' + timeText();
       }
       break;
     case BasicKind::Binary:
@@ -367,6 +559,13 @@ QString ValueText::formatDateTime(const QDateTime& value, const QString& format)
 QDateTime ValueText::parseDateTime(const QString& text) {
   const QString s = text.trimmed();
   if (s.isEmpty()) return {};
+  {
+    DateFields fields;
+    QTime time;
+    const RegionalSettings& rs = RegionalSettings::current();
+    if (readPlainForm(s, rs.dateSeparator, fields, time))
+      return time.isValid() ? civilDateTime(rs, fields, time) : QDateTime();
+  }
   static const QRegularExpression iso(QStringLiteral(
       R"(^(\d{4})-(\d{1,2})-(\d{1,2})(?:[T ](\d{1,2}):(\d{1,2})(?::(\d{1,2})(?:[.,](\d{1,9}))?)?)?\s*Z?$)"));
   static const QRegularExpression timeRe(
@@ -408,48 +607,22 @@ QDateTime ValueText::parseDateTime(const QString& text) {
   }
 
   const RegionalSettings& rs = RegionalSettings::current();
-  QString seps = QStringLiteral("/\\-.");
-  if (!QStringLiteral("/-.").contains(rs.dateSeparator))
-    seps += QRegularExpression::escape(QString(rs.dateSeparator));
-  const QRegularExpression dateRe(
-      QStringLiteral(R"(^(\d{1,4})[%1](\d{1,4})[%1](\d{1,4})(?:(?:\s+|T)(.*))?$)").arg(seps));
-  const auto dm = dateRe.match(s);
+  const auto dm = dateExpression(rs.dateSeparator).match(s);
   if (!dm.hasMatch()) {
     bool ok = false;
     const QTime time = timeOf(s, &ok);
     return ok ? naive(QDate(1899, 12, 30), time) : QDateTime();
   }
-  // Field order of the regional short date.
-  const QString f = rs.shortDateFormat;
-  std::array<std::pair<qsizetype, char>, 3> order{
-      {{f.indexOf(u'y'), 'y'}, {f.indexOf(u'M'), 'M'}, {f.indexOf(u'd'), 'd'}}};
-  for (auto& o : order)
-    if (o.first < 0) o.first = o.second == 'y' ? 0 : (o.second == 'M' ? 1 : 2);
-  std::sort(order.begin(), order.end());
-  int y = 0, mo = 0, d = 0;
-  qsizetype yearLength = 0;
-  for (int i = 0; i < 3; ++i) {
-    const QString part = dm.captured(i + 1);
-    const int v = part.toInt();
-    switch (order[i].second) {
-      case 'y':
-        y = v;
-        yearLength = part.size();
-        break;
-      case 'M':
-        mo = v;
-        break;
-      default:
-        d = v;
-        break;
-    }
+  const std::array<QString, 3> parts{dm.captured(1), dm.captured(2), dm.captured(3)};
+  DateFields fields;
+  for (size_t i = 0; i < 3; ++i) {
+    fields.values[i] = parts[i].toInt();
+    fields.lengths[i] = int(parts[i].size());
   }
-  if (yearLength <= 2) y = twoDigitYear(y);
-  const QDate date(y, mo, d);
   bool ok = false;
   const QTime time = timeOf(dm.captured(4).trimmed(), &ok);
-  if (!date.isValid() || !ok) return {};
-  return naive(date, time);
+  if (!ok) return {};
+  return civilDateTime(rs, fields, time);
 }
 
 QVariant ValueText::parse(const QString& text, FieldType type) {

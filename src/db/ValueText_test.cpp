@@ -83,6 +83,15 @@ TEST_F(ValueTextTest, DatesLeaveOutMidnightAndReadBack) {
   EXPECT_EQ(ValueText::parse("1930/1/2", db::ftDateTime).toDateTime(), midnight);
   EXPECT_EQ(ValueText::parse("2024/12/31 PM 11:59:58", db::ftDateTime).toDateTime(), afternoon);
   EXPECT_EQ(ValueText::parse("2024/12/31 下午 11:59:58", db::ftDateTime).toDateTime(), afternoon);
+  // Short forms read alike, whichever reader takes them.
+  const QDateTime early = ValueText::naive(QDate(2024, 1, 2), QTime(3, 4, 5, 500));
+  EXPECT_EQ(ValueText::parse("2024/1/2 3:4:5.5", db::ftDateTime).toDateTime(), early);
+  EXPECT_EQ(ValueText::parse("2024/1/2  3:04:05,5", db::ftDateTime).toDateTime(), early);
+  EXPECT_EQ(ValueText::parse("2024/1/2 3:04", db::ftDateTime).toDateTime(),
+            ValueText::naive(QDate(2024, 1, 2), QTime(3, 4)));
+  for (const char* bad : {"2024/12/31 13", "2024/12/31 24:00", "2024/12/31 1:2:3:4",
+                          "2024/12/31 10:00:00.", "2024/13/01", "20245/1/2", "2024/1/2x"})
+    EXPECT_FALSE(ValueText::parseDateTime(bad).isValid()) << bad;
   // A day-month-year locale reads its own order.
   platform::RegionalSettings rs;
   rs.shortDateFormat = "dd.MM.yyyy";
