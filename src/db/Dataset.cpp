@@ -408,7 +408,6 @@ void Dataset::setCurrentValue(Field& field, const QVariant& canonical) {
   buffer_[size_t(field.slot_)] = canonical;
   changed_[size_t(field.slot_)] = true;
   modified_ = true;
-  if (state_ == State::Edit && !controlsDisabled()) emit rowChanged(position_);
 }
 
 void Dataset::requireWritable() const {
@@ -444,12 +443,10 @@ void Dataset::append() {
 
 void Dataset::cancel() {
   if (state_ != State::Edit && state_ != State::Insert) return;
-  const bool wasEdit = state_ == State::Edit;
   buffer_.clear();
   changed_.clear();
   modified_ = false;
   state_ = State::Browse;
-  if (wasEdit && !controlsDisabled()) emit rowChanged(position_);
   emit stateChanged();
 }
 
@@ -489,13 +486,17 @@ void Dataset::resolveKey() {
 }
 
 Statement& Dataset::statement(const QString& sql, const std::vector<FieldType>& types) {
-  auto& st = statements_[sql];
-  if (!st) {
-    if (!connection_)
-      throw platform::Error(prefixed(QStringLiteral("Missing Connection or ConnectionString")));
-    st = connection_->prepare(sql, types);
-  }
-  return *st;
+  for (auto it = statements_.begin(); it != statements_.end(); ++it)
+    if (it->first == sql) {
+      statements_.splice(statements_.begin(), statements_, it);
+      return *statements_.front().second;
+    }
+  if (!connection_)
+    throw platform::Error(prefixed(QStringLiteral("Missing Connection or ConnectionString")));
+  std::unique_ptr<Statement> st = connection_->prepare(sql, types);
+  if (int(statements_.size()) >= kMaxStatements) statements_.pop_back();
+  statements_.emplace_front(sql, std::move(st));
+  return *statements_.front().second;
 }
 
 void Dataset::postUpdate() {

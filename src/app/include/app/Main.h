@@ -21,6 +21,9 @@ class TDmMSSQL;
 namespace dataexport {
 class TADO_AccessExporter;
 }
+namespace dataimport {
+class TDmAccess;
+}
 
 namespace app {
 
@@ -41,6 +44,10 @@ class TfrmMain : public QWidget {
   DbGrid* grid(int tab) const { return grids_.at(tab); }
   // The Access exporter of "匯出檔案"; its properties keep the last table exported.
   dataexport::TADO_AccessExporter& ADO_AccessExporter() const { return *ADO_AccessExporter_; }
+
+  // The Access source module the import reads through (the program's DmAccess);
+  // without one the window makes its own at the first import.
+  void setDmAccess(dataimport::TDmAccess* dmAccess) { dmAccess_ = dmAccess; }
 
   // Test seam: the start connects with this connection text instead of the one made
   // from Config.ini (an empty text restores that).
@@ -71,6 +78,8 @@ class TfrmMain : public QWidget {
   void bindGrid(int tab);
 
   posdb::TDmMSSQL& dm_;
+  dataimport::TDmAccess* dmAccess_ = nullptr;
+  std::unique_ptr<dataimport::TDmAccess> ownDmAccess_;
   QWidget* ToolBar_ = nullptr;
   ImageButton* bbtnStartSQL_ = nullptr;
   ImageButton* bbtnStopSQL_ = nullptr;

@@ -25,6 +25,7 @@
 #include <QString>
 #include <QStringList>
 #include <deque>
+#include <list>
 #include <map>
 #include <memory>
 #include <vector>
@@ -114,6 +115,12 @@ class Dataset : public QObject {
   void enableControls();
   bool controlsDisabled() const { return disabled_ > 0; }
 
+  // Prepared statements held for posting: one per distinct column set, the least
+  // recently used dropped past kMaxStatements, so that a long import holds a bounded
+  // number of statements (and server-side handles) whatever columns its rows change.
+  static constexpr int kMaxStatements = 8;
+  int preparedStatementCount() const { return int(statements_.size()); }
+
   // Value of a field's column in the row at `position` (ignores the edit buffer).
   QVariant valueAt(int position, const Field& field) const;
   // Value of the current row (the edit buffer while editing).
@@ -127,7 +134,8 @@ class Dataset : public QObject {
   // A posted append adds a row at `position` (always the end).
   void aboutToAppendRow(int position);
   void rowAppended(int position);
-  // The row at `position` changed (post, or the edit buffer while editing).
+  // The row at `position` changed: sent once when an edit is posted (not for every
+  // field set while editing; views show the rows as stored).
   void rowChanged(int position);
   void currentChanged(int position);
   void stateChanged();
@@ -182,7 +190,8 @@ class Dataset : public QObject {
   bool modified_ = false;
 
   mutable std::map<int, std::unique_ptr<RowIndex>> indexes_;
-  std::map<QString, std::unique_ptr<Statement>> statements_;
+  // Most recently used first.
+  std::list<std::pair<QString, std::unique_ptr<Statement>>> statements_;
   int disabled_ = 0;
   bool changedWhileDisabled_ = false;
 };
