@@ -13,6 +13,7 @@
 #include "TestFiles.h"
 #include "jet/Database.h"
 #include "jet/DatabaseWriter.h"
+#include "jet/TableReader.h"
 
 namespace jet {
 namespace {
@@ -142,6 +143,42 @@ TEST_F(GlobalPageMapTest, AFileAtTwoGigabytesIsRefusedBeforeAnythingIsWritten) {
   EXPECT_EQ(testing::readAll(path_, "T"), written_);
   testing::expectGlobalMapSound(path_);
   EXPECT_EQ(testing::mdbtoolsProblems(path_), "");
+}
+
+// A file grown for real past what page 1 lists inline (about 125 MB): long memos,
+// chained over many long-value pages, read back by the engine and mdbtools.
+TEST(GlobalPageMap, AFileGrownPast125MegabytesReadsBack) {
+  testing::ScratchDir dir("global-map-big");
+  const std::string path = dir.file("big.mdb");
+  const auto memo = [](std::uint32_t i) {
+    std::string s(60000, char('a' + i % 26));
+    s.replace(0, std::to_string(i).size(), std::to_string(i));
+    return s;
+  };
+  constexpr std::uint32_t kRows = 2300;  // about 15 pages each: 138 MB
+  DatabaseWriter::create(path);
+  {
+    DatabaseWriter db = DatabaseWriter::open(path);
+    db.createTable("Notes", {{"No", ColumnType::Long}, {"Text", ColumnType::Memo}});
+    TableAppender t = db.appender("Notes");
+    for (std::uint32_t i = 0; i < kRows; ++i) t.append({Value::integer(i), Value::text(memo(i))});
+  }
+  EXPECT_GT(fs::file_size(path), std::uint64_t{130} << 20);
+  {
+    PageFile file(path, Mode::ReadOnly);
+    EXPECT_TRUE(testing::readGlobalMap(file).reference);
+  }
+  testing::expectGlobalMapSound(path);
+  const Database db = Database::open(path);
+  TableReader reader = db.read("Notes");
+  std::vector<Value> row;
+  std::uint32_t n = 0;
+  for (; reader.next(row); ++n) {
+    ASSERT_EQ(row[0].asInt(), std::int64_t(n));
+    ASSERT_EQ(row[1].asText(), memo(n));
+  }
+  EXPECT_EQ(n, kRows);
+  EXPECT_EQ(testing::mdbtoolsProblems(path), "");
 }
 
 }  // namespace
