@@ -91,6 +91,8 @@
 namespace jet::fmt {
 
 inline constexpr std::size_t kPageSize = 4096;
+// Access's own limit: files of at most 2 GB, i.e. 524,288 pages.
+inline constexpr std::uint32_t kMaxPages = 524288;
 
 // Page types (byte 0).
 inline constexpr std::uint8_t kPageHeader = 0x00;

@@ -1,0 +1,185 @@
+// The global page map as the file grows: the inline row lengthens, then turns into a
+// reference map, and the file is refused at 2 GB. Large files are simulated by
+// extending the file with a hole (pages of zeros that nothing links), so the tests
+// write only a few megabytes.
+#include "GlobalPageMap.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+
+#include "GlobalMapCheck.h"
+#include "ReferenceReaders.h"
+#include "TestFiles.h"
+#include "jet/Database.h"
+#include "jet/DatabaseWriter.h"
+#include "jet/TableReader.h"
+
+namespace jet {
+namespace {
+
+namespace fs = std::filesystem;
+using Row = std::vector<Value>;
+using testing::PageState;
+
+void extendTo(const std::string& path, std::uint32_t pages) {
+  fs::resize_file(path, std::uint64_t{pages} * fmt::kPageSize);
+}
+
+Row blobRow(std::int64_t i, std::size_t bytes) {
+  return {Value::integer(i), Value::bytes(Bytes(bytes, std::uint8_t(i)))};
+}
+
+std::vector<std::uint8_t> page1Row(const std::string& path, std::uint8_t row) {
+  PageFile file(path, Mode::ReadOnly);
+  PageRef holder;
+  const ByteView v = DataPage::rowAt(file, {fmt::kGlobalMapPage, row}, holder, 1, "row");
+  return {v.data(), v.data() + v.size()};
+}
+
+class GlobalPageMapTest : public ::testing::Test {
+ protected:
+  GlobalPageMapTest() : dir_("global-map"), path_(dir_.file("g.mdb")) {
+    DatabaseWriter::create(path_);
+    DatabaseWriter db = DatabaseWriter::open(path_);
+    db.createTable("T", {{"No", ColumnType::Long}, {"Data", ColumnType::Ole}});
+  }
+
+  // Appends rows numbered on from the rows already there.
+  void append(std::size_t rows, std::size_t bytes) {
+    DatabaseWriter db = DatabaseWriter::open(path_);
+    TableAppender t = db.appender("T");
+    for (std::size_t i = 0; i < rows; ++i) {
+      written_.push_back(blobRow(std::int64_t(written_.size()), bytes));
+      t.append(written_.back());
+    }
+  }
+
+  testing::ScratchDir dir_;
+  std::string path_;
+  std::vector<Row> written_;
+};
+
+TEST_F(GlobalPageMapTest, GrowsInlineThenTurnsIntoAReferenceMapThatListsEveryPage) {
+  append(3, 3000);
+  const auto row1 = page1Row(path_, 1);
+  {
+    SCOPED_TRACE("inline, lengthened");
+    extendTo(path_, 20000);
+    append(3, 3000);
+    PageFile file(path_, Mode::ReadOnly);
+    const auto map = testing::readGlobalMap(file);
+    EXPECT_FALSE(map.reference);
+    EXPECT_GE(map.bits.size() * 8, file.pageCount());
+    EXPECT_EQ(map.bits.size() % 4, 0u);            // steps of 32 pages
+    EXPECT_EQ(map.state(12345), PageState::Used);  // in the file, unknown: kept from Access
+    testing::expectGlobalMapSound(path_);
+  }
+  {
+    SCOPED_TRACE("reference");
+    extendTo(path_, 40000);
+    append(3, 3000);
+    PageFile file(path_, Mode::ReadOnly);
+    const auto map = testing::readGlobalMap(file);
+    ASSERT_TRUE(map.reference);
+    EXPECT_EQ(map.pointers.size(), 17u);
+    EXPECT_NE(map.pointers[0], 0u);
+    EXPECT_NE(map.pointers[1], 0u);
+    EXPECT_EQ(map.pointers[2], 0u);
+    EXPECT_EQ(map.state(30000), PageState::Used);  // not listed before: used
+    EXPECT_EQ(map.state(file.pageCount()), PageState::Free);
+    testing::expectGlobalMapSound(path_);
+  }
+  EXPECT_EQ(page1Row(path_, 1), row1);  // page 1's other row is carried over
+  {
+    SCOPED_TRACE("a range of its own gets a bitmap page");
+    extendTo(path_, 2 * 32736 - 1);
+    append(3, 3000);
+    PageFile file(path_, Mode::ReadOnly);
+    const auto map = testing::readGlobalMap(file);
+    EXPECT_NE(map.pointers[2], 0u);
+    EXPECT_EQ(map.pointers[3], 0u);
+    testing::expectGlobalMapSound(path_);
+  }
+  EXPECT_EQ(testing::readAll(path_, "T"), written_);
+  EXPECT_EQ(testing::mdbtoolsProblems(path_), "");
+}
+
+TEST_F(GlobalPageMapTest, AFileAtTwoGigabytesIsRefusedBeforeAnythingIsWritten) {
+  append(2, 100);
+  extendTo(path_, fmt::kMaxPages - 3000);
+  DatabaseWriter db = DatabaseWriter::open(path_);
+  TableAppender t = db.appender("T");
+  // Rows of about 1,000 pages, then rows of one page, each until refused.
+  for (const std::size_t bytes : {std::size_t{4} << 20, std::size_t{3000}}) {
+    SCOPED_TRACE(std::to_string(bytes) + "-byte rows");
+    std::string refusal;
+    const std::size_t before = written_.size();
+    while (refusal.empty() && written_.size() < before + 3000) {
+      const auto size = fs::file_size(path_);
+      const Row row = blobRow(std::int64_t(written_.size()), bytes);
+      try {
+        t.append(row);
+        written_.push_back(row);
+      } catch (const Error& e) {
+        refusal = e.what();
+        EXPECT_EQ(fs::file_size(path_), size);
+      }
+    }
+    EXPECT_NE(refusal.find("the largest size an Access database can have (2 GB)"),
+              std::string::npos)
+        << refusal;
+    EXPECT_GT(written_.size(), before);
+  }
+  const auto size = fs::file_size(path_);
+  EXPECT_THROW(db.createTable("U", {{"Data", ColumnType::Memo}}), Error);
+  EXPECT_EQ(fs::file_size(path_), size);
+  EXPECT_FALSE(db.hasTable("U"));
+  written_.push_back(blobRow(std::int64_t(written_.size()), 10));
+  t.append(written_.back());  // a row that fits the current page still goes in
+
+  EXPECT_LE(fs::file_size(path_), std::uint64_t{fmt::kMaxPages} * fmt::kPageSize);
+  EXPECT_GT(fs::file_size(path_), std::uint64_t{fmt::kMaxPages - 20} * fmt::kPageSize);
+  EXPECT_EQ(testing::readAll(path_, "T"), written_);
+  testing::expectGlobalMapSound(path_);
+  EXPECT_EQ(testing::mdbtoolsProblems(path_), "");
+}
+
+// A file grown for real past what page 1 lists inline (about 125 MB): long memos,
+// chained over many long-value pages, read back by the engine and mdbtools.
+TEST(GlobalPageMap, AFileGrownPast125MegabytesReadsBack) {
+  testing::ScratchDir dir("global-map-big");
+  const std::string path = dir.file("big.mdb");
+  const auto memo = [](std::uint32_t i) {
+    std::string s(60000, char('a' + i % 26));
+    s.replace(0, std::to_string(i).size(), std::to_string(i));
+    return s;
+  };
+  constexpr std::uint32_t kRows = 2300;  // about 15 pages each: 138 MB
+  DatabaseWriter::create(path);
+  {
+    DatabaseWriter db = DatabaseWriter::open(path);
+    db.createTable("Notes", {{"No", ColumnType::Long}, {"Text", ColumnType::Memo}});
+    TableAppender t = db.appender("Notes");
+    for (std::uint32_t i = 0; i < kRows; ++i) t.append({Value::integer(i), Value::text(memo(i))});
+  }
+  EXPECT_GT(fs::file_size(path), std::uint64_t{130} << 20);
+  {
+    PageFile file(path, Mode::ReadOnly);
+    EXPECT_TRUE(testing::readGlobalMap(file).reference);
+  }
+  testing::expectGlobalMapSound(path);
+  const Database db = Database::open(path);
+  TableReader reader = db.read("Notes");
+  std::vector<Value> row;
+  std::uint32_t n = 0;
+  for (; reader.next(row); ++n) {
+    ASSERT_EQ(row[0].asInt(), std::int64_t(n));
+    ASSERT_EQ(row[1].asText(), memo(n));
+  }
+  EXPECT_EQ(n, kRows);
+  EXPECT_EQ(testing::mdbtoolsProblems(path), "");
+}
+
+}  // namespace
+}  // namespace jet
