@@ -294,6 +294,16 @@ QString patternText(const QString& pattern, const QDate& date, const QTime& time
   return out;
 }
 
+// The C locale refusing group separators, made once per thread rather than per value.
+const QLocale& strictNumbers() {
+  thread_local const QLocale locale = [] {
+    QLocale c = QLocale::c();
+    c.setNumberOptions(QLocale::RejectGroupSeparator);
+    return c;
+  }();
+  return locale;
+}
+
 // The three numbers of a date as written, in writing order, with their lengths in
 // digits (a year of one or two digits is completed by twoDigitYear).
 struct DateFields {
@@ -633,8 +643,7 @@ QVariant ValueText::parse(const QString& text, FieldType type) {
   if (t.isEmpty()) return QVariant();
   switch (kind) {
     case BasicKind::Whole: {
-      QLocale loc = QLocale::c();
-      loc.setNumberOptions(QLocale::RejectGroupSeparator);
+      const QLocale& loc = strictNumbers();
       bool ok = false;
       const qlonglong v = loc.toLongLong(t, &ok);
       if (!ok) throw platform::Error(QStringLiteral("'%1' is not a valid integer value").arg(text));
@@ -649,8 +658,7 @@ QVariant ValueText::parse(const QString& text, FieldType type) {
               QStringLiteral("'%1' is not a valid floating point value").arg(text));
         c.replace(dec, u'.');
       }
-      QLocale loc = QLocale::c();
-      loc.setNumberOptions(QLocale::RejectGroupSeparator);
+      const QLocale& loc = strictNumbers();
       bool ok = false;
       double v = loc.toDouble(c, &ok);
       if (!ok) {

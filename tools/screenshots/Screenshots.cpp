@@ -1,8 +1,10 @@
 // Renders the program's windows offscreen to PNG files, for checking their layout:
 //   screenshots OUT_FOLDER [--pos DEMO.sqlite]
-// writes main-disconnected.png, main-connected-item.png and settings.png. The main
-// window is connected to an SQLite demo POS: the one given, or one made by the demopos
-// tool of the same build (tools/demopos/demopos beside tools/screenshots/).
+// writes main-disconnected.png, main-connected-item.png, settings.png, and with the
+// demo tables exported and imported again export-report.png, import-progress.png and
+// import-report.png. The main window is connected to an SQLite demo POS: the one
+// given, or one made by the demopos tool of the same build (tools/demopos/demopos
+// beside tools/screenshots/).
 #include <app/ErrorHandler.h>
 #include <app/Main.h>
 #include <app/Program.h>
@@ -14,15 +16,20 @@
 #include <QApplication>
 #include <QDir>
 #include <QFile>
+#include <QMessageBox>
 #include <QProcess>
 #include <QTabWidget>
 #include <QTemporaryDir>
 #include <QTextStream>
+#include <QTimer>
 #include <cstdio>
 
 namespace {
 
-// Message boxes go to stderr instead of waiting for an operator.
+bool save(QWidget& window, const QString& file);
+
+// Message boxes go to stderr instead of waiting for an operator. The information
+// dialog is also drawn, as the program shows it, into `informationPicture` when set.
 class PrintingUiServices : public platform::UiServices {
  public:
   void messageBox(const QString& text, const QString& caption, Icon) override {
@@ -31,10 +38,19 @@ class PrintingUiServices : public platform::UiServices {
   }
   void showInformation(const QString& text) override {
     std::fprintf(stderr, "[Information] %s\n", qPrintable(text));
+    if (informationPicture.isEmpty()) return;
+    QMessageBox box(QMessageBox::Information, QStringLiteral("Information"), text, QMessageBox::Ok,
+                    QApplication::activeWindow());
+    box.setTextFormat(Qt::PlainText);
+    box.show();
+    pictures &= save(box, informationPicture);
+    informationPicture.clear();
   }
   void setBusyCursor(bool) override {}
   void processEvents() override { QCoreApplication::processEvents(); }
   int boxes = 0;
+  QString informationPicture;
+  bool pictures = true;
 };
 
 bool save(QWidget& window, const QString& file) {
@@ -84,7 +100,8 @@ int main(int argc, char** argv) {
         QProcess::execute(demopos, {pos, QStringLiteral("--items"), QStringLiteral("300")}) == 0;
   }
   if (!writeText(folder.filePath(QStringLiteral("Config.ini")),
-                 "[MSSQL]\r\nProvider=SQLite\r\nDatabase=demo.sqlite\r\n"))
+                 "[MSSQL]\r\nProvider=SQLite\r\nDatabase=demo.sqlite\r\n"
+                 "[Export Import]\r\nClassify=1\r\nItem=1\r\nSupplier=1\r\nCustomer=1\r\n"))
     return 1;
   platform::setProgramFolderForTesting(folder.path());
 
@@ -113,6 +130,20 @@ int main(int argc, char** argv) {
       ok &= ui.boxes == 0;
       main.PageControl()->setCurrentIndex(app::TfrmMain::tabItem);
       ok &= save(main, out.filePath(QStringLiteral("main-connected-item.png")));
+
+      // The export writes the demo tables to Access files, which the import reads back;
+      // the first import window is drawn as soon as it shows.
+      ui.informationPicture = out.filePath(QStringLiteral("export-report.png"));
+      main.findChild<QAbstractButton*>(QStringLiteral("bbtnExport"))->click();
+      QTimer::singleShot(0, [&] {
+        if (QWidget* progress = QApplication::activeModalWidget())
+          ok &= save(*progress, out.filePath(QStringLiteral("import-progress.png")));
+        else
+          ok = false;
+      });
+      ui.informationPicture = out.filePath(QStringLiteral("import-report.png"));
+      main.findChild<QAbstractButton*>(QStringLiteral("bbtnImport"))->click();
+      ok &= ui.boxes == 0 && ui.pictures && ui.informationPicture.isEmpty();
     }
   }
   platform::UiServices::install(nullptr);
