@@ -3,6 +3,7 @@
 // snapshots of the POS tables to compare.
 #pragma once
 
+#include <app/Program.h>
 #include <platform/UiServices.h>
 
 #include <gtest/gtest.h>
@@ -13,9 +14,8 @@
 #include <memory>
 
 namespace app {
-class Program;
 class TfrmMain;
-}  // namespace app
+}
 
 namespace e2e {
 
