@@ -15,6 +15,7 @@
 #include <unistd.h>
 #include <QAbstractButton>
 #include <QApplication>
+#include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
@@ -64,15 +65,22 @@ int main(int argc, char** argv) {
   QApplication app(argc, argv);
   qint64 items = 100000;
   quint64 seed = 1;
+  QString keep;  // a new folder that keeps the program folder, for checking the files
   const QStringList args = app.arguments();
   for (qsizetype i = 1; i + 1 < args.size(); i += 2) {
     if (args[i] == "--items")
       items = args[i + 1].toLongLong();
     else if (args[i] == "--seed")
       seed = args[i + 1].toULongLong();
+    else if (args[i] == "--keep")
+      keep = args[i + 1];
   }
   QTemporaryDir dir;
-  const QString folder = dir.path() + u'/';
+  if (!keep.isEmpty() && (QFileInfo::exists(keep) || !QDir().mkpath(keep))) {
+    std::fprintf(stderr, "--keep: %s exists or cannot be made\n", qPrintable(keep));
+    return 2;
+  }
+  const QString folder = (keep.isEmpty() ? dir.path() : QDir(keep).absolutePath()) + u'/';
   platform::setProgramFolderForTesting(folder);
   demopos::Options o;
   o.path = folder + "pos.sqlite";

@@ -142,9 +142,9 @@ void TADO_AccessExporter::EmitRow() {
   }
 }
 
-QString TADO_AccessExporter::currentRow() const {
+QString TADO_AccessExporter::currentRow() {
   if (!KeyField().isEmpty()) {
-    TExportRow& row = const_cast<TADO_AccessExporter*>(this)->Row();
+    TExportRow& row = Row();
     const int cell = row.FindName(KeyField());
     if (cell >= 0) return QStringLiteral("the row with %1 '%2'").arg(KeyField(), row[cell].Data);
   }

@@ -33,7 +33,7 @@ void ExportDriver::WriteColumnMap(const QString& table) {
   map.setKey(key, query.fieldByName(key).displayLabel());
   for (int i = 0; i < query.fieldCount(); ++i)
     map.addPair(query.field(i).fieldName(), query.field(i).displayLabel());
-  map.write(platform::programFolder() + table + QStringLiteral(".ini"));
+  map.writeTable(table);
 }
 
 QString ExportDriver::Run() {

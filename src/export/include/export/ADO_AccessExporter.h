@@ -40,7 +40,7 @@ class TADO_AccessExporter : public TDatabaseExporter {
  private:
   TAccessWriter& writer() const;
   // The row being inserted, for an error message: "<KeyField> '<value>'" or its number.
-  QString currentRow() const;
+  QString currentRow();
 };
 
 }  // namespace dataexport
