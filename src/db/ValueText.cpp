@@ -52,6 +52,8 @@ Decimal toDecimal(double magnitude, int precision) {
 QString generalFloat(double v, int precision) {
   if (std::isnan(v)) return QStringLiteral("NAN");
   if (std::isinf(v)) return v < 0 ? QStringLiteral("-INF") : QStringLiteral("INF");
+  // Whole numbers below 10^15 are their digits whatever the precision (prices, counts).
+  if (std::fabs(v) < 1e15 && v == std::trunc(v)) return QString::number(qint64(v));
   const QChar dec = RegionalSettings::current().decimalSeparator;
   const Decimal d = toDecimal(std::fabs(v), precision);
   const int n = int(d.digits.size());

@@ -28,6 +28,9 @@ TEST_F(ValueTextTest, FloatsKeepFifteenDigitsAndReadBack) {
   EXPECT_EQ(ValueText::plain(1e20, db::ftFloat), "1E20");
   EXPECT_EQ(ValueText::plain(1.5e-5, db::ftFloat), "1.5E-5");
   EXPECT_EQ(ValueText::plain(123456789012345.0, db::ftFloat), "123456789012345");
+  EXPECT_EQ(ValueText::plain(-999999999999999.0, db::ftFloat), "-999999999999999");
+  EXPECT_EQ(ValueText::plain(-0.0, db::ftFloat), "0");
+  EXPECT_EQ(ValueText::plain(1e15, db::ftFloat), "1E15");
   for (double v :
        {0.1 + 0.2, 1.0 / 3, 2.675, -1e-300, 1.7976931348623157e308, 99.99, 1e15, 0.0001}) {
     const QString text = ValueText::plain(v, db::ftFloat);
