@@ -103,3 +103,4 @@ TEST(Connection, UnknownProviderAndMissingSqliteFile) {
 }
 
 }  // namespace
+
