@@ -63,6 +63,11 @@ QString Connection::timeoutMessage(int seconds) {
       .arg(seconds);
 }
 
+QString Connection::noAnswerMessage(int seconds) {
+  return QStringLiteral("無法登入資料庫伺服器：伺服器已接受連線，但在 %1 秒內沒有回應。")
+      .arg(seconds);
+}
+
 QString Connection::cancelledMessage() {
   return QStringLiteral("資料庫作業已取消。");
 }

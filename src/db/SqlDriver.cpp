@@ -32,6 +32,8 @@
 #include <QThread>
 #include <atomic>
 #include <chrono>
+#include <condition_variable>
+#include <mutex>
 #include <thread>
 
 namespace db {
@@ -436,13 +438,9 @@ class SqlDriver : public Driver {
                                 .arg(sqlite_ ? QStringLiteral("SQLite") : QStringLiteral("ODBC")));
     }
     db_.setDatabaseName(target_);
-    // FreeTDS bounds the TCP connect with the login timeout but the login exchange
-    // with the connection timeout: a server that accepts and never answers needs both.
     if (!sqlite_ && loginTimeout_ > 0)
-      db_.setConnectOptions(
-          QStringLiteral("SQL_ATTR_LOGIN_TIMEOUT=%1;SQL_ATTR_CONNECTION_TIMEOUT=%1")
-              .arg(loginTimeout_));
-    if (!db_.open()) {
+      db_.setConnectOptions(QStringLiteral("SQL_ATTR_LOGIN_TIMEOUT=%1").arg(loginTimeout_));
+    if (!(sqlite_ || loginTimeout_ <= 0 ? db_.open() : openBounded())) {
       const QString text = errorText(db_.lastError());
       drop();
       throw platform::Error(text);
@@ -454,6 +452,46 @@ class SqlDriver : public Driver {
         if (sqlite3* handle = *static_cast<sqlite3* const*>(h.constData()))
           sqlite3_busy_handler(handle, &Waits::busy, &waits_);
     }
+  }
+
+  // FreeTDS keeps waiting for a server that accepted the connection and never
+  // answers, whatever its timeouts say. The login runs on a thread of its own and is
+  // given up, left to end by itself, when it has not finished well after the login
+  // timeout (twice it, as FreeTDS tries a second protocol version on failure).
+  bool openBounded() {
+    struct Attempt {
+      QSqlDatabase db;
+      QString name;
+      std::mutex lock;
+      std::condition_variable finished;
+      bool done = false, ok = false, abandoned = false;
+    };
+    auto attempt = std::make_shared<Attempt>();
+    attempt->db = db_;
+    attempt->name = name_;
+    std::thread([attempt] {
+      const bool ok = attempt->db.open();
+      std::unique_lock<std::mutex> locked(attempt->lock);
+      attempt->done = true;
+      attempt->ok = ok;
+      if (!attempt->abandoned) {
+        attempt->finished.notify_all();
+        return;
+      }
+      locked.unlock();
+      attempt->db.close();
+      attempt->db = QSqlDatabase();
+      QSqlDatabase::removeDatabase(attempt->name);
+    }).detach();
+    std::unique_lock<std::mutex> locked(attempt->lock);
+    const auto limit = std::chrono::seconds(2 * loginTimeout_ + 2);
+    if (attempt->finished.wait_for(locked, limit, [&] { return attempt->done; }))
+      return attempt->ok;
+    attempt->abandoned = true;
+    locked.unlock();
+    db_ = QSqlDatabase();  // the attempt removes the link when it ends
+    name_.clear();
+    throw platform::Error(Connection::noAnswerMessage(int(limit.count())));
   }
 
   void setCommandTimeout(int seconds) override { waits_.setTimeout(seconds); }

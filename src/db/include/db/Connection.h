@@ -52,6 +52,8 @@ class Connection : public QObject {
   // May be called from any thread; does nothing while no link is open.
   void cancel();
   static QString cancelledMessage();
+  // A server that accepted the connection and did not answer the login.
+  static QString noAnswerMessage(int seconds);
 
   // Throws platform::Error with the driver's text when the database cannot be
   // reached. Opening an open connection does nothing.
