@@ -504,13 +504,20 @@ void Dataset::postUpdate() {
   const int rowId = order_[size_t(position_)];
   // Values as read; the deque is not contiguous, so index it row by row.
   auto original = [&](size_t s) -> const QVariant& { return cells_[size_t(rowId) * w + s]; };
+  // Every column assigned since edit() is written when any of them differs from what
+  // was read: rows edited alike (an import's) then share one statement text, and so
+  // one prepared statement, instead of one per combination of changed columns.
   std::vector<int> picked;
-  for (size_t s = 0; s < w; ++s)
-    if (changed_[s] && !(isNullValue(buffer_[s]) && isNullValue(original(s))) &&
+  bool differs = false;
+  for (size_t s = 0; s < w; ++s) {
+    if (!changed_[s]) continue;
+    picked.push_back(int(s));
+    if (!(isNullValue(buffer_[s]) && isNullValue(original(s))) &&
         (isNullValue(buffer_[s]) != isNullValue(original(s)) || buffer_[s] != original(s) ||
          buffer_[s].typeId() != original(s).typeId()))
-      picked.push_back(int(s));
-  if (picked.empty()) return;
+      differs = true;
+  }
+  if (!differs) return;
   resolveKey();
   QString sql = QStringLiteral("UPDATE %1 SET ").arg(table_);
   std::vector<QVariant> values;
@@ -556,9 +563,11 @@ void Dataset::postUpdate() {
 }
 
 void Dataset::postInsert() {
+  // The assigned columns, NULL or not (a column left unassigned gets the table's
+  // default), so that rows appended alike share one statement text.
   std::vector<int> picked;
   for (size_t s = 0; s < size_t(width_); ++s)
-    if (changed_[s] && !isNullValue(buffer_[s])) picked.push_back(int(s));
+    if (changed_[s]) picked.push_back(int(s));
   QString sql = QStringLiteral("INSERT INTO %1").arg(table_);
   std::vector<QVariant> values;
   std::vector<FieldType> types;

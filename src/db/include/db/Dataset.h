@@ -8,8 +8,9 @@
 // is made. The texts of the open check are "<name>: Field '<label>' not found" and
 // "<name>: Type mismatch for field '<label>', expecting: <type> actual: <type>".
 //
-// Posting writes at once: an UPDATE of the changed columns WHERE the key columns equal
-// their values as read, or an INSERT of the assigned columns. An UPDATE that touches
+// Posting writes at once: an UPDATE of the columns assigned while editing (none when
+// no value differs from what was read) WHERE the key columns equal their values as
+// read, or an INSERT of the assigned columns. An UPDATE that touches
 // no row is an error: the row was changed or deleted by someone else meanwhile.
 //
 // Bound views follow the dataset through the signals below; they read rows by position
