@@ -51,9 +51,9 @@ class BenchUi : public platform::UiServices {
 };
 
 struct SourceRows {
-  QStringList columns;                // Access names, in the map's order
-  QStringList fields;                 // POS names
-  std::vector<QStringList> rows;      // texts, empty for NULL
+  QStringList columns;            // Access names, in the map's order
+  QStringList fields;             // POS names
+  std::vector<QStringList> rows;  // texts, empty for NULL
   std::vector<bool> existing;
 };
 
@@ -132,8 +132,7 @@ double runFloor(const QString& path, const SourceRows& s) {
     marks << "?";
   }
   // The import assigns every mapped column of a row, so it writes them all.
-  const QByteArray update =
-      ("UPDATE Item SET " + sets.join(", ") + " WHERE ItemNo = ?").toUtf8();
+  const QByteArray update = ("UPDATE Item SET " + sets.join(", ") + " WHERE ItemNo = ?").toUtf8();
   const QByteArray insert =
       ("INSERT INTO Item (" + stored.join(", ") + ") VALUES (" + marks.join(", ") + ")").toUtf8();
   sqlite3_stmt* up = nullptr;
@@ -226,8 +225,8 @@ int main(int argc, char** argv) {
   dataimport::TableImport import(dataimport::PosTable::Item, qryAccess, dm.qryItem);
   import.setColumnMap(map);
   dataimport::ItemRules rules;
-  rules.shelfNo = rules.avgCost = rules.uniPrice = rules.price = rules.memPrice =
-      rules.vipPrice = rules.updateStkQty = true;
+  rules.shelfNo = rules.avgCost = rules.uniPrice = rules.price = rules.memPrice = rules.vipPrice =
+      rules.updateStkQty = true;
   import.setItemRules(rules);
   dataimport::TImportMdbBox window;
   window.setWork([&](platform::Progress& p) { import.run(p); });
@@ -240,10 +239,9 @@ int main(int argc, char** argv) {
   const double floor = runFloor(dir.filePath("floor.sqlite"), source);
   const double n = double(source.rows.size());
   std::printf("open Access table: %.2f s\n", openSeconds);
-  std::printf("import: %.0f rows in %.2f s = %.0f rows/s (message processing %.2f s)\n", n,
-              seconds, n / seconds, double(ui.nanos) / 1e9);
-  std::printf("floor (SQLite C API, same statements): %.2f s = %.0f rows/s\n", floor,
-              n / floor);
+  std::printf("import: %.0f rows in %.2f s = %.0f rows/s (message processing %.2f s)\n", n, seconds,
+              n / seconds, double(ui.nanos) / 1e9);
+  std::printf("floor (SQLite C API, same statements): %.2f s = %.0f rows/s\n", floor, n / floor);
   std::printf("import / floor: %.2f\n", seconds / floor);
   std::printf("peak memory: %.0f MB\n", peakMegabytes());
   return 0;

@@ -26,6 +26,7 @@
 #include <QString>
 #include <QStringList>
 #include <deque>
+#include <functional>
 #include <list>
 #include <map>
 #include <memory>
@@ -154,7 +155,8 @@ class Dataset : public QObject {
   int findRow(const Field& field, const QVariant& value) const;
   QVariant keyValue(const Field& field, const QVariant& value) const;
   void resolveKey();
-  Statement& statement(const QString& sql, const std::vector<FieldType>& types);
+  Statement& statement(const std::vector<int>& shape, const std::function<QString()>& sqlOf,
+                       const std::vector<FieldType>& types);
   void postUpdate();
   void postInsert();
   void beginReset();
@@ -192,7 +194,7 @@ class Dataset : public QObject {
 
   mutable std::map<int, std::unique_ptr<RowIndex>> indexes_;
   // Most recently used first.
-  std::list<std::pair<QString, std::unique_ptr<Statement>>> statements_;
+  std::list<std::pair<std::vector<int>, std::unique_ptr<Statement>>> statements_;
   int disabled_ = 0;
   bool changedWhileDisabled_ = false;
 };
