@@ -12,6 +12,9 @@
 #include <db/DataSource.h>
 #include <db/Dataset.h>
 #include <db/Field.h>
+#include <import/DmMdb.h>
+#include <import/ImportDriver.h>
+#include <import/ImportWindows.h>
 #include <platform/ProgramFolder.h>
 #include <platform/UiServices.h>
 #include <posdb/DmMdf.h>
@@ -223,7 +226,17 @@ void TfrmMain::bbtnStopSQLClick() {
 }
 
 void TfrmMain::bbtnImportClick() {
-  // The import driver fills this in.
+  if (!dmAccess_) {
+    ownDmAccess_ = std::make_unique<dataimport::TDmAccess>();
+    dmAccess_ = ownDmAccess_.get();
+  }
+  // A table's failure is shown by the error handler while its window is up; a file
+  // that cannot be opened ends the click here, without a report.
+  dataimport::ImportWindows windows(
+      [this](int tab) { PageControl_->setCurrentIndex(tab); },
+      [](std::exception_ptr error) { showException(errorText(error)); });
+  const QString report = dataimport::ImportDriver(*dmAccess_, dm_, windows).run();
+  platform::UiServices::instance().showInformation(report);
 }
 
 void TfrmMain::bbtnExportClick() {

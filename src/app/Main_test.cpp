@@ -5,7 +5,10 @@
 #include "app/DbGrid.h"
 #include "app/Program.h"
 
+#include <config/ColumnMap.h>
+#include <db/Command.h>
 #include <db/Connection.h>
+#include <jet/DatabaseWriter.h>
 #include <platform/ProgramFolder.h>
 #include <posdb/DmMdf.h>
 
@@ -351,6 +354,66 @@ TEST_F(MainTest, ExitClosesTheWindowWhileConnectedWithoutAQuestion) {
   click("bbtnExit");
   EXPECT_FALSE(main().isVisible());
   EXPECT_TRUE(ui_.messages.empty());
+}
+
+// An Access file of one table whose columns carry the given names, all text.
+void writeAccessTable(const QString& path, const QString& table, const QStringList& columns,
+                      const QList<QStringList>& rows) {
+  jet::DatabaseWriter::create(path.toStdString());
+  const QString connection = "Provider=Microsoft.Jet.OLEDB.4.0;Data Source=" + path;
+  QStringList defs, names, marks;
+  for (int i = 0; i < columns.size(); ++i) {
+    defs << "[" + columns[i] + "] char(40)";
+    names << "[" + columns[i] + "]";
+    marks << QString(":P%1").arg(i);
+  }
+  db::Command create;
+  create.setConnectionString(connection);
+  create.setCommandText("create table " + table + " (" + defs.join(',') + ")");
+  create.execute();
+  db::Command insert;
+  insert.setConnectionString(connection);
+  insert.setCommandText("insert into " + table + "(" + names.join(',') + ") values(" +
+                        marks.join(',') + ")");
+  for (const QStringList& row : rows) {
+    for (int i = 0; i < row.size(); ++i) insert.setParamText(i, row[i]);
+    insert.execute();
+  }
+}
+
+TEST_F(MainTest, ImportMergesTheEnabledTablesIntoTheGridsAndReports) {
+  makePos("pos.sqlite");
+  writeConfig(
+      "[MSSQL]\r\nProvider=SQLite\r\nDatabase=pos.sqlite\r\n[Export Import]\r\nClassify=1\r\n"
+      "Item=1\r\n");
+  config::ColumnMap classify;
+  classify.setKey("ClsNo", "小分類編號");
+  classify.addPair("ClsNo", "小分類編號");
+  classify.addPair("ClsName", "小分類名稱");
+  classify.write(path("Classify.ini"));
+  writeAccessTable(path("Classify.mdb"), "Classify", {"小分類編號", "小分類名稱"},
+                   {{"B02", " 感冒藥 "}, {"D04", "新分類"}});
+  config::ColumnMap item;
+  item.setKey("ItemNo", "管理貨號");
+  item.addPair("ItemNo", "管理貨號");
+  item.write(path("Item.ini"));
+  writeAccessTable(path("Item.mdb"), "Item", {"管理貨號"}, {{"12X4567"}});
+
+  startProgram();
+  click("bbtnStartSQL");
+  ui_.messages.clear();
+  click("bbtnImport");
+  // The Item row fails: its error is shown once, the Item line is missing.
+  ASSERT_EQ(errors().size(), 1u);
+  EXPECT_EQ(errors()[0].text, "'X' is not a valid integer value.");
+  EXPECT_EQ(errors()[0].caption, "資料轉換程式");
+  ASSERT_EQ(ui_.messages.back().kind, ShownMessage::Kind::Information);
+  EXPECT_EQ(ui_.messages.back().text, "匯入狀態：\r\n匯入分類資料完成。");
+  EXPECT_EQ(main().PageControl()->currentIndex(), TfrmMain::tabItem);
+  ASSERT_EQ(rows(TfrmMain::tabClassify), 4);
+  EXPECT_EQ(cell(TfrmMain::tabClassify, 1, 1), "感冒藥");
+  EXPECT_EQ(cell(TfrmMain::tabClassify, 3, 0), "D04");
+  EXPECT_EQ(enabledButtons(), kConnected);
 }
 
 }  // namespace

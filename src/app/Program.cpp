@@ -33,6 +33,7 @@ Program::Program() {
   DmMSSQL_ = std::make_unique<posdb::TDmMSSQL>();
   DmAccess_ = std::make_unique<dataimport::TDmAccess>();
   frmMain_ = std::make_unique<TfrmMain>(*DmMSSQL_);
+  frmMain_->setDmAccess(DmAccess_.get());
 }
 
 Program::~Program() {

@@ -402,8 +402,14 @@ QDateTime ValueText::parseDateTime(const QString& text) {
   QString seps = QStringLiteral("/\\-.");
   if (!QStringLiteral("/-.").contains(rs.dateSeparator))
     seps += QRegularExpression::escape(QString(rs.dateSeparator));
-  const QRegularExpression dateRe(
-      QStringLiteral(R"(^(\d{1,4})[%1](\d{1,4})[%1](\d{1,4})(?:(?:\s+|T)(.*))?$)").arg(seps));
+  // Compiled once per set of separators: an import parses a date in every row.
+  thread_local QString dateSeps;
+  thread_local QRegularExpression dateRe;
+  if (dateSeps != seps || dateRe.pattern().isEmpty()) {
+    dateRe.setPattern(
+        QStringLiteral(R"(^(\d{1,4})[%1](\d{1,4})[%1](\d{1,4})(?:(?:\s+|T)(.*))?$)").arg(seps));
+    dateSeps = seps;
+  }
   const auto dm = dateRe.match(s);
   if (!dm.hasMatch()) {
     bool ok = false;

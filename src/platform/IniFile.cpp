@@ -71,14 +71,36 @@ std::optional<int> parseInteger(const QString& text) {
   return int(qint32(bits));
 }
 
+QString lookUp(const IniDocument& document, const QString& section, const QString& key,
+               const QString& def) {
+  const std::optional<QString> value = document.value(section, key);
+  if (!value) return def;
+  return cutToBig5Bytes(*value, kMaxValueBytes);
+}
+
 }  // namespace
+
+IniSnapshot::IniSnapshot(std::shared_ptr<const IniDocument> document)
+    : document_(std::move(document)) {}
+
+QString IniSnapshot::readString(const QString& section, const QString& key,
+                                const QString& def) const {
+  return lookUp(*document_, section, key, def);
+}
+
+int IniSnapshot::readInteger(const QString& section, const QString& key, int def) const {
+  return parseInteger(readString(section, key, QString())).value_or(def);
+}
+
+bool IniSnapshot::readBool(const QString& section, const QString& key, bool def) const {
+  const std::optional<int> value = parseInteger(readString(section, key, QString()));
+  return value ? *value != 0 : def;
+}
 
 IniFile::IniFile(QString path) : path_(std::move(path)) {}
 
 QString IniFile::readString(const QString& section, const QString& key, const QString& def) const {
-  const std::optional<QString> value = IniDocument(readForLookup(path_)).value(section, key);
-  if (!value) return def;
-  return cutToBig5Bytes(*value, kMaxValueBytes);
+  return lookUp(IniDocument(readForLookup(path_)), section, key, def);
 }
 
 int IniFile::readInteger(const QString& section, const QString& key, int def) const {
@@ -93,6 +115,16 @@ bool IniFile::readBool(const QString& section, const QString& key, bool def) con
 void IniFile::writeString(const QString& section, const QString& key, const QString& value) {
   IniDocument document(readForUpdate(path_));
   document.setValue(section, key, value);
+  writeFileAtomically(path_, document.toBytes(), createMode_);
+}
+
+IniSnapshot IniFile::snapshot() const {
+  return IniSnapshot(std::make_shared<const IniDocument>(readForLookup(path_)));
+}
+
+void IniFile::writeStrings(const std::vector<IniEntry>& entries) {
+  IniDocument document(readForUpdate(path_));
+  for (const IniEntry& e : entries) document.setValue(e.section, e.key, e.value);
   writeFileAtomically(path_, document.toBytes(), createMode_);
 }
 

@@ -176,20 +176,16 @@ const Table kTables[] = {
     {"Customer", "CustNo", "select * from Customer\n "},
 };
 
-QString read(const config::TextSetting& s) {
-  return config::Config().readString(QString::fromUtf8(s.section), QString::fromUtf8(s.key),
-                                     QString::fromUtf8(s.def));
-}
-
 }  // namespace
 
 PosSettings PosSettings::fromConfig() {
+  const config::TConfig& c = config::Config();
   PosSettings s;
-  s.host = read(config::keys::Host);
-  s.database = read(config::keys::Database);
-  s.user = read(config::keys::User);
-  s.password = read(config::keys::Password);
-  s.provider = read(config::keys::Provider).trimmed();
+  s.host = c.read(config::keys::Host);
+  s.database = c.read(config::keys::Database);
+  s.user = c.read(config::keys::User);
+  s.password = c.read(config::keys::Password);
+  s.provider = c.read(config::keys::Provider).trimmed();
   return s;
 }
 
@@ -253,19 +249,10 @@ void TDmMSSQL::start() {
   startWith(connectionString(PosSettings::fromConfig()));
 }
 
-void TDmMSSQL::sortAll(db::Dataset& query, const QString& key) {
-  query.setSort(key);
-}
-
 void TDmMSSQL::startWith(const QString& text) {
-  cnKAROS.close();
-  cnKAROS.setConnectionString(text);
-  cnKAROS.open();
-  db::Dataset* queries[] = {&qryClassify, &qrySupplier, &qryItem, &qryCustomer};
-  for (size_t i = 0; i < 4; ++i) {
-    queries[i]->open();
-    sortAll(*queries[i], QString::fromUtf8(kTables[i].key));
-  }
+  // Whatever an earlier start left open goes first, also when this one cannot connect.
+  stop();
+  adopt(fetchWith(text, nullptr));
 }
 
 void TDmMSSQL::stop() {
@@ -282,10 +269,13 @@ PosSnapshot TDmMSSQL::fetchWith(const QString& text, QThread* target) {
   snap.connection = std::make_unique<db::Connection>();
   snap.connection->setConnectionString(text);
   snap.connection->open();
-  snap.classify = snap.connection->select(QString::fromUtf8(kTables[0].sql));
-  snap.supplier = snap.connection->select(QString::fromUtf8(kTables[1].sql));
-  snap.item = snap.connection->select(QString::fromUtf8(kTables[2].sql));
-  snap.customer = snap.connection->select(QString::fromUtf8(kTables[3].sql));
+  try {
+    for (; snap.fetched < 4; ++snap.fetched)
+      snap.results[size_t(snap.fetched)] =
+          snap.connection->select(QString::fromUtf8(kTables[snap.fetched].sql));
+  } catch (...) {
+    snap.failure = std::current_exception();
+  }
   if (target) snap.connection->handOverTo(target);
   return snap;
 }
@@ -293,14 +283,12 @@ PosSnapshot TDmMSSQL::fetchWith(const QString& text, QThread* target) {
 void TDmMSSQL::adopt(PosSnapshot snap) {
   stop();
   cnKAROS.takeOver(*snap.connection);
-  qryClassify.open(std::move(snap.classify));
-  sortAll(qryClassify, QStringLiteral("ClsNo"));
-  qrySupplier.open(std::move(snap.supplier));
-  sortAll(qrySupplier, QStringLiteral("FactNo"));
-  qryItem.open(std::move(snap.item));
-  sortAll(qryItem, QStringLiteral("ItemNo"));
-  qryCustomer.open(std::move(snap.customer));
-  sortAll(qryCustomer, QStringLiteral("CustNo"));
+  db::Dataset* queries[] = {&qryClassify, &qrySupplier, &qryItem, &qryCustomer};
+  for (int i = 0; i < 4; ++i) {
+    if (i == snap.fetched && snap.failure) std::rethrow_exception(snap.failure);
+    queries[i]->open(std::move(snap.results[size_t(i)]));
+    queries[i]->setSort(QString::fromUtf8(kTables[i].key));
+  }
 }
 
 db::Dataset* TDmMSSQL::queryOf(const QString& table) {

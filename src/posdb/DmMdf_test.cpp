@@ -188,6 +188,22 @@ TEST_F(DmMdfTest, OpenFailuresStopTheStartWithTheirText) {
             "qryClassify: Type mismatch for field 'Flag', expecting: Boolean actual: String");
 }
 
+TEST_F(DmMdfTest, BothStartPathsReportTheFirstFailureInTableOrder) {
+  db::Connection& c = makeSqlitePos();
+  c.execute("DROP TABLE Customer");
+  c.execute("ALTER TABLE Classify DROP COLUMN Flag");
+  TDmMSSQL dm;
+  // Classify is opened and checked before Customer is looked for.
+  EXPECT_EQ(errorOf([&] { dm.start(); }), "qryClassify: Field 'Flag' not found");
+  posdb::PosSnapshot snap = TDmMSSQL::fetch(posdb::PosSettings::fromConfig(), nullptr);
+  EXPECT_EQ(errorOf([&] { dm.adopt(std::move(snap)); }), "qryClassify: Field 'Flag' not found");
+  c.execute("ALTER TABLE Classify ADD Flag boolean");
+  const QString missing = errorOf([&] { dm.start(); });
+  EXPECT_TRUE(missing.contains("Customer", Qt::CaseInsensitive)) << missing.toStdString();
+  EXPECT_TRUE(dm.qryItem.isOpen());
+  EXPECT_FALSE(dm.qryCustomer.isOpen());
+}
+
 TEST_F(DmMdfTest, UnreachableServerGivesTheDriverText) {
   config::Config().writeString("MSSQL", "Host", "127.0.0.1,1");
   TDmMSSQL dm;

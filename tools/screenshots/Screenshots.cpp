@@ -1,14 +1,24 @@
 // Renders the program's windows offscreen to PNG files, for checking their layout:
 //   screenshots OUT_FOLDER [--pos DEMO.sqlite]
-// writes main-disconnected.png, main-connected-item.png and settings.png. The main
-// window is connected to an SQLite demo POS: the one given, or one made by the demopos
-// tool of the same build (tools/demopos/demopos beside tools/screenshots/).
+// writes main-disconnected.png, main-connected-item.png, settings.png,
+// import-progress.png (the Item import's progress window while it runs) and
+// main-imported.png. The main window is connected to an SQLite demo POS: the one given,
+// or one made by the demopos tool of the same build (tools/demopos/demopos beside
+// tools/screenshots/). For the import, the four tables are first written to Access
+// files in the program folder with their column map files, as an export leaves them.
 #include <app/ErrorHandler.h>
 #include <app/Main.h>
 #include <app/Program.h>
 #include <app/Setting.h>
+#include <config/ColumnMap.h>
+#include <db/Command.h>
+#include <db/Dataset.h>
+#include <db/Field.h>
+#include <import/Gauges.h>
+#include <jet/DatabaseWriter.h>
 #include <platform/ProgramFolder.h>
 #include <platform/UiServices.h>
+#include <posdb/DmMdf.h>
 
 #include <QAbstractButton>
 #include <QApplication>
@@ -33,8 +43,12 @@ class PrintingUiServices : public platform::UiServices {
     std::fprintf(stderr, "[Information] %s\n", qPrintable(text));
   }
   void setBusyCursor(bool) override {}
-  void processEvents() override { QCoreApplication::processEvents(); }
+  void processEvents() override {
+    QCoreApplication::processEvents();
+    if (onProcessEvents) onProcessEvents();
+  }
   int boxes = 0;
+  std::function<void()> onProcessEvents;
 };
 
 bool save(QWidget& window, const QString& file) {
@@ -45,6 +59,44 @@ bool save(QWidget& window, const QString& file) {
   }
   std::printf("%s\n", qPrintable(file));
   return true;
+}
+
+// The table's rows in an Access file named after it, with the column map file beside
+// it: every field by its display label, as the export writes them.
+void writeAccessTable(const QString& folder, const QString& table, db::Dataset& query) {
+  const QString key = posdb::TDmMSSQL::keyOf(table);
+  config::ColumnMap map;
+  map.setKey(key, query.fieldByName(key).displayLabel());
+  QStringList defs, names, marks;
+  for (int i = 0; i < query.fieldCount(); ++i) {
+    const db::Field& f = query.field(i);
+    map.addPair(f.fieldName(), f.displayLabel());
+    defs << "[" + f.displayLabel() + "] char(60)";
+    names << "[" + f.displayLabel() + "]";
+    marks << QStringLiteral(":P%1").arg(i);
+  }
+  map.write(folder + "/" + table + ".ini");
+  const QString path = folder + "/" + table + ".mdb";
+  jet::DatabaseWriter::create(path.toStdString());
+  const QString connection = "Provider=Microsoft.Jet.OLEDB.4.0;Data Source=" + path;
+  db::Command create;
+  create.setConnectionString(connection);
+  create.setCommandText("create table " + table + " (" + defs.join(',') + ")");
+  create.execute();
+  db::Command insert;
+  insert.setConnectionString(connection);
+  insert.setCommandText("insert into " + table + "(" + names.join(',') + ") values(" +
+                        marks.join(',') + ")");
+  for (query.first(); !query.eof(); query.next()) {
+    for (int i = 0; i < query.fieldCount(); ++i) {
+      const QString text = query.field(i).asString().trimmed();
+      if (text.isEmpty())
+        insert.setParamNull(i);
+      else
+        insert.setParamText(i, text);
+    }
+    insert.execute();
+  }
 }
 
 bool writeText(const QString& file, const QByteArray& text) {
@@ -84,7 +136,8 @@ int main(int argc, char** argv) {
         QProcess::execute(demopos, {pos, QStringLiteral("--items"), QStringLiteral("300")}) == 0;
   }
   if (!writeText(folder.filePath(QStringLiteral("Config.ini")),
-                 "[MSSQL]\r\nProvider=SQLite\r\nDatabase=demo.sqlite\r\n"))
+                 "[MSSQL]\r\nProvider=SQLite\r\nDatabase=demo.sqlite\r\n[Export Import]\r\n"
+                 "Classify=1\r\nItem=1\r\nSupplier=1\r\nCustomer=1\r\n"))
     return 1;
   platform::setProgramFolderForTesting(folder.path());
 
@@ -113,6 +166,27 @@ int main(int argc, char** argv) {
       ok &= ui.boxes == 0;
       main.PageControl()->setCurrentIndex(app::TfrmMain::tabItem);
       ok &= save(main, out.filePath(QStringLiteral("main-connected-item.png")));
+
+      // Import the tables back from Access files made from them.
+      posdb::TDmMSSQL& dm = program.DmMSSQL();
+      for (const char* table : {"Classify", "Item", "Supplier", "Customer"})
+        writeAccessTable(folder.path(), QString::fromLatin1(table),
+                         *dm.queryOf(QString::fromLatin1(table)));
+      bool shot = false;
+      ui.onProcessEvents = [&] {
+        for (QWidget* w : QApplication::topLevelWidgets()) {
+          if (w->objectName() != QLatin1String("ImportMdbBox") || !w->isVisible()) continue;
+          auto* gauge = w->findChild<dataimport::TGauge*>();
+          if (shot || !gauge || gauge->Progress() == 0 ||
+              w->windowTitle() != QStringLiteral("匯入商品資料"))
+            continue;
+          shot = save(*w, out.filePath(QStringLiteral("import-progress.png")));
+        }
+      };
+      main.findChild<QAbstractButton*>(QStringLiteral("bbtnImport"))->click();
+      ui.onProcessEvents = nullptr;
+      ok &= shot && ui.boxes == 0;
+      ok &= save(main, out.filePath(QStringLiteral("main-imported.png")));
     }
   }
   platform::UiServices::install(nullptr);

@@ -6,6 +6,7 @@
 
 #include <QWidget>
 #include <array>
+#include <memory>
 
 class QFileDialog;
 class QStatusBar;
@@ -16,6 +17,9 @@ class DataSource;
 }
 namespace posdb {
 class TDmMSSQL;
+}
+namespace dataimport {
+class TDmAccess;
 }
 
 namespace app {
@@ -35,6 +39,10 @@ class TfrmMain : public QWidget {
   enum Tab { tabClassify = 0, tabItem = 1, tabSupplier = 2, tabCustomer = 3 };
   QTabWidget* PageControl() const { return PageControl_; }
   DbGrid* grid(int tab) const { return grids_.at(tab); }
+
+  // The Access source module the import reads through (the program's DmAccess);
+  // without one the window makes its own at the first import.
+  void setDmAccess(dataimport::TDmAccess* dmAccess) { dmAccess_ = dmAccess; }
 
   // Test seam: the start connects with this connection text instead of the one made
   // from Config.ini (an empty text restores that).
@@ -65,6 +73,8 @@ class TfrmMain : public QWidget {
   void bindGrid(int tab);
 
   posdb::TDmMSSQL& dm_;
+  dataimport::TDmAccess* dmAccess_ = nullptr;
+  std::unique_ptr<dataimport::TDmAccess> ownDmAccess_;
   QWidget* ToolBar_ = nullptr;
   ImageButton* bbtnStartSQL_ = nullptr;
   ImageButton* bbtnStopSQL_ = nullptr;

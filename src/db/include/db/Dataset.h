@@ -8,8 +8,9 @@
 // is made. The texts of the open check are "<name>: Field '<label>' not found" and
 // "<name>: Type mismatch for field '<label>', expecting: <type> actual: <type>".
 //
-// Posting writes at once: an UPDATE of the changed columns WHERE the key columns equal
-// their values as read, or an INSERT of the assigned columns. An UPDATE that touches
+// Posting writes at once: an UPDATE of the columns assigned while editing (none when
+// no value differs from what was read) WHERE the key columns equal their values as
+// read, or an INSERT of the assigned columns. An UPDATE that touches
 // no row is an error: the row was changed or deleted by someone else meanwhile.
 //
 // Bound views follow the dataset through the signals below; they read rows by position
@@ -25,6 +26,8 @@
 #include <QString>
 #include <QStringList>
 #include <deque>
+#include <functional>
+#include <list>
 #include <map>
 #include <memory>
 #include <vector>
@@ -114,6 +117,12 @@ class Dataset : public QObject {
   void enableControls();
   bool controlsDisabled() const { return disabled_ > 0; }
 
+  // Prepared statements held for posting: one per distinct column set, the least
+  // recently used dropped past kMaxStatements, so that a long import holds a bounded
+  // number of statements (and server-side handles) whatever columns its rows change.
+  static constexpr int kMaxStatements = 8;
+  int preparedStatementCount() const { return int(statements_.size()); }
+
   // Value of a field's column in the row at `position` (ignores the edit buffer).
   QVariant valueAt(int position, const Field& field) const;
   // Value of the current row (the edit buffer while editing).
@@ -127,7 +136,8 @@ class Dataset : public QObject {
   // A posted append adds a row at `position` (always the end).
   void aboutToAppendRow(int position);
   void rowAppended(int position);
-  // The row at `position` changed (post, or the edit buffer while editing).
+  // The row at `position` changed: sent once when an edit is posted (not for every
+  // field set while editing; views show the rows as stored).
   void rowChanged(int position);
   void currentChanged(int position);
   void stateChanged();
@@ -145,7 +155,8 @@ class Dataset : public QObject {
   int findRow(const Field& field, const QVariant& value) const;
   QVariant keyValue(const Field& field, const QVariant& value) const;
   void resolveKey();
-  Statement& statement(const QString& sql, const std::vector<FieldType>& types);
+  Statement& statement(const std::vector<int>& shape, const std::function<QString()>& sqlOf,
+                       const std::vector<FieldType>& types);
   void postUpdate();
   void postInsert();
   void beginReset();
@@ -182,7 +193,8 @@ class Dataset : public QObject {
   bool modified_ = false;
 
   mutable std::map<int, std::unique_ptr<RowIndex>> indexes_;
-  std::map<QString, std::unique_ptr<Statement>> statements_;
+  // Most recently used first.
+  std::list<std::pair<std::vector<int>, std::unique_ptr<Statement>>> statements_;
   int disabled_ = 0;
   bool changedWhileDisabled_ = false;
 };

@@ -2,8 +2,34 @@
 #pragma once
 
 #include <QString>
+#include <memory>
+#include <vector>
 
 namespace platform {
+
+class IniDocument;
+
+// The values of an ini file as they were when it was read once: for a caller that
+// reads many values of one file (a column map) and need not see changes made
+// meanwhile. The reads follow the rules of IniFile's.
+class IniSnapshot {
+ public:
+  QString readString(const QString& section, const QString& key, const QString& def) const;
+  int readInteger(const QString& section, const QString& key, int def) const;
+  bool readBool(const QString& section, const QString& key, bool def) const;
+
+ private:
+  friend class IniFile;
+  explicit IniSnapshot(std::shared_ptr<const IniDocument> document);
+  std::shared_ptr<const IniDocument> document_;
+};
+
+// One value to write: see IniFile::writeStrings.
+struct IniEntry {
+  QString section;
+  QString key;
+  QString value;
+};
 
 class IniFile {
  public:
@@ -35,6 +61,13 @@ class IniFile {
   void writeString(const QString& section, const QString& key, const QString& value);
   void writeInteger(const QString& section, const QString& key, int value);
   void writeBool(const QString& section, const QString& key, bool value);
+
+  // Reads the file once; a missing or unreadable file gives a snapshot without values.
+  IniSnapshot snapshot() const;
+  // Writes the entries in order with one rewrite of the file: the file afterwards is
+  // the one that writeString called once per entry would leave, but it is replaced
+  // in one step, so a failure leaves the old file whole and no mixture of both.
+  void writeStrings(const std::vector<IniEntry>& entries);
 
   // Mode of a file the program creates (existing files keep theirs). Config.ini
   // holds a password and is created 0600.

@@ -15,6 +15,7 @@
 // concurrently with it.
 #pragma once
 
+#include <config/ConfigKeys.h>
 #include <db/Connection.h>
 #include <db/DataSource.h>
 #include <db/Dataset.h>
@@ -22,33 +23,39 @@
 
 #include <QObject>
 #include <QString>
+#include <array>
+#include <exception>
 #include <memory>
 
 class QThread;
 
 namespace posdb {
 
-// The connection values of section MSSQL of Config.ini.
+// The connection values of section MSSQL of Config.ini, with the defaults of
+// config/ConfigKeys.h.
 struct PosSettings {
-  QString host = QStringLiteral("127.0.0.1");
-  QString database = QStringLiteral("KAROS");
-  QString user = QStringLiteral("sa");
-  QString password = QStringLiteral("kora");
+  QString host = QString::fromUtf8(config::keys::Host.def);
+  QString database = QString::fromUtf8(config::keys::Database.def);
+  QString user = QString::fromUtf8(config::keys::User.def);
+  QString password = QString::fromUtf8(config::keys::Password.def);
   // "SQLOLEDB.1" (SQL Server) or "SQLite" (database names a file, relative paths
   // taken from the program folder).
-  QString provider = QStringLiteral("SQLOLEDB.1");
+  QString provider = QString::fromUtf8(config::keys::Provider.def);
 
   // Reads the configuration afresh (config::Config() must exist).
   static PosSettings fromConfig();
 };
 
-// The four statements' rows, fetched with a connection of their own.
+// The four statements' rows in the order Classify, Supplier, Item, Customer, fetched
+// with a connection of their own. A statement that fails ends the fetch: its error is
+// kept in `failure` and raised by adopt() when it comes to that table, so that the
+// tables before it are opened and checked first, as a start that opens them one by
+// one reports.
 struct PosSnapshot {
   std::unique_ptr<db::Connection> connection;
-  db::ResultSet classify;
-  db::ResultSet supplier;
-  db::ResultSet item;
-  db::ResultSet customer;
+  std::array<db::ResultSet, 4> results;
+  int fetched = 0;
+  std::exception_ptr failure;
 };
 
 class TDmMSSQL : public QObject {
@@ -78,6 +85,7 @@ class TDmMSSQL : public QObject {
   // Reads Config.ini, closes the connection (and every query), connects, opens the
   // four queries in the order Classify, Supplier, Item, Customer and sorts each on its
   // key. Any failure propagates; a new start first closes what a failed one left.
+  // The same path as the split start below: fetch, then adopt.
   void start();
   // The same with a connection text given directly (tests, other engines).
   void startWith(const QString& connectionString);
@@ -94,9 +102,6 @@ class TDmMSSQL : public QObject {
   db::Dataset* queryOf(const QString& table);
   // The key column of a POS table ("ClsNo", "ItemNo", "FactNo", "CustNo").
   static QString keyOf(const QString& table);
-
- private:
-  void sortAll(db::Dataset& query, const QString& key);
 };
 
 }  // namespace posdb

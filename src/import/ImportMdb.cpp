@@ -1,0 +1,175 @@
+#include "import/ImportMdb.h"
+
+#include "import/Gauges.h"
+
+#include <platform/UiServices.h>
+
+#include <QCloseEvent>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QScreen>
+#include <QStatusBar>
+#include <QTimer>
+#include <QVBoxLayout>
+
+namespace dataimport {
+namespace {
+
+constexpr int kClientWidth = 258;
+constexpr int kClientHeight = 67;
+constexpr int kStatusHeight = 24;
+
+QFont arial(int pixels) {
+  QFont font(QStringLiteral("Arial"));
+  font.setPixelSize(pixels);
+  return font;
+}
+
+}  // namespace
+
+TImportMdbBox::TImportMdbBox(QWidget* parent) : QDialog(parent) {
+  setObjectName(QStringLiteral("ImportMdbBox"));
+  // A fixed border whose only icon is the close box.
+  setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
+                 Qt::WindowCloseButtonHint | Qt::MSWindowsFixedSizeDialogHint);
+  setFixedSize(kClientWidth, kClientHeight);
+  setFont(arial(12));
+  setBackgroundRole(QPalette::Button);
+  setAutoFillBackground(true);
+
+  auto* layout = new QVBoxLayout(this);
+  layout->setContentsMargins(0, 0, 0, 0);
+  layout->setSpacing(0);
+
+  Gauge_ = new TGauge(this);
+  Gauge_->setObjectName(QStringLiteral("Gauge"));
+  Gauge_->setForeColor(Qt::blue);
+  QFont gaugeFont = arial(15);
+  Gauge_->setFont(gaugeFont);
+  Gauge_->setFixedHeight(kClientHeight - kStatusHeight);
+  layout->addWidget(Gauge_);
+
+  StatusBar_ = new QStatusBar(this);
+  StatusBar_->setObjectName(QStringLiteral("StatusBar"));
+  StatusBar_->setSizeGripEnabled(false);
+  StatusBar_->setFixedHeight(kStatusHeight);
+  panel_ = new QLabel(StatusBar_);
+  panel_->setFixedWidth(50);
+  panel_->setFrameShape(QFrame::Panel);
+  panel_->setFrameShadow(QFrame::Sunken);
+  StatusBar_->addWidget(panel_);
+  layout->addWidget(StatusBar_);
+
+  Timer_ = new QTimer(this);
+  Timer_->setObjectName(QStringLiteral("Timer"));
+  Timer_->setInterval(200);
+}
+
+TImportMdbBox::~TImportMdbBox() = default;
+
+QString TImportMdbBox::panelText() const {
+  return panel_->text();
+}
+
+void TImportMdbBox::showEvent(QShowEvent* event) {
+  QDialog::showEvent(event);
+  if (const QScreen* screen = this->screen()) {
+    QRect frame = frameGeometry();
+    frame.moveCenter(screen->geometry().center());
+    move(frame.topLeft());
+  }
+}
+
+void TImportMdbBox::ImportClassify() {
+  setup(QStringLiteral("匯入小分類資料"), &TImportMdbBox::ClassifyTimer);
+}
+void TImportMdbBox::ImportSupplier() {
+  setup(QStringLiteral("匯入廠商資料"), &TImportMdbBox::SupplierTimer);
+}
+void TImportMdbBox::ImportItem() {
+  setup(QStringLiteral("匯入商品資料"), &TImportMdbBox::ItemTimer);
+}
+void TImportMdbBox::ImportCustomer() {
+  setup(QStringLiteral("匯入會員資料"), &TImportMdbBox::CustomerTimer);
+}
+
+void TImportMdbBox::setup(const QString& caption, void (TImportMdbBox::*handler)()) {
+  setWindowTitle(caption);
+  Timer_->stop();
+  disconnect(timerHandler_);
+  timerHandler_ = connect(Timer_, &QTimer::timeout, this, handler);
+  Timer_->start();
+  setResult(mrNone);
+  exec();
+  Timer_->stop();
+  if (failure_) std::rethrow_exception(std::exchange(failure_, nullptr));
+}
+
+void TImportMdbBox::ClassifyTimer() {
+  runImport();
+}
+void TImportMdbBox::SupplierTimer() {
+  runImport();
+}
+void TImportMdbBox::ItemTimer() {
+  runImport();
+}
+void TImportMdbBox::CustomerTimer() {
+  runImport();
+}
+
+void TImportMdbBox::runImport() {
+  // Once per window, whatever the tick brings.
+  Timer_->stop();
+  running_ = true;
+  try {
+    if (work_) work_(*this);
+  } catch (...) {
+    running_ = false;
+    setResult(mrCancel);
+    // Shown while the window is still up; the modal loop ends after it.
+    if (errorHandler_)
+      errorHandler_(std::current_exception());
+    else
+      failure_ = std::current_exception();
+    done(mrCancel);
+    return;
+  }
+  running_ = false;
+  done(mrOk);
+}
+
+void TImportMdbBox::start(int) {
+  sinceMessages_.invalidate();
+}
+
+void TImportMdbBox::step(int done, int total) {
+  Gauge_->setProgress(int(qint64(done) * 100 / total));
+  panel_->setText(QStringLiteral("%1 / %2").arg(done).arg(total));
+  // Repainting this window costs more than importing a row into a local database, so
+  // pending messages are processed at most every kMessageInterval ms, and after the
+  // last row: fast enough that the window repaints smoothly and answers at once.
+  if (done < total && sinceMessages_.isValid() && sinceMessages_.elapsed() < kMessageInterval)
+    return;
+  platform::UiServices::instance().processEvents();
+  sinceMessages_.start();
+}
+
+void TImportMdbBox::closeEvent(QCloseEvent* event) {
+  event->ignore();
+  if (running_) {
+    // The import goes on to its end and sets the result itself.
+    setResult(mrCancel);
+    return;
+  }
+  Timer_->stop();
+  done(mrCancel);
+}
+
+void TImportMdbBox::keyPressEvent(QKeyEvent* event) {
+  // No button answers Escape in this window.
+  if (event->key() == Qt::Key_Escape) return;
+  QDialog::keyPressEvent(event);
+}
+
+}  // namespace dataimport

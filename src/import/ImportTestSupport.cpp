@@ -1,0 +1,98 @@
+#include "ImportTestSupport.h"
+
+#include <db/Command.h>
+#include <db/Dataset.h>
+#include <db/Field.h>
+#include <jet/DatabaseWriter.h>
+
+#include <QFile>
+#include <QFileInfo>
+
+namespace dataimport::test {
+namespace {
+
+QString readDdl(TestDatabase::Engine engine) {
+  QFile f(QStringLiteral(DATACONV_SOURCE_DIR "/sql/") +
+          (engine == TestDatabase::Engine::Sqlite ? "pos-sqlite.sql" : "pos-postgresql.sql"));
+  if (!f.open(QIODevice::ReadOnly)) return QString();
+  return QString::fromUtf8(f.readAll());
+}
+
+}  // namespace
+
+ScratchPos::ScratchPos(TestDatabase::Engine engine) : database_(engine) {
+  if (!available()) return;
+  admin_ = database_.connect();
+  for (const QString& s : readDdl(engine).split(';')) {
+    QString code;
+    for (const QString& line : s.split('\n'))
+      if (!line.trimmed().startsWith(QLatin1String("--"))) code += line + '\n';
+    if (!code.trimmed().isEmpty()) admin_->execute(code);
+  }
+}
+
+ScratchPos::~ScratchPos() {
+  dm.stop();
+  admin_.reset();
+}
+
+void ScratchPos::exec(const QString& sql) {
+  admin_->execute(sql);
+}
+
+QVariant ScratchPos::value(const QString& table, const QString& keyColumn, const QString& key,
+                           const QString& column) {
+  QString quoted = key;
+  quoted.replace('\'', QLatin1String("''"));
+  const db::ResultSet r = admin_->select(
+      QStringLiteral("SELECT %1 FROM %2 WHERE %3 = '%4'").arg(column, table, keyColumn, quoted));
+  if (r.rowCount() == 0) return QVariant();
+  return r.cells.front().isValid() ? r.cells.front() : QVariant(QString());
+}
+
+int ScratchPos::rowCount(const QString& table) {
+  const db::ResultSet r = admin_->select(QStringLiteral("SELECT COUNT(*) FROM ") + table);
+  return r.cells.front().toInt();
+}
+
+void writeAccessTable(const QString& path, const QString& table,
+                      const std::vector<SourceColumn>& columns,
+                      const std::vector<SourceRow>& rows) {
+  if (!QFileInfo::exists(path)) jet::DatabaseWriter::create(path.toStdString());
+  const QString connection = QStringLiteral("Provider=Microsoft.Jet.OLEDB.4.0;Data Source=") + path;
+  QString defs, names, marks;
+  for (size_t i = 0; i < columns.size(); ++i) {
+    const QString sep = i ? QStringLiteral(",") : QString();
+    defs += sep + '[' + columns[i].name + "] " + columns[i].type;
+    names += sep + '[' + columns[i].name + ']';
+    marks += sep + QStringLiteral(":PARAM%1").arg(i);
+  }
+  {
+    db::Command create;
+    create.setConnectionString(connection);
+    create.setCommandText(QStringLiteral("create table %1 (%2)").arg(table, defs));
+    create.execute();
+  }
+  db::Command insert;
+  insert.setConnectionString(connection);
+  insert.setCommandText(QStringLiteral("insert into %1(%2) values(%3)").arg(table, names, marks));
+  for (const SourceRow& row : rows) {
+    for (size_t i = 0; i < columns.size(); ++i) {
+      if (i < row.size() && row[i])
+        insert.setParamText(int(i), *row[i]);
+      else
+        insert.setParamNull(int(i));
+    }
+    insert.execute();
+  }
+}
+
+config::ColumnMap exportMap(const db::Dataset& query, const QString& keyField) {
+  config::ColumnMap map;
+  map.setKey(keyField, query.fieldByName(keyField).displayLabel());
+  for (int i = 0; i < query.fieldCount(); ++i)
+    map.addPair(query.field(i).fieldName(), query.field(i).displayLabel());
+  return map;
+}
+
+}  // namespace dataimport::test

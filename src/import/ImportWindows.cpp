@@ -1,0 +1,42 @@
+#include "import/ImportWindows.h"
+
+#include "import/ImportMdb.h"
+#include "import/TableImport.h"
+
+#include <memory>
+
+namespace dataimport {
+
+ImportWindows::ImportWindows(std::function<void(int)> selectTab,
+                             std::function<void(std::exception_ptr)> showError)
+    : selectTab_(std::move(selectTab)), showError_(std::move(showError)) {}
+
+void ImportWindows::selectTab(int tab) {
+  if (selectTab_) selectTab_(tab);
+}
+
+bool ImportWindows::importTable(const ImportTable& table, TableImport& import) {
+  // Owned by the application, not by the main window: it has no parent.
+  auto window = std::make_unique<TImportMdbBox>();
+  window->setWork([&import](platform::Progress& progress) { import.run(progress); });
+  window->setErrorHandler([this](std::exception_ptr error) {
+    if (showError_) showError_(error);
+  });
+  switch (table.table) {
+    case PosTable::Classify:
+      window->ImportClassify();
+      break;
+    case PosTable::Item:
+      window->ImportItem();
+      break;
+    case PosTable::Supplier:
+      window->ImportSupplier();
+      break;
+    case PosTable::Customer:
+      window->ImportCustomer();
+      break;
+  }
+  return window->ModalResult() == mrOk;
+}
+
+}  // namespace dataimport

@@ -1,0 +1,281 @@
+// The table imports against real POS engines (SQLite, and PostgreSQL over ODBC when the
+// test server is set up) from Access files made with the project's Access driver.
+#include "import/TableImport.h"
+
+#include "ImportTestSupport.h"
+
+#include <config/Configs.h>
+#include <db/Dataset.h>
+#include <platform/Error.h>
+#include <platform/ProgramFolder.h>
+#include <platform/RegionalSettings.h>
+
+#include <gtest/gtest.h>
+#include <QTemporaryDir>
+
+namespace dataimport {
+namespace {
+
+using test::ScratchPos;
+using test::SourceColumn;
+using test::SourceRow;
+using test::TestDatabase;
+
+QString errorOf(const std::function<void()>& f) {
+  try {
+    f();
+  } catch (const platform::Error& e) {
+    return e.message();
+  }
+  return QStringLiteral("no error");
+}
+
+class RecordingProgress : public platform::Progress {
+ public:
+  void start(int total) override { events.push_back(QStringLiteral("start %1").arg(total)); }
+  void step(int done, int total) override {
+    events.push_back(QStringLiteral("%1 / %2").arg(done).arg(total));
+  }
+  void finish() override { events.push_back(QStringLiteral("finish")); }
+  QStringList events;
+};
+
+class TableImportTest : public ::testing::TestWithParam<TestDatabase::Engine> {
+ protected:
+  void SetUp() override {
+    platform::RegionalSettings::setCurrentForTesting(platform::RegionalSettings{});
+    platform::setProgramFolderForTesting(dir_.path());
+    config::createConfig();
+    pos_ = std::make_unique<ScratchPos>(GetParam());
+    if (!pos_->available()) GTEST_SKIP() << "DATACONV_TEST_PG_DSN is not set";
+    pos_->exec("INSERT INTO Classify (ClsNo, ClsName) VALUES ('B1', 'old')");
+    pos_->exec("INSERT INTO Supplier (FactNo, FactName) VALUES ('S01', 'old')");
+    pos_->exec("INSERT INTO Customer (CustNo, Name) VALUES ('C1', 'old')");
+    pos_->exec(
+        "INSERT INTO Item (ItemNo, PtName, Price, UniPrice, AvgCost, MemPrice, VipPrice, "
+        "ShelfNo, StkQty) VALUES ('12345670', 'old', 10, 11, 12, 13, 14, 'A1', 100)");
+    pos_->start();
+  }
+  void TearDown() override {
+    pos_.reset();
+    config::freeConfig();
+    platform::setProgramFolderForTesting(QString());
+  }
+
+  QString mdb(const char* table) const { return dir_.filePath(QString(table) + ".mdb"); }
+
+  // Opens the Access table as the import driver does.
+  db::Dataset& source(const char* table) {
+    access_.close();
+    access_.setConnectionString("Provider=Microsoft.Jet.OLEDB.4.0;Data Source=" + mdb(table));
+    source_ = std::make_unique<db::Dataset>("qryAccess");
+    source_->setConnection(&access_);
+    source_->setSql(QStringLiteral("SELECT * FROM ") + table);
+    source_->open();
+    return *source_;
+  }
+
+  // An Access table with every column of the POS query, named by label, and the
+  // export's column map file beside it.
+  void exportShaped(const char* table, db::Dataset& query, const QString& key,
+                    const std::vector<std::vector<std::pair<QString, QString>>>& rows) {
+    const config::ColumnMap map = test::exportMap(query, key);
+    map.writeTable(table);
+    std::vector<SourceColumn> columns;
+    for (const config::ColumnPair& p : map.pairs()) columns.push_back({p.display});
+    std::vector<SourceRow> sourceRows;
+    for (const auto& values : rows) {
+      SourceRow row(columns.size());
+      for (const auto& [field, text] : values)
+        for (size_t i = 0; i < map.pairs().size(); ++i)
+          if (map.pairs()[i].field == field) row[i] = text;
+      sourceRows.push_back(row);
+    }
+    test::writeAccessTable(mdb(table), table, columns, sourceRows);
+  }
+
+  QString run(PosTable table, db::Dataset& target, RecordingProgress* progress = nullptr) {
+    RecordingProgress local;
+    TableImport import(table, source(importTable(table).name), target);
+    return errorOf([&] { import.run(progress ? *progress : local); });
+  }
+
+  QString pos(const char* table, const char* key, const QString& value, const char* column) {
+    return pos_->value(table, key, value, column).toString();
+  }
+
+  QTemporaryDir dir_;
+  std::unique_ptr<ScratchPos> pos_;
+  db::Connection access_;
+  std::unique_ptr<db::Dataset> source_;
+};
+
+TEST_P(TableImportTest, MergesByKeyAndTrimsOnlyClassifyAndCustomer) {
+  const QString padded = QStringLiteral("  新名 ");
+  exportShaped("Classify", pos_->dm.qryClassify, "ClsNo",
+               {{{"ClsNo", "B1"}, {"ClsName", padded}}, {{"ClsNo", "A2"}, {"ClsName", padded}}});
+  exportShaped("Customer", pos_->dm.qryCustomer, "CustNo", {{{"CustNo", "C1"}, {"Name", padded}}});
+  exportShaped("Supplier", pos_->dm.qrySupplier, "FactNo",
+               {{{"FactNo", "S01"}, {"FactName", padded}}});
+
+  RecordingProgress progress;
+  EXPECT_EQ(run(PosTable::Classify, pos_->dm.qryClassify, &progress), "no error");
+  EXPECT_EQ(progress.events, QStringList({"start 2", "1 / 2", "2 / 2", "finish"}));
+  EXPECT_EQ(pos_->rowCount("Classify"), 2);
+  EXPECT_EQ(pos("Classify", "ClsNo", "B1", "ClsName"), QStringLiteral("新名"));
+  EXPECT_EQ(pos("Classify", "ClsNo", "A2", "ClsName"), QStringLiteral("新名"));
+  // The grid's query follows: the appended row is there, no second B1.
+  EXPECT_EQ(pos_->dm.qryClassify.recordCount(), 2);
+
+  EXPECT_EQ(run(PosTable::Customer, pos_->dm.qryCustomer), "no error");
+  EXPECT_EQ(pos("Customer", "CustNo", "C1", "Name"), QStringLiteral("新名"));
+  EXPECT_EQ(run(PosTable::Supplier, pos_->dm.qrySupplier), "no error");
+  EXPECT_EQ(pos("Supplier", "FactNo", "S01", "FactName"), padded);
+}
+
+TEST_P(TableImportTest, KeyIsSearchedAsReadAndItsOwnPairIsNotCopied) {
+  // The numbered key pair points at another Access column; copying it would change
+  // the key to "XX".
+  config::ColumnMap map;
+  map.setKey("ClsNo", "K");
+  map.addPair("ClsNo", "Other");
+  map.addPair("ClsName", "N");
+  map.writeTable("Classify");
+  test::writeAccessTable(mdb("Classify"), "Classify", {{"K"}, {"Other"}, {"N"}},
+                         {{"B1", "XX", "n1"}, {" B1", "XX", "n2"}});
+  EXPECT_EQ(run(PosTable::Classify, pos_->dm.qryClassify), "no error");
+  EXPECT_EQ(pos("Classify", "ClsNo", "B1", "ClsName"), "n1");
+  // Not trimmed: " B1" is another key, and a new row keeps it as read.
+  EXPECT_EQ(pos("Classify", "ClsNo", " B1", "ClsName"), "n2");
+  EXPECT_EQ(pos_->rowCount("Classify"), 2);
+}
+
+TEST_P(TableImportTest, MissingMapFailsTheFirstRowButNotAnEmptySource) {
+  test::writeAccessTable(mdb("Classify"), "Classify", {{"K"}}, {});
+  RecordingProgress progress;
+  EXPECT_EQ(run(PosTable::Classify, pos_->dm.qryClassify, &progress), "no error");
+  EXPECT_EQ(progress.events, QStringList({"start 0", "finish"}));
+
+  test::writeAccessTable(mdb("Customer"), "Customer", {{"K"}}, {{"C9"}});
+  EXPECT_EQ(run(PosTable::Customer, pos_->dm.qryCustomer), "qryAccess: Field '' not found");
+  EXPECT_EQ(pos_->rowCount("Customer"), 1);
+}
+
+TEST_P(TableImportTest, FailedRowIsDiscardedAndEndsTheWalk) {
+  std::vector<std::vector<std::pair<QString, QString>>> rows;
+  for (int i = 1; i <= 10; ++i)
+    rows.push_back({{"CustNo", QStringLiteral("N%1").arg(i)},
+                    {"Name", QStringLiteral("name%1").arg(i)},
+                    {"Height", i == 5 ? "tall" : "170"}});
+  exportShaped("Customer", pos_->dm.qryCustomer, "CustNo", rows);
+  RecordingProgress progress;
+  EXPECT_EQ(run(PosTable::Customer, pos_->dm.qryCustomer, &progress),
+            "'tall' is not a valid floating point value");
+  EXPECT_EQ(progress.events.size(), 5);  // start and rows 1 to 4; no finish
+  for (int i = 1; i <= 4; ++i)
+    EXPECT_EQ(pos("Customer", "CustNo", QStringLiteral("N%1").arg(i), "Name"),
+              QStringLiteral("name%1").arg(i));
+  EXPECT_FALSE(pos_->value("Customer", "CustNo", "N5", "Name").isValid());
+  EXPECT_FALSE(pos_->value("Customer", "CustNo", "N6", "Name").isValid());
+  EXPECT_EQ(pos_->dm.qryCustomer.state(), db::Dataset::State::Browse);
+  EXPECT_EQ(pos_->dm.qryCustomer.recordCount(), 5);
+}
+
+TEST_P(TableImportTest, DateThatDoesNotParseFailsTheRow) {
+  exportShaped("Supplier", pos_->dm.qrySupplier, "FactNo",
+               {{{"FactNo", "S02"}, {"TradeDate", "2024/02/29"}},
+                {{"FactNo", "S03"}, {"TradeDate", "2024/02/30"}}});
+  EXPECT_NE(run(PosTable::Supplier, pos_->dm.qrySupplier), "no error");
+  EXPECT_TRUE(pos_->value("Supplier", "FactNo", "S02", "FactName").isValid());
+  EXPECT_FALSE(pos_->value("Supplier", "FactNo", "S03", "FactName").isValid());
+}
+
+TEST_P(TableImportTest, ItemKeysAreCompletedAndAFactNamePairLeavesNoTrace) {
+  exportShaped("Item", pos_->dm.qryItem, "ItemNo",
+               {{{"ItemNo", " 1234567 "}, {"PtName", " 新 "}, {"FactName", "ignored"}},
+                {{"ItemNo", "123456"}, {"PtName", "six"}},
+                {{"ItemNo", "12345"}, {"PtName", "five"}},
+                {{"ItemNo", "12A4567"}, {"PtName", "bad"}}});
+  EXPECT_EQ(run(PosTable::Item, pos_->dm.qryItem), "'A' is not a valid integer value");
+  EXPECT_EQ(pos("Item", "ItemNo", "12345670", "PtName"), QStringLiteral(" 新 "));
+  EXPECT_EQ(pos("Item", "ItemNo", "12345601", "PtName"), "six");
+  EXPECT_EQ(pos("Item", "ItemNo", "12345", "PtName"), "five");
+  EXPECT_EQ(pos_->rowCount("Item"), 3);
+}
+
+struct GuardCase {
+  bool flagsOn;
+  bool stockOn;
+  int stockAction;
+  const char* existingPrice;  // what the existing item holds afterwards
+  const char* existingStock;
+};
+
+TEST_P(TableImportTest, GuardedColumnsAndStockFollowTheSettingsOnlyForExistingItems) {
+  const GuardCase cases[] = {
+      {false, false, 0, "10", "100"},  // kept
+      {true, true, 0, "20", "5"},      // overwritten
+      {true, true, 1, "20", "105"},    // accumulated
+      {true, true, -1, "20", "5"},     // overwrite when 0 or below
+  };
+  for (const GuardCase& c : cases) {
+    SCOPED_TRACE(c.stockAction);
+    pos_->dm.stop();
+    pos_->exec("DELETE FROM Item");
+    pos_->exec(
+        "INSERT INTO Item (ItemNo, PtName, Price, UniPrice, AvgCost, MemPrice, VipPrice, "
+        "ShelfNo, StkQty) VALUES ('12345670', 'old', 10, 11, 12, 13, 14, 'A1', 100)");
+    pos_->start();
+    QFile::remove(mdb("Item"));
+    const std::vector<std::pair<QString, QString>> values = {
+        {"PtName", "new"},  {"Price", "20"},    {"UniPrice", "21"}, {"AvgCost", "22"},
+        {"MemPrice", "23"}, {"VipPrice", "24"}, {"ShelfNo", "B2"},  {"StkQty", "5"}};
+    auto existing = values, fresh = values;
+    existing.push_back({"ItemNo", "12345670"});
+    fresh.push_back({"ItemNo", "76543210"});
+    exportShaped("Item", pos_->dm.qryItem, "ItemNo", {existing, fresh});
+
+    TableImport import(PosTable::Item, source("Item"), pos_->dm.qryItem);
+    ItemRules rules;
+    rules.shelfNo = rules.avgCost = rules.uniPrice = rules.price = rules.memPrice = rules.vipPrice =
+        c.flagsOn;
+    rules.updateStkQty = c.stockOn;
+    rules.stkQtyAction = c.stockAction;
+    import.setItemRules(rules);
+    platform::NoProgress none;
+    ASSERT_EQ(errorOf([&] { import.run(none); }), "no error");
+
+    EXPECT_EQ(pos("Item", "ItemNo", "12345670", "PtName"), "new");
+    EXPECT_EQ(pos("Item", "ItemNo", "12345670", "Price"), c.existingPrice);
+    EXPECT_EQ(pos("Item", "ItemNo", "12345670", "VipPrice"), c.flagsOn ? "24" : "14");
+    EXPECT_EQ(pos("Item", "ItemNo", "12345670", "ShelfNo"), c.flagsOn ? "B2" : "A1");
+    EXPECT_EQ(pos("Item", "ItemNo", "12345670", "StkQty"), c.existingStock);
+    // A new item takes every Access value.
+    EXPECT_EQ(pos("Item", "ItemNo", "76543210", "Price"), "20");
+    EXPECT_EQ(pos("Item", "ItemNo", "76543210", "ShelfNo"), "B2");
+    EXPECT_EQ(pos("Item", "ItemNo", "76543210", "StkQty"), "5");
+  }
+}
+
+TEST_P(TableImportTest, ItemRulesAreReadFromConfigIni) {
+  config::Config().write(config::keys::UpdatePrice, true);
+  config::Config().write(config::keys::UpdateStkQty, true);
+  config::Config().write(config::keys::UpdateStkQtyAction, 1);
+  const ItemRules r = ItemRules::fromConfig(config::Config());
+  EXPECT_TRUE(r.price);
+  EXPECT_FALSE(r.memPrice);
+  EXPECT_TRUE(r.updateStkQty);
+  EXPECT_EQ(r.stkQtyAction, 1);
+  // Accumulating an empty Access value adds nothing.
+  exportShaped("Item", pos_->dm.qryItem, "ItemNo", {{{"ItemNo", "12345670"}, {"StkQty", ""}}});
+  EXPECT_EQ(run(PosTable::Item, pos_->dm.qryItem), "no error");
+  EXPECT_EQ(pos("Item", "ItemNo", "12345670", "StkQty"), "100");
+}
+
+INSTANTIATE_TEST_SUITE_P(Engines, TableImportTest,
+                         ::testing::Values(TestDatabase::Engine::Sqlite,
+                                           TestDatabase::Engine::Postgres),
+                         [](const auto& info) { return std::string(engineName(info.param)); });
+
+}  // namespace
+}  // namespace dataimport

@@ -1,0 +1,51 @@
+// "匯入檔案" below the windows: for each table that Config.ini switches on, in the order
+// Classify, Item, Supplier, Customer, bring its tab to the front, open its Access file
+// in the program folder, let the front end run the table's import, and add the
+// table's completion line to the report when the import completed.
+//
+// A failure to open a table's Access file (missing file, no table of that name) ends
+// the whole run at once: it propagates, later tables are not imported and no report
+// is made. A failure inside a table's import ends only that table; the front end has
+// shown it by the time it returns.
+#pragma once
+
+#include "import/ImportTables.h"
+
+#include <QString>
+
+namespace posdb {
+class TDmMSSQL;
+}
+
+namespace dataimport {
+
+class TDmAccess;
+class TableImport;
+
+// What the driver needs from whoever shows the import: the main window with its
+// progress windows, or a command-line front end.
+class ImportFrontEnd {
+ public:
+  virtual ~ImportFrontEnd() = default;
+  // Brings the table's tab to the front, before its file is opened.
+  virtual void selectTab(int tab) = 0;
+  // Runs `import` and returns whether it completed. A failure is shown to the
+  // operator here and does not propagate.
+  virtual bool importTable(const ImportTable& table, TableImport& import) = 0;
+};
+
+class ImportDriver {
+ public:
+  ImportDriver(TDmAccess& access, posdb::TDmMSSQL& pos, ImportFrontEnd& frontEnd);
+
+  // Reads the switches from config::Config(); returns "匯入狀態：" followed by CR LF and
+  // the completion line of each table imported.
+  QString run();
+
+ private:
+  TDmAccess& access_;
+  posdb::TDmMSSQL& pos_;
+  ImportFrontEnd& frontEnd_;
+};
+
+}  // namespace dataimport

@@ -1,0 +1,98 @@
+// Merging the rows of one Access table into the POS table of the same name, by key,
+// through the table's column map file. The rows are walked once, first to last; each
+// is located in the POS query by its key, edited there or appended, given the mapped
+// columns and posted at once. The first row that fails ends the walk: its pending
+// change is cancelled and its error propagates; rows posted before it stay.
+//
+// Per table:            Classify   Supplier   Item                  Customer
+//   key searched for    as read    as read    trimmed and completed as read
+//   other columns       trimmed    as read    as read               trimmed
+// Item also keeps six price, cost and shelf columns of existing items unless the
+// configuration lets the import overwrite them, and handles the stock quantity as the
+// settings dialog's stock choice says.
+#pragma once
+
+#include <config/ColumnMap.h>
+#include <platform/Progress.h>
+
+#include "import/ImportTables.h"
+
+#include <optional>
+#include <vector>
+
+namespace config {
+class TConfig;
+}
+namespace db {
+class Dataset;
+class Field;
+}  // namespace db
+
+namespace dataimport {
+
+// The switches of section "Import Item" the Item import follows.
+struct ItemRules {
+  bool shelfNo = false;
+  bool avgCost = false;
+  bool uniPrice = false;
+  bool price = false;
+  bool memPrice = false;
+  bool vipPrice = false;
+  // The stock quantity of an existing item: kept when off; when on, overwritten
+  // (action 0 or below) or increased by the Access value (action above 0). A new item
+  // always takes the Access value.
+  bool updateStkQty = false;
+  int stkQtyAction = 0;
+
+  static ItemRules fromConfig(const config::TConfig& config);
+};
+
+class TableImport {
+ public:
+  // `source`: open on every row of the Access table. `target`: the open POS query.
+  TableImport(PosTable table, db::Dataset& source, db::Dataset& target);
+  ~TableImport();
+
+  PosTable table() const { return table_; }
+
+  // By default the map is read from the table's file in the program folder, and the
+  // Item rules from Config.ini, each once when the run starts.
+  void setColumnMap(config::ColumnMap map) { map_ = std::move(map); }
+  void setItemRules(const ItemRules& rules) { rules_ = rules; }
+
+  // Reports start(row count), step(rows done, row count) after every row, and finish()
+  // after the last; a failed row ends the run without finish().
+  void run(platform::Progress& progress);
+
+ private:
+  enum class Rule { Copy, Key, Guarded, Stock };
+  struct Column {
+    config::ColumnPair names;
+    Rule rule = Rule::Copy;
+    bool allowed = true;  // a guarded column's switch
+    db::Field* source = nullptr;
+    db::Field* target = nullptr;
+  };
+
+  void prepare();
+  void importRow();
+  db::Field& sourceField(Column& column);
+  db::Field& targetField(Column& column);
+  void addStock(db::Field& target, const QString& text);
+
+  PosTable table_;
+  db::Dataset& source_;
+  db::Dataset& target_;
+  std::optional<config::ColumnMap> map_;
+  std::optional<ItemRules> rules_;
+
+  // Resolved at the first row that needs them, so that a name the tables do not have
+  // fails that row, and only when the row gets that far.
+  std::vector<Column> columns_;
+  QString keyField_;
+  QString keyDisplay_;
+  db::Field* keySource_ = nullptr;
+  bool trimOthers_ = false;
+};
+
+}  // namespace dataimport
