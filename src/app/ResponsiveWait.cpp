@@ -2,7 +2,6 @@
 
 #include <QCoreApplication>
 #include <QEventLoop>
-#include <QThread>
 #include <atomic>
 #include <exception>
 #include <memory>
@@ -15,26 +14,6 @@ namespace {
 std::atomic<int> abandonedRunning{0};
 
 }  // namespace
-
-void runWhileResponsive(const std::function<void()>& work) {
-  std::exception_ptr error;
-  std::unique_ptr<QThread> thread(QThread::create([&] {
-    try {
-      work();
-    } catch (...) {
-      error = std::current_exception();
-    }
-  }));
-  QEventLoop loop;
-  // Queued to this thread: the quit arrives inside exec() even when the work ends
-  // before the loop has started.
-  QObject::connect(thread.get(), &QThread::finished, &loop, &QEventLoop::quit,
-                   Qt::QueuedConnection);
-  thread->start();
-  loop.exec();
-  thread->wait();
-  if (error) std::rethrow_exception(error);
-}
 
 // Shared by the waiting thread and the worker. `loop` belongs to the waiting thread;
 // the worker sets `error`, then moves `state` from running to done, unless the wait
@@ -70,7 +49,11 @@ AbandonableWait::Outcome AbandonableWait::run(std::function<void()> work,
     // The wake-up runs on the application's thread, where `loop` lives.
     if (QCoreApplication* app = QCoreApplication::instance())
       QMetaObject::invokeMethod(
-          app, [job] { if (job->loop) job->loop->quit(); }, Qt::QueuedConnection);
+          app,
+          [job] {
+            if (job->loop) job->loop->quit();
+          },
+          Qt::QueuedConnection);
   }).detach();
   loop.exec();
   job->loop = nullptr;

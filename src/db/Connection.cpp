@@ -58,18 +58,17 @@ QMutex& driverLock() {
 }  // namespace
 
 QString Connection::timeoutMessage(int seconds) {
-  return QStringLiteral(
-             "資料庫在 %1 秒內沒有回應：可能有其他使用者正在使用這個資料表，請稍後再試。")
+  return QStringLiteral("資料庫在 %1 秒內沒有回應：可能有其他使用者正在使用這個資料表，請稍後再試")
       .arg(seconds);
 }
 
 QString Connection::noAnswerMessage(int seconds) {
-  return QStringLiteral("無法登入資料庫伺服器：伺服器已接受連線，但在 %1 秒內沒有回應。")
+  return QStringLiteral("無法登入資料庫伺服器：伺服器已接受連線，但在 %1 秒內沒有回應")
       .arg(seconds);
 }
 
 QString Connection::cancelledMessage() {
-  return QStringLiteral("資料庫作業已取消。");
+  return QStringLiteral("資料庫作業已取消");
 }
 
 void Connection::setCommandTimeout(int seconds) {

@@ -7,15 +7,11 @@
 
 namespace app {
 
-// Runs `work` on a thread of its own and returns when it has finished; meanwhile the
-// calling thread keeps processing its window messages (repaints, input). An
-// exception that leaves `work` is rethrown here. `work` must not touch widgets.
-void runWhileResponsive(const std::function<void()>& work);
-
-// The same wait, which a handler running meanwhile (a close request) may abandon.
-// Abandoning calls `cancel` to make the work end soon, and run() returns at once; the
-// work then finishes on its own thread. So `work` and `cancel` must own everything
-// they touch (shared pointers), never the caller's locals.
+// Runs work on a thread of its own and returns when it has finished; meanwhile the
+// calling thread keeps processing its window messages (repaints, input), and a handler
+// running meanwhile (a close request) may abandon the wait. Abandoning calls `cancel` to make the
+// work end soon, and run() returns at once; the work then finishes on its own thread. So `work` and
+// `cancel` must own everything they touch (shared pointers), never the caller's locals.
 class AbandonableWait {
  public:
   enum class Outcome { Finished, Abandoned };
