@@ -304,3 +304,22 @@ QString TrimText(const QString& text) {
 }
 
 }  // namespace exportengine
+
+namespace exportengine {
+
+void AssignTrimmed(QString& target, const QString& text) {
+  const qsizetype n = text.size();
+  qsizetype begin = 0;
+  while (begin < n && text[begin].unicode() <= ' ') ++begin;
+  qsizetype end = n;
+  while (end > begin && text[end - 1].unicode() <= ' ') --end;
+  if (begin == 0 && end == n) {
+    target = text;
+    return;
+  }
+  // The row's cells are refilled for every row: keep their storage.
+  target.resize(0);
+  target.append(QStringView(text).mid(begin, end - begin));
+}
+
+}  // namespace exportengine
