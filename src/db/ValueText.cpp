@@ -544,8 +544,15 @@ QDateTime ValueText::parseDateTime(const QString& text) {
   QString seps = QStringLiteral("/\\-.");
   if (!QStringLiteral("/-.").contains(rs.dateSeparator))
     seps += QRegularExpression::escape(QString(rs.dateSeparator));
-  const QRegularExpression dateRe(
-      QStringLiteral(R"(^(\d{1,4})[%1](\d{1,4})[%1](\d{1,4})(?:(?:\s+|T)(.*))?$)").arg(seps));
+  // Compiled once per set of separators: the expression costs far more to compile
+  // than to match, and imports read a date per row.
+  thread_local QString compiledSeps;
+  thread_local QRegularExpression dateRe;
+  if (compiledSeps != seps || !dateRe.isValid() || dateRe.pattern().isEmpty()) {
+    dateRe = QRegularExpression(
+        QStringLiteral(R"(^(\d{1,4})[%1](\d{1,4})[%1](\d{1,4})(?:(?:\s+|T)(.*))?$)").arg(seps));
+    compiledSeps = seps;
+  }
   const auto dm = dateRe.match(s);
   if (!dm.hasMatch()) {
     bool ok = false;

@@ -4,7 +4,6 @@
 #include <platform/RegionalSettings.h>
 
 #include <QLocale>
-#include <QRegularExpression>
 
 namespace exportengine {
 
@@ -37,6 +36,23 @@ bool twelveHour(QStringView pattern) {
     }
   }
   return false;
+}
+
+// Whether the text starts with a date: three numbers of one to four digits apart by
+// separators that are neither the time's colon nor blanks.
+bool startsWithDate(const QString& text) {
+  qsizetype i = 0;
+  const qsizetype n = text.size();
+  while (i < n && text[i].isSpace()) ++i;
+  for (int part = 0; part < 3; ++part) {
+    const qsizetype start = i;
+    while (i < n && text[i].isDigit() && i - start < 4) ++i;
+    if (i == start) return false;
+    if (part == 2) break;
+    if (i >= n || text[i].isDigit() || text[i] == u':' || text[i].isSpace()) return false;
+    ++i;
+  }
+  return true;
 }
 
 QString shortDateText(const QDateTime& value, const platform::RegionalSettings& rs,
@@ -173,10 +189,7 @@ QString FormatDateTime(const QDateTime& value, QStringView pattern,
 std::optional<DateTimeReading> ReadDateTime(const QString& text) {
   const QDateTime value = db::ValueText::parseDateTime(text);
   if (!value.isValid()) return std::nullopt;
-  // A date part is three numbers with separators that are not the time's colon.
-  static const QRegularExpression datePart(
-      QStringLiteral(R"(^\s*\d{1,4}[^\d:\s]\d{1,4}[^\d:\s]\d{1,4})"));
-  return DateTimeReading{value, datePart.match(text).hasMatch()};
+  return DateTimeReading{value, startsWithDate(text)};
 }
 
 QString PatternFromQt(QStringView qt) {

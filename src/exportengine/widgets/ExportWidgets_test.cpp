@@ -101,6 +101,12 @@ TEST_F(ListViewSource, ReadsItemsByTheCounterRule) {
   EXPECT_TRUE(exporter.rows.empty());
   EXPECT_EQ(exporter.SkipRecCount(), 5);
   EXPECT_EQ(exporter.ExportRecCount(), 5);
+
+  // A negative skip reads from the first item and no further than the last.
+  exporter.SetSkipRecCount(-2);
+  exporter.SetExportRecCount(0);
+  exporter.RunExport();
+  EXPECT_EQ(firstCells(exporter.rows), QStringList({"L1", "L2", "L3", "L4", "L5"}));
 }
 
 TEST_F(ListViewSource, DetectsTypesFromTheFirstItemAndChoosesColumnsByCaption) {
