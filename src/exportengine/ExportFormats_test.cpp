@@ -186,6 +186,7 @@ TEST(FormatExportValue, ConvertsByTypeAndFailsWithTheOperatorsText) {
   EXPECT_EQ(FormatExportValue("9999999999", "#,##0", ectInteger, same), "0");
   EXPECT_EQ(FormatExportValue("9999999999", "#,##0", ectBigint, same), "9,999,999,999");
   EXPECT_EQ(FormatExportValue("1234.5", "#,##0.00", ectCurrency, same), "1,234.50");
+  EXPECT_EQ(FormatExportValue("-1234.5", "#,###,##0.00 NT$", ectCurrency, same), "-1,234.50 NT$");
   EXPECT_EQ(FormatExportValue("1.5E3", "0", ectFloat, same), "1500");
   EXPECT_EQ(FormatExportValue("1850/03/04", "yyyy/mm/dd", ectDate, same), "1850/03/04");
   EXPECT_EQ(FormatExportValue("2024/05/01 22:15:00", "h:nn am/pm", ectDateTime, same), "10:15 pm");
