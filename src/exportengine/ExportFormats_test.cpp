@@ -159,6 +159,28 @@ TEST(DateTimeFormat, PatternElements) {
   EXPECT_EQ(fmt(pm, "yyyy/mm/dd hh:nn"), "2024-02-09 13.05");
 }
 
+TEST(ReadDateTime, ReadsWhatTheDataLayerReads) {
+  const char* samples[] = {
+      "2024/05/01", "2024/5/1 7:08",       "2024/05/01 23:59:58", "2024/02/29 08:00:00.123",
+      "2024/02/30", "1850.12.31 00:00",    "0999/01/02",          "24/05/01",
+      "2024-05-01", "2024-05-01T10:30:00", "2024/05/01  10:30",   "2024/05/01 PM 1:30",
+      "10:30",      "2024/05/01 25:00",    "2024/05/01 10:30x",   "12/31/2024",
+      "31/12/2024", " 2024/05/01"};
+  for (const char* regional : {"yyyy/MM/dd", "dd/MM/yyyy", "MM/dd/yyyy"}) {
+    platform::RegionalSettings rs;
+    rs.shortDateFormat = regional;
+    Regional scope(rs);
+    for (const char* sample : samples) {
+      const QDateTime expected = db::ValueText::parseDateTime(sample);
+      const auto reading = ReadDateTime(sample);
+      EXPECT_EQ(reading.has_value(), expected.isValid()) << sample << " " << regional;
+      if (reading) {
+        EXPECT_EQ(reading->value, expected) << sample << " " << regional;
+      }
+    }
+  }
+}
+
 TEST(DetectColType, Samples) {
   EXPECT_EQ(DetectColType("", "true", "false"), ectString);
   EXPECT_EQ(DetectColType("TRUE", "true", "false"), ectBoolean);
