@@ -192,10 +192,10 @@ void TExporter::SaveSettings(platform::IniFile& file) {
       {kGeneral, QStringLiteral("AutocalcStrType"), boolText(autoCalcStrType_)},
       {kGeneral, QStringLiteral("CaptionRow"), QString::number(captionRow_)},
   };
-  file.eraseSection(kFields);
   for (int i = 0; i < exportedFields_.size(); ++i)
     entries.push_back({kFields, QStringLiteral("field%1").arg(i), exportedFields_.at(i)});
-  file.writeStrings(entries);
+  // The old field list goes in the same rewrite that writes the new one.
+  file.replaceSection(kFields, entries);
 }
 
 void TExporter::LoadSettings(platform::IniFile& file) {
