@@ -7,7 +7,10 @@
 #include <QRegularExpression>
 #include <algorithm>
 #include <array>
+#include <charconv>
 #include <cmath>
+#include <memory>
+#include <vector>
 
 namespace db {
 
@@ -30,14 +33,21 @@ Decimal toDecimal(double magnitude, int precision) {
     d.point = 1;
     return d;
   }
-  const QString e = QString::number(magnitude, 'e',
-                                    precision > 0 ? precision - 1 : QLocale::FloatingPointShortest);
-  const qsizetype ePos = e.indexOf(u'e');
-  QString mantissa = e.left(ePos);
-  mantissa.remove(u'.');
-  const int exponent = e.mid(ePos + 1).toInt();
-  while (mantissa.size() > 1 && mantissa.endsWith(u'0')) mantissa.chop(1);
-  d.digits = mantissa;
+  char buffer[64];
+  const auto result = precision > 0 ? std::to_chars(buffer, buffer + sizeof buffer, magnitude,
+                                                    std::chars_format::scientific, precision - 1)
+                                    : std::to_chars(buffer, buffer + sizeof buffer, magnitude,
+                                                    std::chars_format::scientific);
+  const char* end = result.ptr;
+  const char* e = std::find(static_cast<const char*>(buffer), end, 'e');
+  char mantissa[40];
+  int n = 0;
+  for (const char* p = buffer; p < e && n < int(sizeof mantissa); ++p)
+    if (*p != '.') mantissa[n++] = *p;
+  while (n > 1 && mantissa[n - 1] == '0') --n;
+  int exponent = 0;
+  std::from_chars(e + 1 + (e + 1 < end && e[1] == '+' ? 1 : 0), end, exponent);
+  d.digits = QString::fromLatin1(mantissa, n);
   d.point = exponent + 1;
   return d;
 }
@@ -52,19 +62,151 @@ QString generalFloat(double v, int precision) {
   const int n = int(d.digits.size());
   const int exponent = d.point - 1;
   QString out;
+  out.reserve(n + std::max(d.point, 0) + 8);
   if (v < 0 && d.digits != u"0") out += u'-';
   if (exponent < -4 || exponent >= std::max(15, n)) {
-    out += d.digits.left(1);
-    if (n > 1) out += dec + d.digits.mid(1);
-    out += u'E' + QString::number(exponent);
+    out += d.digits.at(0);
+    if (n > 1) {
+      out += dec;
+      out += QStringView(d.digits).mid(1);
+    }
+    out += u'E';
+    out += QString::number(exponent);
   } else if (d.point <= 0) {
-    out += u'0' + QString(dec) + QString(-d.point, u'0') + d.digits;
+    out += u'0';
+    out += dec;
+    out += QString(-d.point, u'0');
+    out += d.digits;
   } else if (d.point >= n) {
-    out += d.digits + QString(d.point - n, u'0');
+    out += d.digits;
+    out += QString(d.point - n, u'0');
   } else {
-    out += d.digits.left(d.point) + dec + d.digits.mid(d.point);
+    out += QStringView(d.digits).left(d.point);
+    out += dec;
+    out += QStringView(d.digits).mid(d.point);
   }
   return out;
+}
+
+// Qt date and time patterns of the forms the regional settings give ("yyyy/MM/dd",
+// "HH:mm:ss", "HH:mm:ss.zzz"), taken apart once and then applied without the general
+// pattern machinery: the text of every date a grid or an export shows goes through
+// here. A pattern with any other element is left to QLocale.
+class QtPattern {
+ public:
+  explicit QtPattern(const QString& pattern) : pattern_(pattern) { compile(); }
+  const QString& pattern() const { return pattern_; }
+
+  QString format(const QDate& date, const QTime& time) const {
+    if (!simple_) {
+      const QLocale c = QLocale::c();
+      return date.isValid() ? c.toString(date, pattern_) : c.toString(time, pattern_);
+    }
+    QString out;
+    out.reserve(pattern_.size() + 4);
+    for (const Element& e : elements_) {
+      switch (e.kind) {
+        case 'L':
+          out += e.literal;
+          break;
+        case 'y':
+          number(out, e.width == 2 ? date.year() % 100 : date.year(), e.width);
+          break;
+        case 'M':
+          number(out, date.month(), e.width);
+          break;
+        case 'd':
+          number(out, date.day(), e.width);
+          break;
+        case 'H':
+          number(out, time.hour(), e.width);
+          break;
+        case 'm':
+          number(out, time.minute(), e.width);
+          break;
+        case 's':
+          number(out, time.second(), e.width);
+          break;
+        case 'z':
+          number(out, time.msec(), 3);
+          break;
+      }
+    }
+    return out;
+  }
+
+ private:
+  struct Element {
+    char kind;  // 'L' literal, else the pattern letter
+    int width;
+    QString literal;
+  };
+
+  static void number(QString& out, int value, int width) {
+    if (value < 0) {
+      out += u'-';
+      value = -value;
+    }
+    char buffer[16];
+    const auto r = std::to_chars(buffer, buffer + sizeof buffer, value);
+    for (int pad = width - int(r.ptr - buffer); pad > 0; --pad) out += u'0';
+    out += QLatin1String(buffer, r.ptr - buffer);
+  }
+
+  void compile() {
+    const QString& p = pattern_;
+    for (qsizetype i = 0; i < p.size();) {
+      const QChar c = p[i];
+      qsizetype run = 1;
+      while (i + run < p.size() && p[i + run] == c) ++run;
+      const char16_t u = c.unicode();
+      bool ok = false;
+      switch (u) {
+        case 'y':
+          ok = run == 2 || run == 4;
+          break;
+        case 'M':
+        case 'd':
+        case 'H':
+        case 'm':
+        case 's':
+          ok = run <= 2;
+          break;
+        case 'z':
+          ok = run == 3;
+          break;
+        default:
+          // Quotes, 12-hour clocks, day periods, names and time zones are QLocale's.
+          if (c.isLetter() || c == u'\'') {
+            simple_ = false;
+            return;
+          }
+          elements_.push_back({'L', 0, p.mid(i, run)});
+          i += run;
+          continue;
+      }
+      if (!ok) {
+        simple_ = false;
+        return;
+      }
+      elements_.push_back({char(u), int(run), QString()});
+      i += run;
+    }
+  }
+
+  QString pattern_;
+  std::vector<Element> elements_;
+  bool simple_ = true;
+};
+
+// The compiled form of a pattern; the few patterns in use stay compiled.
+const QtPattern& compiled(const QString& pattern) {
+  thread_local std::vector<std::unique_ptr<QtPattern>> cache;
+  for (const auto& p : cache)
+    if (p->pattern() == pattern) return *p;
+  if (cache.size() >= 8) cache.erase(cache.begin());
+  cache.push_back(std::make_unique<QtPattern>(pattern));
+  return *cache.back();
 }
 
 // Rounds the decimal half away from zero to `decimals` places after the point.
@@ -206,15 +348,15 @@ QString ValueText::plain(const QVariant& value, FieldType type) {
       if (value.typeId() == QMetaType::QDateTime) {
         const RegionalSettings& rs = RegionalSettings::current();
         const QDateTime dt = value.toDateTime();
-        const QLocale c = QLocale::c();
-        const QString date = c.toString(dt.date(), rs.shortDateFormat);
-        QString time = c.toString(dt.time(), rs.longTimeFormat);
-        if (dt.time().msec() != 0) {
-          // The long time has no milliseconds; add them so the text reads back exactly.
-          time = c.toString(dt.time(), QStringLiteral("HH:mm:ss.zzz"));
-        }
-        if (type == ftDate) return date;
+        const QDate day = dt.date();
+        const QTime clock = dt.time();
+        if (type == ftDate) return compiled(rs.shortDateFormat).format(day, clock);
+        // The long time has no milliseconds; add them so the text reads back exactly.
+        const QString time =
+            compiled(clock.msec() != 0 ? QStringLiteral("HH:mm:ss.zzz") : rs.longTimeFormat)
+                .format(QDate(), clock);
         if (type == ftTime) return time;
+        const QString date = compiled(rs.shortDateFormat).format(day, clock);
         if (dt.time() == QTime(0, 0)) return date;
         return date + u' ' + time;
       }
@@ -402,13 +544,14 @@ QDateTime ValueText::parseDateTime(const QString& text) {
   QString seps = QStringLiteral("/\\-.");
   if (!QStringLiteral("/-.").contains(rs.dateSeparator))
     seps += QRegularExpression::escape(QString(rs.dateSeparator));
-  // Compiled once per set of separators: an import parses a date in every row.
-  thread_local QString dateSeps;
+  // Compiled once per set of separators: the expression costs far more to compile
+  // than to match, and imports read a date per row.
+  thread_local QString compiledSeps;
   thread_local QRegularExpression dateRe;
-  if (dateSeps != seps || dateRe.pattern().isEmpty()) {
-    dateRe.setPattern(
+  if (compiledSeps != seps || !dateRe.isValid() || dateRe.pattern().isEmpty()) {
+    dateRe = QRegularExpression(
         QStringLiteral(R"(^(\d{1,4})[%1](\d{1,4})[%1](\d{1,4})(?:(?:\s+|T)(.*))?$)").arg(seps));
-    dateSeps = seps;
+    compiledSeps = seps;
   }
   const auto dm = dateRe.match(s);
   if (!dm.hasMatch()) {

@@ -123,6 +123,24 @@ void IniDocument::setValue(const QString& section, const QString& key, const QSt
   lines_.insert(lines_.begin() + insertAt, keyLine(keyName, value));
 }
 
+std::vector<std::pair<QString, QString>> IniDocument::entries(const QString& section) const {
+  std::vector<std::pair<QString, QString>> result;
+  const int s = findSection(section);
+  if (s < 0) return result;
+  for (size_t i = s + 1; i < lines_.size() && lines_[i].kind != Kind::Section; ++i)
+    if (lines_[i].kind == Kind::Key) result.emplace_back(lines_[i].name, lines_[i].value);
+  return result;
+}
+
+bool IniDocument::eraseSection(const QString& section) {
+  const int s = findSection(section);
+  if (s < 0) return false;
+  size_t end = s + 1;
+  while (end < lines_.size() && lines_[end].kind != Kind::Section) ++end;
+  lines_.erase(lines_.begin() + s, lines_.begin() + end);
+  return true;
+}
+
 QByteArray IniDocument::toBytes() const {
   QByteArray out;
   for (const Line& line : lines_) {

@@ -6,6 +6,7 @@
 #include <QByteArray>
 #include <QString>
 #include <optional>
+#include <utility>
 #include <vector>
 
 namespace platform {
@@ -22,6 +23,12 @@ class IniDocument {
   // Replaces the value in place, or adds the key after the last key of its section,
   // or the section and key at the end.
   void setValue(const QString& section, const QString& key, const QString& value);
+
+  // The keys and values of the first `section`, in file order.
+  std::vector<std::pair<QString, QString>> entries(const QString& section) const;
+  // Removes the first `section` with every line up to the next section; false when
+  // there is none.
+  bool eraseSection(const QString& section);
 
   // Every line followed by CRLF.
   QByteArray toBytes() const;

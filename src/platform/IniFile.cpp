@@ -128,6 +128,26 @@ void IniFile::writeStrings(const std::vector<IniEntry>& entries) {
   writeFileAtomically(path_, document.toBytes(), createMode_);
 }
 
+std::vector<IniEntry> IniFile::readSection(const QString& section) const {
+  std::vector<IniEntry> result;
+  for (auto& [key, value] : IniDocument(readForLookup(path_)).entries(section))
+    result.push_back(IniEntry{section, key, cutToBig5Bytes(value, kMaxValueBytes)});
+  return result;
+}
+
+void IniFile::eraseSection(const QString& section) {
+  IniDocument document(readForUpdate(path_));
+  if (!document.eraseSection(section)) return;
+  writeFileAtomically(path_, document.toBytes(), createMode_);
+}
+
+void IniFile::replaceSection(const QString& section, const std::vector<IniEntry>& entries) {
+  IniDocument document(readForUpdate(path_));
+  document.eraseSection(section);
+  for (const IniEntry& e : entries) document.setValue(e.section, e.key, e.value);
+  writeFileAtomically(path_, document.toBytes(), createMode_);
+}
+
 void IniFile::writeInteger(const QString& section, const QString& key, int value) {
   writeString(section, key, QString::number(value));
 }

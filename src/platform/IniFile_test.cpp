@@ -188,3 +188,25 @@ TEST_F(IniFileTest, RefusedWriteLeavesTheFileAsItWas) {
   EXPECT_THROW(IniFile(dir.filePath("New.ini")).writeString("S", "K", "v"), Error);
   ::chmod(QFile::encodeName(dir.path()).constData(), 0755);
 }
+
+TEST_F(IniFileTest, ReadsAndErasesWholeSections) {
+  IniFile ini = fileWith(
+      "[A]\r\nx=1\r\n; note\r\n[Fields]\r\nfield1=b\r\nfield0=\"  a  \"\r\n\r\n[C]\r\ny=2\r\n");
+  const std::vector<IniEntry> fields = ini.readSection("FIELDS");
+  ASSERT_EQ(fields.size(), 2u);
+  EXPECT_EQ(fields[0].key, "field1");
+  EXPECT_EQ(fields[0].value, "b");
+  EXPECT_EQ(fields[1].value, "  a  ");
+  EXPECT_TRUE(ini.readSection("Missing").empty());
+
+  ini.eraseSection("fields");
+  EXPECT_EQ(readBytes(path()), QByteArray("[A]\r\nx=1\r\n; note\r\n[C]\r\ny=2\r\n"));
+
+  ini.replaceSection("c", {{"C", "z", "3"}, {"A", "x", "9"}});
+  EXPECT_EQ(readBytes(path()), QByteArray("[A]\r\nx=9\r\n; note\r\n[C]\r\nz=3\r\n"));
+
+  // Erasing what is not there leaves a missing file missing.
+  IniFile absent(dir.filePath("Absent.ini"));
+  absent.eraseSection("Fields");
+  EXPECT_FALSE(QFile::exists(absent.fileName()));
+}

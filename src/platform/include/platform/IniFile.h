@@ -69,6 +69,13 @@ class IniFile {
   // in one step, so a failure leaves the old file whole and no mixture of both.
   void writeStrings(const std::vector<IniEntry>& entries);
 
+  // The keys and values of `section`, in file order (section empty: none).
+  std::vector<IniEntry> readSection(const QString& section) const;
+  // Removes the section with all its keys; nothing when there is none.
+  void eraseSection(const QString& section);
+  // Removes `section` and then writes the entries, in one rewrite of the file.
+  void replaceSection(const QString& section, const std::vector<IniEntry>& entries);
+
   // Mode of a file the program creates (existing files keep theirs). Config.ini
   // holds a password and is created 0600.
   void setCreateMode(unsigned mode) { createMode_ = mode; }
