@@ -9,6 +9,7 @@
 #include <filesystem>
 
 #include "GlobalMapCheck.h"
+#include "PageImage.h"
 #include "ReferenceReaders.h"
 #include "TestFiles.h"
 #include "jet/Database.h"
@@ -143,6 +144,42 @@ TEST_F(GlobalPageMapTest, AFileAtTwoGigabytesIsRefusedBeforeAnythingIsWritten) {
   EXPECT_EQ(testing::readAll(path_, "T"), written_);
   testing::expectGlobalMapSound(path_);
   EXPECT_EQ(testing::mdbtoolsProblems(path_), "");
+}
+
+// Other writers slide a 512-page inline window along the file and leave the pages
+// before it unlisted. Such a map is extended as it is while new pages fit its window,
+// then becomes a reference map in which the pages it left out count as used.
+TEST_F(GlobalPageMapTest, AnInlineWindowThatSlidAlongTheFileBecomesAReferenceMap) {
+  append(2, 3000);
+  {
+    // Move the window to start at page 8, keeping what it says of pages 8 and on.
+    std::vector<std::uint8_t> bytes = testing::readFile(path_);
+    std::uint8_t* p1 = bytes.data() + fmt::kPageSize;
+    const std::size_t start = readU16(p1 + fmt::kDataRowTableOffset);
+    std::uint8_t* bits = p1 + start + fmt::kUsageMapInlineBitmapOffset;
+    const std::size_t size = fmt::kUsageMapRowSize - fmt::kUsageMapInlineBitmapOffset;
+    std::copy(bits + 1, bits + size, bits);
+    bits[size - 1] = 0xFF;
+    writeU32(p1 + start + fmt::kUsageMapInlineStartOffset, 8);
+    testing::writeFile(path_, bytes);
+  }
+  append(2, 3000);
+  {
+    PageFile file(path_, Mode::ReadOnly);
+    const auto map = testing::readGlobalMap(file);
+    EXPECT_FALSE(map.reference);
+    EXPECT_EQ(map.first, 8u);
+    EXPECT_EQ(map.state(file.pageCount() - 1), PageState::Used);
+    EXPECT_EQ(map.state(file.pageCount()), PageState::Free);
+  }
+  extendTo(path_, 600);
+  append(2, 3000);
+  PageFile file(path_, Mode::ReadOnly);
+  const auto map = testing::readGlobalMap(file);
+  ASSERT_TRUE(map.reference);
+  for (std::uint32_t p = 0; p < 8; ++p) EXPECT_EQ(map.state(p), PageState::Used) << p;
+  testing::expectGlobalMapSound(path_);
+  EXPECT_EQ(testing::readAll(path_, "T"), written_);
 }
 
 // A file grown for real past what page 1 lists inline (about 125 MB): long memos,
