@@ -182,23 +182,27 @@ TEST_F(GlobalPageMapTest, AnInlineWindowThatSlidAlongTheFileBecomesAReferenceMap
   EXPECT_EQ(testing::readAll(path_, "T"), written_);
 }
 
-// A file grown for real past what page 1 lists inline (about 125 MB): long memos,
-// chained over many long-value pages, read back by the engine and mdbtools.
+// A file grown for real past what page 1 lists inline (about 125 MB), of long values
+// chained over many pages, read back by the engine and mdbtools.
 TEST(GlobalPageMap, AFileGrownPast125MegabytesReadsBack) {
+#if defined(__SANITIZE_ADDRESS__)
+  GTEST_SKIP() << "minutes under the sanitizer; the tests on files extended with a hole "
+                  "take the same paths";
+#endif
   testing::ScratchDir dir("global-map-big");
   const std::string path = dir.file("big.mdb");
-  const auto memo = [](std::uint32_t i) {
-    std::string s(60000, char('a' + i % 26));
-    s.replace(0, std::to_string(i).size(), std::to_string(i));
-    return s;
+  const auto blob = [](std::uint32_t i) {
+    Bytes b(std::size_t{1} << 20, std::uint8_t(i));
+    b[i % b.size()] = 0xFF;
+    return b;
   };
-  constexpr std::uint32_t kRows = 2300;  // about 15 pages each: 138 MB
+  constexpr std::uint32_t kRows = 132;  // 1 MB each
   DatabaseWriter::create(path);
   {
     DatabaseWriter db = DatabaseWriter::open(path);
-    db.createTable("Notes", {{"No", ColumnType::Long}, {"Text", ColumnType::Memo}});
-    TableAppender t = db.appender("Notes");
-    for (std::uint32_t i = 0; i < kRows; ++i) t.append({Value::integer(i), Value::text(memo(i))});
+    db.createTable("Blobs", {{"No", ColumnType::Long}, {"Data", ColumnType::Ole}});
+    TableAppender t = db.appender("Blobs");
+    for (std::uint32_t i = 0; i < kRows; ++i) t.append({Value::integer(i), Value::bytes(blob(i))});
   }
   EXPECT_GT(fs::file_size(path), std::uint64_t{130} << 20);
   {
@@ -207,12 +211,12 @@ TEST(GlobalPageMap, AFileGrownPast125MegabytesReadsBack) {
   }
   testing::expectGlobalMapSound(path);
   const Database db = Database::open(path);
-  TableReader reader = db.read("Notes");
+  TableReader reader = db.read("Blobs");
   std::vector<Value> row;
   std::uint32_t n = 0;
   for (; reader.next(row); ++n) {
     ASSERT_EQ(row[0].asInt(), std::int64_t(n));
-    ASSERT_EQ(row[1].asText(), memo(n));
+    ASSERT_EQ(row[1].asBytes(), blob(n));
   }
   EXPECT_EQ(n, kRows);
   EXPECT_EQ(testing::mdbtoolsProblems(path), "");
