@@ -75,6 +75,11 @@ GlobalPageMap::Layout GlobalPageMap::layout() {
     map.reference = true;
     map.capacity =
         std::uint64_t((map.length - fmt::kUsageMapReferencePointersOffset) / 4) * kPagesPerBitmap;
+    for (std::uint32_t k = 0; std::uint64_t{k} * kPagesPerBitmap < map.capacity; ++k) {
+      const std::uint32_t bp = p1.u32(pointerOffset(map.start, k));
+      if (bp != 0 && session_.page(bp)[0] != fmt::kPageUsageBitmap)
+        throw Error::damaged(path, bp, "not a usage bitmap page");
+    }
   } else {
     throw Error(path, kOddForm);
   }
@@ -235,8 +240,6 @@ void GlobalPageMap::markUsedInBitmaps(const Layout& map, const std::vector<std::
     const std::uint32_t k = pg / kPagesPerBitmap;
     if (fresh.count(k)) continue;  // listed as used already
     const std::uint32_t bp = pointer(map, k);
-    if (session_.page(bp)[0] != fmt::kPageUsageBitmap)
-      throw Error::damaged(path, bp, "not a usage bitmap page");
     if (std::find(changed.begin(), changed.end(), bp) == changed.end()) changed.push_back(bp);
   }
   for (std::uint32_t pg : used) {

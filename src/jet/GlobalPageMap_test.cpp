@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <functional>
 
 #include "GlobalMapCheck.h"
 #include "PageImage.h"
@@ -180,6 +181,39 @@ TEST_F(GlobalPageMapTest, AnInlineWindowThatSlidAlongTheFileBecomesAReferenceMap
   for (std::uint32_t p = 0; p < 8; ++p) EXPECT_EQ(map.state(p), PageState::Used) << p;
   testing::expectGlobalMapSound(path_);
   EXPECT_EQ(testing::readAll(path_, "T"), written_);
+}
+
+// A damaged page 1 (a row offset past the end of the page, a bitmap pointer to a page
+// of another kind) is refused as damage, and nothing is written.
+TEST_F(GlobalPageMapTest, ADamagedMapIsRefusedWithoutWriting) {
+  append(1, 3000);
+  const auto original = testing::readFile(path_);
+  const auto refusal = [&](const std::function<void(std::uint8_t * page1)>& damage) {
+    std::vector<std::uint8_t> bytes = original;
+    damage(bytes.data() + fmt::kPageSize);
+    testing::writeFile(path_, bytes);
+    try {
+      append(1, 3000);
+    } catch (const Error& e) {
+      EXPECT_EQ(testing::readFile(path_), bytes);
+      return std::string(e.what());
+    }
+    return std::string("no error");
+  };
+  EXPECT_NE(refusal([](std::uint8_t* p1) {
+              writeU16(p1 + fmt::kDataRowTableOffset, 0x1800);
+            }).find("page 1 is damaged"),
+            std::string::npos);
+  EXPECT_NE(refusal([](std::uint8_t* p1) {
+              writeU16(p1 + fmt::kDataRowCountOffset, 0);
+            }).find("page 1 is damaged"),
+            std::string::npos);
+  EXPECT_NE(refusal([](std::uint8_t* p1) {
+              const std::size_t start = readU16(p1 + fmt::kDataRowTableOffset);
+              p1[start] = fmt::kUsageMapReference;
+              writeU32(p1 + start + fmt::kUsageMapReferencePointersOffset, 2);  // a tdef page
+            }).find("page 2 is damaged"),
+            std::string::npos);
 }
 
 // A file grown for real past what page 1 lists inline (about 125 MB), of long values
