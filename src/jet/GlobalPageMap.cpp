@@ -272,7 +272,8 @@ PageImage GlobalPageMap::rebuiltPage1(const std::vector<std::uint8_t>& row0) {
     if (slot & (fmt::kRowDeletedFlag | fmt::kRowOverflowFlag))
       throw Error(session_.path(), kOddForm);
     auto [start, length] = DataPageWriter::rowExtent(p1, i);
-    if (length > fmt::kPageSize || start < fmt::kDataHeaderSize + 2u * rows)
+    if (length > fmt::kPageSize || start + length > fmt::kPageSize ||
+        start < fmt::kDataHeaderSize + 2u * rows)
       throw Error::damaged(session_.path(), fmt::kGlobalMapPage, "bad row offsets");
     const bool placed =
         i == kMapRow
