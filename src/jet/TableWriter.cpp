@@ -335,10 +335,12 @@ void TableWriter::append(const std::vector<Value>& row) {
     DataPageWriter::append(*freshData, bytes);
   }
 
-  // 4. Write in the safe order (a few pages more for usage-map bitmap pages).
-  constexpr std::uint32_t kMapPagesReserve = 4;
+  // 4. Write in the safe order. Room is checked for a few pages more: each map this
+  // append extends (the table's, one per memo/OLE column) may need a new bitmap page or
+  // two when its pages cross into the next 32,736-page range.
+  const auto mapPagesReserve = std::uint32_t(4 + 2 * longValues_.size());
   try {
-    session_.requireRoomFor(nextPage + kMapPagesReserve);
+    if (nextPage != session_.pageCount()) session_.requireRoomFor(nextPage + mapPagesReserve);
   } catch (const Error&) {
     for (std::size_t k = 0; k < longValues_.size(); ++k) longValues_[k].discard(pending[k]);
     throw;

@@ -332,34 +332,5 @@ TEST(TableWriter, ManyTablesFillCatalogPagesThenTheIndexIsRefusedCleanly) {
   EXPECT_EQ(testing::readersDisagree(path), "");
 }
 
-TEST(TableWriter, RefusesToGrowPastWhatThePageMapCanListWithoutWriting) {
-  testing::ScratchDir dir("writer-full");
-  const std::string path = dir.file("full.mdb");
-  DatabaseWriter::create(path);
-  DatabaseWriter db = DatabaseWriter::open(path);
-  db.createTable("Blobs", {{"No", ColumnType::Long}, {"Data", ColumnType::Ole}});
-  TableAppender rows = db.appender("Blobs");
-  const Bytes blob(4u << 20, 0x5A);
-  std::string refusal;
-  std::int64_t appended = 0;
-  while (refusal.empty() && appended < 100) {
-    const auto size = std::filesystem::file_size(path);
-    try {
-      rows.append({Value::integer(appended), Value::bytes(blob)});
-      ++appended;
-    } catch (const Error& e) {
-      refusal = e.what();
-      EXPECT_EQ(std::filesystem::file_size(path), size);
-    }
-  }
-  EXPECT_NE(refusal.find("largest size this program can write"), std::string::npos) << refusal;
-  rows.append({Value::integer(appended), Value()});  // a small row still fits
-  const auto read = readAll(path, "Blobs");
-  ASSERT_EQ(read.size(), std::size_t(appended + 1));
-  EXPECT_EQ(read[5][1].asBytes(), blob);
-  EXPECT_EQ(testing::runCommand("mdb-count " + testing::shellQuoted(path) + " Blobs").out,
-            std::to_string(appended + 1) + "\n");
-}
-
 }  // namespace
 }  // namespace jet

@@ -22,6 +22,7 @@ UsageMap UsageMap::read(const PageFile& file, RowPointer where, std::uint32_t fr
           row.u32(fmt::kUsageMapReferencePointersOffset + 4 * k, "bad usage map");
       if (bitmapPage == 0) continue;
       if (bitmapPage >= file.pageCount()) row.fail("usage map points beyond the end of the file");
+      map.bitmapPages_.push_back(bitmapPage);
       PageRef bp = file.readPage(bitmapPage);
       const ByteView bits = bp->view();
       if (bits.u8(0, "bad usage map page") != fmt::kPageUsageBitmap) {

@@ -21,6 +21,8 @@ class UsageMap {
   // The pages whose bit is set, ascending.
   const std::vector<std::uint32_t>& pages() const { return pages_; }
   bool isReference() const { return reference_; }
+  // Reference maps: the bitmap pages the row points at.
+  const std::vector<std::uint32_t>& bitmapPages() const { return bitmapPages_; }
   RowPointer location() const { return location_; }
 
  private:
@@ -28,6 +30,7 @@ class UsageMap {
                const ByteView& owner);
 
   std::vector<std::uint32_t> pages_;
+  std::vector<std::uint32_t> bitmapPages_;
   bool reference_ = false;
   RowPointer location_;
 };

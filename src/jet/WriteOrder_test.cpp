@@ -2,6 +2,7 @@
 // page write, and every stopped file must open in the engine's reader and in mdbtools
 // with exactly the rows completed before (the row in flight at most, once its data page
 // is written). A second test kills a real writer process at random moments.
+// Files past page 1's inline page map are made by extending a file with a hole.
 #include <gtest/gtest.h>
 #include <signal.h>
 #include <sys/wait.h>
@@ -13,6 +14,7 @@
 #include <random>
 #include <thread>
 
+#include "GlobalMapCheck.h"
 #include "PageFile.h"
 #include "PageWriter.h"
 #include "ReferenceReaders.h"
@@ -260,6 +262,78 @@ TEST(WriteOrder, AnAccessTablesPageMapTurnsIntoAReferenceMapSafely) {
   PageFile file(path, Mode::ReadOnly);
   const TableDef def = TableDef::read(file, 24);
   EXPECT_TRUE(UsageMap::read(file, def.ownedMap, def.page).isReference());
+}
+
+// The global page map outgrows page 1 and becomes a reference map in the middle of an
+// append: every stop of the appends around the switch leaves a readable file in which
+// every linked page is listed as used, and the next writer carries on from it.
+TEST(WriteOrder, TheGlobalPageMapTurnsIntoAReferenceMapSafely) {
+  testing::ScratchDir dir("order-global");
+  const std::string path = dir.file("g.mdb");
+  const auto row = [](int i, std::size_t chars) {
+    return Row{Value::integer(i), Value::text(std::string(chars, char('a' + i % 26)))};
+  };
+  // Rows 2 and 3 go in during the stopped appends: a memo chained over new pages (the
+  // switch), then one on a new long-value page of its own.
+  const std::vector<Row> rows = {row(0, 300), row(1, 300), row(2, 9000), row(3, 3000)};
+  const auto extendTo = [&](std::uint32_t pages) {
+    fs::resize_file(path, std::uint64_t{pages} * fmt::kPageSize);
+  };
+  // The inline map lengthened to 20,000 pages, then the file extended to 40,000.
+  const auto build = [&] {
+    fs::remove(path);
+    DatabaseWriter::create(path);
+    {
+      DatabaseWriter db = DatabaseWriter::open(path);
+      db.createTable("T", {{"No", ColumnType::Long}, {"Memo", ColumnType::Memo}});
+      db.appender("T").append(rows[0]);
+    }
+    extendTo(20000);
+    DatabaseWriter::open(path).appender("T").append(rows[1]);
+    extendTo(40000);
+  };
+  int stopsBeforeSwitch = 0, stopsAfterSwitch = 0;
+  for (std::uint64_t k = 0;; ++k) {
+    SCOPED_TRACE("stopped after " + std::to_string(k) + " page writes");
+    build();
+    std::size_t appended = 2;
+    bool completed = true;
+    PageWriter::setWriteLimit(k);
+    try {
+      DatabaseWriter db = DatabaseWriter::open(path);
+      TableAppender t = db.appender("T");
+      for (std::size_t i = appended; i < rows.size(); ++i) {
+        t.append(rows[i]);
+        ++appended;
+      }
+    } catch (const Error&) {
+      completed = false;
+    }
+    PageWriter::setWriteLimit(std::nullopt);
+    auto read = readAll(path, "T");
+    ASSERT_GE(read.size(), appended);
+    ASSERT_LE(read.size(), appended + 1);
+    EXPECT_TRUE(std::equal(read.begin(), read.end(), rows.begin()));
+    EXPECT_EQ(testing::mdbtoolsProblems(path, true), "");
+    testing::expectGlobalMapSound(path, completed);
+    {
+      PageFile file(path, Mode::ReadOnly);
+      (testing::readGlobalMap(file).reference ? stopsAfterSwitch : stopsBeforeSwitch) +=
+          completed ? 0 : 1;
+    }
+    // The next writer: a row on new pages, and the map lists every page of the file.
+    const Row next = row(99, 5000);
+    DatabaseWriter::open(path).appender("T").append(next);
+    read = readAll(path, "T");
+    EXPECT_EQ(read.back(), next);
+    testing::expectGlobalMapSound(path, true);
+    if (completed || ::testing::Test::HasFatalFailure()) {
+      EXPECT_GT(stopsBeforeSwitch, 2);
+      EXPECT_GT(stopsAfterSwitch, 2);
+      return;
+    }
+    ASSERT_LT(k, 1000u);
+  }
 }
 
 }  // namespace
