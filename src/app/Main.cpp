@@ -172,9 +172,10 @@ void TfrmMain::showEvent(QShowEvent* event) {
 
 void TfrmMain::closeEvent(QCloseEvent* event) {
   if (starting_) {
-    // The start is waiting for its connection further down this call stack; the
-    // window closes when it has returned.
+    // The start is waiting for the POS further down this call stack: it gives up
+    // the wait, and the window closes as soon as the start has returned.
     closeWhenStarted_ = true;
+    startWait_.abandon();
     event->ignore();
     return;
   }
@@ -206,20 +207,33 @@ void TfrmMain::setConnected(bool connected) {
 
 void TfrmMain::bbtnStartSQLClick() {
   QScopedValueRollback<bool> starting(starting_, true);
-  const QString connection =
-      connectionForTesting_.isEmpty()
-          ? posdb::TDmMSSQL::connectionString(posdb::PosSettings::fromConfig())
-          : connectionForTesting_;
+  const posdb::PosSettings settings = posdb::PosSettings::fromConfig();
+  const QString connection = connectionForTesting_.isEmpty()
+                                 ? posdb::TDmMSSQL::connectionString(settings)
+                                 : connectionForTesting_;
   {
     platform::BusyCursor busy;
     // Whatever an earlier start left open goes first.
     dm_.stop();
     // The server is reached on a thread of its own so that the window keeps painting
-    // and answering while it waits; the rows come back to the queries here.
-    posdb::PosSnapshot snapshot;
+    // and answering while it waits; the rows come back to the queries here. A close
+    // request abandons the wait (closeEvent): the fetch is cancelled and left to end
+    // by itself, so it owns all it touches.
+    struct Fetch {
+      posdb::FetchCancel cancel;
+      posdb::PosSnapshot snapshot;
+    };
+    auto fetch = std::make_shared<Fetch>();
     QThread* uiThread = QThread::currentThread();
-    runWhileResponsive([&] { snapshot = posdb::TDmMSSQL::fetchWith(connection, uiThread); });
-    dm_.adopt(std::move(snapshot));
+    const int timeout = settings.commandTimeout;
+    const AbandonableWait::Outcome outcome = startWait_.run(
+        [fetch, connection, uiThread, timeout] {
+          fetch->snapshot =
+              posdb::TDmMSSQL::fetchWith(connection, uiThread, timeout, &fetch->cancel);
+        },
+        [fetch] { fetch->cancel.cancel(); });
+    if (outcome == AbandonableWait::Outcome::Abandoned) return;
+    dm_.adopt(std::move(fetch->snapshot));
     setConnected(true);
   }
   platform::UiServices::instance().showInformation(QStringLiteral("啟動資料庫成功。"));

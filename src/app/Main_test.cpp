@@ -4,6 +4,7 @@
 #include "TestSupport.h"
 #include "app/DbGrid.h"
 #include "app/Program.h"
+#include "app/ResponsiveWait.h"
 
 #include <config/ColumnMap.h>
 #include <db/Command.h>
@@ -19,6 +20,8 @@
 #include <QFileDialog>
 #include <QHeaderView>
 #include <QLineEdit>
+#include <QSqlDatabase>
+#include <QSqlQuery>
 #include <QTabWidget>
 #include <QTest>
 #include <QTimer>
@@ -48,8 +51,8 @@ class MainTest : public test::ProgramFolderTest {
     c.open();
     test::createPosTables(c, test::SqlDialect::SQLite, skipTables, adjust);
   }
-  void selectPos(const QString& file) {
-    writeConfig("[MSSQL]\r\nProvider=SQLite\r\nDatabase=" + file.toUtf8() + "\r\n");
+  void selectPos(const QString& file, const QByteArray& more = {}) {
+    writeConfig("[MSSQL]\r\nProvider=SQLite\r\nDatabase=" + file.toUtf8() + "\r\n" + more);
   }
 
   void startProgram() {
@@ -253,7 +256,7 @@ TEST_F(MainTest, SettingsSavedWhileConnectedApplyAtTheNextStart) {
 // toolbar does nothing and closing waits until the start has returned.
 TEST_F(MainTest, TheWindowStaysAliveWhileTheStartWaitsAndIgnoresClicksMeanwhile) {
   makePos("pos.sqlite");
-  selectPos("pos.sqlite");
+  selectPos("pos.sqlite", "CommandTimeout=0\r\n");
   startProgram();
   // A writer holding the file keeps the start waiting until it lets go.
   db::Connection writer;
@@ -277,25 +280,71 @@ TEST_F(MainTest, TheWindowStaysAliveWhileTheStartWaitsAndIgnoresClicksMeanwhile)
     click("bbtnStartSQL");
     click("bbtnStopSQL");
     click("bbtnSetting");  // would block in the dialog if it were not ignored
-    main().close();
-    EXPECT_TRUE(main().isVisible());
     EXPECT_EQ(enabledButtons(), kDisconnected);
     paintsBefore = counter.paints;
     main().update();
-    QTimer::singleShot(100, [&] {
-      EXPECT_GT(counter.paints, paintsBefore);
-      writer.execute("commit");
-    });
   });
+  // The writer lets go once the window has painted again during the wait: tied to the
+  // paint itself, not to how long a paint takes on this machine.
+  QTimer releaser;
+  QObject::connect(&releaser, &QTimer::timeout, [&] {
+    if (waited && counter.paints > paintsBefore) {
+      releaser.stop();
+      writer.execute("commit");
+    }
+  });
+  releaser.start(5);
   click("bbtnStartSQL");
   EXPECT_TRUE(waited);
   ASSERT_EQ(ui_.messages.size(), 1u) << ui_.messages[0].text.toStdString();
   EXPECT_EQ(ui_.messages[0].text, "啟動資料庫成功。");
   EXPECT_EQ(enabledButtons(), kConnected);
   EXPECT_EQ(ui_.busyDepth, 0);
-  // The close asked for during the wait happens now.
-  QTRY_VERIFY_WITH_TIMEOUT(!main().isVisible(), 2000);
   main().removeEventFilter(&counter);
+}
+
+// A close request during a start that waits without limit for a held table ends the
+// wait: the window closes, no message, nothing left open or running.
+TEST_F(MainTest, ClosingDuringAStalledStartAbandonsItAndCloses) {
+  makePos("pos.sqlite");
+  selectPos("pos.sqlite", "CommandTimeout=0\r\n");
+  startProgram();
+  db::Connection writer;
+  writer.setConnectionString("Provider=SQLite;Data Source=" + path("pos.sqlite"));
+  writer.open();
+  writer.execute("begin exclusive");
+  bool closed = false;
+  QTimer::singleShot(0, [&] {
+    closed = true;
+    main().close();
+  });
+  click("bbtnStartSQL");
+  EXPECT_TRUE(closed);
+  EXPECT_TRUE(ui_.messages.empty()) << ui_.messages[0].text.toStdString();
+  EXPECT_EQ(ui_.busyDepth, 0);
+  QTRY_VERIFY_WITH_TIMEOUT(!main().isVisible(), 10000);
+  EXPECT_FALSE(program_->DmMSSQL().cnKAROS.isConnected());
+  EXPECT_FALSE(program_->DmMSSQL().qryItem.isOpen());
+  // The cancelled fetch ends by itself, promptly, on SQLite.
+  QTRY_COMPARE_WITH_TIMEOUT(AbandonableWait::abandonedStillRunning(), 0, 10000);
+  writer.execute("commit");
+}
+
+TEST_F(MainTest, AStartOnAHeldTableFailsAtTheCommandTimeout) {
+  makePos("pos.sqlite");
+  selectPos("pos.sqlite", "CommandTimeout=2\r\n");
+  startProgram();
+  db::Connection writer;
+  writer.setConnectionString("Provider=SQLite;Data Source=" + path("pos.sqlite"));
+  writer.open();
+  writer.execute("begin exclusive");
+  click("bbtnStartSQL");
+  ASSERT_EQ(errors().size(), 1u);
+  EXPECT_EQ(errors()[0].text, db::Connection::timeoutMessage(2) + ".");
+  EXPECT_EQ(enabledButtons(), kDisconnected);
+  writer.execute("commit");
+  click("bbtnStartSQL");
+  EXPECT_EQ(ui_.messages.back().text, "啟動資料庫成功。");
 }
 
 TEST_F(MainTest, StartAndStopOverOdbcAgainstPostgres) {
@@ -367,6 +416,53 @@ TEST_F(MainTest, ExportWritesTheEnabledTablesAndReportsOrShowsTheFailureAlone) {
   EXPECT_TRUE(ui_.messages[2].text.contains("Supplier.mdb")) << ui_.messages[2].text.toStdString();
   EXPECT_EQ(ui_.busyDepth, 0);
   EXPECT_EQ(enabledButtons(), kConnected);
+}
+
+// Over ODBC, with another session holding the Item table: the start fails at the
+// command timeout; with no limit, a close request cancels the statement on the server.
+TEST_F(MainTest, AHeldTableOverOdbcTimesOutOrIsCancelledByClosing) {
+  const char* dsn = std::getenv("DATACONV_TEST_PG_DSN");
+  if (!dsn || !*dsn) GTEST_SKIP() << "DATACONV_TEST_PG_DSN is not set";
+  const QString schema = "app_" + QUuid::createUuid().toString(QUuid::Id128).left(16);
+  db::Connection admin;
+  admin.setConnectionString(QString::fromUtf8(dsn));
+  admin.open();
+  admin.execute("create schema " + schema);
+  const QString text = QString::fromUtf8(dsn) + ";ConnSettings={SET search_path TO " + schema + "}";
+  {
+    db::Connection c;
+    c.setConnectionString(text);
+    c.open();
+    test::createPosTables(c, test::SqlDialect::PostgreSQL);
+  }
+  {
+    QSqlDatabase holder = QSqlDatabase::addDatabase("QODBC", "app-holder");
+    holder.setDatabaseName(text);
+    ASSERT_TRUE(holder.open());
+    ASSERT_TRUE(holder.transaction());
+    QSqlQuery lock(holder);
+    ASSERT_TRUE(lock.exec("LOCK TABLE item IN ACCESS EXCLUSIVE MODE"));
+
+    writeConfig("[MSSQL]\r\nCommandTimeout=2\r\n");
+    startProgram();
+    main().setConnectionForTesting(text);
+    click("bbtnStartSQL");
+    ASSERT_EQ(errors().size(), 1u);
+    EXPECT_EQ(errors()[0].text, db::Connection::timeoutMessage(2) + ".");
+    EXPECT_EQ(enabledButtons(), kDisconnected);
+
+    writeConfig("[MSSQL]\r\nCommandTimeout=0\r\n");
+    QTimer::singleShot(0, [&] { main().close(); });
+    click("bbtnStartSQL");
+    EXPECT_EQ(errors().size(), 1u);
+    QTRY_VERIFY_WITH_TIMEOUT(!main().isVisible(), 10000);
+    QTRY_COMPARE_WITH_TIMEOUT(AbandonableWait::abandonedStillRunning(), 0, 10000);
+    holder.rollback();
+    holder.close();
+  }
+  QSqlDatabase::removeDatabase("app-holder");
+  program_.reset();
+  admin.execute("drop schema " + schema + " cascade");
 }
 
 TEST_F(MainTest, ExitClosesTheWindowWhileConnectedWithoutAQuestion) {

@@ -5,6 +5,7 @@
 
 #include <platform/Error.h>
 
+#include <QMutex>
 #include <QThread>
 
 namespace db {
@@ -45,11 +46,47 @@ Connection::~Connection() {
   close();
 }
 
+namespace {
+
+// Guards the driver pointer against cancel() from another thread while open() or
+// close() replace it.
+QMutex& driverLock() {
+  static QMutex lock;
+  return lock;
+}
+
+}  // namespace
+
+QString Connection::timeoutMessage(int seconds) {
+  return QStringLiteral("資料庫在 %1 秒內沒有回應：可能有其他使用者正在使用這個資料表，請稍後再試")
+      .arg(seconds);
+}
+
+QString Connection::noAnswerMessage(int seconds) {
+  return QStringLiteral("無法登入資料庫伺服器：伺服器已接受連線，但在 %1 秒內沒有回應")
+      .arg(seconds);
+}
+
+QString Connection::cancelledMessage() {
+  return QStringLiteral("資料庫作業已取消");
+}
+
+void Connection::setCommandTimeout(int seconds) {
+  commandTimeout_ = seconds < 0 ? 0 : seconds;
+  if (driver_) driver_->setCommandTimeout(commandTimeout_);
+}
+
+void Connection::cancel() {
+  QMutexLocker locker(&driverLock());
+  if (driver_) driver_->cancel();
+}
+
 void Connection::open() {
   if (driver_ && driver_->isOpen()) return;
-  driver_.reset();
   std::unique_ptr<Driver> d = makeDriver(connectionString_);
+  d->setCommandTimeout(commandTimeout_);
   d->open();
+  QMutexLocker locker(&driverLock());
   driver_ = std::move(d);
 }
 
@@ -59,10 +96,12 @@ void Connection::createDatabase() {
 
 void Connection::close() {
   emit aboutToClose();
-  if (driver_) {
-    driver_->close();
-    driver_.reset();
+  std::unique_ptr<Driver> old;
+  {
+    QMutexLocker locker(&driverLock());
+    old = std::move(driver_);
   }
+  if (old) old->close();
 }
 
 bool Connection::isConnected() const {
@@ -112,8 +151,10 @@ void Connection::takeOver(Connection& other) {
   if (&other == this) return;
   close();
   emit other.aboutToClose();
+  QMutexLocker locker(&driverLock());
   driver_ = std::move(other.driver_);
   connectionString_ = other.connectionString_;
+  commandTimeout_ = other.commandTimeout_;
 }
 
 }  // namespace db

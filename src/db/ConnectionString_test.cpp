@@ -103,3 +103,28 @@ TEST(Connection, UnknownProviderAndMissingSqliteFile) {
 }
 
 }  // namespace
+
+// A server that accepts the connection and never answers (a hung machine, a firewall
+// that swallows the traffic): the login timeout ends the attempt.
+TEST(Connection, ASilentSqlServerFailsWithinTheLoginTimeout) {
+  const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
+  sockaddr_in addr{};
+  addr.sin_family = AF_INET;
+  addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  ASSERT_EQ(::bind(fd, reinterpret_cast<sockaddr*>(&addr), sizeof addr), 0);
+  ASSERT_EQ(::listen(fd, 4), 0);  // the kernel completes the handshake; nobody reads
+  socklen_t len = sizeof addr;
+  ::getsockname(fd, reinterpret_cast<sockaddr*>(&addr), &len);
+  db::Connection c;
+  c.setConnectionString(QString("Provider=SQLOLEDB.1;Password=kora;User ID=sa;"
+                                "Initial Catalog=KAROS;Data Source=127.0.0.1,%1;Connect Timeout=2")
+                            .arg(ntohs(addr.sin_port)));
+  try {
+    c.open();
+    FAIL() << "logged in to a server that never answered";
+  } catch (const platform::Error& e) {
+    EXPECT_EQ(e.message(), db::Connection::noAnswerMessage(6));
+  }
+  EXPECT_FALSE(c.isConnected());
+  ::close(fd);
+}

@@ -10,6 +10,7 @@
 #include <QDateTime>
 #include <QRegularExpression>
 #include <algorithm>
+#include <functional>
 #include <numeric>
 
 namespace db {
@@ -485,17 +486,18 @@ void Dataset::resolveKey() {
   keyResolved_ = true;
 }
 
-Statement& Dataset::statement(const QString& sql, const std::vector<FieldType>& types) {
+Statement& Dataset::statement(const std::vector<int>& shape, const std::function<QString()>& sqlOf,
+                              const std::vector<FieldType>& types) {
   for (auto it = statements_.begin(); it != statements_.end(); ++it)
-    if (it->first == sql) {
+    if (it->first == shape) {
       statements_.splice(statements_.begin(), statements_, it);
       return *statements_.front().second;
     }
   if (!connection_)
     throw platform::Error(prefixed(QStringLiteral("Missing Connection or ConnectionString")));
-  std::unique_ptr<Statement> st = connection_->prepare(sql, types);
+  std::unique_ptr<Statement> st = connection_->prepare(sqlOf(), types);
   if (int(statements_.size()) >= kMaxStatements) statements_.pop_back();
-  statements_.emplace_front(sql, std::move(st));
+  statements_.emplace_front(shape, std::move(st));
   return *statements_.front().second;
 }
 
@@ -504,36 +506,55 @@ void Dataset::postUpdate() {
   const int rowId = order_[size_t(position_)];
   // Values as read; the deque is not contiguous, so index it row by row.
   auto original = [&](size_t s) -> const QVariant& { return cells_[size_t(rowId) * w + s]; };
+  // Every column assigned since edit() is written when any of them differs from what
+  // was read: rows edited alike (an import's) then share one statement text, and so
+  // one prepared statement, instead of one per combination of changed columns.
   std::vector<int> picked;
-  for (size_t s = 0; s < w; ++s)
-    if (changed_[s] && !(isNullValue(buffer_[s]) && isNullValue(original(s))) &&
+  bool differs = false;
+  for (size_t s = 0; s < w; ++s) {
+    if (!changed_[s]) continue;
+    picked.push_back(int(s));
+    if (!(isNullValue(buffer_[s]) && isNullValue(original(s))) &&
         (isNullValue(buffer_[s]) != isNullValue(original(s)) || buffer_[s] != original(s) ||
          buffer_[s].typeId() != original(s).typeId()))
-      picked.push_back(int(s));
-  if (picked.empty()) return;
+      differs = true;
+  }
+  if (!differs) return;
   resolveKey();
-  QString sql = QStringLiteral("UPDATE %1 SET ").arg(table_);
+  // The statement is known by its shape: the columns set, and which key values are
+  // NULL as read. Its text is made only when it is prepared.
+  std::vector<int> shape{0};
+  shape.insert(shape.end(), picked.begin(), picked.end());
+  shape.push_back(-1);
   std::vector<QVariant> values;
   std::vector<FieldType> types;
-  for (size_t i = 0; i < picked.size(); ++i) {
-    if (i) sql += QStringLiteral(", ");
-    sql += connection_->quoteName(columnNames_[size_t(picked[i])]) + QStringLiteral(" = ?");
-    values.push_back(buffer_[size_t(picked[i])]);
-    types.push_back(slotTypes_[size_t(picked[i])]);
+  for (int slot : picked) {
+    values.push_back(buffer_[size_t(slot)]);
+    types.push_back(slotTypes_[size_t(slot)]);
   }
-  sql += QStringLiteral(" WHERE ");
-  for (size_t i = 0; i < keySlots_.size(); ++i) {
-    const size_t s = size_t(keySlots_[i]);
-    if (i) sql += QStringLiteral(" AND ");
-    if (isNullValue(original(s))) {
-      sql += connection_->quoteName(columnNames_[s]) + QStringLiteral(" IS NULL");
-    } else {
-      sql += connection_->quoteName(columnNames_[s]) + QStringLiteral(" = ?");
-      values.push_back(original(s));
-      types.push_back(slotTypes_[s]);
+  for (int slot : keySlots_) {
+    const bool null = isNullValue(original(size_t(slot)));
+    shape.push_back(null ? 1 : 0);
+    if (null) continue;
+    values.push_back(original(size_t(slot)));
+    types.push_back(slotTypes_[size_t(slot)]);
+  }
+  const auto sqlOf = [&] {
+    QString sql = QStringLiteral("UPDATE %1 SET ").arg(table_);
+    for (size_t i = 0; i < picked.size(); ++i) {
+      if (i) sql += QStringLiteral(", ");
+      sql += connection_->quoteName(columnNames_[size_t(picked[i])]) + QStringLiteral(" = ?");
     }
-  }
-  const qint64 rows = statement(sql, types).execute(values);
+    sql += QStringLiteral(" WHERE ");
+    for (size_t i = 0; i < keySlots_.size(); ++i) {
+      const size_t s = size_t(keySlots_[i]);
+      if (i) sql += QStringLiteral(" AND ");
+      sql += connection_->quoteName(columnNames_[s]) +
+             (isNullValue(original(s)) ? QStringLiteral(" IS NULL") : QStringLiteral(" = ?"));
+    }
+    return sql;
+  };
+  const qint64 rows = statement(shape, sqlOf, types).execute(values);
   if (rows == 0)
     throw platform::Error(
         prefixed(QStringLiteral("Row cannot be located for updating. Some values may have been "
@@ -556,15 +577,22 @@ void Dataset::postUpdate() {
 }
 
 void Dataset::postInsert() {
+  // The assigned columns, NULL or not (a column left unassigned gets the table's
+  // default), so that rows appended alike share one statement text.
   std::vector<int> picked;
   for (size_t s = 0; s < size_t(width_); ++s)
-    if (changed_[s] && !isNullValue(buffer_[s])) picked.push_back(int(s));
-  QString sql = QStringLiteral("INSERT INTO %1").arg(table_);
+    if (changed_[s]) picked.push_back(int(s));
+  std::vector<int> shape{1};
+  shape.insert(shape.end(), picked.begin(), picked.end());
   std::vector<QVariant> values;
   std::vector<FieldType> types;
-  if (picked.empty()) {
-    sql += QStringLiteral(" DEFAULT VALUES");
-  } else {
+  for (int slot : picked) {
+    values.push_back(buffer_[size_t(slot)]);
+    types.push_back(slotTypes_[size_t(slot)]);
+  }
+  const auto sqlOf = [&] {
+    QString sql = QStringLiteral("INSERT INTO %1").arg(table_);
+    if (picked.empty()) return sql + QStringLiteral(" DEFAULT VALUES");
     QString names, marks;
     for (size_t i = 0; i < picked.size(); ++i) {
       if (i) {
@@ -573,12 +601,10 @@ void Dataset::postInsert() {
       }
       names += connection_->quoteName(columnNames_[size_t(picked[i])]);
       marks += u'?';
-      values.push_back(buffer_[size_t(picked[i])]);
-      types.push_back(slotTypes_[size_t(picked[i])]);
     }
-    sql += QStringLiteral(" (%1) VALUES (%2)").arg(names, marks);
-  }
-  statement(sql, types).execute(values);
+    return sql + QStringLiteral(" (%1) VALUES (%2)").arg(names, marks);
+  };
+  statement(shape, sqlOf, types).execute(values);
   const int rowId = int(order_.size());
   const int position = rowId;
   if (!controlsDisabled()) emit aboutToAppendRow(position);

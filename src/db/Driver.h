@@ -40,6 +40,13 @@ class Driver {
   // Creates the empty database the driver was made for; only file engines can.
   virtual void create();
   virtual void moveToThread(QThread*) {}
+  // Seconds a statement may wait for the database before it fails with the timeout
+  // text (0: no limit). Applies to statements run or prepared from now on.
+  virtual void setCommandTimeout(int) {}
+  // Makes the statement running on another thread fail at once, and every later one
+  // until resetCancel(). Safe to call from any thread while the driver lives.
+  virtual void cancel() {}
+  virtual void resetCancel() {}
 };
 
 // The driver that serves an OLE DB style connection text (see Connection.h).

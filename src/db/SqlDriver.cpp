@@ -3,14 +3,24 @@
 //
 // Every query is forward-only and read to its end, then finished: FreeTDS keeps one
 // active statement per connection and turns scrollable queries into server cursors.
+//
+// Waiting. Every ODBC statement is prepared, given the command timeout as its query
+// timeout (FreeTDS and psqlODBC both cancel the statement on the server when it runs
+// out), then executed; the statement running is registered so that cancel() can call
+// SQLCancel on it from another thread. SQLite waits for a lock in a busy handler of
+// our own, which gives up at the same timeout or at once when cancelled.
 #include "Driver.h"
+#include "db/Connection.h"
 
 #include "db/ValueText.h"
 
 #include <platform/Error.h>
 
+#include <sql.h>
+#include <sqlext.h>
 #include <sqlite3.h>
 #include <QFileInfo>
+#include <QMutex>
 #include <QSqlDatabase>
 #include <QSqlDriver>
 #include <QSqlError>
@@ -21,6 +31,10 @@
 #include <QSqlResult>
 #include <QThread>
 #include <atomic>
+#include <chrono>
+#include <condition_variable>
+#include <mutex>
+#include <thread>
 
 namespace db {
 
@@ -64,6 +78,108 @@ QString errorText(const QSqlError& error) {
   if (text.isEmpty()) text = QStringLiteral("Unknown database error");
   return text;
 }
+
+SQLHSTMT odbcHandle(const QSqlQuery& q) {
+  const QVariant h = q.result() ? q.result()->handle() : QVariant();
+  // Qt hands the statement handle over as its ODBC type, a plain pointer.
+  if (!h.isValid() ||
+      (qstrcmp(h.typeName(), "void*") != 0 && qstrcmp(h.typeName(), "SQLHANDLE") != 0))
+    return nullptr;
+  return *static_cast<SQLHSTMT const*>(h.constData());
+}
+
+// The SQLSTATE of the first diagnostic record of a statement ("" when none).
+QString odbcState(SQLHSTMT stmt) {
+  if (!stmt) return QString();
+  SQLCHAR state[6] = {};
+  SQLINTEGER native = 0;
+  SQLCHAR message[8];
+  SQLSMALLINT length = 0;
+  const SQLRETURN r =
+      SQLGetDiagRec(SQL_HANDLE_STMT, stmt, 1, state, &native, message, sizeof message, &length);
+  if (r != SQL_SUCCESS && r != SQL_SUCCESS_WITH_INFO) return QString();
+  return QString::fromLatin1(reinterpret_cast<const char*>(state), 5);
+}
+
+// What the statements of one link share: the timeout, and the registration of the
+// statement running, so that another thread can cancel it.
+class Waits {
+ public:
+  void setTimeout(int seconds) { timeout_ = seconds; }
+  int timeout() const { return timeout_; }
+
+  void cancel() {
+    QMutexLocker locker(&lock_);
+    cancelled_ = true;
+    if (running_) SQLCancel(running_);
+  }
+  void resetCancel() { cancelled_ = false; }
+  bool cancelled() const { return cancelled_; }
+
+  // Runs `exec` on the prepared ODBC statement `stmt` under the timeout; throws the
+  // timeout or cancel text, or the driver's text on any other failure.
+  template <typename Exec>
+  void run(QSqlQuery& q, Exec exec) {
+    SQLHSTMT stmt = odbcHandle(q);
+    if (stmt)
+      SQLSetStmtAttr(stmt, SQL_ATTR_QUERY_TIMEOUT, reinterpret_cast<SQLPOINTER>(SQLULEN(timeout_)),
+                     0);
+    {
+      QMutexLocker locker(&lock_);
+      if (cancelled_) throw platform::Error(Connection::cancelledMessage());
+      running_ = stmt;
+    }
+    const bool ok = exec();
+    {
+      QMutexLocker locker(&lock_);
+      running_ = nullptr;
+    }
+    if (!ok) fail(q, stmt);
+  }
+
+  [[noreturn]] void fail(QSqlQuery& q, SQLHSTMT stmt) {
+    const QString state = odbcState(stmt);
+    const QString text = errorText(q.lastError());
+    q.finish();
+    if (cancelled_) throw platform::Error(Connection::cancelledMessage());
+    // HYT00/HYT01: the driver's own timeout; 57014: PostgreSQL's statement cancelled.
+    if (state == u"HYT00" || state == u"HYT01" || state == u"57014")
+      throw platform::Error(Connection::timeoutMessage(timeout_));
+    throw platform::Error(text);
+  }
+
+  // SQLite's busy handler: sleeps in short steps until the lock is free, the timeout
+  // has passed or the link is cancelled.
+  static int busy(void* self, int attempts) {
+    auto* w = static_cast<Waits*>(self);
+    using clock = std::chrono::steady_clock;
+    if (attempts == 0) w->busySince_ = clock::now();
+    if (w->cancelled_) return 0;
+    if (w->timeout_ > 0 && clock::now() - w->busySince_ >= std::chrono::seconds(w->timeout_)) {
+      w->timedOut_ = true;
+      return 0;
+    }
+    std::this_thread::sleep_for(std::chrono::milliseconds(attempts < 10 ? 1 : 10));
+    return 1;
+  }
+  // Throws the timeout or cancel text when the busy handler gave up; clears the flag.
+  void checkSqliteWait() {
+    if (cancelled_) throw platform::Error(Connection::cancelledMessage());
+    if (timedOut_) {
+      timedOut_ = false;
+      throw platform::Error(Connection::timeoutMessage(timeout_));
+    }
+  }
+  void startSqlite() { timedOut_ = false; }
+
+ private:
+  QMutex lock_;
+  std::atomic<int> timeout_{30};
+  std::atomic<bool> cancelled_{false};
+  std::atomic<bool> timedOut_{false};
+  SQLHSTMT running_ = nullptr;
+  std::chrono::steady_clock::time_point busySince_;
+};
 
 FieldType typeFromMeta(QMetaType meta) {
   switch (meta.id()) {
@@ -241,12 +357,37 @@ QString sqliteDateTime(const QDateTime& dt) {
                           : dt.toString(QStringLiteral("yyyy-MM-dd HH:mm:ss"));
 }
 
+// Runs a query under the link's waits: prepared first on ODBC so that the timeout can
+// be set on its handle. `sql` empty: the query is prepared already.
+void runQuery(QSqlQuery& q, bool sqlite, Waits& waits, const QString& sql) {
+  if (sqlite) {
+    if (waits.cancelled()) throw platform::Error(Connection::cancelledMessage());
+    waits.startSqlite();
+    if (!(sql.isEmpty() ? q.exec() : q.exec(sql))) {
+      const QString text = errorText(q.lastError());
+      q.finish();
+      waits.checkSqliteWait();
+      throw platform::Error(text);
+    }
+    return;
+  }
+  if (!sql.isEmpty() && !q.prepare(sql)) waits.fail(q, odbcHandle(q));
+  waits.run(q, [&q] { return q.exec(); });
+}
+
 class SqlStatement : public Statement {
  public:
-  SqlStatement(QSqlDatabase db, bool sqlite, const QString& sql, std::vector<FieldType> types)
-      : query_(db), sqlite_(sqlite), types_(std::move(types)) {
+  SqlStatement(QSqlDatabase db, bool sqlite, Waits& waits, const QString& sql,
+               std::vector<FieldType> types)
+      : query_(db), sqlite_(sqlite), waits_(waits), types_(std::move(types)) {
     query_.setForwardOnly(true);
-    if (!query_.prepare(sql)) throw platform::Error(errorText(query_.lastError()));
+    if (sqlite_) waits_.startSqlite();
+    if (!query_.prepare(sql)) {
+      if (!sqlite_) waits_.fail(query_, odbcHandle(query_));
+      const QString text = errorText(query_.lastError());
+      waits_.checkSqliteWait();
+      throw platform::Error(text);
+    }
   }
 
   qint64 execute(const std::vector<QVariant>& values) override {
@@ -254,11 +395,7 @@ class SqlStatement : public Statement {
       const FieldType type = i < types_.size() ? types_[i] : ftString;
       query_.bindValue(int(i), bindable(values[i], type));
     }
-    if (!query_.exec()) {
-      const QString text = errorText(query_.lastError());
-      query_.finish();
-      throw platform::Error(text);
-    }
+    runQuery(query_, sqlite_, waits_, QString());
     const qint64 rows = query_.numRowsAffected();
     query_.finish();
     return rows;
@@ -277,6 +414,7 @@ class SqlStatement : public Statement {
 
   QSqlQuery query_;
   bool sqlite_;
+  Waits& waits_;
   std::vector<FieldType> types_;
 };
 
@@ -300,16 +438,65 @@ class SqlDriver : public Driver {
                                 .arg(sqlite_ ? QStringLiteral("SQLite") : QStringLiteral("ODBC")));
     }
     db_.setDatabaseName(target_);
-    if (sqlite_)
-      db_.setConnectOptions(QStringLiteral("QSQLITE_BUSY_TIMEOUT=5000"));
-    else if (loginTimeout_ > 0)
+    if (!sqlite_ && loginTimeout_ > 0)
       db_.setConnectOptions(QStringLiteral("SQL_ATTR_LOGIN_TIMEOUT=%1").arg(loginTimeout_));
-    if (!db_.open()) {
+    if (!(sqlite_ || loginTimeout_ <= 0 ? db_.open() : openBounded())) {
       const QString text = errorText(db_.lastError());
       drop();
       throw platform::Error(text);
     }
+    waits_.resetCancel();
+    if (sqlite_) {
+      const QVariant h = db_.driver()->handle();
+      if (h.isValid() && qstrcmp(h.typeName(), "sqlite3*") == 0)
+        if (sqlite3* handle = *static_cast<sqlite3* const*>(h.constData()))
+          sqlite3_busy_handler(handle, &Waits::busy, &waits_);
+    }
   }
+
+  // FreeTDS keeps waiting for a server that accepted the connection and never
+  // answers, whatever its timeouts say. The login runs on a thread of its own and is
+  // given up, left to end by itself, when it has not finished well after the login
+  // timeout (twice it, as FreeTDS tries a second protocol version on failure).
+  bool openBounded() {
+    struct Attempt {
+      QSqlDatabase db;
+      QString name;
+      std::mutex lock;
+      std::condition_variable finished;
+      bool done = false, ok = false, abandoned = false;
+    };
+    auto attempt = std::make_shared<Attempt>();
+    attempt->db = db_;
+    attempt->name = name_;
+    std::thread([attempt] {
+      const bool ok = attempt->db.open();
+      std::unique_lock<std::mutex> locked(attempt->lock);
+      attempt->done = true;
+      attempt->ok = ok;
+      if (!attempt->abandoned) {
+        attempt->finished.notify_all();
+        return;
+      }
+      locked.unlock();
+      attempt->db.close();
+      attempt->db = QSqlDatabase();
+      QSqlDatabase::removeDatabase(attempt->name);
+    }).detach();
+    std::unique_lock<std::mutex> locked(attempt->lock);
+    const auto limit = std::chrono::seconds(2 * loginTimeout_ + 2);
+    if (attempt->finished.wait_for(locked, limit, [&] { return attempt->done; }))
+      return attempt->ok;
+    attempt->abandoned = true;
+    locked.unlock();
+    db_ = QSqlDatabase();  // the attempt removes the link when it ends
+    name_.clear();
+    throw platform::Error(Connection::noAnswerMessage(int(limit.count())));
+  }
+
+  void setCommandTimeout(int seconds) override { waits_.setTimeout(seconds); }
+  void cancel() override { waits_.cancel(); }
+  void resetCancel() override { waits_.resetCancel(); }
 
   void close() override {
     if (!name_.isEmpty()) {
@@ -331,11 +518,7 @@ class SqlDriver : public Driver {
     QSqlQuery q(db_);
     q.setForwardOnly(true);
     q.setNumericalPrecisionPolicy(QSql::LowPrecisionDouble);
-    if (!q.exec(sql)) {
-      const QString text = errorText(q.lastError());
-      q.finish();
-      throw platform::Error(text);
-    }
+    runQuery(q, sqlite_, waits_, sql);
     ResultSet rs;
     const QSqlRecord rec = q.record();
     sqlite3_stmt* stmt = nullptr;
@@ -369,11 +552,7 @@ class SqlDriver : public Driver {
   qint64 execute(const QString& sql) override {
     QSqlQuery q(db_);
     q.setForwardOnly(true);
-    if (!q.exec(sql)) {
-      const QString text = errorText(q.lastError());
-      q.finish();
-      throw platform::Error(text);
-    }
+    runQuery(q, sqlite_, waits_, sql);
     const qint64 rows = q.numRowsAffected();
     q.finish();
     return rows;
@@ -381,7 +560,7 @@ class SqlDriver : public Driver {
 
   std::unique_ptr<Statement> prepare(const QString& sql,
                                      const std::vector<FieldType>& types) override {
-    return std::make_unique<SqlStatement>(db_, sqlite_, sql, types);
+    return std::make_unique<SqlStatement>(db_, sqlite_, waits_, sql, types);
   }
 
   QStringList primaryKey(const QString& table) override {
@@ -407,6 +586,7 @@ class SqlDriver : public Driver {
   int loginTimeout_;
   QString name_;
   QSqlDatabase db_;
+  Waits waits_;
 };
 
 }  // namespace

@@ -8,10 +8,9 @@
 #include <QStringDecoder>
 #include <algorithm>
 #include <array>
+#include <charconv>
 #include <cmath>
-#include <cstring>
-#include <deque>
-#include <optional>
+#include <memory>
 #include <vector>
 
 namespace db {
@@ -35,14 +34,21 @@ Decimal toDecimal(double magnitude, int precision) {
     d.point = 1;
     return d;
   }
-  const QString e = QString::number(magnitude, 'e',
-                                    precision > 0 ? precision - 1 : QLocale::FloatingPointShortest);
-  const qsizetype ePos = e.indexOf(u'e');
-  QString mantissa = e.left(ePos);
-  mantissa.remove(u'.');
-  const int exponent = e.mid(ePos + 1).toInt();
-  while (mantissa.size() > 1 && mantissa.endsWith(u'0')) mantissa.chop(1);
-  d.digits = mantissa;
+  char buffer[64];
+  const auto result = precision > 0 ? std::to_chars(buffer, buffer + sizeof buffer, magnitude,
+                                                    std::chars_format::scientific, precision - 1)
+                                    : std::to_chars(buffer, buffer + sizeof buffer, magnitude,
+                                                    std::chars_format::scientific);
+  const char* end = result.ptr;
+  const char* e = std::find(static_cast<const char*>(buffer), end, 'e');
+  char mantissa[40];
+  int n = 0;
+  for (const char* p = buffer; p < e && n < int(sizeof mantissa); ++p)
+    if (*p != '.') mantissa[n++] = *p;
+  while (n > 1 && mantissa[n - 1] == '0') --n;
+  int exponent = 0;
+  std::from_chars(e + 1 + (e + 1 < end && e[1] == '+' ? 1 : 0), end, exponent);
+  d.digits = QString::fromLatin1(mantissa, n);
   d.point = exponent + 1;
   return d;
 }
@@ -59,19 +65,151 @@ QString generalFloat(double v, int precision) {
   const int n = int(d.digits.size());
   const int exponent = d.point - 1;
   QString out;
+  out.reserve(n + std::max(d.point, 0) + 8);
   if (v < 0 && d.digits != u"0") out += u'-';
   if (exponent < -4 || exponent >= std::max(15, n)) {
-    out += d.digits.left(1);
-    if (n > 1) out += dec + d.digits.mid(1);
-    out += u'E' + QString::number(exponent);
+    out += d.digits.at(0);
+    if (n > 1) {
+      out += dec;
+      out += QStringView(d.digits).mid(1);
+    }
+    out += u'E';
+    out += QString::number(exponent);
   } else if (d.point <= 0) {
-    out += u'0' + QString(dec) + QString(-d.point, u'0') + d.digits;
+    out += u'0';
+    out += dec;
+    out += QString(-d.point, u'0');
+    out += d.digits;
   } else if (d.point >= n) {
-    out += d.digits + QString(d.point - n, u'0');
+    out += d.digits;
+    out += QString(d.point - n, u'0');
   } else {
-    out += d.digits.left(d.point) + dec + d.digits.mid(d.point);
+    out += QStringView(d.digits).left(d.point);
+    out += dec;
+    out += QStringView(d.digits).mid(d.point);
   }
   return out;
+}
+
+// Qt date and time patterns of the forms the regional settings give ("yyyy/MM/dd",
+// "HH:mm:ss", "HH:mm:ss.zzz"), taken apart once and then applied without the general
+// pattern machinery: the text of every date a grid or an export shows goes through
+// here. A pattern with any other element is left to QLocale.
+class QtPattern {
+ public:
+  explicit QtPattern(const QString& pattern) : pattern_(pattern) { compile(); }
+  const QString& pattern() const { return pattern_; }
+
+  QString format(const QDate& date, const QTime& time) const {
+    if (!simple_) {
+      const QLocale c = QLocale::c();
+      return date.isValid() ? c.toString(date, pattern_) : c.toString(time, pattern_);
+    }
+    QString out;
+    out.reserve(pattern_.size() + 4);
+    for (const Element& e : elements_) {
+      switch (e.kind) {
+        case 'L':
+          out += e.literal;
+          break;
+        case 'y':
+          number(out, e.width == 2 ? date.year() % 100 : date.year(), e.width);
+          break;
+        case 'M':
+          number(out, date.month(), e.width);
+          break;
+        case 'd':
+          number(out, date.day(), e.width);
+          break;
+        case 'H':
+          number(out, time.hour(), e.width);
+          break;
+        case 'm':
+          number(out, time.minute(), e.width);
+          break;
+        case 's':
+          number(out, time.second(), e.width);
+          break;
+        case 'z':
+          number(out, time.msec(), 3);
+          break;
+      }
+    }
+    return out;
+  }
+
+ private:
+  struct Element {
+    char kind;  // 'L' literal, else the pattern letter
+    int width;
+    QString literal;
+  };
+
+  static void number(QString& out, int value, int width) {
+    if (value < 0) {
+      out += u'-';
+      value = -value;
+    }
+    char buffer[16];
+    const auto r = std::to_chars(buffer, buffer + sizeof buffer, value);
+    for (int pad = width - int(r.ptr - buffer); pad > 0; --pad) out += u'0';
+    out += QLatin1String(buffer, r.ptr - buffer);
+  }
+
+  void compile() {
+    const QString& p = pattern_;
+    for (qsizetype i = 0; i < p.size();) {
+      const QChar c = p[i];
+      qsizetype run = 1;
+      while (i + run < p.size() && p[i + run] == c) ++run;
+      const char16_t u = c.unicode();
+      bool ok = false;
+      switch (u) {
+        case 'y':
+          ok = run == 2 || run == 4;
+          break;
+        case 'M':
+        case 'd':
+        case 'H':
+        case 'm':
+        case 's':
+          ok = run <= 2;
+          break;
+        case 'z':
+          ok = run == 3;
+          break;
+        default:
+          // Quotes, 12-hour clocks, day periods, names and time zones are QLocale's.
+          if (c.isLetter() || c == u'\'') {
+            simple_ = false;
+            return;
+          }
+          elements_.push_back({'L', 0, p.mid(i, run)});
+          i += run;
+          continue;
+      }
+      if (!ok) {
+        simple_ = false;
+        return;
+      }
+      elements_.push_back({char(u), int(run), QString()});
+      i += run;
+    }
+  }
+
+  QString pattern_;
+  std::vector<Element> elements_;
+  bool simple_ = true;
+};
+
+// The compiled form of a pattern; the few patterns in use stay compiled.
+const QtPattern& compiled(const QString& pattern) {
+  thread_local std::vector<std::unique_ptr<QtPattern>> cache;
+  for (const auto& p : cache)
+    if (p->pattern() == pattern) return *p;
+  if (cache.size() >= 8) cache.erase(cache.begin());
+  cache.push_back(std::make_unique<QtPattern>(pattern));
+  return *cache.back();
 }
 
 // Rounds the decimal half away from zero to `decimals` places after the point.
@@ -197,105 +335,6 @@ QString bytesText(const QByteArray& bytes) {
   return utf8.hasError() ? QString::fromLatin1(bytes) : text;
 }
 
-// The date reader's expression for a regional date separator, compiled once per
-// separator and thread rather than once per value: an export or import reads dates
-// row after row.
-const QRegularExpression& dateExpression(QChar separator) {
-  thread_local QChar builtFor;
-  thread_local QRegularExpression expression;
-  if (!expression.isValid() || expression.pattern().isEmpty() || builtFor != separator) {
-    QString seps = QStringLiteral("/\\-.");
-    if (!QStringLiteral("/-.").contains(separator))
-      seps += QRegularExpression::escape(QString(separator));
-    expression = QRegularExpression(
-        QStringLiteral(R"(^(\d{1,4})[%1](\d{1,4})[%1](\d{1,4})(?:(?:\s+|T)(.*))?$)").arg(seps));
-    builtFor = separator;
-  }
-  return expression;
-}
-
-// A date or time pattern of the platform's language reduced to numbers and separators:
-// y yy yyyy M MM d dd H HH m mm s ss zzz and the characters / - . : and blank.
-struct PatternToken {
-  char field;  // 'y', 'M', 'd', 'H', 'm', 's', 'z', or 0 for a literal
-  int width;
-  QChar literal;
-};
-
-// The tokens of `pattern`, or nullptr when it uses anything else (names of months or
-// days, 12-hour clocks, quoted text); kept per thread, as the patterns are few.
-const std::vector<PatternToken>* simplePattern(const QString& pattern) {
-  thread_local std::deque<std::pair<QString, std::optional<std::vector<PatternToken>>>> cache;
-  for (const auto& [known, tokens] : cache)
-    if (known == pattern) return tokens ? &*tokens : nullptr;
-  std::optional<std::vector<PatternToken>> tokens(std::in_place);
-  for (qsizetype i = 0; i < pattern.size();) {
-    const QChar c = pattern.at(i);
-    qsizetype run = 1;
-    while (i + run < pattern.size() && pattern.at(i + run) == c) ++run;
-    const char field = c.unicode() < 128 ? char(c.unicode()) : 0;
-    if (QStringLiteral("/-.: ").contains(c)) {
-      for (qsizetype k = 0; k < run; ++k) tokens->push_back({0, 0, c});
-    } else if ((field == 'y' && (run == 2 || run == 4)) ||
-               (std::strchr("MdHms", field) && field && run <= 2) || (field == 'z' && run == 3)) {
-      tokens->push_back({field, int(run), QChar()});
-    } else {
-      tokens.reset();
-      break;
-    }
-    i += run;
-  }
-  cache.emplace_back(pattern, tokens);
-  return cache.back().second ? &*cache.back().second : nullptr;
-}
-
-// `pattern` applied to a date and time, as QLocale::c() would write it; written
-// directly for the simple patterns (an export writes one per date cell).
-QString patternText(const QString& pattern, const QDate& date, const QTime& time, bool ofTime) {
-  const std::vector<PatternToken>* tokens = simplePattern(pattern);
-  const bool fourDigitYear = date.isValid() && date.year() >= 1000 && date.year() <= 9999;
-  if (!tokens || (!ofTime && !fourDigitYear)) {
-    const QLocale c = QLocale::c();
-    return ofTime ? c.toString(time, pattern) : c.toString(date, pattern);
-  }
-  QString out;
-  out.reserve(pattern.size() + 2);
-  auto number = [&](int v, int width) {
-    if (width >= 2 && v < 10) out += u'0';
-    if (width >= 3 && v < 100) out += u'0';
-    out += QString::number(v);
-  };
-  for (const PatternToken& t : *tokens) {
-    switch (t.field) {
-      case 'y':
-        number(t.width == 2 ? date.year() % 100 : date.year(), t.width);
-        break;
-      case 'M':
-        number(date.month(), t.width);
-        break;
-      case 'd':
-        number(date.day(), t.width);
-        break;
-      case 'H':
-        number(time.hour(), t.width);
-        break;
-      case 'm':
-        number(time.minute(), t.width);
-        break;
-      case 's':
-        number(time.second(), t.width);
-        break;
-      case 'z':
-        number(time.msec(), 3);
-        break;
-      default:
-        out += t.literal;
-        break;
-    }
-  }
-  return out;
-}
-
 // The C locale refusing group separators, made once per thread rather than per value.
 const QLocale& strictNumbers() {
   thread_local const QLocale locale = [] {
@@ -418,18 +457,17 @@ QString ValueText::plain(const QVariant& value, FieldType type) {
       if (value.typeId() == QMetaType::QDateTime) {
         const RegionalSettings& rs = RegionalSettings::current();
         const QDateTime dt = value.toDateTime();
-        const QDate date = dt.date();
-        const QTime time = dt.time();
-        // The long time has no milliseconds; they are added so the text reads back exactly.
-        auto timeText = [&] {
-          return time.msec() != 0 ? patternText(QStringLiteral("HH:mm:ss.zzz"), date, time, true)
-                                  : patternText(rs.longTimeFormat, date, time, true);
-        };
-        const QString dateText = patternText(rs.shortDateFormat, date, time, false);
-        if (type == ftDate) return dateText;
-        if (type == ftTime) return timeText();
-        if (time == QTime(0, 0)) return dateText;
-        return dateText + u' ' + timeText();
+        const QDate day = dt.date();
+        const QTime clock = dt.time();
+        if (type == ftDate) return compiled(rs.shortDateFormat).format(day, clock);
+        // The long time has no milliseconds; add them so the text reads back exactly.
+        const QString time =
+            compiled(clock.msec() != 0 ? QStringLiteral("HH:mm:ss.zzz") : rs.longTimeFormat)
+                .format(QDate(), clock);
+        if (type == ftTime) return time;
+        const QString date = compiled(rs.shortDateFormat).format(day, clock);
+        if (dt.time() == QTime(0, 0)) return date;
+        return date + u' ' + time;
       }
       break;
     case BasicKind::Binary:
@@ -619,7 +657,19 @@ QDateTime ValueText::parseDateTime(const QString& text) {
   }
 
   const RegionalSettings& rs = RegionalSettings::current();
-  const auto dm = dateExpression(rs.dateSeparator).match(s);
+  QString seps = QStringLiteral("/\\-.");
+  if (!QStringLiteral("/-.").contains(rs.dateSeparator))
+    seps += QRegularExpression::escape(QString(rs.dateSeparator));
+  // Compiled once per set of separators: the expression costs far more to compile
+  // than to match, and imports read a date per row.
+  thread_local QString compiledSeps;
+  thread_local QRegularExpression dateRe;
+  if (compiledSeps != seps || !dateRe.isValid() || dateRe.pattern().isEmpty()) {
+    dateRe = QRegularExpression(
+        QStringLiteral(R"(^(\d{1,4})[%1](\d{1,4})[%1](\d{1,4})(?:(?:\s+|T)(.*))?$)").arg(seps));
+    compiledSeps = seps;
+  }
+  const auto dm = dateRe.match(s);
   if (!dm.hasMatch()) {
     bool ok = false;
     const QTime time = timeOf(s, &ok);

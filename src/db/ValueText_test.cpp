@@ -101,6 +101,17 @@ TEST_F(ValueTextTest, DatesLeaveOutMidnightAndReadBack) {
   platform::RegionalSettings::setCurrentForTesting(rs);
   EXPECT_EQ(ValueText::plain(midnight, db::ftDateTime), "02.01.1930");
   EXPECT_EQ(ValueText::parse("02.01.1930", db::ftDateTime).toDateTime(), midnight);
+  // Patterns with quotes, a 12-hour clock or single-digit fields.
+  rs.shortDateFormat = "yyyy'年'M'月'd'日'";
+  rs.longTimeFormat = "h:mm:ss AP";
+  platform::RegionalSettings::setCurrentForTesting(rs);
+  EXPECT_EQ(ValueText::plain(afternoon, db::ftDateTime), "2024年12月31日 11:59:58 PM");
+  rs.shortDateFormat = "d/M/yyyy";
+  rs.longTimeFormat = "H:mm:ss";
+  platform::RegionalSettings::setCurrentForTesting(rs);
+  EXPECT_EQ(ValueText::plain(ValueText::naive(QDate(987, 6, 5), QTime(7, 8, 9)), db::ftDateTime),
+            "5/6/0987 7:08:09");
+  EXPECT_EQ(ValueText::plain(millis, db::ftTime), "08:00:00.123");
 }
 
 TEST_F(ValueTextTest, OtherTypesRoundTrip) {

@@ -4,7 +4,7 @@
 #include <platform/RegionalSettings.h>
 
 #include <QLocale>
-#include <QRegularExpression>
+#include <QTime>
 
 namespace exportengine {
 
@@ -37,6 +37,23 @@ bool twelveHour(QStringView pattern) {
     }
   }
   return false;
+}
+
+// Whether the text starts with a date: three numbers of one to four digits apart by
+// separators that are neither the time's colon nor blanks.
+bool startsWithDate(const QString& text) {
+  qsizetype i = 0;
+  const qsizetype n = text.size();
+  while (i < n && text[i].isSpace()) ++i;
+  for (int part = 0; part < 3; ++part) {
+    const qsizetype start = i;
+    while (i < n && text[i].isDigit() && i - start < 4) ++i;
+    if (i == start) return false;
+    if (part == 2) break;
+    if (i >= n || text[i].isDigit() || text[i] == u':' || text[i].isSpace()) return false;
+    ++i;
+  }
+  return true;
 }
 
 QString shortDateText(const QDateTime& value, const platform::RegionalSettings& rs,
@@ -170,13 +187,90 @@ QString FormatDateTime(const QDateTime& value, QStringView pattern,
   return out;
 }
 
+namespace {
+
+// An ASCII number of 1 to `most` digits at `i`; -1 when there is none.
+int readNumber(QStringView t, qsizetype& i, int most, int* digits = nullptr) {
+  const qsizetype start = i;
+  int value = 0;
+  while (i < t.size() && i - start < most && t[i] >= u'0' && t[i] <= u'9')
+    value = value * 10 + (t[i++].unicode() - '0');
+  if (digits) *digits = int(i - start);
+  return i == start ? -1 : value;
+}
+
+// h:mm, h:mm:ss or h:mm:ss.fff up to the end of `t`; invalid when it is anything else.
+QTime readClock(QStringView t, qsizetype i) {
+  const int h = readNumber(t, i, 2);
+  if (h < 0 || i >= t.size() || t[i++] != u':') return {};
+  const int m = readNumber(t, i, 2);
+  int s = 0;
+  int ms = 0;
+  if (m < 0) return {};
+  if (i < t.size() && t[i] == u':') {
+    s = readNumber(t, ++i, 2);
+    if (s < 0) return {};
+    if (i < t.size() && (t[i] == u'.' || t[i] == u',')) {
+      int digits = 0;
+      ms = readNumber(t, ++i, 9, &digits);
+      if (ms < 0) return {};
+      while (digits > 3) ms /= 10, --digits;
+      while (digits < 3) ms *= 10, ++digits;
+    }
+  }
+  if (i != t.size()) return {};
+  return QTime(h, m, s, ms);
+}
+
+// The forms the program writes itself (the regional short date with a four-digit
+// year, a 24-hour time) read without the general reader, which takes far longer.
+// Anything else is left to the general reader: nullopt.
+std::optional<QDateTime> readCommonForm(const QString& text) {
+  const platform::RegionalSettings& rs = platform::RegionalSettings::current();
+  const QStringView t(text);
+  if (t.isEmpty() || t.front().isSpace() || t.back().isSpace()) return std::nullopt;
+  // Dashes may start an ISO date, whose order is not the regional one.
+  auto separator = [&](QChar c) {
+    return c != u'-' && (c == u'/' || c == u'.' || c == rs.dateSeparator);
+  };
+  qsizetype i = 0;
+  int parts[3];
+  int yearDigits = 0;
+  const qsizetype yearAt = rs.shortDateFormat.indexOf(u'y');
+  const qsizetype monthAt = rs.shortDateFormat.indexOf(u'M');
+  const qsizetype dayAt = rs.shortDateFormat.indexOf(u'd');
+  if (yearAt < 0 || monthAt < 0 || dayAt < 0) return std::nullopt;
+  const int yearSlot = int(yearAt > monthAt) + int(yearAt > dayAt);
+  const int monthSlot = int(monthAt > yearAt) + int(monthAt > dayAt);
+  const int daySlot = 3 - yearSlot - monthSlot;
+  if (daySlot < 0 || daySlot > 2 || yearSlot == monthSlot) return std::nullopt;
+  for (int p = 0; p < 3; ++p) {
+    int digits = 0;
+    parts[p] = readNumber(t, i, 4, &digits);
+    if (parts[p] < 0) return std::nullopt;
+    if (p == yearSlot) yearDigits = digits;
+    if (p < 2) {
+      if (i >= t.size() || !separator(t[i])) return std::nullopt;
+      ++i;
+    }
+  }
+  if (yearDigits != 4) return std::nullopt;
+  const QDate date(parts[yearSlot], parts[monthSlot], parts[daySlot]);
+  if (!date.isValid()) return std::nullopt;
+  if (i == t.size()) return db::ValueText::naive(date);
+  if (t[i] != u' ') return std::nullopt;
+  const QTime clock = readClock(t, i + 1);
+  if (!clock.isValid()) return std::nullopt;
+  return db::ValueText::naive(date, clock);
+}
+
+}  // namespace
+
 std::optional<DateTimeReading> ReadDateTime(const QString& text) {
+  if (const auto common = readCommonForm(text)) return DateTimeReading{*common, true};
   const QDateTime value = db::ValueText::parseDateTime(text);
   if (!value.isValid()) return std::nullopt;
-  // A date part is three numbers with separators that are not the time's colon.
-  static const QRegularExpression datePart(
-      QStringLiteral(R"(^\s*\d{1,4}[^\d:\s]\d{1,4}[^\d:\s]\d{1,4})"));
-  return DateTimeReading{value, datePart.match(text).hasMatch()};
+  return DateTimeReading{value, startsWithDate(text)};
 }
 
 QString PatternFromQt(QStringView qt) {

@@ -24,8 +24,9 @@ namespace {
 
 // The counter rule of the list view and the string grid: the source is at its end
 // when the counter reaches the rows left after the skipped ones, or the row limit.
+// A negative skip skips nothing: it must not make rows up before the first one.
 bool counterAtEnd(int rows, int skipRecCount, int exportRecCount, int recordCounter) {
-  qint64 n = qint64(rows) - skipRecCount;
+  qint64 n = qint64(rows) - std::max(skipRecCount, 0);
   if (exportRecCount > 0) n = std::min<qint64>(exportRecCount, n);
   n = std::max<qint64>(n, 0);
   return recordCounter >= n;
@@ -198,7 +199,8 @@ QString SourceCellText(TExportSource kind, const TExportSourceRefs& refs,
         if (const db::Field* field = refs.DBGrid->columnField(index)) return field->asString();
       break;
     case esListView:
-      if (refs.ListView) return refs.ListView->itemText(skipRecCount + recordCounter, index);
+      if (refs.ListView)
+        return refs.ListView->itemText(std::max(skipRecCount, 0) + recordCounter, index);
       break;
     case esStringGrid:
       if (refs.StringGrid) return refs.StringGrid->cell(index, refs.StringGrid->row());
@@ -301,6 +303,25 @@ QString TrimText(const QString& text) {
   while (end > begin && text[end - 1].unicode() <= ' ') --end;
   if (begin == 0 && end == n) return text;
   return text.mid(begin, end - begin);
+}
+
+}  // namespace exportengine
+
+namespace exportengine {
+
+void AssignTrimmed(QString& target, const QString& text) {
+  const qsizetype n = text.size();
+  qsizetype begin = 0;
+  while (begin < n && text[begin].unicode() <= ' ') ++begin;
+  qsizetype end = n;
+  while (end > begin && text[end - 1].unicode() <= ' ') --end;
+  if (begin == 0 && end == n) {
+    target = text;
+    return;
+  }
+  // The row's cells are refilled for every row: keep their storage.
+  target.resize(0);
+  target.append(QStringView(text).mid(begin, end - begin));
 }
 
 }  // namespace exportengine

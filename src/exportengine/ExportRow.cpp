@@ -11,7 +11,8 @@ QString TExportCol::GetExportText(bool formatted) {
   TExporter& exporter = Row->Exporter();
   const TExportColumns& columns = exporter.Columns();
   const bool known = ColumnIndex >= 0 && ColumnIndex < columns.Count();
-  if (known && columns.IsNull(ColumnIndex)) {
+  const bool null = null_ >= 0 ? null_ == 1 : known && columns.IsNull(ColumnIndex);
+  if (null) {
     Data = exporter.NormalString(exporter.Formats().NullString());
   } else if (formatted && known) {
     const TExportColumn& column = columns[ColumnIndex];
@@ -57,7 +58,14 @@ void TExportRow::SetValue(const QString& name, const QString& text) {
 
 void TExportRow::SetValueAt(int position, const QString& text) {
   if (position < 0 || position >= Count()) return;
-  cells_[size_t(position)]->Data = TrimText(text);
+  AssignTrimmed(cells_[size_t(position)]->Data, text);
+}
+
+void TExportRow::SetFetchedValue(int position, const QString& text, signed char null) {
+  if (position < 0 || position >= Count()) return;
+  TExportCol& cell = *cells_[size_t(position)];
+  AssignTrimmed(cell.Data, text);
+  cell.null_ = null;
 }
 
 void TExportRow::Clear() {

@@ -1,5 +1,6 @@
 #include "exportengine/Exporter.h"
 
+#include <db/ValueText.h>
 #include <platform/Error.h>
 #include <platform/IniFile.h>
 
@@ -137,9 +138,31 @@ QString TExporter::CaptionRowText() {
 void TExporter::FetchRow() {
   const TExportSourceRefs refs = SourceRefs();
   const int count = columns_->Count();
+  // Dataset fields are read once for their text and their nullness together.
+  db::Dataset* dataset = exportSource_ == esDataSet  ? refs.DataSet
+                         : exportSource_ == esDBGrid ? GridDataSet(refs.DBGrid)
+                                                     : nullptr;
+  if (dataset) {
+    for (int i = 0; i < count; ++i) {
+      const int index = (*columns_)[i].SourceIndex;
+      const db::Field* field = nullptr;
+      if (exportSource_ == esDBGrid)
+        field = refs.DBGrid->columnField(index);
+      else if (index >= 0 && index < dataset->fieldCount())
+        field = &dataset->field(index);
+      if (!field) {
+        row_->SetFetchedValue(i, QString(), 0);
+        continue;
+      }
+      const QVariant value = field->value();
+      row_->SetFetchedValue(i, db::ValueText::plain(value, field->dataType()),
+                            !value.isValid() || value.isNull() ? 1 : 0);
+    }
+    return;
+  }
   for (int i = 0; i < count; ++i)
-    row_->SetValueAt(
-        i, SourceCellText(exportSource_, refs, *columns_, i, skipRecCount_, recordCounter_));
+    row_->SetFetchedValue(
+        i, SourceCellText(exportSource_, refs, *columns_, i, skipRecCount_, recordCounter_), 0);
 }
 
 QString TExporter::DataRowText(bool formatted) {
@@ -169,10 +192,10 @@ void TExporter::SaveSettings(platform::IniFile& file) {
       {kGeneral, QStringLiteral("AutocalcStrType"), boolText(autoCalcStrType_)},
       {kGeneral, QStringLiteral("CaptionRow"), QString::number(captionRow_)},
   };
-  file.eraseSection(kFields);
   for (int i = 0; i < exportedFields_.size(); ++i)
     entries.push_back({kFields, QStringLiteral("field%1").arg(i), exportedFields_.at(i)});
-  file.writeStrings(entries);
+  // The old field list goes in the same rewrite that writes the new one.
+  file.replaceSection(kFields, entries);
 }
 
 void TExporter::LoadSettings(platform::IniFile& file) {

@@ -184,10 +184,8 @@ QString general(double value, const platform::RegionalSettings& rs) {
   return out;
 }
 
-// `generalText` gives the general form, made only for a pattern without placeholders.
-template <class General>
 QString format(const Digits& d, bool negative, QStringView pattern,
-               const platform::RegionalSettings& rs, General generalText) {
+               const platform::RegionalSettings& rs) {
   QStringView sections[3];
   const int n = splitSections(pattern, sections);
   QStringView chosen = sections[0];
@@ -199,7 +197,8 @@ QString format(const Digits& d, bool negative, QStringView pattern,
     chosen = sections[2];
   }
   const Section section = parseSection(chosen);
-  if (!section.placeholders) return section.prefix + generalText();
+  // A section without digits is all text ("zero", "n/a").
+  if (!section.placeholders) return section.prefix;
   return render(d, showMinus, section, rs);
 }
 
@@ -208,15 +207,13 @@ QString format(const Digits& d, bool negative, QStringView pattern,
 QString FormatFloat(double value, QStringView pattern, const platform::RegionalSettings& settings) {
   if (std::isnan(value) || std::isinf(value)) return general(value, settings);
   if (pattern.isEmpty()) return general(value, settings);
-  return format(digitsOf(std::fabs(value)), value < 0, pattern, settings,
-                [&] { return general(value, settings); });
+  return format(digitsOf(std::fabs(value)), value < 0, pattern, settings);
 }
 
 QString FormatWhole(qint64 value, QStringView pattern, const platform::RegionalSettings& settings) {
   const quint64 magnitude = value < 0 ? quint64(0) - quint64(value) : quint64(value);
   if (pattern.isEmpty()) return QString::number(value);
-  return format(digitsOf(magnitude), value < 0, pattern, settings,
-                [&] { return QString::number(value); });
+  return format(digitsOf(magnitude), value < 0, pattern, settings);
 }
 
 }  // namespace exportengine

@@ -3,7 +3,8 @@
 // text ("..." or '...') and every other character are copied. Up to three sections
 // separated by ';': positive (and the rest), negative (shown without its minus sign),
 // zero. Rounds half away from zero on the value's 15 significant digits. An empty
-// pattern, or one without any digit placeholder, gives the general form of the number.
+// pattern gives the general form of the number; a section without digit placeholders
+// is copied as it stands.
 // Output separators follow the regional settings.
 #pragma once
 

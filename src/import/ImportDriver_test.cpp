@@ -15,6 +15,7 @@
 #include <gtest/gtest.h>
 #include <QApplication>
 #include <QTemporaryDir>
+#include <QTimer>
 #include <QWidget>
 
 namespace dataimport {
@@ -156,6 +157,28 @@ TEST_F(ImportDriverTest, ThroughTheWindowsOneWindowPerTable) {
   // No window outlives its table.
   for (QWidget* w : QApplication::topLevelWidgets())
     EXPECT_NE(w->objectName(), QStringLiteral("ImportMdbBox"));
+}
+
+TEST_F(ImportDriverTest, AWindowClosedBeforeItsImportStartsAddsNoLine) {
+  static int argc = 1;
+  static char name[] = "import_driver_test";
+  static char* argv[] = {name, nullptr};
+  if (!qApp) new QApplication(argc, argv);
+  writeSources();
+  enable({k::ExportClassify, k::ExportItem});
+  // The operator closes the Classify window as soon as it shows.
+  ImportWindows windows(
+      [&](int tab) {
+        if (tab != 0) return;
+        QTimer::singleShot(0, [] {
+          if (QWidget* w = QApplication::activeModalWidget()) w->close();
+        });
+      },
+      [](std::exception_ptr) {});
+  EXPECT_EQ(ImportDriver(access_, pos_->dm, windows).run(),
+            QStringLiteral("匯入狀態：\r\n匯入商品資料完成。"));
+  EXPECT_EQ(pos_->rowCount("Classify"), 0);
+  EXPECT_EQ(pos_->rowCount("Item"), 1);
 }
 
 }  // namespace

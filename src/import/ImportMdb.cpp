@@ -139,12 +139,20 @@ void TImportMdbBox::runImport() {
   done(mrOk);
 }
 
-void TImportMdbBox::start(int) {}
+void TImportMdbBox::start(int) {
+  sinceMessages_.invalidate();
+}
 
 void TImportMdbBox::step(int done, int total) {
   Gauge_->setProgress(int(qint64(done) * 100 / total));
   panel_->setText(QStringLiteral("%1 / %2").arg(done).arg(total));
+  // Repainting this window costs more than importing a row into a local database, so
+  // pending messages are processed at most every kMessageInterval ms, and after the
+  // last row: fast enough that the window repaints smoothly and answers at once.
+  if (done < total && sinceMessages_.isValid() && sinceMessages_.elapsed() < kMessageInterval)
+    return;
   platform::UiServices::instance().processEvents();
+  sinceMessages_.start();
 }
 
 void TImportMdbBox::closeEvent(QCloseEvent* event) {

@@ -82,6 +82,8 @@
 // Usage map (a row): byte 0 type. Inline (0): uint32 start page + bitmap, bit k = page
 // start + k. Reference (1): uint32 pages of type-0x05 bitmap pages, pointer k covering
 // pages k*32736 .. k*32736+32735; a bitmap page is 05 01 00 00 + 4092 bitmap bytes.
+// The global page map is the usage map in row 0 of page 1; there a set bit is a free
+// page (pages past the end of the file included).
 #pragma once
 
 #include <array>

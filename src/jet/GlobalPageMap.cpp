@@ -75,6 +75,11 @@ GlobalPageMap::Layout GlobalPageMap::layout() {
     map.reference = true;
     map.capacity =
         std::uint64_t((map.length - fmt::kUsageMapReferencePointersOffset) / 4) * kPagesPerBitmap;
+    for (std::uint32_t k = 0; std::uint64_t{k} * kPagesPerBitmap < map.capacity; ++k) {
+      const std::uint32_t bp = p1.u32(pointerOffset(map.start, k));
+      if (bp != 0 && session_.page(bp)[0] != fmt::kPageUsageBitmap)
+        throw Error::damaged(path, bp, "not a usage bitmap page");
+    }
   } else {
     throw Error(path, kOddForm);
   }
@@ -163,7 +168,7 @@ void GlobalPageMap::growInline(const Layout& map, const std::vector<std::uint32_
     if (free) setBit(bits, pg);
   }
   for (std::uint32_t pg : pages) clearBit(bits, pg);
-  rewritePage1(row);
+  writePage1(rebuiltPage1(row));
 }
 
 void GlobalPageMap::turnIntoReference(const Layout& map, const std::vector<std::uint32_t>& pages) {
@@ -196,12 +201,14 @@ void GlobalPageMap::turnIntoReference(const Layout& map, const std::vector<std::
 
   // First the bitmap pages, linked by nothing yet; then page 1, in one write.
   std::vector<std::uint8_t> row = UsageMapWriter::referenceRow(kReferenceRowSize);
+  for (std::uint32_t k = 0; k < n; ++k)
+    writeU32(row.data() + fmt::kUsageMapReferencePointersOffset + 4 * k, count + k);
+  const PageImage page1 = rebuiltPage1(row);  // refuses an odd page 1 before writing
   for (std::uint32_t k = 0; k < n; ++k) {
-    const std::uint32_t placed = session_.append(bitmaps[k]);
-    if (placed != count + k) throw Error(path, "internal error: page numbering");
-    writeU32(row.data() + fmt::kUsageMapReferencePointersOffset + 4 * k, placed);
+    if (session_.append(bitmaps[k]) != count + k)
+      throw Error(path, "internal error: page numbering");
   }
-  rewritePage1(row);
+  writePage1(page1);
 }
 
 void GlobalPageMap::markUsedInBitmaps(const Layout& map, const std::vector<std::uint32_t>& pages) {
@@ -233,10 +240,13 @@ void GlobalPageMap::markUsedInBitmaps(const Layout& map, const std::vector<std::
     const std::uint32_t k = pg / kPagesPerBitmap;
     if (fresh.count(k)) continue;  // listed as used already
     const std::uint32_t bp = pointer(map, k);
-    PageImage& b = session_.page(bp);
-    if (b[0] != fmt::kPageUsageBitmap) throw Error::damaged(path, bp, "not a usage bitmap page");
-    clearBit(b.data() + fmt::kUsageBitmapPageHeaderSize, pg % kPagesPerBitmap);
     if (std::find(changed.begin(), changed.end(), bp) == changed.end()) changed.push_back(bp);
+  }
+  for (std::uint32_t pg : used) {
+    const std::uint32_t k = pg / kPagesPerBitmap;
+    if (!fresh.count(k))
+      clearBit(session_.page(pointer(map, k)).data() + fmt::kUsageBitmapPageHeaderSize,
+               pg % kPagesPerBitmap);
   }
 
   // New bitmap pages, then the existing ones (a page only ever goes from free to used),
@@ -253,8 +263,8 @@ void GlobalPageMap::markUsedInBitmaps(const Layout& map, const std::vector<std::
   session_.write(fmt::kGlobalMapPage);
 }
 
-void GlobalPageMap::rewritePage1(const std::vector<std::uint8_t>& row0) {
-  PageImage& p1 = session_.page(fmt::kGlobalMapPage);
+PageImage GlobalPageMap::rebuiltPage1(const std::vector<std::uint8_t>& row0) {
+  const PageImage& p1 = session_.page(fmt::kGlobalMapPage);
   PageImage rebuilt = DataPageWriter::empty(p1.u32(fmt::kDataOwnerOffset));
   const std::uint16_t rows = DataPageWriter::rowCount(p1);
   for (std::uint16_t i = 0; i < rows; ++i) {
@@ -262,7 +272,8 @@ void GlobalPageMap::rewritePage1(const std::vector<std::uint8_t>& row0) {
     if (slot & (fmt::kRowDeletedFlag | fmt::kRowOverflowFlag))
       throw Error(session_.path(), kOddForm);
     auto [start, length] = DataPageWriter::rowExtent(p1, i);
-    if (length > fmt::kPageSize || start < fmt::kDataHeaderSize + 2u * rows)
+    if (length > fmt::kPageSize || start + length > fmt::kPageSize ||
+        start < fmt::kDataHeaderSize + 2u * rows)
       throw Error::damaged(session_.path(), fmt::kGlobalMapPage, "bad row offsets");
     const bool placed =
         i == kMapRow
@@ -270,7 +281,11 @@ void GlobalPageMap::rewritePage1(const std::vector<std::uint8_t>& row0) {
             : DataPageWriter::append(rebuilt, std::span(p1.data() + start, length)).has_value();
     if (!placed) throw Error(session_.path(), kOddForm);
   }
-  p1 = rebuilt;
+  return rebuilt;
+}
+
+void GlobalPageMap::writePage1(const PageImage& image) {
+  session_.page(fmt::kGlobalMapPage) = image;
   session_.write(fmt::kGlobalMapPage);
 }
 

@@ -63,8 +63,9 @@ class GlobalPageMap {
   void growInline(const Layout& map, const std::vector<std::uint32_t>& pages);
   void turnIntoReference(const Layout& map, const std::vector<std::uint32_t>& pages);
   void markUsedInBitmaps(const Layout& map, const std::vector<std::uint32_t>& pages);
-  // Rewrites page 1 with `row0` in place of row 0; the other rows stay as they are.
-  void rewritePage1(const std::vector<std::uint8_t>& row0);
+  // Page 1 with `row0` in place of row 0; the other rows stay as they are.
+  PageImage rebuiltPage1(const std::vector<std::uint8_t>& row0);
+  void writePage1(const PageImage& image);
 
   WriteSession& session_;
 };

@@ -141,6 +141,13 @@ void IniFile::eraseSection(const QString& section) {
   writeFileAtomically(path_, document.toBytes(), createMode_);
 }
 
+void IniFile::replaceSection(const QString& section, const std::vector<IniEntry>& entries) {
+  IniDocument document(readForUpdate(path_));
+  document.eraseSection(section);
+  for (const IniEntry& e : entries) document.setValue(e.section, e.key, e.value);
+  writeFileAtomically(path_, document.toBytes(), createMode_);
+}
+
 void IniFile::writeInteger(const QString& section, const QString& key, int value) {
   writeString(section, key, QString::number(value));
 }

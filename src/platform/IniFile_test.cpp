@@ -202,6 +202,9 @@ TEST_F(IniFileTest, ReadsAndErasesWholeSections) {
   ini.eraseSection("fields");
   EXPECT_EQ(readBytes(path()), QByteArray("[A]\r\nx=1\r\n; note\r\n[C]\r\ny=2\r\n"));
 
+  ini.replaceSection("c", {{"C", "z", "3"}, {"A", "x", "9"}});
+  EXPECT_EQ(readBytes(path()), QByteArray("[A]\r\nx=9\r\n; note\r\n[C]\r\nz=3\r\n"));
+
   // Erasing what is not there leaves a missing file missing.
   IniFile absent(dir.filePath("Absent.ini"));
   absent.eraseSection("Fields");

@@ -3,10 +3,12 @@
 #include <config/ConfigKeys.h>
 #include <config/Configs.h>
 #include <db/ConnectionString.h>
+#include <platform/Error.h>
 #include <platform/ProgramFolder.h>
 
 #include <QDir>
 #include <QThread>
+#include <algorithm>
 
 namespace posdb {
 
@@ -186,7 +188,30 @@ PosSettings PosSettings::fromConfig() {
   s.user = c.read(config::keys::User);
   s.password = c.read(config::keys::Password);
   s.provider = c.read(config::keys::Provider).trimmed();
+  s.commandTimeout = std::max(0, c.read(config::keys::CommandTimeout));
   return s;
+}
+
+void FetchCancel::cancel() {
+  QMutexLocker locker(&lock_);
+  cancelled_ = true;
+  if (connection_) connection_->cancel();
+}
+
+bool FetchCancel::cancelled() const {
+  QMutexLocker locker(&lock_);
+  return cancelled_;
+}
+
+void FetchCancel::attach(db::Connection* connection) {
+  QMutexLocker locker(&lock_);
+  if (cancelled_) throw platform::Error(db::Connection::cancelledMessage());
+  connection_ = connection;
+}
+
+void FetchCancel::detach() {
+  QMutexLocker locker(&lock_);
+  connection_ = nullptr;
 }
 
 TDmMSSQL::TDmMSSQL(QObject* parent)
@@ -246,7 +271,9 @@ QString TDmMSSQL::connectionString(const PosSettings& s) {
 }
 
 void TDmMSSQL::start() {
-  startWith(connectionString(PosSettings::fromConfig()));
+  const PosSettings settings = PosSettings::fromConfig();
+  stop();
+  adopt(fetch(settings, nullptr));
 }
 
 void TDmMSSQL::startWith(const QString& text) {
@@ -260,15 +287,18 @@ void TDmMSSQL::stop() {
   cnKAROS.setConnectionString(QString());
 }
 
-PosSnapshot TDmMSSQL::fetch(const PosSettings& settings, QThread* target) {
-  return fetchWith(connectionString(settings), target);
+PosSnapshot TDmMSSQL::fetch(const PosSettings& settings, QThread* target, FetchCancel* cancel) {
+  return fetchWith(connectionString(settings), target, settings.commandTimeout, cancel);
 }
 
-PosSnapshot TDmMSSQL::fetchWith(const QString& text, QThread* target) {
+PosSnapshot TDmMSSQL::fetchWith(const QString& text, QThread* target, int commandTimeout,
+                                FetchCancel* cancel) {
   PosSnapshot snap;
   snap.connection = std::make_unique<db::Connection>();
   snap.connection->setConnectionString(text);
+  snap.connection->setCommandTimeout(commandTimeout);
   snap.connection->open();
+  if (cancel) cancel->attach(snap.connection.get());
   try {
     for (; snap.fetched < 4; ++snap.fetched)
       snap.results[size_t(snap.fetched)] =
@@ -276,6 +306,7 @@ PosSnapshot TDmMSSQL::fetchWith(const QString& text, QThread* target) {
   } catch (...) {
     snap.failure = std::current_exception();
   }
+  if (cancel) cancel->detach();
   if (target) snap.connection->handOverTo(target);
   return snap;
 }

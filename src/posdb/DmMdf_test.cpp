@@ -213,6 +213,27 @@ TEST_F(DmMdfTest, UnreachableServerGivesTheDriverText) {
   EXPECT_FALSE(dm.qryClassify.isOpen());
 }
 
+TEST_F(DmMdfTest, TheCommandTimeoutComesFromConfigAndReachesTheConnection) {
+  makeSqlitePos();
+  EXPECT_EQ(posdb::PosSettings::fromConfig().commandTimeout, 30);
+  config::Config().writeString("MSSQL", "CommandTimeout", "-5");
+  EXPECT_EQ(posdb::PosSettings::fromConfig().commandTimeout, 0);
+  config::Config().writeString("MSSQL", "CommandTimeout", "7");
+  TDmMSSQL dm;
+  dm.start();
+  EXPECT_EQ(dm.cnKAROS.commandTimeout(), 7);
+}
+
+// A fetch cancelled from another thread before it reaches its statements stops there.
+TEST_F(DmMdfTest, ACancelledFetchStops) {
+  makeSqlitePos();
+  posdb::FetchCancel cancel;
+  cancel.cancel();
+  EXPECT_TRUE(cancel.cancelled());
+  EXPECT_EQ(errorOf([&] { TDmMSSQL::fetch(posdb::PosSettings::fromConfig(), nullptr, &cancel); }),
+            db::Connection::cancelledMessage());
+}
+
 TEST_F(DmMdfTest, SplitStartFetchesOnAWorkerThread) {
   makeSqlitePos();
   TDmMSSQL dm;

@@ -1,16 +1,19 @@
 // Renders the program's windows offscreen to PNG files, for checking their layout:
 //   screenshots OUT_FOLDER [--pos DEMO.sqlite]
-// writes main-disconnected.png, main-connected-item.png, settings.png, and with the
-// demo tables exported and imported again export-report.png, import-progress.png and
-// import-report.png. The main window is connected to an SQLite demo POS: the one
-// given, or one made by the demopos tool of the same build (tools/demopos/demopos
-// beside tools/screenshots/).
+// writes main-disconnected.png, main-connected-item.png, settings.png,
+// export-report.png, import-progress.png (the Item import's progress window while it
+// runs), import-report.png and main-imported.png. The main window is connected to an
+// SQLite demo POS: the one given, or one made by the demopos tool of the same build
+// (tools/demopos/demopos beside tools/screenshots/). "匯出檔案" writes the four tables
+// to Access files in the program folder, which "匯入檔案" then reads back.
 #include <app/ErrorHandler.h>
 #include <app/Main.h>
 #include <app/Program.h>
 #include <app/Setting.h>
+#include <import/Gauges.h>
 #include <platform/ProgramFolder.h>
 #include <platform/UiServices.h>
+#include <posdb/DmMdf.h>
 
 #include <QAbstractButton>
 #include <QApplication>
@@ -21,7 +24,6 @@
 #include <QTabWidget>
 #include <QTemporaryDir>
 #include <QTextStream>
-#include <QTimer>
 #include <cstdio>
 
 namespace {
@@ -47,8 +49,12 @@ class PrintingUiServices : public platform::UiServices {
     informationPicture.clear();
   }
   void setBusyCursor(bool) override {}
-  void processEvents() override { QCoreApplication::processEvents(); }
+  void processEvents() override {
+    QCoreApplication::processEvents();
+    if (onProcessEvents) onProcessEvents();
+  }
   int boxes = 0;
+  std::function<void()> onProcessEvents;
   QString informationPicture;
   bool pictures = true;
 };
@@ -100,8 +106,8 @@ int main(int argc, char** argv) {
         QProcess::execute(demopos, {pos, QStringLiteral("--items"), QStringLiteral("300")}) == 0;
   }
   if (!writeText(folder.filePath(QStringLiteral("Config.ini")),
-                 "[MSSQL]\r\nProvider=SQLite\r\nDatabase=demo.sqlite\r\n"
-                 "[Export Import]\r\nClassify=1\r\nItem=1\r\nSupplier=1\r\nCustomer=1\r\n"))
+                 "[MSSQL]\r\nProvider=SQLite\r\nDatabase=demo.sqlite\r\n[Export Import]\r\n"
+                 "Classify=1\r\nItem=1\r\nSupplier=1\r\nCustomer=1\r\n"))
     return 1;
   platform::setProgramFolderForTesting(folder.path());
 
@@ -131,19 +137,26 @@ int main(int argc, char** argv) {
       main.PageControl()->setCurrentIndex(app::TfrmMain::tabItem);
       ok &= save(main, out.filePath(QStringLiteral("main-connected-item.png")));
 
-      // The export writes the demo tables to Access files, which the import reads back;
-      // the first import window is drawn as soon as it shows.
+      // Export the tables, then import them back from the Access files.
       ui.informationPicture = out.filePath(QStringLiteral("export-report.png"));
       main.findChild<QAbstractButton*>(QStringLiteral("bbtnExport"))->click();
-      QTimer::singleShot(0, [&] {
-        if (QWidget* progress = QApplication::activeModalWidget())
-          ok &= save(*progress, out.filePath(QStringLiteral("import-progress.png")));
-        else
-          ok = false;
-      });
+      ok &= ui.informationPicture.isEmpty();
+      bool shot = false;
+      ui.onProcessEvents = [&] {
+        for (QWidget* w : QApplication::topLevelWidgets()) {
+          if (w->objectName() != QLatin1String("ImportMdbBox") || !w->isVisible()) continue;
+          auto* gauge = w->findChild<dataimport::TGauge*>();
+          if (shot || !gauge || gauge->Progress() == 0 ||
+              w->windowTitle() != QStringLiteral("匯入商品資料"))
+            continue;
+          shot = save(*w, out.filePath(QStringLiteral("import-progress.png")));
+        }
+      };
       ui.informationPicture = out.filePath(QStringLiteral("import-report.png"));
       main.findChild<QAbstractButton*>(QStringLiteral("bbtnImport"))->click();
-      ok &= ui.boxes == 0 && ui.pictures && ui.informationPicture.isEmpty();
+      ui.onProcessEvents = nullptr;
+      ok &= shot && ui.boxes == 0 && ui.pictures && ui.informationPicture.isEmpty();
+      ok &= save(main, out.filePath(QStringLiteral("main-imported.png")));
     }
   }
   platform::UiServices::install(nullptr);

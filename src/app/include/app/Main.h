@@ -4,6 +4,8 @@
 // design (bbtnStartSQL, PageControl, dbgItem, StatusBarItem...) as object names.
 #pragma once
 
+#include "app/ResponsiveWait.h"
+
 #include <QWidget>
 #include <array>
 #include <memory>
@@ -98,6 +100,7 @@ class TfrmMain : public QWidget {
   bool firstShow_ = true;
   bool starting_ = false;
   bool closeWhenStarted_ = false;
+  AbandonableWait startWait_;
 };
 
 }  // namespace app

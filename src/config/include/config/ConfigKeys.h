@@ -37,6 +37,9 @@ inline constexpr TextSetting Password{SectionMssql, "Password", "kora"};  // pla
 // Optional engine choice: "SQLOLEDB.1" (SQL Server) or "SQLite" (Database names a file,
 // relative to the program folder).
 inline constexpr TextSetting Provider{SectionMssql, "Provider", "SQLOLEDB.1"};
+// Seconds any POS statement may wait (a row another user holds, a server that stopped
+// answering) before it fails; 0 waits without limit. No dialog control: the file holds it.
+inline constexpr IntegerSetting CommandTimeout{SectionMssql, "CommandTimeout", 30};
 
 // Which Item columns an import may overwrite in rows that already exist.
 inline constexpr FlagSetting UpdateShelfNo{SectionImportItem, "Update_ShelfNo", false};

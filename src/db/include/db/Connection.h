@@ -40,6 +40,21 @@ class Connection : public QObject {
   void setKeepConnection(bool keep) { keepConnection_ = keep; }
   bool keepConnection() const { return keepConnection_; }
 
+  // Seconds any statement of this connection may wait for the database (a row locked
+  // by another user, a server that stopped answering) before it fails with the text of
+  // timeoutMessage(); 0 waits without limit. 30 unless set.
+  void setCommandTimeout(int seconds);
+  int commandTimeout() const { return commandTimeout_; }
+  static QString timeoutMessage(int seconds);
+
+  // Abandons the statement running on this connection on another thread: it fails at
+  // once with cancelledMessage(), and so does every later one until the next open().
+  // May be called from any thread; does nothing while no link is open.
+  void cancel();
+  static QString cancelledMessage();
+  // A server that accepted the connection and did not answer the login.
+  static QString noAnswerMessage(int seconds);
+
   // Throws platform::Error with the driver's text when the database cannot be
   // reached. Opening an open connection does nothing.
   void open();
@@ -78,6 +93,7 @@ class Connection : public QObject {
   Driver& driver();
   QString connectionString_;
   bool keepConnection_ = false;
+  int commandTimeout_ = 30;
   std::unique_ptr<Driver> driver_;
 };
 

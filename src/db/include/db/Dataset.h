@@ -8,8 +8,9 @@
 // is made. The texts of the open check are "<name>: Field '<label>' not found" and
 // "<name>: Type mismatch for field '<label>', expecting: <type> actual: <type>".
 //
-// Posting writes at once: an UPDATE of the changed columns WHERE the key columns equal
-// their values as read, or an INSERT of the assigned columns. An UPDATE that touches
+// Posting writes at once: an UPDATE of the columns assigned while editing (none when
+// no value differs from what was read) WHERE the key columns equal their values as
+// read, or an INSERT of the assigned columns. An UPDATE that touches
 // no row is an error: the row was changed or deleted by someone else meanwhile.
 //
 // Bound views follow the dataset through the signals below; they read rows by position
@@ -25,6 +26,7 @@
 #include <QString>
 #include <QStringList>
 #include <deque>
+#include <functional>
 #include <list>
 #include <map>
 #include <memory>
@@ -153,7 +155,8 @@ class Dataset : public QObject {
   int findRow(const Field& field, const QVariant& value) const;
   QVariant keyValue(const Field& field, const QVariant& value) const;
   void resolveKey();
-  Statement& statement(const QString& sql, const std::vector<FieldType>& types);
+  Statement& statement(const std::vector<int>& shape, const std::function<QString()>& sqlOf,
+                       const std::vector<FieldType>& types);
   void postUpdate();
   void postInsert();
   void beginReset();
@@ -191,7 +194,7 @@ class Dataset : public QObject {
 
   mutable std::map<int, std::unique_ptr<RowIndex>> indexes_;
   // Most recently used first.
-  std::list<std::pair<QString, std::unique_ptr<Statement>>> statements_;
+  std::list<std::pair<std::vector<int>, std::unique_ptr<Statement>>> statements_;
   int disabled_ = 0;
   bool changedWhileDisabled_ = false;
 };

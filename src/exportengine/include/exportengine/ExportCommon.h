@@ -69,5 +69,7 @@ QString FormatExportValue(const QString& text, const QString& pattern, TExportCo
 // `text` without leading and trailing blanks and control characters (code 32 and
 // below); no copy when there is nothing to remove.
 QString TrimText(const QString& text);
+// target := TrimText(text), reusing target's buffer where it can.
+void AssignTrimmed(QString& target, const QString& text);
 
 }  // namespace exportengine

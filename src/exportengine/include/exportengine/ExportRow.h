@@ -26,6 +26,12 @@ class TExportCol {
   // The converted text replaces Data, so ask once per cell and row. The exporter's
   // CellText has the last word.
   QString GetExportText(bool formatted);
+
+ private:
+  friend class TExportRow;
+  // Whether the cell's field was null when the row was read: -1 not known (ask the
+  // column list), 0 no, 1 yes. Saves reading each value twice.
+  signed char null_ = -1;
 };
 
 class TExportRow {
@@ -49,6 +55,9 @@ class TExportRow {
   int FindName(const QString& name) const;
   // Sets the text of the cell at `position` directly.
   void SetValueAt(int position, const QString& text);
+  // The same while reading a row, with whether the source's value is null (-1 when
+  // the source cannot tell).
+  void SetFetchedValue(int position, const QString& text, signed char null);
 
   // Drops every cell and empties the name index.
   void Clear();

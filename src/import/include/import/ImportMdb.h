@@ -9,6 +9,7 @@
 #include <platform/Progress.h>
 
 #include <QDialog>
+#include <QElapsedTimer>
 #include <exception>
 #include <functional>
 
@@ -76,6 +77,8 @@ class TImportMdbBox : public QDialog, private platform::Progress {
   std::function<void(std::exception_ptr)> errorHandler_;
   std::exception_ptr failure_;
   bool running_ = false;
+  static constexpr int kMessageInterval = 20;
+  QElapsedTimer sinceMessages_;
 };
 
 }  // namespace dataimport

@@ -73,6 +73,8 @@ class IniFile {
   std::vector<IniEntry> readSection(const QString& section) const;
   // Removes the section with all its keys; nothing when there is none.
   void eraseSection(const QString& section);
+  // Removes `section` and then writes the entries, in one rewrite of the file.
+  void replaceSection(const QString& section, const std::vector<IniEntry>& entries);
 
   // Mode of a file the program creates (existing files keep theirs). Config.ini
   // holds a password and is created 0600.

@@ -21,6 +21,7 @@
 #include <db/Dataset.h>
 #include <db/ResultSet.h>
 
+#include <QMutex>
 #include <QObject>
 #include <QString>
 #include <array>
@@ -41,6 +42,8 @@ struct PosSettings {
   // "SQLOLEDB.1" (SQL Server) or "SQLite" (database names a file, relative paths
   // taken from the program folder).
   QString provider = QString::fromUtf8(config::keys::Provider.def);
+  // Seconds a POS statement may wait before it fails; 0: no limit.
+  int commandTimeout = config::keys::CommandTimeout.def;
 
   // Reads the configuration afresh (config::Config() must exist).
   static PosSettings fromConfig();
@@ -56,6 +59,25 @@ struct PosSnapshot {
   std::array<db::ResultSet, 4> results;
   int fetched = 0;
   std::exception_ptr failure;
+};
+
+// Lets another thread abandon a fetch: cancel() makes the statement it runs fail at
+// once, and the fetch stops before its next step (a login under way is not
+// interrupted; it ends by its own timeout). Thread-safe.
+class FetchCancel {
+ public:
+  void cancel();
+  bool cancelled() const;
+
+ private:
+  friend class TDmMSSQL;
+  // Throws the cancel text when cancelled already.
+  void attach(db::Connection* connection);
+  void detach();
+
+  mutable QMutex lock_;
+  db::Connection* connection_ = nullptr;
+  bool cancelled_ = false;
 };
 
 class TDmMSSQL : public QObject {
@@ -94,8 +116,12 @@ class TDmMSSQL : public QObject {
 
   // The split start (see the contract above). `target` is the thread that will use
   // the connection (the module's thread).
-  static PosSnapshot fetch(const PosSettings& settings, QThread* target);
-  static PosSnapshot fetchWith(const QString& connectionString, QThread* target);
+  // `cancel`, when given, lets another thread abandon the fetch.
+  static PosSnapshot fetch(const PosSettings& settings, QThread* target,
+                           FetchCancel* cancel = nullptr);
+  static PosSnapshot fetchWith(const QString& connectionString, QThread* target,
+                               int commandTimeout = config::keys::CommandTimeout.def,
+                               FetchCancel* cancel = nullptr);
   void adopt(PosSnapshot snapshot);
 
   // The query of a POS table by its name ("Classify", "Item", ...), nullptr if none.

@@ -1,0 +1,248 @@
+// The Item import at scale. A demo POS with N/2 items is made (not timed), and an Access
+// Item table of N rows beside it: every existing item with a changed name, price and
+// stock, and as many new items. The import then runs as "匯入檔案" runs it, in the
+// progress window (offscreen), with every guarded column switched on. The floor is the
+// same N single-row UPDATE and INSERT statements, prepared once, run by SQLite's C API
+// in autocommit on a copy of the same database. Both use WAL with synchronous=OFF, so
+// the figures measure the program rather than the disk's flushes.
+#include "DemoPos.h"
+
+#include <config/ColumnMap.h>
+#include <db/Command.h>
+#include <db/Dataset.h>
+#include <db/Field.h>
+#include <import/ImportMdb.h>
+#include <import/TableImport.h>
+#include <jet/DatabaseWriter.h>
+#include <platform/UiServices.h>
+#include <posdb/DmMdf.h>
+
+#include <sqlite3.h>
+#include <sys/resource.h>
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QTemporaryDir>
+#include <cstdio>
+
+namespace {
+
+double peakMegabytes() {
+  rusage usage{};
+  getrusage(RUSAGE_SELF, &usage);
+  return double(usage.ru_maxrss) / 1024.0;
+}
+
+// As the program's widget services: repaint between rows.
+class BenchUi : public platform::UiServices {
+ public:
+  void messageBox(const QString& text, const QString&, Icon) override {
+    std::fprintf(stderr, "%s\n", qPrintable(text));
+  }
+  void showInformation(const QString&) override {}
+  void setBusyCursor(bool) override {}
+  void processEvents() override {
+    QElapsedTimer t;
+    t.start();
+    QCoreApplication::processEvents();
+    nanos += t.nsecsElapsed();
+  }
+  qint64 nanos = 0;
+};
+
+struct SourceRows {
+  QStringList columns;            // Access names, in the map's order
+  QStringList fields;             // POS names
+  std::vector<QStringList> rows;  // texts, empty for NULL
+  std::vector<bool> existing;
+};
+
+SourceRows makeRows(db::Dataset& item, qint64 wanted) {
+  SourceRows s;
+  for (int i = 0; i < item.fieldCount(); ++i) {
+    s.columns << item.field(i).displayLabel();
+    s.fields << item.field(i).fieldName();
+  }
+  const int key = s.fields.indexOf("ItemNo"), name = s.fields.indexOf("PtName"),
+            price = s.fields.indexOf("Price"), stock = s.fields.indexOf("StkQty");
+  qint64 n = 0;
+  for (item.first(); !item.eof() && n < wanted; item.next(), ++n) {
+    QStringList row;
+    for (int i = 0; i < item.fieldCount(); ++i) row << item.field(i).asString();
+    QStringList changed = row;
+    changed[name] = row[name].left(10) + QStringLiteral("改");
+    changed[price] = QString::number(n % 997 + 0.5);
+    changed[stock] = QString::number(n % 1000);
+    s.rows.push_back(changed);
+    s.existing.push_back(true);
+    QStringList fresh = row;
+    fresh[key] = QStringLiteral("N%1").arg(n, 7, 10, QLatin1Char('0'));
+    s.rows.push_back(fresh);
+    s.existing.push_back(false);
+  }
+  return s;
+}
+
+void writeMdb(const QString& path, const SourceRows& s) {
+  jet::DatabaseWriter::create(path.toStdString());
+  const QString text = "Provider=Microsoft.Jet.OLEDB.4.0;Data Source=" + path;
+  QStringList defs, names, marks;
+  for (int i = 0; i < s.columns.size(); ++i) {
+    defs << "[" + s.columns[i] + "] char(60)";
+    names << "[" + s.columns[i] + "]";
+    marks << QString(":P%1").arg(i);
+  }
+  db::Command create;
+  create.setConnectionString(text);
+  create.setCommandText("create table Item (" + defs.join(',') + ")");
+  create.execute();
+  db::Command insert;
+  insert.setConnectionString(text);
+  insert.setCommandText("insert into Item(" + names.join(',') + ") values(" + marks.join(',') +
+                        ")");
+  for (const QStringList& row : s.rows) {
+    for (int i = 0; i < row.size(); ++i)
+      if (row[i].isEmpty())
+        insert.setParamNull(i);
+      else
+        insert.setParamText(i, row[i]);
+    insert.execute();
+  }
+}
+
+void check(int rc, sqlite3* db) {
+  if (rc != SQLITE_OK && rc != SQLITE_DONE && rc != SQLITE_ROW) {
+    std::fprintf(stderr, "sqlite: %s\n", sqlite3_errmsg(db));
+    std::exit(1);
+  }
+}
+
+// The floor: what the import asks of SQLite, without the program around it.
+double runFloor(const QString& path, const SourceRows& s) {
+  sqlite3* db = nullptr;
+  check(sqlite3_open(QFile::encodeName(path).constData(), &db), db);
+  check(sqlite3_exec(db, "PRAGMA journal_mode=WAL; PRAGMA synchronous=OFF", nullptr, nullptr,
+                     nullptr),
+        db);
+  QStringList stored = s.fields;
+  stored.removeAll("FactName");
+  QStringList sets, marks;
+  for (const QString& f : stored) {
+    if (f != "ItemNo") sets << f + " = ?";
+    marks << "?";
+  }
+  // The import assigns every mapped column of a row, so it writes them all.
+  const QByteArray update = ("UPDATE Item SET " + sets.join(", ") + " WHERE ItemNo = ?").toUtf8();
+  const QByteArray insert =
+      ("INSERT INTO Item (" + stored.join(", ") + ") VALUES (" + marks.join(", ") + ")").toUtf8();
+  sqlite3_stmt* up = nullptr;
+  sqlite3_stmt* in = nullptr;
+  check(sqlite3_prepare_v2(db, update.constData(), -1, &up, nullptr), db);
+  check(sqlite3_prepare_v2(db, insert.constData(), -1, &in, nullptr), db);
+  std::vector<int> storedAt;
+  for (const QString& f : stored) storedAt.push_back(int(s.fields.indexOf(f)));
+  const int key = s.fields.indexOf("ItemNo");
+  QElapsedTimer timer;
+  timer.start();
+  for (size_t r = 0; r < s.rows.size(); ++r) {
+    const QStringList& row = s.rows[r];
+    auto bind = [&](sqlite3_stmt* st, int at, const QString& v) {
+      const QByteArray u = v.toUtf8();
+      if (v.isEmpty())
+        sqlite3_bind_null(st, at);
+      else
+        sqlite3_bind_text(st, at, u.constData(), int(u.size()), SQLITE_TRANSIENT);
+    };
+    if (s.existing[r]) {
+      int at = 1;
+      for (size_t i = 0; i < storedAt.size(); ++i)
+        if (storedAt[i] != key) bind(up, at++, row[storedAt[i]]);
+      bind(up, at, row[key]);
+      check(sqlite3_step(up), db);
+      sqlite3_reset(up);
+    } else {
+      for (size_t i = 0; i < storedAt.size(); ++i) bind(in, int(i) + 1, row[storedAt[i]]);
+      check(sqlite3_step(in), db);
+      sqlite3_reset(in);
+    }
+  }
+  const double seconds = double(timer.nsecsElapsed()) / 1e9;
+  sqlite3_finalize(up);
+  sqlite3_finalize(in);
+  sqlite3_close(db);
+  return seconds;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  qputenv("QT_QPA_PLATFORM", "offscreen");
+  QApplication app(argc, argv);
+  qint64 rows = 100000;
+  quint64 seed = 1;
+  const QStringList args = app.arguments();
+  for (qsizetype i = 1; i + 1 < args.size(); i += 2) {
+    if (args[i] == "--rows")
+      rows = args[i + 1].toLongLong();
+    else if (args[i] == "--seed")
+      seed = args[i + 1].toULongLong();
+  }
+  QTemporaryDir dir;
+  demopos::Options o;
+  o.path = dir.filePath("pos.sqlite");
+  o.items = rows / 2;
+  o.seed = seed;
+  o.today = QDate(2026, 1, 1);
+  QElapsedTimer timer;
+  timer.start();
+  demopos::generate(o);
+  QFile::copy(o.path, dir.filePath("floor.sqlite"));
+
+  posdb::TDmMSSQL dm;
+  dm.startWith("Provider=SQLite;Data Source=" + o.path);
+  dm.cnKAROS.select("PRAGMA journal_mode=WAL");
+  dm.cnKAROS.execute("PRAGMA synchronous=OFF");
+  const SourceRows source = makeRows(dm.qryItem, rows / 2);
+  writeMdb(dir.filePath("Item.mdb"), source);
+  config::ColumnMap map;
+  map.setKey("ItemNo", dm.qryItem.fieldByName("ItemNo").displayLabel());
+  for (int i = 0; i < source.fields.size(); ++i) map.addPair(source.fields[i], source.columns[i]);
+  std::printf("prepared %lld rows in %.1f s\n", qint64(source.rows.size()),
+              double(timer.elapsed()) / 1000);
+
+  db::Connection access;
+  access.setConnectionString("Provider=Microsoft.Jet.OLEDB.4.0;Data Source=" +
+                             dir.filePath("Item.mdb"));
+  db::Dataset qryAccess("qryAccess");
+  qryAccess.setConnection(&access);
+  qryAccess.setSql("SELECT * FROM Item");
+  timer.restart();
+  qryAccess.open();
+  const double openSeconds = double(timer.elapsed()) / 1000;
+
+  BenchUi ui;
+  platform::UiServices::install(&ui);
+  dataimport::TableImport import(dataimport::PosTable::Item, qryAccess, dm.qryItem);
+  import.setColumnMap(map);
+  dataimport::ItemRules rules;
+  rules.shelfNo = rules.avgCost = rules.uniPrice = rules.price = rules.memPrice = rules.vipPrice =
+      rules.updateStkQty = true;
+  import.setItemRules(rules);
+  dataimport::TImportMdbBox window;
+  window.setWork([&](platform::Progress& p) { import.run(p); });
+  timer.restart();
+  window.ImportItem();
+  const double seconds = double(timer.nsecsElapsed()) / 1e9 - 0.2;  // less the timer's wait
+  platform::UiServices::install(nullptr);
+  if (window.ModalResult() != dataimport::mrOk) return 1;
+
+  const double floor = runFloor(dir.filePath("floor.sqlite"), source);
+  const double n = double(source.rows.size());
+  std::printf("open Access table: %.2f s\n", openSeconds);
+  std::printf("import: %.0f rows in %.2f s = %.0f rows/s (message processing %.2f s)\n", n, seconds,
+              n / seconds, double(ui.nanos) / 1e9);
+  std::printf("floor (SQLite C API, same statements): %.2f s = %.0f rows/s\n", floor, n / floor);
+  std::printf("import / floor: %.2f\n", seconds / floor);
+  std::printf("peak memory: %.0f MB\n", peakMegabytes());
+  return 0;
+}
