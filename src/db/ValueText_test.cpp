@@ -133,7 +133,10 @@ TEST_F(ValueTextTest, BinaryValuesKeepEveryCharacterOfTheirText) {
   EXPECT_EQ(bytes.toByteArray(), chinese.toUtf8());
   EXPECT_EQ(ValueText::plain(bytes, db::ftBlob), chinese);
   // Bytes that are not UTF-8 still give one character each instead of replacements.
-  const QByteArray raw("\xff\x00\x80A", 4);
+  const QByteArray raw(
+      "\xff\x00\x80"
+      "A",
+      4);
   EXPECT_EQ(ValueText::plain(raw, db::ftVarBytes), QString::fromLatin1(raw));
 }
 

@@ -40,7 +40,9 @@ class AccessExporterTest : public ::testing::Test {
   void TearDown() override {
     if (!HasFailure() && QFile::exists(path_)) {
       EXPECT_EQ(jet::testing::mdbtoolsProblems(path_.toStdString()), "");
-      if (compareReaders_) EXPECT_EQ(jet::testing::readersDisagree(path_.toStdString()), "");
+      if (compareReaders_) {
+        EXPECT_EQ(jet::testing::readersDisagree(path_.toStdString()), "");
+      }
     }
   }
   void run(db::Dataset& ds, const QString& table = "Classify") {
