@@ -183,7 +183,11 @@ void TfrmMain::closeEvent(QCloseEvent* event) {
 }
 
 void TfrmMain::click(void (TfrmMain::*handler)()) {
-  if (starting_) return;
+  if (starting_) {
+    // Only "離開" acts during a start: like the close box, it gives up the wait.
+    if (handler == &TfrmMain::bbtnExitClick) close();
+    return;
+  }
   guard([this, handler] { (this->*handler)(); });
   if (closeWhenStarted_ && !starting_) {
     closeWhenStarted_ = false;

@@ -5,12 +5,15 @@
 #include "ImportTestSupport.h"
 
 #include <config/Configs.h>
+#include <db/Connection.h>
 #include <db/Dataset.h>
 #include <platform/Error.h>
 #include <platform/ProgramFolder.h>
 #include <platform/RegionalSettings.h>
 
 #include <gtest/gtest.h>
+#include <QSqlDatabase>
+#include <QSqlQuery>
 #include <QTemporaryDir>
 
 namespace dataimport {
@@ -179,6 +182,49 @@ TEST_P(TableImportTest, FailedRowIsDiscardedAndEndsTheWalk) {
   EXPECT_FALSE(pos_->value("Customer", "CustNo", "N6", "Name").isValid());
   EXPECT_EQ(pos_->dm.qryCustomer.state(), db::Dataset::State::Browse);
   EXPECT_EQ(pos_->dm.qryCustomer.recordCount(), 5);
+}
+
+// Another session holds a POS row (a till's open transaction): the post of that row
+// fails at the command timeout, by the failed-row rules, rows before it kept. On
+// SQLite the whole file is held, so the first row is the one that fails.
+TEST_P(TableImportTest, ARowHeldByAnotherSessionFailsAtTheCommandTimeout) {
+  const bool sqlite = GetParam() == TestDatabase::Engine::Sqlite;
+  exportShaped("Customer", pos_->dm.qryCustomer, "CustNo",
+               {{{"CustNo", "N1"}, {"Name", "a"}},
+                {{"CustNo", "N2"}, {"Name", "b"}},
+                {{"CustNo", "C1"}, {"Name", "new"}},
+                {{"CustNo", "N4"}, {"Name", "d"}}});
+  pos_->dm.cnKAROS.setCommandTimeout(1);
+  QSqlDatabase holder = QSqlDatabase::addDatabase(sqlite ? "QSQLITE" : "QODBC", "row-holder");
+  {
+    const QString text = pos_->connectionString();
+    holder.setDatabaseName(sqlite ? text.mid(text.indexOf("Data Source=") + 12) : text);
+    ASSERT_TRUE(holder.open());
+    QSqlQuery hold(holder);
+    if (sqlite) {
+      ASSERT_TRUE(hold.exec("BEGIN IMMEDIATE"));
+    } else {
+      ASSERT_TRUE(holder.transaction());
+      ASSERT_TRUE(hold.exec("SELECT * FROM Customer WHERE CustNo = 'C1' FOR UPDATE"));
+    }
+    RecordingProgress progress;
+    EXPECT_EQ(run(PosTable::Customer, pos_->dm.qryCustomer, &progress),
+              db::Connection::timeoutMessage(1));
+    EXPECT_EQ(progress.events.size(), sqlite ? 1 : 3);  // start, then the rows posted
+    if (sqlite)
+      hold.exec("COMMIT");
+    else
+      holder.rollback();
+    hold.finish();
+    holder.close();
+  }
+  holder = QSqlDatabase();
+  QSqlDatabase::removeDatabase("row-holder");
+  EXPECT_EQ(pos("Customer", "CustNo", "C1", "Name"), "old");
+  EXPECT_EQ(pos_->value("Customer", "CustNo", "N1", "Name").isValid(), !sqlite);
+  EXPECT_EQ(pos_->value("Customer", "CustNo", "N2", "Name").isValid(), !sqlite);
+  EXPECT_FALSE(pos_->value("Customer", "CustNo", "N4", "Name").isValid());
+  EXPECT_EQ(pos_->dm.qryCustomer.state(), db::Dataset::State::Browse);
 }
 
 TEST_P(TableImportTest, DateThatDoesNotParseFailsTheRow) {

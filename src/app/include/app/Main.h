@@ -69,7 +69,8 @@ class TfrmMain : public QWidget {
   void bbtnExitClick();
 
   // Runs a button's handler through the error guard, unless a start is still waiting
-  // for its connection: a click then does nothing.
+  // for the POS: a click then does nothing, but "離開" closes the window (which
+  // abandons the start).
   void click(void (TfrmMain::*handler)());
   void setConnected(bool connected);
   ImageButton* addButton(const char* name, const QString& caption, const QString& image,
