@@ -34,6 +34,7 @@ build_and_test() {
 echo "== normal build"
 build_and_test build -DCMAKE_BUILD_TYPE=RelWithDebInfo
 echo "== sanitizer build (ASan + UBSan)"
+export LSAN_OPTIONS="suppressions=$(pwd)/scripts/lsan.supp${LSAN_OPTIONS:+:$LSAN_OPTIONS}"
 build_and_test build-asan -DCMAKE_BUILD_TYPE=Debug -DDATACONV_SANITIZE=ON
 
 if [ -x scripts/run-fuzzers.sh ]; then
