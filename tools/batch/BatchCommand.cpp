@@ -138,23 +138,23 @@ int runImport(const Options& options, posdb::TDmMSSQL& pos, std::FILE* out, std:
 
 QString usageText() {
   return QStringLiteral(
-      "Usage: dataconv-batch export|import [--folder DIR] [--tables TABLE,...]\n"
-      "       dataconv-batch --help\n"
-      "\n"
-      "Runs the export or the import of the program's windows without a display, with\n"
-      "the same Config.ini, column map files and Access files.\n"
-      "\n"
-      "  export          write each table's column map file and Access file (TABLE.mdb)\n"
-      "                  from the POS database\n"
-      "  import          merge each table's Access file into the POS database\n"
-      "  --folder DIR    the folder of Config.ini, the column map files and the Access\n"
-      "                  files (default: the folder of the program)\n"
-      "  --tables LIST   the tables to run, comma-separated, from %1, instead of those\n"
-      "                  switched on in section [Export Import] of Config.ini\n"
-      "  --help          show this text\n"
-      "\n"
-      "The report goes to standard output, errors and progress to standard error.\n"
-      "Exit status: 0 success, 1 a table failed, 2 bad usage.\n")
+             "Usage: dataconv-batch export|import [--folder DIR] [--tables TABLE,...]\n"
+             "       dataconv-batch --help\n"
+             "\n"
+             "Runs the export or the import of the program's windows without a display, with\n"
+             "the same Config.ini, column map files and Access files.\n"
+             "\n"
+             "  export          write each table's column map file and Access file (TABLE.mdb)\n"
+             "                  from the POS database\n"
+             "  import          merge each table's Access file into the POS database\n"
+             "  --folder DIR    the folder of Config.ini, the column map files and the Access\n"
+             "                  files (default: the folder of the program)\n"
+             "  --tables LIST   the tables to run, comma-separated, from %1, instead of those\n"
+             "                  switched on in section [Export Import] of Config.ini\n"
+             "  --help          show this text\n"
+             "\n"
+             "The report goes to standard output, errors and progress to standard error.\n"
+             "Exit status: 0 success, 1 a table failed, 2 bad usage.\n")
       .arg(tableList());
 }
 
@@ -220,8 +220,7 @@ int runBatch(const QStringList& arguments, std::FILE* out, std::FILE* err, bool 
     write(out, usageText());
     return kSuccess;
   }
-  if (!options.folder.isEmpty())
-    platform::setProgramFolder(QDir(options.folder).absolutePath());
+  if (!options.folder.isEmpty()) platform::setProgramFolder(QDir(options.folder).absolutePath());
 
   ConfigLifetime configLifetime;
   posdb::TDmMSSQL pos;

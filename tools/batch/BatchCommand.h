@@ -14,7 +14,7 @@ enum ExitStatus { kSuccess = 0, kTableFailed = 1, kBadUsage = 2 };
 struct Options {
   enum class Command { Help, Export, Import };
   Command command = Command::Help;
-  QString folder;                    // empty: the program folder
+  QString folder;                     // empty: the program folder
   std::optional<QStringList> tables;  // instead of the switches of Config.ini
 };
 

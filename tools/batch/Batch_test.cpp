@@ -39,16 +39,18 @@ class BatchTest : public ::testing::Test {
     writeConfig(QStringLiteral("Provider=SQLite\r\nDatabase=") + pos_, {});
   }
   void TearDown() override {
-    QFile::setPermissions(folder_.path(),
-                          QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+    QFile::setPermissions(folder_.path(), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
     QSqlDatabase::removeDatabase(QStringLiteral("batch-test"));
   }
 
   // Section MSSQL as given, section "Export Import" switching on `tables`.
   void writeConfig(const QString& mssql, const QStringList& tables) {
-    QString text = QStringLiteral("[MSSQL]\r\n") + mssql + QStringLiteral("\r\n[Export Import]\r\n");
+    QString text =
+        QStringLiteral("[MSSQL]\r\n") + mssql + QStringLiteral("\r\n[Export Import]\r\n");
     for (const char* t : {"Classify", "Item", "Supplier", "Customer"})
-      text += QStringLiteral("%1=%2\r\n").arg(QLatin1String(t)).arg(tables.contains(QLatin1String(t)) ? 1 : 0);
+      text += QStringLiteral("%1=%2\r\n")
+                  .arg(QLatin1String(t))
+                  .arg(tables.contains(QLatin1String(t)) ? 1 : 0);
     QFile file(path(QStringLiteral("Config.ini")));
     ASSERT_TRUE(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
     file.write(text.toUtf8());
@@ -74,10 +76,10 @@ class BatchTest : public ::testing::Test {
 
   // One statement against the POS file; returns the first column of the first row.
   QString sql(const QString& statement) {
-    QSqlDatabase db = QSqlDatabase::contains(QStringLiteral("batch-test"))
-                          ? QSqlDatabase::database(QStringLiteral("batch-test"))
-                          : QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"),
-                                                      QStringLiteral("batch-test"));
+    QSqlDatabase db =
+        QSqlDatabase::contains(QStringLiteral("batch-test"))
+            ? QSqlDatabase::database(QStringLiteral("batch-test"))
+            : QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("batch-test"));
     db.setDatabaseName(pos_);
     EXPECT_TRUE(db.open());
     QSqlQuery q(db);
@@ -88,9 +90,7 @@ class BatchTest : public ::testing::Test {
     return value;
   }
 
-  QStringList files() const {
-    return QDir(folder_.path()).entryList(QDir::Files, QDir::Name);
-  }
+  QStringList files() const { return QDir(folder_.path()).entryList(QDir::Files, QDir::Name); }
 
   QTemporaryDir folder_;
   QTemporaryDir posDir_;
@@ -197,8 +197,7 @@ TEST_F(BatchTest, ExportThenImportBringsThePosRowsBack) {
   // A relative folder is taken from the working directory.
   QProcess process;
   process.setWorkingDirectory(QFileInfo(folder_.path()).path());
-  process.start(DATACONV_BATCH_EXE,
-                {"import", "--folder", QFileInfo(folder_.path()).fileName()});
+  process.start(DATACONV_BATCH_EXE, {"import", "--folder", QFileInfo(folder_.path()).fileName()});
   ASSERT_TRUE(process.waitForFinished(300000));
   EXPECT_EQ(process.exitCode(), 0) << process.readAllStandardError().toStdString();
   EXPECT_EQ(QString::fromUtf8(process.readAllStandardOutput()),

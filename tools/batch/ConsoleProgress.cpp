@@ -15,8 +15,10 @@ QString ConsoleProgress::duration(qint64 seconds) {
   if (seconds < 60) return QStringLiteral("%1 s").arg(seconds);
   const qint64 h = seconds / 3600, m = seconds / 60 % 60, s = seconds % 60;
   if (h == 0) return QStringLiteral("%1:%2").arg(m).arg(s, 2, 10, QLatin1Char('0'));
-  return QStringLiteral("%1:%2:%3").arg(h).arg(m, 2, 10, QLatin1Char('0')).arg(s, 2, 10,
-                                                                                QLatin1Char('0'));
+  return QStringLiteral("%1:%2:%3")
+      .arg(h)
+      .arg(m, 2, 10, QLatin1Char('0'))
+      .arg(s, 2, 10, QLatin1Char('0'));
 }
 
 void ConsoleProgress::print(const QString& text) {
@@ -63,7 +65,8 @@ void ConsoleProgress::drawLine() {
 void ConsoleProgress::finish() {
   done_ = total_;
   const qint64 ms = clock_.elapsed();
-  QString line = QStringLiteral("%1  %2 rows in %3").arg(table_).arg(total_).arg(duration(ms / 1000));
+  QString line =
+      QStringLiteral("%1  %2 rows in %3").arg(table_).arg(total_).arg(duration(ms / 1000));
   if (ms > 0 && total_ > 0)
     line += QStringLiteral(", %1 rows/s").arg(total_ * 1000.0 / ms, 0, 'f', 0);
   print((live_ ? QStringLiteral("\r") : QString()) + line +
@@ -72,7 +75,8 @@ void ConsoleProgress::finish() {
 }
 
 void ConsoleProgress::fail() {
-  const QString line = QStringLiteral("%1  stopped after %2 of %3 rows").arg(table_).arg(done_).arg(total_);
+  const QString line =
+      QStringLiteral("%1  stopped after %2 of %3 rows").arg(table_).arg(done_).arg(total_);
   print((live_ ? QStringLiteral("\r") : QString()) + line +
         (live_ ? QStringLiteral("\x1b[K\n") : QStringLiteral("\n")));
   lineOpen_ = false;
