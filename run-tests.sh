@@ -25,6 +25,8 @@ build_and_test() {
       runuser -u nobody -- "$tests" --gtest_filter='AtomicFile.*:IniFileTest.*' --gtest_brief=1
       runuser -u nobody -- "$dir/src/export/dataconv_export_tests" \
         --gtest_filter='ExportDriverTest.AFolderThatCannotBeWritten*' --gtest_brief=1
+      runuser -u nobody -- "$dir/tools/batch/dataconv_batch_tests" \
+        --gtest_filter='BatchTest.ReadOnlyFolder*' --gtest_brief=1
     else
       echo "(the build folder is not reachable for an unprivileged user: permission tests stay skipped)"
     fi

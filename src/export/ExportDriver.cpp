@@ -6,6 +6,7 @@
 #include <config/Configs.h>
 #include <platform/Error.h>
 #include <platform/ProgramFolder.h>
+#include <platform/Progress.h>
 #include <platform/UiServices.h>
 #include <posdb/DmMdf.h>
 
@@ -36,12 +37,31 @@ void ExportDriver::WriteColumnMap(const QString& table) {
   map.writeTable(table);
 }
 
+void ExportDriver::execute(platform::Progress& progress, int rows) {
+  // The exporter is the front end's: its own row handler is put back afterwards.
+  const exportengine::TExportedRecordEvent previous = exporter_.OnExportedRecord;
+  struct Restore {
+    TADO_AccessExporter& exporter;
+    const exportengine::TExportedRecordEvent& handler;
+    ~Restore() { exporter.OnExportedRecord = handler; }
+  } restore{exporter_, previous};
+  exporter_.OnExportedRecord = [&](exportengine::TExporter& sender, int recNo) {
+    if (previous) previous(sender, recNo);
+    progress.step(recNo + 1, rows);
+  };
+  progress.start(rows);
+  exporter_.Execute();
+  progress.finish();
+}
+
 QString ExportDriver::Run() {
   QString report = QString::fromUtf8(kExportReportTitle);
   for (size_t i = 0; i < std::size(kExportTables); ++i) {
     const ExportTable& entry = kExportTables[i];
     const QString table = QString::fromLatin1(entry.name);
-    if (!config::Config().read(config::keys::TableSwitches[i])) continue;
+    const bool enabled = tables_ ? tables_->contains(table, Qt::CaseInsensitive)
+                                 : config::Config().read(config::keys::TableSwitches[i]);
+    if (!enabled) continue;
     if (view_.showTab) view_.showTab(entry.tab);
     {
       platform::BusyCursor hourglass;
@@ -52,7 +72,10 @@ QString ExportDriver::Run() {
       exporter_.SetDataSet(&queryOf(pos_, table));
       exporter_.SetTableName(table);
       exporter_.SetKeyField(posdb::TDmMSSQL::keyOf(table));
-      exporter_.Execute();
+      if (view_.progress)
+        execute(*view_.progress, queryOf(pos_, table).recordCount());
+      else
+        exporter_.Execute();
     }
     report += QStringLiteral("\r\n") + QString::fromUtf8(entry.completion);
   }

@@ -9,6 +9,7 @@
 #include <config/ColumnMap.h>
 #include <config/Configs.h>
 #include <platform/ProgramFolder.h>
+#include <platform/Progress.h>
 #include <platform/RegionalSettings.h>
 #include <posdb/DmMdf.h>
 
@@ -119,6 +120,37 @@ TEST_F(ExportDriverTest, OnlyTheEnabledTablesInTheirOrder) {
   EXPECT_EQ(tabs_, (std::vector<int>{1, 3}));
   EXPECT_FALSE(QFile::exists(folder_ + "Classify.mdb"));
   EXPECT_FALSE(QFile::exists(folder_ + "Classify.ini"));
+}
+
+TEST_F(ExportDriverTest, NamedTablesAndTheirRowsReachTheFrontEnd) {
+  enable({"Supplier"});
+  struct Recording : platform::Progress {
+    QStringList events;
+    void start(int total) override { events << QStringLiteral("start %1").arg(total); }
+    void step(int done, int total) override {
+      if (done == total) events << QStringLiteral("step %1/%2").arg(done).arg(total);
+    }
+    void finish() override { events << QStringLiteral("finish"); }
+  } progress;
+  int ownHandler = 0;
+  exporter_.OnExportedRecord = [&](exportengine::TExporter&, int) { ++ownHandler; };
+  ExportView view;
+  view.progress = &progress;
+  ExportDriver driver(dm_, exporter_, view);
+  driver.SetTables({"item", "Classify"});
+  EXPECT_EQ(driver.Run(), kTitle + "\r\n匯出分類資料完成。\r\n匯出商品資料完成。");
+  const int classify = dm_.qryClassify.recordCount(), items = dm_.qryItem.recordCount();
+  EXPECT_EQ(progress.events, (QStringList{QStringLiteral("start %1").arg(classify),
+                                          QStringLiteral("step %1/%1").arg(classify), "finish",
+                                          QStringLiteral("start %1").arg(items),
+                                          QStringLiteral("step %1/%1").arg(items), "finish"}));
+  // The exporter's own handler ran along and is its handler again afterwards.
+  EXPECT_EQ(ownHandler, classify + items);
+  const QStringList events = progress.events;
+  exporter_.OnExportedRecord(exporter_, items - 1);
+  EXPECT_EQ(ownHandler, classify + items + 1);
+  EXPECT_EQ(progress.events, events);
+  EXPECT_FALSE(QFile::exists(folder_ + "Supplier.mdb"));
 }
 
 TEST_F(ExportDriverTest, RunTwiceDoublesTheRowsAndDeletedFileIsMadeAgain) {

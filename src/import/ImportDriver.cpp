@@ -12,10 +12,15 @@ namespace dataimport {
 ImportDriver::ImportDriver(TDmAccess& access, posdb::TDmMSSQL& pos, ImportFrontEnd& frontEnd)
     : access_(access), pos_(pos), frontEnd_(frontEnd) {}
 
+bool ImportDriver::enabled(const ImportTable& table) const {
+  if (tables_) return tables_->contains(QString::fromUtf8(table.name), Qt::CaseInsensitive);
+  return config::Config().read(table.enabled);
+}
+
 QString ImportDriver::run() {
   QString report = importReportHead();
   for (const ImportTable& t : kImportTables) {
-    if (!config::Config().read(t.enabled)) continue;
+    if (!enabled(t)) continue;
     frontEnd_.selectTab(t.tab);
     access_.openTable(platform::programFolder() + QString::fromUtf8(t.file),
                       QString::fromUtf8(t.sql));

@@ -42,9 +42,13 @@ QString programFolder() {
   return folder;
 }
 
-void setProgramFolderForTesting(const QString& folder) {
+void setProgramFolder(const QString& folder) {
   std::lock_guard lock(folderMutex);
   folderOverride = folder.isEmpty() ? QString() : withSeparator(folder);
+}
+
+void setProgramFolderForTesting(const QString& folder) {
+  setProgramFolder(folder);
 }
 
 }  // namespace platform

@@ -4,6 +4,8 @@
 // captioned with the application title, and the program keeps running.
 #pragma once
 
+#include <platform/ErrorText.h>
+
 #include <QString>
 #include <exception>
 #include <utility>
@@ -16,13 +18,9 @@ inline const QString& applicationTitle() {
   return title;
 }
 
-// A full stop is added when the last character sorts after "." (so a text ending
-// in ".", "!" or a blank is left alone, while one ending in a letter, digit or
-// Chinese character - also "。" - gets one).
-QString withFullStop(const QString& text);
-
-// The operator's text of an error caught as `error`.
-QString errorText(const std::exception_ptr& error);
+// Shared with the command-line front end (platform/ErrorText.h).
+using platform::errorText;
+using platform::withFullStop;
 
 // The top-level handler: a modal error box with the stop icon and one OK button.
 void showException(const QString& text);

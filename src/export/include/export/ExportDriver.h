@@ -10,7 +10,13 @@
 #pragma once
 
 #include <QString>
+#include <QStringList>
 #include <functional>
+#include <optional>
+
+namespace platform {
+class Progress;
+}
 
 namespace posdb {
 class TDmMSSQL;
@@ -24,6 +30,9 @@ class TADO_AccessExporter;
 struct ExportView {
   std::function<void(int tab)> showTab;  // bring the table's page (0..3) to the front
   std::function<void()> repaint;         // show the new page and the hourglass now
+  // Told of each table's rows as they reach the Access file: start with the row count,
+  // a step per row, finish when the table is written.
+  platform::Progress* progress = nullptr;
 };
 
 // One table of the export, in export order.
@@ -52,14 +61,21 @@ class ExportDriver {
   // a table is handled and is taken away whatever happens.
   QString Run();
 
+  // Exports the named tables (their configuration keys, any order, any case) instead
+  // of those Config.ini switches on; the order stays the table list's.
+  void SetTables(const QStringList& tables) { tables_ = tables; }
+
   // Rewrites the table's column map file from its POS query: field count, key field,
   // then every field's name and display label, as one rewrite of the file.
   void WriteColumnMap(const QString& table);
 
  private:
+  void execute(platform::Progress& progress, int rows);
+
   posdb::TDmMSSQL& pos_;
   TADO_AccessExporter& exporter_;
   ExportView view_;
+  std::optional<QStringList> tables_;
 };
 
 }  // namespace dataexport

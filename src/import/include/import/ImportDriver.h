@@ -12,6 +12,8 @@
 #include "import/ImportTables.h"
 
 #include <QString>
+#include <QStringList>
+#include <optional>
 
 namespace posdb {
 class TDmMSSQL;
@@ -42,10 +44,17 @@ class ImportDriver {
   // the completion line of each table imported.
   QString run();
 
+  // Runs the named tables (their configuration keys, any order, any case) instead of
+  // those Config.ini switches on; the order stays the list's.
+  void setTables(const QStringList& tables) { tables_ = tables; }
+
  private:
+  bool enabled(const ImportTable& table) const;
+
   TDmAccess& access_;
   posdb::TDmMSSQL& pos_;
   ImportFrontEnd& frontEnd_;
+  std::optional<QStringList> tables_;
 };
 
 }  // namespace dataimport

@@ -1,0 +1,238 @@
+#include "BatchCommand.h"
+
+#include "ConsoleProgress.h"
+
+#include <config/Configs.h>
+#include <export/ADO_AccessExporter.h>
+#include <export/ExportDriver.h>
+#include <import/DmMdb.h>
+#include <import/ImportDriver.h>
+#include <import/TableImport.h>
+#include <platform/ErrorText.h>
+#include <platform/ProgramFolder.h>
+#include <posdb/DmMdf.h>
+
+#include <QDir>
+#include <QFileInfo>
+#include <exception>
+
+namespace batch {
+
+namespace {
+
+// Commands planned for later releases: named, so that they get a clear answer.
+const QStringList kLaterCommands = {QStringLiteral("undo"), QStringLiteral("journals")};
+
+void write(std::FILE* file, const QString& text) {
+  std::fputs(text.toLocal8Bit().constData(), file);
+  std::fflush(file);
+}
+
+// The report as the window shows it, with the line breaks of this platform.
+QString reportLines(QString report) {
+  report.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
+  return report + QLatin1Char('\n');
+}
+
+void writeError(std::FILE* err, const std::exception_ptr& error) {
+  write(err, platform::withFullStop(platform::errorText(error)) + QLatin1Char('\n'));
+}
+
+QString tableList() {
+  QStringList names;
+  for (const auto& t : dataimport::kImportTables) names << QString::fromUtf8(t.name);
+  return names.join(QLatin1Char(','));
+}
+
+QStringList parseTables(const QString& value) {
+  QStringList tables;
+  for (const QString& part : value.split(QLatin1Char(','))) {
+    const QString name = part.trimmed();
+    if (name.isEmpty()) continue;
+    bool known = false;
+    for (const auto& t : dataimport::kImportTables)
+      if (name.compare(QString::fromUtf8(t.name), Qt::CaseInsensitive) == 0) {
+        if (!tables.contains(QString::fromUtf8(t.name))) tables << QString::fromUtf8(t.name);
+        known = true;
+      }
+    if (!known)
+      throw UsageError{QStringLiteral("unknown table '%1' (tables: %2)").arg(name, tableList())};
+  }
+  if (tables.isEmpty()) throw UsageError{QStringLiteral("--tables names no table")};
+  return tables;
+}
+
+// Import tables as the batch shows them: progress on standard error, a failed row's
+// error printed there instead of an error box, and the next table goes on.
+class BatchImport : public dataimport::ImportFrontEnd {
+ public:
+  BatchImport(ConsoleProgress& progress, std::FILE* err) : progress_(progress), err_(err) {}
+
+  void selectTab(int) override {}
+  bool importTable(const dataimport::ImportTable& table, dataimport::TableImport& import) override {
+    progress_.begin(QString::fromUtf8(table.name));
+    try {
+      import.run(progress_);
+      return true;
+    } catch (...) {
+      progress_.fail();
+      writeError(err_, std::current_exception());
+      failed_ = true;
+      return false;
+    }
+  }
+  bool failed() const { return failed_; }
+
+ private:
+  ConsoleProgress& progress_;
+  std::FILE* err_;
+  bool failed_ = false;
+};
+
+// Config.ini lives as long as the run.
+struct ConfigLifetime {
+  ConfigLifetime() { config::createConfig(); }
+  ~ConfigLifetime() { config::freeConfig(); }
+};
+
+int runExport(const Options& options, posdb::TDmMSSQL& pos, std::FILE* out, std::FILE* err,
+              ConsoleProgress& progress) {
+  dataexport::TADO_AccessExporter exporter;
+  dataexport::ExportView view;
+  view.showTab = [&progress](int tab) {
+    for (const auto& t : dataexport::kExportTables)
+      if (t.tab == tab) progress.begin(QString::fromLatin1(t.name));
+  };
+  view.progress = &progress;
+  dataexport::ExportDriver driver(pos, exporter, view);
+  if (options.tables) driver.SetTables(*options.tables);
+  try {
+    write(out, reportLines(driver.Run()));
+    return kSuccess;
+  } catch (...) {
+    // The export ends at the failing table and shows no report, as in the window.
+    progress.fail();
+    writeError(err, std::current_exception());
+    return kTableFailed;
+  }
+}
+
+int runImport(const Options& options, posdb::TDmMSSQL& pos, std::FILE* out, std::FILE* err,
+              ConsoleProgress& progress) {
+  dataimport::TDmAccess access;
+  BatchImport frontEnd(progress, err);
+  dataimport::ImportDriver driver(access, pos, frontEnd);
+  if (options.tables) driver.setTables(*options.tables);
+  try {
+    const QString report = driver.run();
+    write(out, reportLines(report));
+  } catch (...) {
+    // An Access file that cannot be opened ends the run without a report.
+    writeError(err, std::current_exception());
+    return kTableFailed;
+  }
+  return frontEnd.failed() ? kTableFailed : kSuccess;
+}
+
+}  // namespace
+
+QString usageText() {
+  return QStringLiteral(
+             "Usage: dataconv-batch export|import [--folder DIR] [--tables TABLE,...]\n"
+             "       dataconv-batch --help\n"
+             "\n"
+             "Runs the export or the import of the program's windows without a display, with\n"
+             "the same Config.ini, column map files and Access files.\n"
+             "\n"
+             "  export          write each table's column map file and Access file (TABLE.mdb)\n"
+             "                  from the POS database\n"
+             "  import          merge each table's Access file into the POS database\n"
+             "  --folder DIR    the folder of Config.ini, the column map files and the Access\n"
+             "                  files (default: the folder of the program)\n"
+             "  --tables LIST   the tables to run, comma-separated, from %1, instead of those\n"
+             "                  switched on in section [Export Import] of Config.ini\n"
+             "  --help          show this text\n"
+             "\n"
+             "The report goes to standard output, errors and progress to standard error.\n"
+             "Exit status: 0 success, 1 a table failed, 2 bad usage.\n")
+      .arg(tableList());
+}
+
+Options parseArguments(const QStringList& arguments) {
+  Options options;
+  bool haveCommand = false;
+  bool help = false;
+  for (qsizetype i = 0; i < arguments.size(); ++i) {
+    const QString& arg = arguments.at(i);
+    // "--name value" or "--name=value".
+    auto value = [&](const QString& name) -> std::optional<QString> {
+      if (arg == name) {
+        if (i + 1 >= arguments.size()) throw UsageError{name + QStringLiteral(" needs a value")};
+        return arguments.at(++i);
+      }
+      if (arg.startsWith(name + QLatin1Char('='))) return arg.mid(name.size() + 1);
+      return std::nullopt;
+    };
+    if (arg == QStringLiteral("--help") || arg == QStringLiteral("-h")) {
+      help = true;
+    } else if (const auto folder = value(QStringLiteral("--folder"))) {
+      if (folder->isEmpty()) throw UsageError{QStringLiteral("--folder needs a value")};
+      options.folder = *folder;
+    } else if (const auto tables = value(QStringLiteral("--tables"))) {
+      options.tables = parseTables(*tables);
+    } else if (arg == QStringLiteral("--dry-run")) {
+      throw UsageError{QStringLiteral("--dry-run is not available yet")};
+    } else if (arg.startsWith(QLatin1Char('-'))) {
+      throw UsageError{QStringLiteral("unknown option '%1'").arg(arg)};
+    } else if (haveCommand) {
+      throw UsageError{QStringLiteral("unexpected argument '%1'").arg(arg)};
+    } else if (arg == QStringLiteral("export")) {
+      options.command = Options::Command::Export;
+      haveCommand = true;
+    } else if (arg == QStringLiteral("import")) {
+      options.command = Options::Command::Import;
+      haveCommand = true;
+    } else if (kLaterCommands.contains(arg)) {
+      throw UsageError{QStringLiteral("'%1' is not available yet").arg(arg)};
+    } else {
+      throw UsageError{QStringLiteral("unknown command '%1'").arg(arg)};
+    }
+  }
+  if (help) {
+    options.command = Options::Command::Help;
+    return options;
+  }
+  if (!haveCommand) throw UsageError{QStringLiteral("no command given")};
+  return options;
+}
+
+int runBatch(const QStringList& arguments, std::FILE* out, std::FILE* err, bool live) {
+  Options options;
+  try {
+    options = parseArguments(arguments);
+    if (!options.folder.isEmpty() && !QFileInfo(options.folder).isDir())
+      throw UsageError{QStringLiteral("no folder '%1'").arg(options.folder)};
+  } catch (const UsageError& e) {
+    write(err, QStringLiteral("dataconv-batch: %1\nTry 'dataconv-batch --help'.\n").arg(e.message));
+    return kBadUsage;
+  }
+  if (options.command == Options::Command::Help) {
+    write(out, usageText());
+    return kSuccess;
+  }
+  if (!options.folder.isEmpty()) platform::setProgramFolder(QDir(options.folder).absolutePath());
+
+  ConfigLifetime configLifetime;
+  posdb::TDmMSSQL pos;
+  try {
+    pos.start();
+  } catch (...) {
+    writeError(err, std::current_exception());
+    return kTableFailed;
+  }
+  ConsoleProgress progress(err, live);
+  return options.command == Options::Command::Export ? runExport(options, pos, out, err, progress)
+                                                     : runImport(options, pos, out, err, progress);
+}
+
+}  // namespace batch

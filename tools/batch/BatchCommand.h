@@ -1,0 +1,33 @@
+// dataconv-batch: the export and the import of the windows, run from a shell or cron,
+// with the same Config.ini, column map files, Access files, rules and texts.
+#pragma once
+
+#include <QString>
+#include <QStringList>
+#include <cstdio>
+#include <optional>
+
+namespace batch {
+
+enum ExitStatus { kSuccess = 0, kTableFailed = 1, kBadUsage = 2 };
+
+struct Options {
+  enum class Command { Help, Export, Import };
+  Command command = Command::Help;
+  QString folder;                     // empty: the program folder
+  std::optional<QStringList> tables;  // instead of the switches of Config.ini
+};
+
+// What the command line asks for; a UsageError when it makes no sense.
+struct UsageError {
+  QString message;
+};
+Options parseArguments(const QStringList& arguments);  // without the program name
+
+QString usageText();
+
+// Parses, runs and returns the exit status. The report goes to `out`, errors and
+// progress to `err`; `live` says whether `err` is a terminal.
+int runBatch(const QStringList& arguments, std::FILE* out, std::FILE* err, bool live);
+
+}  // namespace batch

@@ -1,0 +1,291 @@
+// The batch command as an operator or cron runs it: the real executable over a demo
+// POS (SQLite) and a program folder of its own, with Access files the export makes.
+#include "DemoPos.h"
+
+#include <import/DmMdb.h>
+#include <platform/ErrorText.h>
+
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <QDir>
+#include <QFile>
+#include <QProcess>
+#include <QSqlDatabase>
+#include <QSqlQuery>
+#include <QTemporaryDir>
+
+namespace {
+
+struct Outcome {
+  int status = -1;
+  QString out;
+  QString err;
+};
+
+const QString kExportAll = QStringLiteral(
+    "匯出狀態：\n匯出分類資料完成。\n匯出商品資料完成。\n匯出廠商資料完成。\n匯出客戶資料完成。\n");
+
+class BatchTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    ASSERT_TRUE(folder_.isValid() && posDir_.isValid());
+    pos_ = posDir_.filePath(QStringLiteral("pos.sqlite"));
+    demopos::Options o;
+    o.path = pos_;
+    o.items = 40;
+    o.today = QDate(2026, 1, 1);
+    demopos::generate(o);
+    writeConfig(QStringLiteral("Provider=SQLite\r\nDatabase=") + pos_, {});
+  }
+  void TearDown() override {
+    QFile::setPermissions(folder_.path(), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+    QSqlDatabase::removeDatabase(QStringLiteral("batch-test"));
+  }
+
+  // Section MSSQL as given, section "Export Import" switching on `tables`.
+  void writeConfig(const QString& mssql, const QStringList& tables) {
+    QString text =
+        QStringLiteral("[MSSQL]\r\n") + mssql + QStringLiteral("\r\n[Export Import]\r\n");
+    for (const char* t : {"Classify", "Item", "Supplier", "Customer"})
+      text += QStringLiteral("%1=%2\r\n")
+                  .arg(QLatin1String(t))
+                  .arg(tables.contains(QLatin1String(t)) ? 1 : 0);
+    QFile file(path(QStringLiteral("Config.ini")));
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    file.write(text.toUtf8());
+  }
+  void enable(const QStringList& tables) {
+    writeConfig(QStringLiteral("Provider=SQLite\r\nDatabase=") + pos_, tables);
+  }
+
+  QString path(const QString& name) const { return folder_.path() + u'/' + name; }
+
+  Outcome run(QStringList arguments, bool withFolder = true) {
+    if (withFolder) arguments << QStringLiteral("--folder") << folder_.path();
+    QProcess process;
+    process.start(QStringLiteral(DATACONV_BATCH_EXE), arguments);
+    // Only a guard against a hang, not a measure of speed.
+    EXPECT_TRUE(process.waitForFinished(300000));
+    Outcome o;
+    o.status = process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;
+    o.out = QString::fromLocal8Bit(process.readAllStandardOutput());
+    o.err = QString::fromLocal8Bit(process.readAllStandardError());
+    return o;
+  }
+
+  // One statement against the POS file; returns the first column of the first row.
+  QString sql(const QString& statement) {
+    QSqlDatabase db =
+        QSqlDatabase::contains(QStringLiteral("batch-test"))
+            ? QSqlDatabase::database(QStringLiteral("batch-test"))
+            : QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("batch-test"));
+    db.setDatabaseName(pos_);
+    EXPECT_TRUE(db.open());
+    QSqlQuery q(db);
+    EXPECT_TRUE(q.exec(statement)) << statement.toStdString();
+    const QString value = q.next() ? q.value(0).toString() : QString();
+    q.finish();
+    db.close();
+    return value;
+  }
+
+  QStringList files() const { return QDir(folder_.path()).entryList(QDir::Files, QDir::Name); }
+
+  QTemporaryDir folder_;
+  QTemporaryDir posDir_;
+  QString pos_;
+};
+
+TEST_F(BatchTest, HelpShowsTheUsageAndSucceeds) {
+  const Outcome o = run({QStringLiteral("--help")}, false);
+  EXPECT_EQ(o.status, 0);
+  EXPECT_TRUE(o.out.startsWith("Usage: dataconv-batch export|import [--folder DIR] [--tables"));
+  EXPECT_TRUE(o.out.contains("Exit status: 0 success, 1 a table failed, 2 bad usage."));
+  EXPECT_TRUE(o.err.isEmpty());
+}
+
+TEST_F(BatchTest, BadUsageExitsWithTwoAndTouchesNothing) {
+  enable({"Classify"});
+  const QStringList before = files();
+  const std::vector<std::pair<QStringList, QString>> cases = {
+      {{}, "no command given"},
+      {{"convert"}, "unknown command 'convert'"},
+      {{"export", "import"}, "unexpected argument 'import'"},
+      {{"export", "--verbose"}, "unknown option '--verbose'"},
+      {{"export", "--tables", "Classify,Stock"}, "unknown table 'Stock'"},
+      {{"export", "--tables", ","}, "--tables names no table"},
+      {{"export", "--tables"}, "--tables needs a value"},
+      {{"export", "--folder", folder_.path() + "/missing"}, "no folder"},
+      {{"undo"}, "'undo' is not available yet"},
+      {{"journals"}, "'journals' is not available yet"},
+      {{"import", "--dry-run"}, "--dry-run is not available yet"},
+  };
+  for (const auto& [arguments, message] : cases) {
+    // The folder given last would hide a missing one given before it.
+    const bool withFolder = !arguments.contains("--folder") && !arguments.endsWith("--tables");
+    const Outcome o = run(arguments, withFolder);
+    const std::string what = arguments.join(' ').toStdString();
+    EXPECT_EQ(o.status, 2) << what;
+    EXPECT_TRUE(o.err.startsWith("dataconv-batch: ")) << what;
+    EXPECT_TRUE(o.err.contains(message)) << what << ": " << o.err.toStdString();
+    EXPECT_TRUE(o.err.contains("Try 'dataconv-batch --help'.")) << what;
+    EXPECT_TRUE(o.out.isEmpty()) << what;
+  }
+  EXPECT_EQ(files(), before);
+}
+
+TEST_F(BatchTest, ExportPrintsTheWindowsReportAndOneProgressLinePerTable) {
+  enable({"Classify", "Item", "Supplier", "Customer"});
+  const Outcome o = run({QStringLiteral("export")});
+  EXPECT_EQ(o.status, 0) << o.err.toStdString();
+  EXPECT_EQ(o.out, kExportAll);
+  const QStringList lines = o.err.split(u'\n', Qt::SkipEmptyParts);
+  ASSERT_EQ(lines.size(), 4) << o.err.toStdString();
+  const int classify = sql("select count(*) from Classify").toInt();
+  EXPECT_TRUE(lines[0].startsWith(QStringLiteral("Classify  %1 rows in ").arg(classify)))
+      << lines[0].toStdString();
+  EXPECT_TRUE(lines[1].startsWith("Item  40 rows in "));
+  EXPECT_TRUE(lines[2].startsWith("Supplier  "));
+  EXPECT_TRUE(lines[3].startsWith("Customer  "));
+  EXPECT_FALSE(o.err.contains(u'\r'));  // not a terminal: no line rewritten in place
+  for (const char* t : {"Classify", "Item", "Supplier", "Customer"}) {
+    EXPECT_TRUE(QFile::exists(path(QLatin1String(t) + ".mdb"))) << t;
+    EXPECT_TRUE(QFile::exists(path(QLatin1String(t) + ".ini"))) << t;
+  }
+}
+
+TEST_F(BatchTest, TablesOptionRunsTheNamedTablesInListOrderWhateverConfigSays) {
+  enable({"Supplier"});
+  const Outcome o = run({"export", "--tables", "item,Classify,Item"});
+  EXPECT_EQ(o.status, 0) << o.err.toStdString();
+  EXPECT_EQ(o.out, "匯出狀態：\n匯出分類資料完成。\n匯出商品資料完成。\n");
+  EXPECT_TRUE(QFile::exists(path("Item.mdb")));
+  EXPECT_FALSE(QFile::exists(path("Supplier.mdb")));
+  EXPECT_FALSE(QFile::exists(path("Supplier.ini")));
+}
+
+TEST_F(BatchTest, NoTableSwitchedOnReportsTheTitleAlone) {
+  enable({});
+  const Outcome e = run({"export"});
+  EXPECT_EQ(e.status, 0);
+  EXPECT_EQ(e.out, "匯出狀態：\n");
+  const Outcome i = run({"import"});
+  EXPECT_EQ(i.status, 0);
+  EXPECT_EQ(i.out, "匯入狀態：\n");
+  EXPECT_EQ(files(), QStringList{"Config.ini"});
+}
+
+TEST_F(BatchTest, ExportThenImportBringsThePosRowsBack) {
+  enable({"Classify", "Supplier"});
+  const QString clsNo = sql("select ClsNo from Classify order by ClsNo");
+  const QString clsName = sql("select ClsName from Classify order by ClsNo");
+  const QString factNo = sql("select FactNo from Supplier order by FactNo");
+  const int suppliers = sql("select count(*) from Supplier").toInt();
+  ASSERT_EQ(run({"export"}).status, 0);
+
+  sql(QStringLiteral("update Classify set ClsName = 'changed' where ClsNo = '%1'").arg(clsNo));
+  sql(QStringLiteral("delete from Supplier where FactNo = '%1'").arg(factNo));
+  // Only the named table, though Classify is switched on too.
+  const Outcome one = run({"import", "--tables", "supplier"});
+  EXPECT_EQ(one.status, 0) << one.err.toStdString();
+  EXPECT_EQ(one.out, "匯入狀態：\n匯入廠商資料完成。\n");
+  EXPECT_EQ(sql("select count(*) from Supplier").toInt(), suppliers);
+  EXPECT_EQ(sql(QStringLiteral("select ClsName from Classify where ClsNo = '%1'").arg(clsNo)),
+            "changed");
+  sql(QStringLiteral("delete from Supplier where FactNo = '%1'").arg(factNo));
+  // A relative folder is taken from the working directory.
+  QProcess process;
+  process.setWorkingDirectory(QFileInfo(folder_.path()).path());
+  process.start(DATACONV_BATCH_EXE, {"import", "--folder", QFileInfo(folder_.path()).fileName()});
+  ASSERT_TRUE(process.waitForFinished(300000));
+  EXPECT_EQ(process.exitCode(), 0) << process.readAllStandardError().toStdString();
+  EXPECT_EQ(QString::fromUtf8(process.readAllStandardOutput()),
+            "匯入狀態：\n匯入分類資料完成。\n匯入廠商資料完成。\n");
+
+  EXPECT_EQ(sql(QStringLiteral("select ClsName from Classify where ClsNo = '%1'").arg(clsNo)),
+            clsName);
+  EXPECT_EQ(sql("select count(*) from Supplier").toInt(), suppliers);
+  EXPECT_EQ(sql(QStringLiteral("select count(*) from Supplier where FactNo = '%1'").arg(factNo)),
+            "1");
+}
+
+TEST_F(BatchTest, MissingAccessFileEndsTheImportWithTheWindowsTextAndNoReport) {
+  enable({"Classify", "Supplier", "Customer"});
+  ASSERT_EQ(run({"export", "--tables", "Classify,Customer"}).status, 0);
+  const QString clsNo = sql("select ClsNo from Classify order by ClsNo");
+  sql(QStringLiteral("update Classify set ClsName = 'changed' where ClsNo = '%1'").arg(clsNo));
+  sql("update Customer set Name = 'changed'");
+
+  const Outcome o = run({"import"});
+  EXPECT_EQ(o.status, 1);
+  EXPECT_TRUE(o.out.isEmpty()) << o.out.toStdString();
+  // The text the window's error box shows for the same file.
+  QString expected;
+  try {
+    dataimport::TDmAccess access;
+    access.openTable(path("Supplier.mdb"), "SELECT * FROM Supplier");
+  } catch (...) {
+    expected = platform::withFullStop(platform::errorText(std::current_exception()));
+  }
+  ASSERT_FALSE(expected.isEmpty());
+  EXPECT_TRUE(o.err.endsWith(expected + "\n")) << o.err.toStdString();
+  // Classify before it was imported, Customer after it was not.
+  EXPECT_NE(sql(QStringLiteral("select ClsName from Classify where ClsNo = '%1'").arg(clsNo)),
+            "changed");
+  EXPECT_EQ(sql("select count(*) from Customer where Name <> 'changed'"), "0");
+}
+
+TEST_F(BatchTest, WrongColumnMapFailsThatTableOnlyAndTheExitStatus) {
+  enable({"Classify", "Supplier"});
+  ASSERT_EQ(run({"export"}).status, 0);
+  QFile map(path("Classify.ini"));
+  ASSERT_TRUE(map.open(QIODevice::ReadOnly));
+  QByteArray text = map.readAll();
+  map.close();
+  ASSERT_TRUE(text.contains("Name02=ClsName"));
+  text.replace("Name02=ClsName", "Name02=ClsTitle");
+  ASSERT_TRUE(map.open(QIODevice::WriteOnly | QIODevice::Truncate));
+  map.write(text);
+  map.close();
+
+  const Outcome o = run({"import"});
+  EXPECT_EQ(o.status, 1);
+  // The next table still ran: the report lists it but not the failed one.
+  EXPECT_EQ(o.out, "匯入狀態：\n匯入廠商資料完成。\n");
+  const QStringList lines = o.err.split(u'\n', Qt::SkipEmptyParts);
+  ASSERT_EQ(lines.size(), 3) << o.err.toStdString();
+  EXPECT_TRUE(lines[0].startsWith("Classify  stopped after 0 of ")) << lines[0].toStdString();
+  EXPECT_TRUE(lines[1].contains("ClsTitle")) << lines[1].toStdString();
+  EXPECT_TRUE(lines[2].startsWith("Supplier  "));
+}
+
+TEST_F(BatchTest, UnreachablePosFailsBeforeAnyFileIsTouched) {
+  // Nothing listens on port 1 of the loopback address: the connection is refused.
+  writeConfig("Provider=SQLOLEDB.1\r\nHost=127.0.0.1,1\r\nDatabase=KAROS\r\nUser=sa\r\nPassword=x",
+              {"Classify"});
+  const QStringList before = files();
+  for (const char* command : {"export", "import"}) {
+    const Outcome o = run({command});
+    EXPECT_EQ(o.status, 1) << command;
+    EXPECT_TRUE(o.out.isEmpty()) << command;
+    EXPECT_FALSE(o.err.trimmed().isEmpty()) << command;
+    EXPECT_FALSE(o.err.startsWith("dataconv-batch: ")) << command;  // not a usage error
+  }
+  EXPECT_EQ(files(), before);
+}
+
+TEST_F(BatchTest, ReadOnlyFolderFailsTheExportWithTheWindowsText) {
+  if (::geteuid() == 0) GTEST_SKIP() << "permission bits do not stop root";
+  enable({"Classify", "Item"});
+  const QStringList before = files();
+  QFile::setPermissions(folder_.path(), QFile::ReadOwner | QFile::ExeOwner);
+  const Outcome o = run({"export"});
+  EXPECT_EQ(o.status, 1);
+  EXPECT_TRUE(o.out.isEmpty());
+  EXPECT_TRUE(o.err.endsWith("Unable to write to " + path("Classify.ini") + ".\n"))
+      << o.err.toStdString();
+  EXPECT_EQ(files(), before);
+}
+
+}  // namespace
