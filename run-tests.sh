@@ -16,7 +16,8 @@ build_and_test() {
   local dir=$1; shift
   cmake -S . -B "$dir" -G Ninja "$@"
   cmake --build "$dir"
-  ctest --test-dir "$dir" --output-on-failure --timeout 900
+  # The suites are independent (each PostgreSQL test works in a schema of its own).
+  ctest --test-dir "$dir" --output-on-failure --timeout 900 --parallel 2
   # Permission bits do not stop root: run the file-permission tests once more as an
   # unprivileged user, where they do not skip.
   local tests=$dir/src/platform/dataconv_platform_tests
