@@ -314,6 +314,17 @@ QString formatSection(double magnitude, bool negative, const QString& section) {
   return out + suffix;
 }
 
+// The C locale without group separators, made once per thread: setting the option
+// detaches a private copy, which would otherwise be made for every value read.
+const QLocale& strictNumbers() {
+  thread_local const QLocale locale = [] {
+    QLocale c = QLocale::c();
+    c.setNumberOptions(QLocale::RejectGroupSeparator);
+    return c;
+  }();
+  return locale;
+}
+
 int twoDigitYear(int yy) {
   const int now = QDate::currentDate().year();
   int year = now / 100 * 100 + yy;
@@ -532,7 +543,9 @@ QDateTime ValueText::parseDateTime(const QString& text) {
     return result;
   };
 
-  if (const auto m = iso.match(s); m.hasMatch()) {
+  // Only a text with '-' after four digits can be ISO; skip the match for the others.
+  if (const auto m = s.size() > 4 && s.at(4) == u'-' ? iso.match(s) : QRegularExpressionMatch();
+      m.hasMatch()) {
     const QDate date(m.captured(1).toInt(), m.captured(2).toInt(), m.captured(3).toInt());
     const QTime time(m.captured(4).toInt(), m.captured(5).toInt(), m.captured(6).toInt(),
                      msecOf(m.captured(7)));
@@ -600,10 +613,8 @@ QVariant ValueText::parse(const QString& text, FieldType type) {
   if (t.isEmpty()) return QVariant();
   switch (kind) {
     case BasicKind::Whole: {
-      QLocale loc = QLocale::c();
-      loc.setNumberOptions(QLocale::RejectGroupSeparator);
       bool ok = false;
-      const qlonglong v = loc.toLongLong(t, &ok);
+      const qlonglong v = strictNumbers().toLongLong(t, &ok);
       if (!ok) throw platform::Error(QStringLiteral("'%1' is not a valid integer value").arg(text));
       return QVariant(qint64(v));
     }
@@ -616,10 +627,8 @@ QVariant ValueText::parse(const QString& text, FieldType type) {
               QStringLiteral("'%1' is not a valid floating point value").arg(text));
         c.replace(dec, u'.');
       }
-      QLocale loc = QLocale::c();
-      loc.setNumberOptions(QLocale::RejectGroupSeparator);
       bool ok = false;
-      double v = loc.toDouble(c, &ok);
+      double v = strictNumbers().toDouble(c, &ok);
       if (!ok) {
         const QString u = c.toUpper();
         if (u == u"NAN")
