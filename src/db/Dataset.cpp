@@ -85,6 +85,7 @@ Field& Dataset::addField(const FieldDef& def) {
     d.size = 20;
   fields_.push_back(std::make_unique<Field>(*this, d, int(fields_.size())));
   fieldByLowerName_.insert(d.name.toLower(), int(fields_.size()) - 1);
+  forgetFound();
   return *fields_.back();
 }
 
@@ -94,6 +95,7 @@ void Dataset::clearFields() {
         prefixed(QStringLiteral("Cannot perform this operation on an open dataset")));
   fields_.clear();
   fieldByLowerName_.clear();
+  forgetFound();
 }
 
 Field& Dataset::field(int index) const {
@@ -103,8 +105,19 @@ Field& Dataset::field(int index) const {
 }
 
 Field* Dataset::findField(const QString& name) const {
+  // Callers walking rows ask for the same few names again and again; the last one
+  // found is answered without folding its case.
+  if (lastFound_ && name == lastFoundName_) return lastFound_;
   const auto it = fieldByLowerName_.constFind(name.toLower());
-  return it == fieldByLowerName_.constEnd() ? nullptr : fields_[size_t(*it)].get();
+  if (it == fieldByLowerName_.constEnd()) return nullptr;
+  lastFoundName_ = name;
+  lastFound_ = fields_[size_t(*it)].get();
+  return lastFound_;
+}
+
+void Dataset::forgetFound() {
+  lastFound_ = nullptr;
+  lastFoundName_.clear();
 }
 
 Field& Dataset::fieldByName(const QString& name) const {
@@ -134,6 +147,7 @@ void Dataset::mapFields(const ResultSet& result, std::vector<int>& columnOfSlot)
       fields_.push_back(std::make_unique<Field>(*this, d, int(fields_.size())));
       fieldByLowerName_.insert(d.name.toLower(), int(fields_.size()) - 1);
     }
+    forgetFound();
   }
   QHash<QString, int> columnByName;
   for (size_t i = result.columns.size(); i-- > 0;)
@@ -201,6 +215,7 @@ void Dataset::dropAutoFields() {
   if (!autoFields_) return;
   fields_.clear();
   fieldByLowerName_.clear();
+  forgetFound();
   autoFields_ = false;
 }
 
@@ -509,7 +524,8 @@ void Dataset::postUpdate() {
   // Every column assigned since edit() is written when any of them differs from what
   // was read: rows edited alike (an import's) then share one statement text, and so
   // one prepared statement, instead of one per combination of changed columns.
-  std::vector<int> picked;
+  std::vector<int>& picked = scratch_.picked;
+  picked.clear();
   bool differs = false;
   for (size_t s = 0; s < w; ++s) {
     if (!changed_[s]) continue;
@@ -523,11 +539,14 @@ void Dataset::postUpdate() {
   resolveKey();
   // The statement is known by its shape: the columns set, and which key values are
   // NULL as read. Its text is made only when it is prepared.
-  std::vector<int> shape{0};
+  std::vector<int>& shape = scratch_.shape;
+  shape.assign(1, 0);
   shape.insert(shape.end(), picked.begin(), picked.end());
   shape.push_back(-1);
-  std::vector<QVariant> values;
-  std::vector<FieldType> types;
+  std::vector<QVariant>& values = scratch_.values;
+  std::vector<FieldType>& types = scratch_.types;
+  values.clear();
+  types.clear();
   for (int slot : picked) {
     values.push_back(buffer_[size_t(slot)]);
     types.push_back(slotTypes_[size_t(slot)]);
@@ -555,6 +574,7 @@ void Dataset::postUpdate() {
     return sql;
   };
   const qint64 rows = statement(shape, sqlOf, types).execute(values);
+  values.clear();
   if (rows == 0)
     throw platform::Error(
         prefixed(QStringLiteral("Row cannot be located for updating. Some values may have been "
@@ -579,13 +599,17 @@ void Dataset::postUpdate() {
 void Dataset::postInsert() {
   // The assigned columns, NULL or not (a column left unassigned gets the table's
   // default), so that rows appended alike share one statement text.
-  std::vector<int> picked;
+  std::vector<int>& picked = scratch_.picked;
+  picked.clear();
   for (size_t s = 0; s < size_t(width_); ++s)
     if (changed_[s]) picked.push_back(int(s));
-  std::vector<int> shape{1};
+  std::vector<int>& shape = scratch_.shape;
+  shape.assign(1, 1);
   shape.insert(shape.end(), picked.begin(), picked.end());
-  std::vector<QVariant> values;
-  std::vector<FieldType> types;
+  std::vector<QVariant>& values = scratch_.values;
+  std::vector<FieldType>& types = scratch_.types;
+  values.clear();
+  types.clear();
   for (int slot : picked) {
     values.push_back(buffer_[size_t(slot)]);
     types.push_back(slotTypes_[size_t(slot)]);
@@ -605,6 +629,7 @@ void Dataset::postInsert() {
     return sql + QStringLiteral(" (%1) VALUES (%2)").arg(names, marks);
   };
   statement(shape, sqlOf, types).execute(values);
+  values.clear();
   const int rowId = int(order_.size());
   const int position = rowId;
   if (!controlsDisabled()) emit aboutToAppendRow(position);

@@ -325,6 +325,118 @@ const QLocale& strictNumbers() {
   return locale;
 }
 
+// Plain decimal numbers, the bulk of what imports read, converted without QLocale:
+// an optional '-', digits without a leading zero (or the single digit 0) and, for a
+// floating value, an optional '.' followed by digits. Both conversions round exactly
+// as QLocale's do; anything else, or out of range, returns false and is left to it.
+bool plainDecimal(QStringView t, bool fraction, char* out, qsizetype& length) {
+  const qsizetype n = t.size();
+  if (n == 0 || n > 40) return false;
+  qsizetype i = t[0] == u'-' ? 1 : 0;
+  const qsizetype firstDigit = i;
+  while (i < n && t[i] >= u'0' && t[i] <= u'9') ++i;
+  const qsizetype intDigits = i - firstDigit;
+  if (intDigits == 0 || (intDigits > 1 && t[firstDigit] == u'0')) return false;
+  if (i < n && fraction && t[i] == u'.') {
+    const qsizetype point = ++i;
+    while (i < n && t[i] >= u'0' && t[i] <= u'9') ++i;
+    if (i == point) return false;
+  }
+  if (i != n) return false;
+  for (qsizetype k = 0; k < n; ++k) out[k] = char(t[k].unicode());
+  length = n;
+  return true;
+}
+
+bool fastInteger(QStringView t, qlonglong& value) {
+  char text[40];
+  qsizetype n = 0;
+  if (!plainDecimal(t, false, text, n)) return false;
+  const auto r = std::from_chars(text, text + n, value);
+  return r.ec == std::errc() && r.ptr == text + n;
+}
+
+bool fastDouble(QStringView t, double& value) {
+  char text[40];
+  qsizetype n = 0;
+  if (!plainDecimal(t, true, text, n)) return false;
+  const auto r = std::from_chars(text, text + n, value);
+  return r.ec == std::errc() && r.ptr == text + n;
+}
+
+bool isAsciiDigit(QChar c) {
+  return c >= u'0' && c <= u'9';
+}
+
+// The ASCII digits at `at`, at most `most` of them: how many (0 when there are none,
+// or more than `most`) and their value.
+qsizetype digitsAt(QStringView s, qsizetype at, int most, int& value) {
+  qsizetype n = 0;
+  value = 0;
+  for (; at + n < s.size() && isAsciiDigit(s[at + n]); ++n) {
+    if (n == most) return 0;
+    value = value * 10 + (s[at + n].unicode() - u'0');
+  }
+  return n;
+}
+
+// Dates and times as the program writes them, read without the expressions below,
+// which cost more than the rest of an import row: three numbers parted by '/', '-'
+// or '.', then nothing, or a space, tab or 'T' and a time of the form "h:m", "h:m:s"
+// or "h:m:s.f". A reading here is the one the expressions give; any other text is
+// left to them.
+bool simpleDate(QStringView s, int (&value)[3], qsizetype (&length)[3], QStringView& rest) {
+  qsizetype at = 0;
+  for (int i = 0; i < 3; ++i) {
+    length[i] = digitsAt(s, at, 4, value[i]);
+    if (length[i] == 0) return false;
+    at += length[i];
+    if (i == 2) break;
+    if (at == s.size()) return false;
+    const char16_t c = s[at].unicode();
+    if (c != u'/' && c != u'-' && c != u'.') return false;
+    ++at;
+  }
+  rest = QStringView();
+  if (at == s.size()) return true;
+  const char16_t c = s[at].unicode();
+  if (c != u' ' && c != u'\t' && c != u'T') return false;
+  rest = s.mid(at + 1);
+  for (QChar r : rest) {
+    const char16_t u = r.unicode();
+    if (u == u'\n' || u == u'\r' || u == u'\v' || u == u'\f' || u == 0x85 || u == 0x2028 ||
+        u == 0x2029)
+      return false;
+  }
+  return true;
+}
+
+bool simpleTime(QStringView t, int& hour, int& minute, int& second, int& msec) {
+  second = msec = 0;
+  qsizetype at = digitsAt(t, 0, 2, hour);
+  if (at == 0 || at == t.size() || t[at] != u':') return false;
+  ++at;
+  qsizetype n = digitsAt(t, at, 2, minute);
+  if (n == 0) return false;
+  at += n;
+  if (at == t.size()) return true;
+  if (t[at] != u':') return false;
+  ++at;
+  n = digitsAt(t, at, 2, second);
+  if (n == 0) return false;
+  at += n;
+  if (at == t.size()) return true;
+  if (t[at] != u'.' && t[at] != u',') return false;
+  ++at;
+  // One to nine digits; the first three are the milliseconds.
+  qsizetype k = 0;
+  for (; at + k < t.size() && isAsciiDigit(t[at + k]); ++k)
+    if (k < 3) msec = msec * 10 + (t[at + k].unicode() - u'0');
+  if (k == 0 || k > 9 || at + k != t.size()) return false;
+  for (qsizetype pad = k; pad < 3; ++pad) msec *= 10;
+  return true;
+}
+
 int twoDigitYear(int yy) {
   const int now = QDate::currentDate().year();
   int year = now / 100 * 100 + yy;
@@ -523,6 +635,12 @@ QDateTime ValueText::parseDateTime(const QString& text) {
   auto timeOf = [&](const QString& t, bool* ok) -> QTime {
     *ok = true;
     if (t.isEmpty()) return QTime(0, 0);
+    int hour = 0, minute = 0, second = 0, msec = 0;
+    if (simpleTime(t, hour, minute, second, msec)) {
+      const QTime result(hour, minute, second, msec);
+      *ok = result.isValid();
+      return result;
+    }
     const auto m = timeRe.match(t);
     if (!m.hasMatch()) {
       *ok = false;
@@ -566,11 +684,26 @@ QDateTime ValueText::parseDateTime(const QString& text) {
         QStringLiteral(R"(^(\d{1,4})[%1](\d{1,4})[%1](\d{1,4})(?:(?:\s+|T)(.*))?$)").arg(seps));
     compiledSeps = seps;
   }
-  const auto dm = dateRe.match(s);
-  if (!dm.hasMatch()) {
-    bool ok = false;
-    const QTime time = timeOf(s, &ok);
-    return ok ? naive(QDate(1899, 12, 30), time) : QDateTime();
+  // The three numbers of the date, their lengths, and the text after the date.
+  int number[3] = {0, 0, 0};
+  qsizetype length[3] = {0, 0, 0};
+  QString rest;
+  QStringView simpleRest;
+  if (seps.size() == 4 && simpleDate(s, number, length, simpleRest)) {
+    rest = simpleRest.toString();
+  } else {
+    const auto dm = dateRe.match(s);
+    if (!dm.hasMatch()) {
+      bool ok = false;
+      const QTime time = timeOf(s, &ok);
+      return ok ? naive(QDate(1899, 12, 30), time) : QDateTime();
+    }
+    for (int i = 0; i < 3; ++i) {
+      const QString part = dm.captured(i + 1);
+      number[i] = part.toInt();
+      length[i] = part.size();
+    }
+    rest = dm.captured(4);
   }
   // Field order of the regional short date.
   const QString f = rs.shortDateFormat;
@@ -582,12 +715,11 @@ QDateTime ValueText::parseDateTime(const QString& text) {
   int y = 0, mo = 0, d = 0;
   qsizetype yearLength = 0;
   for (int i = 0; i < 3; ++i) {
-    const QString part = dm.captured(i + 1);
-    const int v = part.toInt();
+    const int v = number[i];
     switch (order[i].second) {
       case 'y':
         y = v;
-        yearLength = part.size();
+        yearLength = length[i];
         break;
       case 'M':
         mo = v;
@@ -600,7 +732,7 @@ QDateTime ValueText::parseDateTime(const QString& text) {
   if (yearLength <= 2) y = twoDigitYear(y);
   const QDate date(y, mo, d);
   bool ok = false;
-  const QTime time = timeOf(dm.captured(4).trimmed(), &ok);
+  const QTime time = timeOf(rest.trimmed(), &ok);
   if (!date.isValid() || !ok) return {};
   return naive(date, time);
 }
@@ -613,8 +745,10 @@ QVariant ValueText::parse(const QString& text, FieldType type) {
   if (t.isEmpty()) return QVariant();
   switch (kind) {
     case BasicKind::Whole: {
+      qlonglong v = 0;
+      if (fastInteger(t, v)) return QVariant(qint64(v));
       bool ok = false;
-      const qlonglong v = strictNumbers().toLongLong(t, &ok);
+      v = strictNumbers().toLongLong(t, &ok);
       if (!ok) throw platform::Error(QStringLiteral("'%1' is not a valid integer value").arg(text));
       return QVariant(qint64(v));
     }
@@ -627,8 +761,10 @@ QVariant ValueText::parse(const QString& text, FieldType type) {
               QStringLiteral("'%1' is not a valid floating point value").arg(text));
         c.replace(dec, u'.');
       }
+      double v = 0;
+      if (fastDouble(c, v)) return QVariant(v);
       bool ok = false;
-      double v = strictNumbers().toDouble(c, &ok);
+      v = strictNumbers().toDouble(c, &ok);
       if (!ok) {
         const QString u = c.toUpper();
         if (u == u"NAN")
