@@ -418,12 +418,23 @@ QVariant Dataset::currentValue(const Field& field) const {
 }
 
 void Dataset::setCurrentValue(Field& field, const QVariant& canonical) {
+  setCurrentValue(field, QVariant(canonical));
+}
+
+void Dataset::setCurrentValue(Field& field, QVariant&& canonical) {
   if (state_ != State::Edit && state_ != State::Insert)
     throw platform::Error(prefixed(QStringLiteral("Dataset not in edit or insert mode")));
   if (field.isLookup()) return;  // derived from other columns; nothing to store
-  buffer_[size_t(field.slot_)] = canonical;
+  buffer_[size_t(field.slot_)] = std::move(canonical);
   changed_[size_t(field.slot_)] = true;
   modified_ = true;
+}
+
+const QVariant* Dataset::currentCell(const Field& field) const {
+  if (field.isLookup()) return nullptr;
+  if (state_ == State::Edit || state_ == State::Insert) return &buffer_[size_t(field.slot_)];
+  if (!isOpen() || position_ < 0 || position_ >= rowCount()) return nullptr;
+  return &cells_[size_t(order_[size_t(position_)]) * size_t(width_) + size_t(field.slot_)];
 }
 
 void Dataset::requireWritable() const {
@@ -530,7 +541,7 @@ void Dataset::postUpdate() {
   for (size_t s = 0; s < w; ++s) {
     if (!changed_[s]) continue;
     picked.push_back(int(s));
-    if (!(isNullValue(buffer_[s]) && isNullValue(original(s))) &&
+    if (!differs && !(isNullValue(buffer_[s]) && isNullValue(original(s))) &&
         (isNullValue(buffer_[s]) != isNullValue(original(s)) || buffer_[s] != original(s) ||
          buffer_[s].typeId() != original(s).typeId()))
       differs = true;
@@ -582,13 +593,14 @@ void Dataset::postUpdate() {
   if (rows > 1)
     throw platform::Error(prefixed(
         QStringLiteral("The update changed %1 rows: the key does not identify one row").arg(rows)));
+  // The buffer is dropped after the post; its values move into the row.
   for (int s : picked) {
     QVariant& cell = cells_[size_t(rowId) * w + size_t(s)];
     if (const auto it = indexes_.find(s); it != indexes_.end()) {
       it->second->remove(rowId, cell);
       it->second->add(rowId, buffer_[size_t(s)]);
     }
-    cell = buffer_[size_t(s)];
+    cell = std::move(buffer_[size_t(s)]);
   }
   if (!controlsDisabled())
     emit rowChanged(position_);
@@ -610,8 +622,9 @@ void Dataset::postInsert() {
   std::vector<FieldType>& types = scratch_.types;
   values.clear();
   types.clear();
+  const bool whole = picked.size() == size_t(width_);
   for (int slot : picked) {
-    values.push_back(buffer_[size_t(slot)]);
+    if (!whole) values.push_back(buffer_[size_t(slot)]);
     types.push_back(slotTypes_[size_t(slot)]);
   }
   const auto sqlOf = [&] {
@@ -628,15 +641,18 @@ void Dataset::postInsert() {
     }
     return sql + QStringLiteral(" (%1) VALUES (%2)").arg(names, marks);
   };
-  statement(shape, sqlOf, types).execute(values);
+  // A row with every column assigned binds the buffer as it is.
+  statement(shape, sqlOf, types).execute(whole ? buffer_ : values);
   values.clear();
   const int rowId = int(order_.size());
   const int position = rowId;
   if (!controlsDisabled()) emit aboutToAppendRow(position);
-  cells_.insert(cells_.end(), buffer_.begin(), buffer_.end());
+  for (auto& [slot, index] : indexes_) index->add(rowId, buffer_[size_t(slot)]);
+  // The buffer is dropped after the post; its values move into the new row.
+  cells_.insert(cells_.end(), std::make_move_iterator(buffer_.begin()),
+                std::make_move_iterator(buffer_.end()));
   order_.push_back(rowId);
   positionOf_.push_back(position);
-  for (auto& [slot, index] : indexes_) index->add(rowId, buffer_[size_t(slot)]);
   position_ = position;
   bof_ = eof_ = false;
   if (!controlsDisabled()) {

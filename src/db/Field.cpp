@@ -76,6 +76,7 @@ bool Field::isNull() const {
 }
 
 QString Field::asString() const {
+  if (const QVariant* v = dataset_->currentCell(*this)) return ValueText::plain(*v, def_.type);
   return ValueText::plain(value(), def_.type);
 }
 

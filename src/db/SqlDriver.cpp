@@ -33,6 +33,7 @@
 #include <atomic>
 #include <memory>
 #include <set>
+#include <string>
 #include <chrono>
 #include <condition_variable>
 #include <mutex>
@@ -503,6 +504,8 @@ class SqliteStatement : public Statement {
     sqlite3_reset(stmt_);
     if (int(values.size()) != sqlite3_bind_parameter_count(stmt_))
       throw platform::Error(QStringLiteral("Parameter count mismatch"));
+    // Sized before binding: a text bound from its buffer must not move.
+    if (utf8_.size() < values.size()) utf8_.resize(values.size());
     for (size_t i = 0; i < values.size(); ++i)
       if (bind(int(i) + 1, values[i]) != SQLITE_OK) fail(false);
     const int rc = sqlite3_step(stmt_);
@@ -522,7 +525,7 @@ class SqliteStatement : public Statement {
       case QMetaType::QString: {
         const QString* s = static_cast<const QString*>(v.constData());
         if (s->isNull()) return sqlite3_bind_null(stmt_, at);
-        return sqlite3_bind_text16(stmt_, at, s->utf16(), int(s->size() * 2), SQLITE_STATIC);
+        return bindText(at, *s);
       }
       case QMetaType::LongLong:
       case QMetaType::UInt:
@@ -554,6 +557,39 @@ class SqliteStatement : public Statement {
     return sqlite3_bind_text16(stmt_, at, made.utf16(), int(made.size() * 2), SQLITE_TRANSIENT);
   }
 
+  // Text is handed over in UTF-8, the database's encoding, written into a buffer the
+  // parameter keeps from run to run: SQLite would otherwise translate every text into
+  // a buffer of its own while it steps. A text with half a surrogate pair is left to
+  // SQLite's translation, whose reading of it is the one the database has always had.
+  int bindText(int at, const QString& text) {
+    std::string& out = utf8_[size_t(at) - 1];
+    out.clear();
+    const char16_t* p = reinterpret_cast<const char16_t*>(text.utf16());
+    const qsizetype n = text.size();
+    for (qsizetype i = 0; i < n; ++i) {
+      const char32_t c = p[i];
+      if (c < 0x80) {
+        out += char(c);
+      } else if (c < 0x800) {
+        out += char(0xC0 | (c >> 6));
+        out += char(0x80 | (c & 0x3F));
+      } else if (c < 0xD800 || c > 0xDFFF) {
+        out += char(0xE0 | (c >> 12));
+        out += char(0x80 | ((c >> 6) & 0x3F));
+        out += char(0x80 | (c & 0x3F));
+      } else if (c <= 0xDBFF && i + 1 < n && p[i + 1] >= 0xDC00 && p[i + 1] <= 0xDFFF) {
+        const char32_t u = 0x10000 + ((c - 0xD800) << 10) + (p[++i] - 0xDC00);
+        out += char(0xF0 | (u >> 18));
+        out += char(0x80 | ((u >> 12) & 0x3F));
+        out += char(0x80 | ((u >> 6) & 0x3F));
+        out += char(0x80 | (u & 0x3F));
+      } else {
+        return sqlite3_bind_text16(stmt_, at, text.utf16(), int(n * 2), SQLITE_TRANSIENT);
+      }
+    }
+    return sqlite3_bind_text(stmt_, at, out.data(), int(out.size()), SQLITE_STATIC);
+  }
+
   [[noreturn]] void fail(bool resetFirst) {
     if (resetFirst) sqlite3_reset(stmt_);
     const QString text = sqliteMessage(link_->handle);
@@ -566,6 +602,7 @@ class SqliteStatement : public Statement {
   std::shared_ptr<SqliteLink> link_;
   Waits& waits_;
   sqlite3_stmt* stmt_ = nullptr;
+  std::vector<std::string> utf8_;  // per parameter
 };
 
 class SqlDriver : public Driver {

@@ -128,6 +128,10 @@ class Dataset : public QObject {
   // Value of the current row (the edit buffer while editing).
   QVariant currentValue(const Field& field) const;
   void setCurrentValue(Field& field, const QVariant& canonical);
+  void setCurrentValue(Field& field, QVariant&& canonical);
+  // The stored value currentValue() gives, read in place; null for a lookup field and
+  // when there is no current row.
+  const QVariant* currentCell(const Field& field) const;
 
  signals:
   // Everything changed (open, close, sort, enabling controls): re-read all rows.
