@@ -31,12 +31,12 @@
 #include <QSqlResult>
 #include <QThread>
 #include <atomic>
-#include <memory>
-#include <set>
-#include <string>
 #include <chrono>
 #include <condition_variable>
+#include <memory>
 #include <mutex>
+#include <set>
+#include <string>
 #include <thread>
 
 namespace db {
@@ -444,10 +444,10 @@ class SqlStatement : public Statement {
   std::vector<FieldType> types_;
 };
 
-// An SQLite link's own handle and the statements prepared on it, finalized when the
-// link closes: SQLite will not close a handle with statements still alive.
 class SqliteStatement;
 
+// An SQLite link's own handle and the statements prepared on it, finalized when the
+// link closes: SQLite will not close a handle with statements still alive.
 struct SqliteLink {
   sqlite3* handle = nullptr;
   std::set<SqliteStatement*> statements;
@@ -459,8 +459,8 @@ QString sqliteMessage(sqlite3* handle) {
 
 // A statement of an SQLite link, run through SQLite itself rather than QSqlQuery:
 // QSqlQuery names and copies every value it binds, which for an import row costs
-// more than SQLite's own work. Values are bound as Qt's SQLite driver binds them, and
-// failures give the texts it gives.
+// more than SQLite's own work. Every value is stored as Qt's SQLite driver stores it,
+// and failures give the texts it gives.
 class SqliteStatement : public Statement {
  public:
   SqliteStatement(std::shared_ptr<SqliteLink> link, Waits& waits, const QString& sql)
