@@ -85,6 +85,7 @@ Field& Dataset::addField(const FieldDef& def) {
     d.size = 20;
   fields_.push_back(std::make_unique<Field>(*this, d, int(fields_.size())));
   fieldByLowerName_.insert(d.name.toLower(), int(fields_.size()) - 1);
+  forgetFound();
   return *fields_.back();
 }
 
@@ -94,6 +95,7 @@ void Dataset::clearFields() {
         prefixed(QStringLiteral("Cannot perform this operation on an open dataset")));
   fields_.clear();
   fieldByLowerName_.clear();
+  forgetFound();
 }
 
 Field& Dataset::field(int index) const {
@@ -103,8 +105,19 @@ Field& Dataset::field(int index) const {
 }
 
 Field* Dataset::findField(const QString& name) const {
+  // Callers walking rows ask for the same few names again and again; the last one
+  // found is answered without folding its case.
+  if (lastFound_ && name == lastFoundName_) return lastFound_;
   const auto it = fieldByLowerName_.constFind(name.toLower());
-  return it == fieldByLowerName_.constEnd() ? nullptr : fields_[size_t(*it)].get();
+  if (it == fieldByLowerName_.constEnd()) return nullptr;
+  lastFoundName_ = name;
+  lastFound_ = fields_[size_t(*it)].get();
+  return lastFound_;
+}
+
+void Dataset::forgetFound() {
+  lastFound_ = nullptr;
+  lastFoundName_.clear();
 }
 
 Field& Dataset::fieldByName(const QString& name) const {
@@ -134,6 +147,7 @@ void Dataset::mapFields(const ResultSet& result, std::vector<int>& columnOfSlot)
       fields_.push_back(std::make_unique<Field>(*this, d, int(fields_.size())));
       fieldByLowerName_.insert(d.name.toLower(), int(fields_.size()) - 1);
     }
+    forgetFound();
   }
   QHash<QString, int> columnByName;
   for (size_t i = result.columns.size(); i-- > 0;)
@@ -201,6 +215,7 @@ void Dataset::dropAutoFields() {
   if (!autoFields_) return;
   fields_.clear();
   fieldByLowerName_.clear();
+  forgetFound();
   autoFields_ = false;
 }
 
@@ -403,12 +418,23 @@ QVariant Dataset::currentValue(const Field& field) const {
 }
 
 void Dataset::setCurrentValue(Field& field, const QVariant& canonical) {
+  setCurrentValue(field, QVariant(canonical));
+}
+
+void Dataset::setCurrentValue(Field& field, QVariant&& canonical) {
   if (state_ != State::Edit && state_ != State::Insert)
     throw platform::Error(prefixed(QStringLiteral("Dataset not in edit or insert mode")));
   if (field.isLookup()) return;  // derived from other columns; nothing to store
-  buffer_[size_t(field.slot_)] = canonical;
+  buffer_[size_t(field.slot_)] = std::move(canonical);
   changed_[size_t(field.slot_)] = true;
   modified_ = true;
+}
+
+const QVariant* Dataset::currentCell(const Field& field) const {
+  if (field.isLookup()) return nullptr;
+  if (state_ == State::Edit || state_ == State::Insert) return &buffer_[size_t(field.slot_)];
+  if (!isOpen() || position_ < 0 || position_ >= rowCount()) return nullptr;
+  return &cells_[size_t(order_[size_t(position_)]) * size_t(width_) + size_t(field.slot_)];
 }
 
 void Dataset::requireWritable() const {
@@ -509,12 +535,13 @@ void Dataset::postUpdate() {
   // Every column assigned since edit() is written when any of them differs from what
   // was read: rows edited alike (an import's) then share one statement text, and so
   // one prepared statement, instead of one per combination of changed columns.
-  std::vector<int> picked;
+  std::vector<int>& picked = scratch_.picked;
+  picked.clear();
   bool differs = false;
   for (size_t s = 0; s < w; ++s) {
     if (!changed_[s]) continue;
     picked.push_back(int(s));
-    if (!(isNullValue(buffer_[s]) && isNullValue(original(s))) &&
+    if (!differs && !(isNullValue(buffer_[s]) && isNullValue(original(s))) &&
         (isNullValue(buffer_[s]) != isNullValue(original(s)) || buffer_[s] != original(s) ||
          buffer_[s].typeId() != original(s).typeId()))
       differs = true;
@@ -523,11 +550,14 @@ void Dataset::postUpdate() {
   resolveKey();
   // The statement is known by its shape: the columns set, and which key values are
   // NULL as read. Its text is made only when it is prepared.
-  std::vector<int> shape{0};
+  std::vector<int>& shape = scratch_.shape;
+  shape.assign(1, 0);
   shape.insert(shape.end(), picked.begin(), picked.end());
   shape.push_back(-1);
-  std::vector<QVariant> values;
-  std::vector<FieldType> types;
+  std::vector<QVariant>& values = scratch_.values;
+  std::vector<FieldType>& types = scratch_.types;
+  values.clear();
+  types.clear();
   for (int slot : picked) {
     values.push_back(buffer_[size_t(slot)]);
     types.push_back(slotTypes_[size_t(slot)]);
@@ -555,6 +585,7 @@ void Dataset::postUpdate() {
     return sql;
   };
   const qint64 rows = statement(shape, sqlOf, types).execute(values);
+  values.clear();
   if (rows == 0)
     throw platform::Error(
         prefixed(QStringLiteral("Row cannot be located for updating. Some values may have been "
@@ -562,13 +593,14 @@ void Dataset::postUpdate() {
   if (rows > 1)
     throw platform::Error(prefixed(
         QStringLiteral("The update changed %1 rows: the key does not identify one row").arg(rows)));
+  // The buffer is dropped after the post; its values move into the row.
   for (int s : picked) {
     QVariant& cell = cells_[size_t(rowId) * w + size_t(s)];
     if (const auto it = indexes_.find(s); it != indexes_.end()) {
       it->second->remove(rowId, cell);
       it->second->add(rowId, buffer_[size_t(s)]);
     }
-    cell = buffer_[size_t(s)];
+    cell = std::move(buffer_[size_t(s)]);
   }
   if (!controlsDisabled())
     emit rowChanged(position_);
@@ -579,15 +611,20 @@ void Dataset::postUpdate() {
 void Dataset::postInsert() {
   // The assigned columns, NULL or not (a column left unassigned gets the table's
   // default), so that rows appended alike share one statement text.
-  std::vector<int> picked;
+  std::vector<int>& picked = scratch_.picked;
+  picked.clear();
   for (size_t s = 0; s < size_t(width_); ++s)
     if (changed_[s]) picked.push_back(int(s));
-  std::vector<int> shape{1};
+  std::vector<int>& shape = scratch_.shape;
+  shape.assign(1, 1);
   shape.insert(shape.end(), picked.begin(), picked.end());
-  std::vector<QVariant> values;
-  std::vector<FieldType> types;
+  std::vector<QVariant>& values = scratch_.values;
+  std::vector<FieldType>& types = scratch_.types;
+  values.clear();
+  types.clear();
+  const bool whole = picked.size() == size_t(width_);
   for (int slot : picked) {
-    values.push_back(buffer_[size_t(slot)]);
+    if (!whole) values.push_back(buffer_[size_t(slot)]);
     types.push_back(slotTypes_[size_t(slot)]);
   }
   const auto sqlOf = [&] {
@@ -604,14 +641,18 @@ void Dataset::postInsert() {
     }
     return sql + QStringLiteral(" (%1) VALUES (%2)").arg(names, marks);
   };
-  statement(shape, sqlOf, types).execute(values);
+  // A row with every column assigned binds the buffer as it is.
+  statement(shape, sqlOf, types).execute(whole ? buffer_ : values);
+  values.clear();
   const int rowId = int(order_.size());
   const int position = rowId;
   if (!controlsDisabled()) emit aboutToAppendRow(position);
-  cells_.insert(cells_.end(), buffer_.begin(), buffer_.end());
+  for (auto& [slot, index] : indexes_) index->add(rowId, buffer_[size_t(slot)]);
+  // The buffer is dropped after the post; its values move into the new row.
+  cells_.insert(cells_.end(), std::make_move_iterator(buffer_.begin()),
+                std::make_move_iterator(buffer_.end()));
   order_.push_back(rowId);
   positionOf_.push_back(position);
-  for (auto& [slot, index] : indexes_) index->add(rowId, buffer_[size_t(slot)]);
   position_ = position;
   bof_ = eof_ = false;
   if (!controlsDisabled()) {

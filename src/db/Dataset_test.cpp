@@ -1,5 +1,6 @@
 // Datasets against real engines: SQLite files and PostgreSQL through ODBC.
 #include "db/Dataset.h"
+#include "Driver.h"
 #include "TestDatabase.h"
 #include "db/Command.h"
 #include "db/ValueText.h"
@@ -195,6 +196,36 @@ TEST_P(DatasetTest, PostWritesOnlyTheChangedColumns) {
   // The edited value is what the dataset shows and locates.
   ASSERT_TRUE(goods_.locate("Name", "阿斯匹靈錠"));
   EXPECT_FALSE(goods_.locate("Name", "阿斯匹靈"));
+}
+
+// A row given every column, then edited, as an import does it: what is stored, shown and
+// located is the posted row, also through indexes made before it came.
+TEST_P(DatasetTest, RowsPostedWholeStayShownAndLocated) {
+  goods_.open();
+  ASSERT_TRUE(goods_.locate("Code", "A001"));
+  ASSERT_TRUE(goods_.locate("Name", "口罩"));
+  const std::vector<std::pair<QString, QString>> row = {
+      {"Code", "E005"}, {"Name", "繃帶"},   {"Qty", "2"},    {"Stock", "40"},
+      {"Price", "7.5"}, {"Active", "False"}, {"Made", "2025/06/30 12:00:00"}, {"Void", "N"}};
+  goods_.append();
+  for (const auto& [name, text] : row) goods_.fieldByName(name).setAsString(text);
+  goods_.post();
+  for (const auto& [name, text] : row) {
+    EXPECT_EQ(goods_.fieldByName(name).asString(), text) << name.toStdString();
+    EXPECT_EQ(reread("E005", name), text) << name.toStdString();
+  }
+  goods_.first();
+  ASSERT_TRUE(goods_.locate("Name", "繃帶"));
+  EXPECT_EQ(goods_.fieldByName("Code").asString(), "E005");
+  goods_.edit();
+  goods_.fieldByName("Name").setAsString("紗布");
+  goods_.fieldByName("Stock").setAsString("41");
+  goods_.post();
+  EXPECT_FALSE(goods_.locate("Name", "繃帶"));
+  ASSERT_TRUE(goods_.locate("Name", "紗布"));
+  EXPECT_EQ(goods_.fieldByName("Stock").asString(), "41");
+  EXPECT_EQ(reread("E005", "Name"), "紗布");
+  EXPECT_EQ(reread("E005", "Stock"), "41");
 }
 
 TEST_P(DatasetTest, AnUpdateThatTouchesNoRowIsAnError) {
@@ -472,3 +503,72 @@ TEST(CommandText, MarkersOutsideQuotesMakeOneParameterEach) {
 }
 
 }  // namespace
+
+// What SQLite holds after a post: the value's own storage class, dates as text,
+// an empty text apart from NULL, and SQLite's own words for a refused row.
+TEST(SqliteStatements, StoreValuesAsTheyAreAndReportSqlitesText) {
+  platform::RegionalSettings::setCurrentForTesting(platform::RegionalSettings{});
+  TestDatabase db(TestDatabase::Engine::Sqlite);
+  db.run(
+      "CREATE TABLE T (Code varchar(4) NOT NULL PRIMARY KEY, Name varchar(10), Qty integer, "
+      "Price double precision, Active boolean, Made datetime)");
+  auto conn = db.connect();
+  Dataset t("qryT");
+  t.setConnection(conn.get());
+  t.setSql("select * from T");
+  t.open();
+  auto add = [&](const char* code, const char* name, const char* qty, const char* made) {
+    t.append();
+    t.fieldByName("Code").setAsString(code);
+    t.fieldByName("Name").setAsString(name);
+    t.fieldByName("Qty").setAsString(qty);
+    t.fieldByName("Price").setAsString("2.5");
+    t.fieldByName("Active").setAsString("True");
+    t.fieldByName("Made").setAsString(made);
+    t.post();
+  };
+  add("A", "", "7", "2024/02/29 08:00:00.123");
+  add("B", "名", "", "1930/01/02");
+  t.append();
+  t.fieldByName("Code").setAsString("C");
+  t.fieldByName("Name").setValue(QVariant(QString()));
+  t.post();
+  Dataset check("check");
+  check.setConnection(conn.get());
+  check.setSql(
+      "select Code || ':' || quote(Name) || ':' || typeof(Qty) || ':' || typeof(Price) || ':' || "
+      "quote(Active) || ':' || quote(Made) as Row from T order by Code");
+  check.open();
+  QStringList rows;
+  for (check.first(); !check.eof(); check.next()) rows << check.fieldByName("Row").asString();
+  EXPECT_EQ(rows, QStringList({"A:'':integer:real:1:'2024-02-29 08:00:00.123'",
+                               "B:'名':null:real:1:'1930-01-02 00:00:00'",
+                               "C:NULL:null:null:NULL:NULL"}));
+  add("D", "aé測😀", "1", "2024/01/01");
+  Dataset bytes("bytes");
+  bytes.setConnection(conn.get());
+  bytes.setSql("select hex(Name) as Hex from T where Code = 'D'");
+  bytes.open();
+  EXPECT_EQ(bytes.fieldByName("Hex").asString(), "61C3A9E6B8ACF09F9880");
+  EXPECT_EQ(errorOf([&] { add("A", "x", "1", "2024/01/01"); }),
+            "UNIQUE constraint failed: T.Code");
+}
+
+// A statement outlives its connection's close without keeping the file open, and fails
+// with the connection's text; the connection opens again as before.
+TEST(SqliteStatements, CloseFinalizesStatementsStillHeld) {
+  TestDatabase db(TestDatabase::Engine::Sqlite);
+  db.run("CREATE TABLE T (N integer)");
+  auto conn = db.connect();
+  conn->open();
+  auto insert = conn->prepare("INSERT INTO T (N) VALUES (?)", {db::ftInteger});
+  EXPECT_EQ(insert->execute({QVariant(qint64(1))}), 1);
+  EXPECT_EQ(errorOf([&] { insert->execute({}); }), "Parameter count mismatch");
+  conn->close();
+  EXPECT_EQ(errorOf([&] { insert->execute({QVariant(qint64(2))}); }), "Connection is not open");
+  insert.reset();
+  conn->open();
+  EXPECT_EQ(conn->execute("DELETE FROM T"), 1);
+  EXPECT_EQ(errorOf([&] { conn->prepare("INSERT INTO Nowhere VALUES (1)", {}); }),
+            "no such table: Nowhere");
+}

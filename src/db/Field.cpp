@@ -76,6 +76,7 @@ bool Field::isNull() const {
 }
 
 QString Field::asString() const {
+  if (const QVariant* v = dataset_->currentCell(*this)) return ValueText::plain(*v, def_.type);
   return ValueText::plain(value(), def_.type);
 }
 
@@ -92,14 +93,19 @@ QString Field::displayTextAt(int position) const {
 }
 
 void Field::setAsString(const QString& text) {
-  setValue(ValueText::parse(text, def_.type));
+  // What parse returns is canonical already.
+  assign(ValueText::parse(text, def_.type));
 }
 
 void Field::setValue(const QVariant& value) {
   const BasicKind kind = basicKind(def_.type);
-  QVariant v = value.typeId() == QMetaType::QString && kind != BasicKind::Text
-                   ? ValueText::parse(value.toString(), def_.type)
-                   : ValueText::normalize(value, def_.type);
+  assign(value.typeId() == QMetaType::QString && kind != BasicKind::Text
+             ? ValueText::parse(value.toString(), def_.type)
+             : ValueText::normalize(value, def_.type));
+}
+
+void Field::assign(QVariant v) {
+  const BasicKind kind = basicKind(def_.type);
   if (kind == BasicKind::Text && v.typeId() == QMetaType::QString && def_.size > 0 &&
       def_.type != ftMemo) {
     // The column holds size() Big5 bytes; never cut inside a double-byte character.
@@ -119,7 +125,7 @@ void Field::setValue(const QVariant& value) {
               .arg(low)
               .arg(high));
   }
-  dataset_->setCurrentValue(*this, v);
+  dataset_->setCurrentValue(*this, std::move(v));
 }
 
 void Field::clear() {

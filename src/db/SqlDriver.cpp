@@ -33,7 +33,10 @@
 #include <atomic>
 #include <chrono>
 #include <condition_variable>
+#include <memory>
 #include <mutex>
+#include <set>
+#include <string>
 #include <thread>
 
 namespace db {
@@ -353,8 +356,31 @@ QMetaType metaFor(FieldType type) {
 }
 
 QString sqliteDateTime(const QDateTime& dt) {
-  return dt.time().msec() ? dt.toString(QStringLiteral("yyyy-MM-dd HH:mm:ss.zzz"))
-                          : dt.toString(QStringLiteral("yyyy-MM-dd HH:mm:ss"));
+  const QDate d = dt.date();
+  const QTime t = dt.time();
+  if (!d.isValid() || !t.isValid() || d.year() < 1 || d.year() > 9999)
+    return t.msec() ? dt.toString(QStringLiteral("yyyy-MM-dd HH:mm:ss.zzz"))
+                    : dt.toString(QStringLiteral("yyyy-MM-dd HH:mm:ss"));
+  // Written out by hand: the pattern machinery costs more than binding the row.
+  char16_t text[23];
+  auto put = [&text](int at, int value, int digits) {
+    for (int i = digits - 1; i >= 0; --i, value /= 10) text[at + i] = char16_t(u'0' + value % 10);
+  };
+  put(0, d.year(), 4);
+  text[4] = u'-';
+  put(5, d.month(), 2);
+  text[7] = u'-';
+  put(8, d.day(), 2);
+  text[10] = u' ';
+  put(11, t.hour(), 2);
+  text[13] = u':';
+  put(14, t.minute(), 2);
+  text[16] = u':';
+  put(17, t.second(), 2);
+  if (!t.msec()) return QString(reinterpret_cast<const QChar*>(text), 19);
+  text[19] = u'.';
+  put(20, t.msec(), 3);
+  return QString(reinterpret_cast<const QChar*>(text), 23);
 }
 
 // Runs a query under the link's waits: prepared first on ODBC so that the timeout can
@@ -418,6 +444,167 @@ class SqlStatement : public Statement {
   std::vector<FieldType> types_;
 };
 
+class SqliteStatement;
+
+// An SQLite link's own handle and the statements prepared on it, finalized when the
+// link closes: SQLite will not close a handle with statements still alive.
+struct SqliteLink {
+  sqlite3* handle = nullptr;
+  std::set<SqliteStatement*> statements;
+};
+
+QString sqliteMessage(sqlite3* handle) {
+  return QString::fromUtf16(static_cast<const char16_t*>(sqlite3_errmsg16(handle))).trimmed();
+}
+
+// A statement of an SQLite link, run through SQLite itself rather than QSqlQuery:
+// QSqlQuery names and copies every value it binds, which for an import row costs
+// more than SQLite's own work. Every value is stored as Qt's SQLite driver stores it,
+// and failures give the texts it gives.
+class SqliteStatement : public Statement {
+ public:
+  SqliteStatement(std::shared_ptr<SqliteLink> link, Waits& waits, const QString& sql)
+      : link_(std::move(link)), waits_(waits) {
+    waits_.startSqlite();
+    const void* tail = nullptr;
+    const int rc = sqlite3_prepare16_v2(link_->handle, sql.utf16(), int(sql.size() * 2), &stmt_,
+                                        &tail);
+    if (rc != SQLITE_OK) {
+      const QString text = sqliteMessage(link_->handle);
+      sqlite3_finalize(stmt_);
+      waits_.checkSqliteWait();
+      throw platform::Error(text.isEmpty() ? QStringLiteral("Unable to execute statement") : text);
+    }
+    if (tail && !QStringView(static_cast<const QChar*>(tail),
+                             sql.constData() + sql.size() - static_cast<const QChar*>(tail))
+                      .trimmed()
+                      .isEmpty()) {
+      sqlite3_finalize(stmt_);
+      throw platform::Error(QStringLiteral("Could not execute statement"));
+    }
+    link_->statements.insert(this);
+  }
+
+  ~SqliteStatement() override { finalize(); }
+
+  // Called by the link as it closes.
+  void finalize() {
+    if (!link_) return;
+    sqlite3_finalize(stmt_);
+    stmt_ = nullptr;
+    link_->statements.erase(this);
+    link_.reset();
+  }
+
+  qint64 execute(const std::vector<QVariant>& values) override {
+    if (!link_) throw platform::Error(QStringLiteral("Connection is not open"));
+    if (waits_.cancelled()) throw platform::Error(Connection::cancelledMessage());
+    waits_.startSqlite();
+    if (!stmt_) throw platform::Error(QStringLiteral("No query"));
+    sqlite3_reset(stmt_);
+    if (int(values.size()) != sqlite3_bind_parameter_count(stmt_))
+      throw platform::Error(QStringLiteral("Parameter count mismatch"));
+    // Sized before binding: a text bound from its buffer must not move.
+    if (utf8_.size() < values.size()) utf8_.resize(values.size());
+    for (size_t i = 0; i < values.size(); ++i)
+      if (bind(int(i) + 1, values[i]) != SQLITE_OK) fail(false);
+    const int rc = sqlite3_step(stmt_);
+    if (rc != SQLITE_DONE && rc != SQLITE_ROW) fail(rc == SQLITE_ERROR);
+    const qint64 rows = sqlite3_changes(link_->handle);
+    sqlite3_reset(stmt_);
+    sqlite3_clear_bindings(stmt_);
+    return rows;
+  }
+
+ private:
+  // Values stay with the caller until the step; texts made here are copied by SQLite.
+  int bind(int at, const QVariant& v) {
+    if (!v.isValid() || v.isNull()) return sqlite3_bind_null(stmt_, at);
+    QString made;
+    switch (v.typeId()) {
+      case QMetaType::QString: {
+        const QString* s = static_cast<const QString*>(v.constData());
+        if (s->isNull()) return sqlite3_bind_null(stmt_, at);
+        return bindText(at, *s);
+      }
+      case QMetaType::LongLong:
+      case QMetaType::UInt:
+        return sqlite3_bind_int64(stmt_, at, v.toLongLong());
+      case QMetaType::Int:
+      case QMetaType::Bool:
+        return sqlite3_bind_int(stmt_, at, v.toInt());
+      case QMetaType::Double:
+        return sqlite3_bind_double(stmt_, at, v.toDouble());
+      case QMetaType::QByteArray: {
+        const QByteArray* b = static_cast<const QByteArray*>(v.constData());
+        if (b->isNull()) return sqlite3_bind_null(stmt_, at);
+        return sqlite3_bind_blob(stmt_, at, b->constData(), int(b->size()), SQLITE_STATIC);
+      }
+      case QMetaType::QDateTime: {
+        const QDateTime dt = v.toDateTime();
+        if (dt.isNull()) return sqlite3_bind_null(stmt_, at);
+        made = sqliteDateTime(dt);
+        break;
+      }
+      case QMetaType::QTime:
+        made = v.toTime().toString(QStringLiteral("hh:mm:ss.zzz"));
+        break;
+      default:
+        made = v.toString();
+        break;
+    }
+    if (made.isNull()) return sqlite3_bind_null(stmt_, at);
+    return sqlite3_bind_text16(stmt_, at, made.utf16(), int(made.size() * 2), SQLITE_TRANSIENT);
+  }
+
+  // Text is handed over in UTF-8, the database's encoding, written into a buffer the
+  // parameter keeps from run to run: SQLite would otherwise translate every text into
+  // a buffer of its own while it steps. A text with half a surrogate pair is left to
+  // SQLite's translation, whose reading of it is the one the database has always had.
+  int bindText(int at, const QString& text) {
+    std::string& out = utf8_[size_t(at) - 1];
+    out.clear();
+    const char16_t* p = reinterpret_cast<const char16_t*>(text.utf16());
+    const qsizetype n = text.size();
+    for (qsizetype i = 0; i < n; ++i) {
+      const char32_t c = p[i];
+      if (c < 0x80) {
+        out += char(c);
+      } else if (c < 0x800) {
+        out += char(0xC0 | (c >> 6));
+        out += char(0x80 | (c & 0x3F));
+      } else if (c < 0xD800 || c > 0xDFFF) {
+        out += char(0xE0 | (c >> 12));
+        out += char(0x80 | ((c >> 6) & 0x3F));
+        out += char(0x80 | (c & 0x3F));
+      } else if (c <= 0xDBFF && i + 1 < n && p[i + 1] >= 0xDC00 && p[i + 1] <= 0xDFFF) {
+        const char32_t u = 0x10000 + ((c - 0xD800) << 10) + (p[++i] - 0xDC00);
+        out += char(0xF0 | (u >> 18));
+        out += char(0x80 | ((u >> 12) & 0x3F));
+        out += char(0x80 | ((u >> 6) & 0x3F));
+        out += char(0x80 | (u & 0x3F));
+      } else {
+        return sqlite3_bind_text16(stmt_, at, text.utf16(), int(n * 2), SQLITE_TRANSIENT);
+      }
+    }
+    return sqlite3_bind_text(stmt_, at, out.data(), int(out.size()), SQLITE_STATIC);
+  }
+
+  [[noreturn]] void fail(bool resetFirst) {
+    if (resetFirst) sqlite3_reset(stmt_);
+    const QString text = sqliteMessage(link_->handle);
+    sqlite3_reset(stmt_);
+    sqlite3_clear_bindings(stmt_);
+    waits_.checkSqliteWait();
+    throw platform::Error(text.isEmpty() ? QStringLiteral("Unable to fetch row") : text);
+  }
+
+  std::shared_ptr<SqliteLink> link_;
+  Waits& waits_;
+  sqlite3_stmt* stmt_ = nullptr;
+  std::vector<std::string> utf8_;  // per parameter
+};
+
 class SqlDriver : public Driver {
  public:
   SqlDriver(bool sqlite, QString target, int loginTimeout)
@@ -449,8 +636,11 @@ class SqlDriver : public Driver {
     if (sqlite_) {
       const QVariant h = db_.driver()->handle();
       if (h.isValid() && qstrcmp(h.typeName(), "sqlite3*") == 0)
-        if (sqlite3* handle = *static_cast<sqlite3* const*>(h.constData()))
+        if (sqlite3* handle = *static_cast<sqlite3* const*>(h.constData())) {
           sqlite3_busy_handler(handle, &Waits::busy, &waits_);
+          link_ = std::make_shared<SqliteLink>();
+          link_->handle = handle;
+        }
     }
   }
 
@@ -499,6 +689,10 @@ class SqlDriver : public Driver {
   void resetCancel() override { waits_.resetCancel(); }
 
   void close() override {
+    if (link_) {
+      while (!link_->statements.empty()) (*link_->statements.begin())->finalize();
+      link_.reset();
+    }
     if (!name_.isEmpty()) {
       db_.close();
       drop();
@@ -560,6 +754,7 @@ class SqlDriver : public Driver {
 
   std::unique_ptr<Statement> prepare(const QString& sql,
                                      const std::vector<FieldType>& types) override {
+    if (link_) return std::make_unique<SqliteStatement>(link_, waits_, sql);
     return std::make_unique<SqlStatement>(db_, sqlite_, waits_, sql, types);
   }
 
@@ -587,6 +782,7 @@ class SqlDriver : public Driver {
   QString name_;
   QSqlDatabase db_;
   Waits waits_;
+  std::shared_ptr<SqliteLink> link_;
 };
 
 }  // namespace

@@ -114,6 +114,34 @@ TEST_F(ValueTextTest, DatesLeaveOutMidnightAndReadBack) {
   EXPECT_EQ(ValueText::plain(millis, db::ftTime), "08:00:00.123");
 }
 
+// Numbers, dates and times of every shape read as before, whether the plain forms an
+// import writes or the rest.
+TEST_F(ValueTextTest, NumbersAndDatesOfAnyShapeReadTheSame) {
+  EXPECT_EQ(ValueText::parse("007", db::ftInteger), QVariant(qint64(7)));
+  EXPECT_EQ(ValueText::parse("+5", db::ftInteger), QVariant(qint64(5)));
+  EXPECT_EQ(ValueText::parse("-0", db::ftInteger), QVariant(qint64(0)));
+  EXPECT_EQ(ValueText::parse("9223372036854775807", db::ftLargeint),
+            QVariant(qint64(9223372036854775807LL)));
+  EXPECT_THROW(ValueText::parse("9223372036854775808", db::ftLargeint), platform::Error);
+  EXPECT_EQ(ValueText::parse("1.", db::ftFloat).toDouble(), 1.0);
+  EXPECT_EQ(ValueText::parse(".5", db::ftFloat).toDouble(), 0.5);
+  EXPECT_EQ(ValueText::parse("+2.5", db::ftFloat).toDouble(), 2.5);
+  EXPECT_EQ(ValueText::parse("-1e5", db::ftFloat).toDouble(), -1e5);
+  EXPECT_EQ(ValueText::parse("0.1000000000000000055511151231257827", db::ftFloat).toDouble(), 0.1);
+  EXPECT_TRUE(std::signbit(ValueText::parse("-0.0", db::ftFloat).toDouble()));
+
+  auto at = [](const char* text) { return ValueText::parse(text, db::ftDateTime).toDateTime(); };
+  const QDate day(2024, 12, 31);
+  EXPECT_EQ(at("2024.12.31T23:59:58"), ValueText::naive(day, QTime(23, 59, 58)));
+  EXPECT_EQ(at("2024/12/31\t23:59:58.5"), ValueText::naive(day, QTime(23, 59, 58, 500)));
+  EXPECT_EQ(at("2024-12-31  23:59:58,1234"), ValueText::naive(day, QTime(23, 59, 58, 123)));
+  EXPECT_EQ(at("24/12/31 7:05"), ValueText::naive(day, QTime(7, 5)));
+  EXPECT_EQ(at("7:05"), ValueText::naive(QDate(1899, 12, 30), QTime(7, 5)));
+  for (const char* bad : {"2024/12/31 23:59:58.1234567890", "2024\\12\\31", "2024/12/31t23:59",
+                          "2024/12/31 23:59:58\nx", "2024/12/31 24:00", "12024/1/2"})
+    EXPECT_THROW(ValueText::parse(bad, db::ftDateTime), platform::Error) << bad;
+}
+
 TEST_F(ValueTextTest, OtherTypesRoundTrip) {
   EXPECT_EQ(ValueText::plain(true, db::ftBoolean), "True");
   EXPECT_EQ(ValueText::plain(false, db::ftBoolean), "False");

@@ -145,7 +145,7 @@ void TImportMdbBox::start(int) {
 
 void TImportMdbBox::step(int done, int total) {
   Gauge_->setProgress(int(qint64(done) * 100 / total));
-  panel_->setText(QStringLiteral("%1 / %2").arg(done).arg(total));
+  panel_->setText(QString::number(done) + QStringLiteral(" / ") + QString::number(total));
   // Repainting this window costs more than importing a row into a local database, so
   // pending messages are processed at most every kMessageInterval ms, and after the
   // last row: fast enough that the window repaints smoothly and answers at once.

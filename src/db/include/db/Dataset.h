@@ -128,6 +128,10 @@ class Dataset : public QObject {
   // Value of the current row (the edit buffer while editing).
   QVariant currentValue(const Field& field) const;
   void setCurrentValue(Field& field, const QVariant& canonical);
+  void setCurrentValue(Field& field, QVariant&& canonical);
+  // The stored value currentValue() gives, read in place; null for a lookup field and
+  // when there is no current row.
+  const QVariant* currentCell(const Field& field) const;
 
  signals:
   // Everything changed (open, close, sort, enabling controls): re-read all rows.
@@ -147,6 +151,7 @@ class Dataset : public QObject {
   QString prefixed(const QString& message) const;
   void mapFields(const ResultSet& result, std::vector<int>& columnOfSlot);
   void dropAutoFields();
+  void forgetFound();
   void checkBrowseMode();
   void requireBrowsable() const;
   void requireWritable() const;
@@ -169,6 +174,8 @@ class Dataset : public QObject {
   std::vector<std::unique_ptr<Field>> fields_;
   bool autoFields_ = false;
   QHash<QString, int> fieldByLowerName_;
+  mutable QString lastFoundName_;
+  mutable Field* lastFound_ = nullptr;
 
   State state_ = State::Inactive;
   // Rows are stored once, in fetch order, `width_` values each; `order_` gives the
@@ -187,6 +194,14 @@ class Dataset : public QObject {
   bool eof_ = true;
   bool bof_ = true;
   QString sort_;
+
+  // Reused by every post, so that a long run of posts allocates nothing for them.
+  struct PostScratch {
+    std::vector<int> picked;
+    std::vector<int> shape;
+    std::vector<QVariant> values;
+    std::vector<FieldType> types;
+  } scratch_;
 
   std::vector<QVariant> buffer_;
   std::vector<bool> changed_;

@@ -78,6 +78,9 @@ class Field {
 
  private:
   friend class Dataset;
+  // Stores a canonical value of the field's type: cut to the column's size, checked
+  // against the type's range.
+  void assign(QVariant canonical);
   Dataset* dataset_;
   FieldDef def_;
   int index_;
