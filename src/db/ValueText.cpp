@@ -345,6 +345,45 @@ const QLocale& strictNumbers() {
   return locale;
 }
 
+// Plain decimal numbers, the bulk of what imports read, converted without QLocale:
+// an optional '-', digits without a leading zero (or the single digit 0) and, for a
+// floating value, an optional '.' followed by digits. Both conversions round exactly
+// as QLocale's do; anything else, or out of range, returns false and is left to it.
+bool plainDecimal(QStringView t, bool fraction, char* out, qsizetype& length) {
+  const qsizetype n = t.size();
+  if (n == 0 || n > 40) return false;
+  qsizetype i = t[0] == u'-' ? 1 : 0;
+  const qsizetype firstDigit = i;
+  while (i < n && t[i] >= u'0' && t[i] <= u'9') ++i;
+  const qsizetype intDigits = i - firstDigit;
+  if (intDigits == 0 || (intDigits > 1 && t[firstDigit] == u'0')) return false;
+  if (i < n && fraction && t[i] == u'.') {
+    const qsizetype point = ++i;
+    while (i < n && t[i] >= u'0' && t[i] <= u'9') ++i;
+    if (i == point) return false;
+  }
+  if (i != n) return false;
+  for (qsizetype k = 0; k < n; ++k) out[k] = char(t[k].unicode());
+  length = n;
+  return true;
+}
+
+bool fastInteger(QStringView t, qlonglong& value) {
+  char text[40];
+  qsizetype n = 0;
+  if (!plainDecimal(t, false, text, n)) return false;
+  const auto r = std::from_chars(text, text + n, value);
+  return r.ec == std::errc() && r.ptr == text + n;
+}
+
+bool fastDouble(QStringView t, double& value) {
+  char text[40];
+  qsizetype n = 0;
+  if (!plainDecimal(t, true, text, n)) return false;
+  const auto r = std::from_chars(text, text + n, value);
+  return r.ec == std::errc() && r.ptr == text + n;
+}
+
 // The three numbers of a date as written, in writing order, with their lengths in
 // digits (a year of one or two digits is completed by twoDigitYear).
 struct DateFields {
@@ -695,9 +734,11 @@ QVariant ValueText::parse(const QString& text, FieldType type) {
   if (t.isEmpty()) return QVariant();
   switch (kind) {
     case BasicKind::Whole: {
+      qlonglong v = 0;
+      if (fastInteger(t, v)) return QVariant(qint64(v));
       const QLocale& loc = strictNumbers();
       bool ok = false;
-      const qlonglong v = loc.toLongLong(t, &ok);
+      v = loc.toLongLong(t, &ok);
       if (!ok) throw platform::Error(QStringLiteral("'%1' is not a valid integer value").arg(text));
       return QVariant(qint64(v));
     }
@@ -710,9 +751,11 @@ QVariant ValueText::parse(const QString& text, FieldType type) {
               QStringLiteral("'%1' is not a valid floating point value").arg(text));
         c.replace(dec, u'.');
       }
+      double v = 0;
+      if (fastDouble(c, v)) return QVariant(v);
       const QLocale& loc = strictNumbers();
       bool ok = false;
-      double v = loc.toDouble(c, &ok);
+      v = loc.toDouble(c, &ok);
       if (!ok) {
         const QString u = c.toUpper();
         if (u == u"NAN")
