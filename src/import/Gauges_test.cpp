@@ -11,14 +11,6 @@
 namespace dataimport {
 namespace {
 
-QApplication& app() {
-  static int argc = 1;
-  static char name[] = "gauge_test";
-  static char* argv[] = {name, nullptr};
-  static QApplication* a = qApp ? static_cast<QApplication*>(qApp) : new QApplication(argc, argv);
-  return *a;
-}
-
 QString errorOf(const std::function<void()>& f) {
   try {
     f();
@@ -64,7 +56,6 @@ TEST(GaugeGeometry, BarsAndTextOfTheImportWindowGauge) {
 }
 
 TEST(Gauge, DefaultsClampingAndRepaints) {
-  app();
   TGauge g;
   EXPECT_EQ(g.size(), QSize(100, 100));
   EXPECT_EQ(g.Kind(), gkHorizontalBar);
@@ -94,7 +85,6 @@ TEST(Gauge, DefaultsClampingAndRepaints) {
 }
 
 TEST(Gauge, BoundsCannotCrossUnlessLoading) {
-  app();
   TGauge g;
   g.setProgress(50);
   EXPECT_EQ(errorOf([&] { g.setMinValue(200); }), "Value must be between -2147483647 and 99");
@@ -118,7 +108,6 @@ TEST(Gauge, BoundsCannotCrossUnlessLoading) {
 }
 
 TEST(Gauge, TextIsBlackOverWhiteAndYellowOverTheBlueBar) {
-  app();
   TGauge g;
   g.resize(258, 43);
   g.setForeColor(Qt::blue);
@@ -157,7 +146,6 @@ TEST(Gauge, TextIsBlackOverWhiteAndYellowOverTheBlueBar) {
 }
 
 TEST(Gauge, EveryKindPaintsWithinItsFrame) {
-  app();
   for (TGaugeKind kind : {gkText, gkHorizontalBar, gkVerticalBar, gkPie, gkNeedle}) {
     TGauge g;
     g.setKind(kind);

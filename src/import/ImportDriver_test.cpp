@@ -141,10 +141,6 @@ TEST_F(ImportDriverTest, MissingAccessFileEndsTheRunWithoutReport) {
 }
 
 TEST_F(ImportDriverTest, ThroughTheWindowsOneWindowPerTable) {
-  static int argc = 1;
-  static char name[] = "import_driver_test";
-  static char* argv[] = {name, nullptr};
-  if (!qApp) new QApplication(argc, argv);
   writeSources();
   enable({k::ExportClassify, k::ExportItem});
   QList<int> tabs;
@@ -160,10 +156,6 @@ TEST_F(ImportDriverTest, ThroughTheWindowsOneWindowPerTable) {
 }
 
 TEST_F(ImportDriverTest, AWindowClosedBeforeItsImportStartsAddsNoLine) {
-  static int argc = 1;
-  static char name[] = "import_driver_test";
-  static char* argv[] = {name, nullptr};
-  if (!qApp) new QApplication(argc, argv);
   writeSources();
   enable({k::ExportClassify, k::ExportItem});
   // The operator closes the Classify window as soon as it shows.

@@ -13,14 +13,6 @@
 namespace dataimport {
 namespace {
 
-QApplication& app() {
-  static int argc = 1;
-  static char name[] = "import_window_test";
-  static char* argv[] = {name, nullptr};
-  static QApplication* a = qApp ? static_cast<QApplication*>(qApp) : new QApplication(argc, argv);
-  return *a;
-}
-
 // Lets the window repaint as the program does, and runs a test's hook afterwards.
 class EventUi : public platform::UiServices {
  public:
@@ -36,10 +28,7 @@ class EventUi : public platform::UiServices {
 
 class ImportMdbTest : public ::testing::Test {
  protected:
-  void SetUp() override {
-    app();
-    previous_ = platform::UiServices::install(&ui_);
-  }
+  void SetUp() override { previous_ = platform::UiServices::install(&ui_); }
   void TearDown() override { platform::UiServices::install(previous_); }
   EventUi ui_;
   platform::UiServices* previous_ = nullptr;

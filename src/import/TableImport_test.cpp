@@ -12,6 +12,7 @@
 #include <platform/RegionalSettings.h>
 
 #include <gtest/gtest.h>
+#include <QFile>
 #include <QSqlDatabase>
 #include <QSqlQuery>
 #include <QTemporaryDir>
@@ -316,6 +317,44 @@ TEST_P(TableImportTest, ItemRulesAreReadFromConfigIni) {
   exportShaped("Item", pos_->dm.qryItem, "ItemNo", {{{"ItemNo", "12345670"}, {"StkQty", ""}}});
   EXPECT_EQ(run(PosTable::Item, pos_->dm.qryItem), "no error");
   EXPECT_EQ(pos("Item", "ItemNo", "12345670", "StkQty"), "100");
+}
+
+TEST_P(TableImportTest, TypedValuesOfAFileMadeByAccessArriveAsTheirText) {
+  // A table Access wrote, with text, number, date, currency and yes/no columns.
+  const QString file = dir_.filePath("Customer.mdb");
+  ASSERT_TRUE(QFile::copy(DATACONV_SHARED_DIR "/fixtures/jet4/testV2003.mdb", file));
+  QFile::setPermissions(file, QFile::ReadOwner | QFile::WriteOwner);
+  config::ColumnMap map;
+  map.setKey("CustNo", "A");
+  for (const auto& [field, column] : std::vector<std::pair<QString, QString>>{{"CustNo", "A"},
+                                                                              {"Name", "B"},
+                                                                              {"VipCount", "E"},
+                                                                              {"Height", "F"},
+                                                                              {"Birthday", "G"},
+                                                                              {"DisCount", "H"},
+                                                                              {"Sex", "I"}})
+    map.addPair(field, column);
+  access_.setConnectionString("Provider=Microsoft.Jet.OLEDB.4.0;Data Source=" + file);
+  db::Dataset table("qryAccess");
+  table.setConnection(&access_);
+  table.setSql("SELECT * FROM Table1");
+  table.open();
+  TableImport import(PosTable::Customer, table, pos_->dm.qryCustomer);
+  import.setColumnMap(map);
+  platform::NoProgress none;
+  ASSERT_EQ(errorOf([&] { import.run(none); }), "no error");
+  const auto cell = [&](const char* column) {
+    pos_->dm.qryCustomer.locate("CustNo", "abcdefg");
+    return pos_->dm.qryCustomer.fieldByName(column).asString();
+  };
+  EXPECT_EQ(cell("Name"), "hijklmnop");
+  EXPECT_EQ(cell("VipCount"), "333333333");
+  EXPECT_EQ(cell("Height"), "444.555");
+  EXPECT_EQ(cell("Birthday"), "1974/09/21");
+  EXPECT_EQ(cell("DisCount"), "3.5");
+  EXPECT_EQ(cell("Sex"), "True");
+  EXPECT_EQ(pos("Customer", "CustNo", "abcdefg", "Name"), "hijklmnop");
+  EXPECT_EQ(pos_->rowCount("Customer"), 1 + table.recordCount());
 }
 
 INSTANTIATE_TEST_SUITE_P(Engines, TableImportTest,
