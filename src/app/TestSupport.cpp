@@ -5,31 +5,8 @@
 
 #include <QApplication>
 #include <QFile>
-#include <memory>
 
 namespace app::test {
-namespace {
-
-// Widgets need one QApplication for the whole test run, gone before exit.
-class QtEnvironment : public ::testing::Environment {
- public:
-  void SetUp() override {
-    static int argc = 1;
-    static char name[] = "dataconv_app_tests";
-    static char* argv[] = {name, nullptr};
-    app_ = std::make_unique<QApplication>(argc, argv);
-  }
-  void TearDown() override { app_.reset(); }
-
- private:
-  std::unique_ptr<QApplication> app_;
-};
-
-[[maybe_unused]] const auto* const kEnvironment =
-    ::testing::AddGlobalTestEnvironment(new QtEnvironment);
-
-}  // namespace
-
 void RecordingUiServices::messageBox(const QString& text, const QString& caption, Icon icon) {
   messages.push_back({ShownMessage::Kind::Box, text, caption, icon});
   if (onMessage) onMessage(messages.back());

@@ -8,7 +8,6 @@
 #include <db/DataSource.h>
 #include <platform/Error.h>
 
-#include <QApplication>
 #include <QHeaderView>
 #include <QStandardItemModel>
 #include <QTableView>
@@ -20,23 +19,6 @@ using namespace exportengine::testing;
 using namespace exportengine::widgets;
 
 namespace {
-
-class QtEnvironment : public ::testing::Environment {
- public:
-  void SetUp() override {
-    static int argc = 1;
-    static char name[] = "dataconv_exportengine_widgets_tests";
-    static char* argv[] = {name, nullptr};
-    app_ = std::make_unique<QApplication>(argc, argv);
-  }
-  void TearDown() override { app_.reset(); }
-
- private:
-  std::unique_ptr<QApplication> app_;
-};
-
-[[maybe_unused]] const auto* const kEnvironment =
-    ::testing::AddGlobalTestEnvironment(new QtEnvironment);
 
 QString errorOf(const std::function<void()>& f) {
   try {
