@@ -39,7 +39,27 @@ class MainTest : public test::ProgramFolderTest {
 
   void TearDown() override {
     program_.reset();
+    if (!pgSchema_.isEmpty()) pgAdmin_.execute("drop schema " + pgSchema_ + " cascade");
     test::ProgramFolderTest::TearDown();
+  }
+
+  // The POS tables in a PostgreSQL schema of its own (so that parallel runs do not
+  // meet), dropped at the end of the test; its connection text, or empty when the
+  // test server is not set up.
+  QString makePostgresPos() {
+    const char* dsn = std::getenv("DATACONV_TEST_PG_DSN");
+    if (!dsn || !*dsn) return {};
+    pgSchema_ = "app_" + QUuid::createUuid().toString(QUuid::Id128).left(16);
+    pgAdmin_.setConnectionString(QString::fromUtf8(dsn));
+    pgAdmin_.open();
+    pgAdmin_.execute("create schema " + pgSchema_);
+    const QString text =
+        QString::fromUtf8(dsn) + ";ConnSettings={SET search_path TO " + pgSchema_ + "}";
+    db::Connection c;
+    c.setConnectionString(text);
+    c.open();
+    test::createPosTables(c, test::SqlDialect::PostgreSQL);
+    return text;
   }
 
   // An SQLite POS in the program folder, selected by Config.ini.
@@ -90,6 +110,8 @@ class MainTest : public test::ProgramFolderTest {
   }
 
   std::unique_ptr<Program> program_;
+  db::Connection pgAdmin_;
+  QString pgSchema_;
 };
 
 const char kDisconnected[] = "StartSQL Setting Exit";
@@ -348,21 +370,8 @@ TEST_F(MainTest, AStartOnAHeldTableFailsAtTheCommandTimeout) {
 }
 
 TEST_F(MainTest, StartAndStopOverOdbcAgainstPostgres) {
-  const char* dsn = std::getenv("DATACONV_TEST_PG_DSN");
-  if (!dsn || !*dsn) GTEST_SKIP() << "DATACONV_TEST_PG_DSN is not set";
-  // A schema of its own, so that parallel runs do not meet.
-  const QString schema = "app_" + QUuid::createUuid().toString(QUuid::Id128).left(16);
-  db::Connection admin;
-  admin.setConnectionString(QString::fromUtf8(dsn));
-  admin.open();
-  admin.execute("create schema " + schema);
-  const QString text = QString::fromUtf8(dsn) + ";ConnSettings={SET search_path TO " + schema + "}";
-  {
-    db::Connection c;
-    c.setConnectionString(text);
-    c.open();
-    test::createPosTables(c, test::SqlDialect::PostgreSQL);
-  }
+  const QString text = makePostgresPos();
+  if (text.isEmpty()) GTEST_SKIP() << "DATACONV_TEST_PG_DSN is not set";
 
   startProgram();
   main().setConnectionForTesting(text);
@@ -378,14 +387,11 @@ TEST_F(MainTest, StartAndStopOverOdbcAgainstPostgres) {
   EXPECT_EQ(enabledButtons(), kDisconnected);
   EXPECT_EQ(rows(TfrmMain::tabItem), 0);
 
-  admin.execute("alter table " + schema + ".classify drop column flag");
+  pgAdmin_.execute("alter table " + pgSchema_ + ".classify drop column flag");
   click("bbtnStartSQL");
   ASSERT_EQ(ui_.messages.size(), 2u);
   EXPECT_EQ(ui_.messages[1].text, "qryClassify: Field 'Flag' not found.");
   EXPECT_EQ(enabledButtons(), kDisconnected);
-
-  program_.reset();
-  admin.execute("drop schema " + schema + " cascade");
 }
 
 TEST_F(MainTest, ExportWritesTheEnabledTablesAndReportsOrShowsTheFailureAlone) {
@@ -421,20 +427,8 @@ TEST_F(MainTest, ExportWritesTheEnabledTablesAndReportsOrShowsTheFailureAlone) {
 // Over ODBC, with another session holding the Item table: the start fails at the
 // command timeout; with no limit, a close request cancels the statement on the server.
 TEST_F(MainTest, AHeldTableOverOdbcTimesOutOrIsCancelledByClosing) {
-  const char* dsn = std::getenv("DATACONV_TEST_PG_DSN");
-  if (!dsn || !*dsn) GTEST_SKIP() << "DATACONV_TEST_PG_DSN is not set";
-  const QString schema = "app_" + QUuid::createUuid().toString(QUuid::Id128).left(16);
-  db::Connection admin;
-  admin.setConnectionString(QString::fromUtf8(dsn));
-  admin.open();
-  admin.execute("create schema " + schema);
-  const QString text = QString::fromUtf8(dsn) + ";ConnSettings={SET search_path TO " + schema + "}";
-  {
-    db::Connection c;
-    c.setConnectionString(text);
-    c.open();
-    test::createPosTables(c, test::SqlDialect::PostgreSQL);
-  }
+  const QString text = makePostgresPos();
+  if (text.isEmpty()) GTEST_SKIP() << "DATACONV_TEST_PG_DSN is not set";
   {
     QSqlDatabase holder = QSqlDatabase::addDatabase("QODBC", "app-holder");
     holder.setDatabaseName(text);
@@ -461,8 +455,6 @@ TEST_F(MainTest, AHeldTableOverOdbcTimesOutOrIsCancelledByClosing) {
     holder.close();
   }
   QSqlDatabase::removeDatabase("app-holder");
-  program_.reset();
-  admin.execute("drop schema " + schema + " cascade");
 }
 
 TEST_F(MainTest, ExitClosesTheWindowWhileConnectedWithoutAQuestion) {
