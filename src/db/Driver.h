@@ -44,9 +44,8 @@ class Driver {
   // text (0: no limit). Applies to statements run or prepared from now on.
   virtual void setCommandTimeout(int) {}
   // Makes the statement running on another thread fail at once, and every later one
-  // until resetCancel(). Safe to call from any thread while the driver lives.
+  // on this link. Safe to call from any thread while the driver lives.
   virtual void cancel() {}
-  virtual void resetCancel() {}
 };
 
 // The driver that serves an OLE DB style connection text (see Connection.h).

@@ -686,7 +686,6 @@ class SqlDriver : public Driver {
 
   void setCommandTimeout(int seconds) override { waits_.setTimeout(seconds); }
   void cancel() override { waits_.cancel(); }
-  void resetCancel() override { waits_.resetCancel(); }
 
   void close() override {
     if (link_) {
