@@ -1,11 +1,15 @@
 #include "import/ImportDriver.h"
 
 #include "import/DmMdb.h"
+#include "import/ImportJournal.h"
 #include "import/TableImport.h"
 
 #include <config/Configs.h>
+#include <db/ConnectionString.h>
 #include <platform/ProgramFolder.h>
 #include <posdb/DmMdf.h>
+
+#include <memory>
 
 namespace dataimport {
 
@@ -17,18 +21,62 @@ bool ImportDriver::enabled(const ImportTable& table) const {
   return config::Config().read(table.enabled);
 }
 
+namespace {
+
+// A journal that cannot record its end stays readable as a run cut short; that is no
+// reason to report the import itself as failed, or to hide its own error.
+void finishJournal(ImportJournal* journal, bool completed) {
+  if (!journal) return;
+  try {
+    journal->finish(completed);
+  } catch (...) {
+  }
+}
+
+}  // namespace
+
+QString ImportDriver::posDescription(const QString& connectionString) {
+  QStringList kept;
+  const db::ConnectionString parsed = db::ConnectionString::parse(connectionString);
+  for (const auto& [key, value] : parsed.entries()) {
+    if (key.compare(QLatin1String("Password"), Qt::CaseInsensitive) == 0 ||
+        key.compare(QLatin1String("PWD"), Qt::CaseInsensitive) == 0)
+      continue;
+    kept << key + u'=' + db::ConnectionString::quoteOleDb(value);
+  }
+  return kept.join(u';');
+}
+
 QString ImportDriver::run() {
   QString report = importReportHead();
-  for (const ImportTable& t : kImportTables) {
-    if (!enabled(t)) continue;
-    frontEnd_.selectTab(t.tab);
-    access_.openTable(platform::programFolder() + QString::fromUtf8(t.file),
-                      QString::fromUtf8(t.sql));
-    db::Dataset* target = pos_.queryOf(QString::fromUtf8(t.name));
-    TableImport import(t.table, access_.qryAccess, *target);
-    if (frontEnd_.importTable(t, import))
-      report += QStringLiteral("\r\n") + QString::fromUtf8(t.done);
+  journalPath_.clear();
+  std::unique_ptr<ImportJournal> journal;
+  bool completed = true;
+  try {
+    for (const ImportTable& t : kImportTables) {
+      if (!enabled(t)) continue;
+      frontEnd_.selectTab(t.tab);
+      if (!journal) {
+        journal = std::make_unique<ImportJournal>(QStringLiteral("import"),
+                                                  posDescription(pos_.cnKAROS.connectionString()));
+        journalPath_ = journal->path();
+      }
+      const QString file = platform::programFolder() + QString::fromUtf8(t.file);
+      access_.openTable(file, QString::fromUtf8(t.sql));
+      journal->beginTable(QString::fromUtf8(t.name), file);
+      db::Dataset* target = pos_.queryOf(QString::fromUtf8(t.name));
+      TableImport import(t.table, access_.qryAccess, *target);
+      import.setObserver(journal.get());
+      if (frontEnd_.importTable(t, import))
+        report += QStringLiteral("\r\n") + QString::fromUtf8(t.done);
+      else
+        completed = false;
+    }
+  } catch (...) {
+    finishJournal(journal.get(), false);
+    throw;
   }
+  finishJournal(journal.get(), completed);
   return report;
 }
 

@@ -6,6 +6,9 @@
 #include <db/Dataset.h>
 #include <db/Field.h>
 #include <db/ValueText.h>
+#include <platform/ErrorText.h>
+
+#include <QSet>
 
 namespace dataimport {
 namespace {
@@ -90,6 +93,45 @@ void TableImport::run(platform::Progress& progress) {
   progress.finish();
 }
 
+TableImport::Preview TableImport::preview(platform::Progress& progress,
+                                          const std::function<void(const RowChange&)>& onChange) {
+  prepare();
+  Preview result;
+  result.rows = source_.recordCount();
+  progress.start(result.rows);
+  // A key the file holds twice: the import appends the first and then updates that
+  // new row; nothing was posted here, so the second is recognised by its key.
+  QSet<QString> appended;
+  int row = 0;
+  source_.first();
+  while (!source_.eof()) {
+    ++row;
+    try {
+      bool found = false;
+      stageRow(found);
+      describeChange(found);
+      if (found && change_.cells.empty()) {
+        ++result.unchanged;
+      } else {
+        if (found || appended.contains(change_.key)) {
+          ++result.changed;
+        } else {
+          ++result.added;
+          appended.insert(change_.key);
+        }
+        if (onChange) onChange(change_);
+      }
+    } catch (...) {
+      result.failures.push_back({row, platform::errorText(std::current_exception())});
+    }
+    target_.cancel();
+    source_.next();
+    progress.step(row, result.rows);
+  }
+  progress.finish();
+  return result;
+}
+
 db::Field& TableImport::sourceField(Column& column) {
   if (!column.source) column.source = &source_.fieldByName(column.names.display);
   return *column.source;
@@ -100,16 +142,26 @@ db::Field& TableImport::targetField(Column& column) {
   return *column.target;
 }
 
-void TableImport::importRow() {
+void TableImport::stageRow(bool& found) {
   if (!keySource_) keySource_ = &source_.fieldByName(keyDisplay_);
+  if (!keyTarget_) keyTarget_ = &target_.fieldByName(keyField_);
+  assigned_.clear();
+  ++rowStamp_;
+  auto assigned = [this](db::Field& f) {
+    if (assignedStamp_.size() <= size_t(f.index())) assignedStamp_.resize(size_t(f.index()) + 1);
+    if (assignedStamp_[size_t(f.index())] == rowStamp_) return;
+    assignedStamp_[size_t(f.index())] = rowStamp_;
+    assigned_.push_back(&f);
+  };
   const bool item = table_ == PosTable::Item;
   const QString keyText = item ? completeItemNo(keySource_->asString()) : keySource_->asString();
-  const bool found = target_.locate(keyField_, keyText);
+  found = target_.locate(keyField_, keyText);
   if (found) {
     target_.edit();
   } else {
     target_.append();
-    target_.fieldByName(keyField_).setAsString(item ? keyText : keySource_->asString());
+    keyTarget_->setAsString(item ? keyText : keySource_->asString());
+    assigned(*keyTarget_);
   }
   for (Column& c : columns_) {
     switch (c.rule) {
@@ -123,6 +175,7 @@ void TableImport::importRow() {
         if (found && rules_->stkQtyAction > 0) {
           const QString text = sourceField(c).asString();
           addStock(targetField(c), text);
+          assigned(targetField(c));
           continue;
         }
         break;
@@ -130,9 +183,55 @@ void TableImport::importRow() {
         break;
     }
     const QString text = sourceField(c).asString();
-    targetField(c).setAsString(trimOthers_ ? trimmedText(text) : text);
+    db::Field& target = targetField(c);
+    target.setAsString(trimOthers_ ? trimmedText(text) : text);
+    assigned(target);
   }
-  target_.post();
+}
+
+void TableImport::describeChange(bool found) {
+  change_.table = QString::fromUtf8(importTable(table_).name);
+  change_.keyColumn = keyTarget_->fieldName();
+  change_.action = found ? RowChange::Action::Update : RowChange::Action::Append;
+  change_.cells.clear();
+  const int position = target_.recNo();
+  for (db::Field* f : assigned_) {
+    const QVariant* now = target_.currentCell(*f);
+    if (!now) continue;  // a lookup field has no column to write
+    if (found) {
+      const QVariant before = target_.valueAt(position, *f);
+      if (sameValue(before, *now)) continue;
+      change_.cells.push_back(
+          {f->fieldName(), valueText(before, f->dataType()), valueText(*now, f->dataType())});
+    } else {
+      change_.cells.push_back({f->fieldName(), std::nullopt, valueText(*now, f->dataType())});
+    }
+  }
+  // The key as the POS holds it: the row's own for an update, the new one for an append.
+  const QVariant key = found ? target_.valueAt(position, *keyTarget_) : keyTarget_->value();
+  change_.key = valueText(key, keyTarget_->dataType()).value_or(QString());
+}
+
+void TableImport::importRow() {
+  bool found = false;
+  stageRow(found);
+  if (!observer_) {
+    target_.post();
+    return;
+  }
+  describeChange(found);
+  if (found && change_.cells.empty()) {
+    target_.post();  // writes nothing: no value differs
+    return;
+  }
+  observer_->rowReady(change_);
+  try {
+    target_.post();
+  } catch (...) {
+    observer_->rowFailed();
+    throw;
+  }
+  observer_->rowPosted();
 }
 
 void TableImport::addStock(db::Field& target, const QString& text) {

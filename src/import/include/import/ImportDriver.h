@@ -7,6 +7,10 @@
 // the whole run at once: it propagates, later tables are not imported and no report
 // is made. A failure inside a table's import ends only that table; the front end has
 // shown it by the time it returns.
+//
+// Every run that imports a table keeps a journal of the rows it changes (see
+// ImportJournal); a journal that cannot be made stops the run before the POS is
+// touched.
 #pragma once
 
 #include "import/ImportTables.h"
@@ -48,6 +52,12 @@ class ImportDriver {
   // those Config.ini switches on; the order stays the list's.
   void setTables(const QStringList& tables) { tables_ = tables; }
 
+  // The journal of the last run; empty when it imported no table.
+  const QString& journalPath() const { return journalPath_; }
+
+  // The POS as a journal names it: the connection text without its password.
+  static QString posDescription(const QString& connectionString);
+
  private:
   bool enabled(const ImportTable& table) const;
 
@@ -55,6 +65,7 @@ class ImportDriver {
   posdb::TDmMSSQL& pos_;
   ImportFrontEnd& frontEnd_;
   std::optional<QStringList> tables_;
+  QString journalPath_;
 };
 
 }  // namespace dataimport

@@ -16,7 +16,9 @@
 #include <platform/Progress.h>
 
 #include "import/ImportTables.h"
+#include "import/RowChange.h"
 
+#include <functional>
 #include <optional>
 #include <vector>
 
@@ -60,9 +62,30 @@ class TableImport {
   void setColumnMap(config::ColumnMap map) { map_ = std::move(map); }
   void setItemRules(const ItemRules& rules) { rules_ = rules; }
 
+  // Told of every row before and after it is posted (the import journal).
+  void setObserver(ImportObserver* observer) { observer_ = observer; }
+
   // Reports start(row count), step(rows done, row count) after every row, and finish()
   // after the last; a failed row ends the run without finish().
   void run(platform::Progress& progress);
+
+  // What run() would do, writing nothing: each row is read, located, given its columns
+  // by the same rules and compared, then cancelled instead of posted. A failing row
+  // does not end the walk: it is counted with its row number and message.
+  struct Failure {
+    int row = 0;  // 1-based, in the Access table's order
+    QString message;
+  };
+  struct Preview {
+    int rows = 0;
+    int added = 0;
+    int changed = 0;
+    int unchanged = 0;
+    std::vector<Failure> failures;
+  };
+  // `onChange`, when given, receives each row that would be appended or changed.
+  Preview preview(platform::Progress& progress,
+                  const std::function<void(const RowChange&)>& onChange = {});
 
  private:
   enum class Rule { Copy, Key, Guarded, Stock };
@@ -75,6 +98,10 @@ class TableImport {
   };
 
   void prepare();
+  // Locates or appends the current Access row and gives it its columns; the change it
+  // makes goes to change_ (found: whether the key was in the POS already).
+  void stageRow(bool& found);
+  void describeChange(bool found);
   void importRow();
   db::Field& sourceField(Column& column);
   db::Field& targetField(Column& column);
@@ -93,6 +120,13 @@ class TableImport {
   QString keyDisplay_;
   db::Field* keySource_ = nullptr;
   bool trimOthers_ = false;
+
+  ImportObserver* observer_ = nullptr;
+  std::vector<db::Field*> assigned_;  // the target fields the current row sets
+  std::vector<int> assignedStamp_;    // per target field: the row that last set it
+  int rowStamp_ = 0;
+  db::Field* keyTarget_ = nullptr;
+  RowChange change_;
 };
 
 }  // namespace dataimport

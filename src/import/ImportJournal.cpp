@@ -1,0 +1,93 @@
+#include "import/ImportJournal.h"
+
+#include <platform/Error.h>
+#include <platform/ProgramFolder.h>
+
+#include <QDateTime>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+
+namespace dataimport {
+namespace {
+
+QString userName() {
+  QString user = qEnvironmentVariable("USER");
+  if (user.isEmpty()) user = qEnvironmentVariable("USERNAME");
+  return user;
+}
+
+void removeJournal(const QString& path) {
+  QFile::remove(path);
+  QFile::remove(path + QStringLiteral("-wal"));
+  QFile::remove(path + QStringLiteral("-shm"));
+}
+
+}  // namespace
+
+QString ImportJournal::folder() {
+  return platform::programFolder() + QStringLiteral("journal");
+}
+
+QStringList ImportJournal::list() {
+  const QDir dir(folder());
+  QStringList out;
+  for (const QString& name : dir.entryList({QStringLiteral("*.sqlite")}, QDir::Files, QDir::Name))
+    out << dir.filePath(name);
+  return out;
+}
+
+ImportJournal::ImportJournal(const QString& kind, const QString& pos, const QString& undoes) {
+  const QString dirPath = folder();
+  if (!QDir().mkpath(dirPath))
+    throw platform::Error(journalWriteError(dirPath, QStringLiteral("無法建立資料夾")));
+  JournalRun run;
+  run.kind = kind;
+  run.started = QDateTime::currentDateTime();
+  run.user = userName();
+  run.folder = QDir::toNativeSeparators(platform::programFolder());
+  run.pos = pos;
+  run.undoes = undoes;
+  // Named by the start time; a second run in the same millisecond gets a suffix.
+  const QString stem = run.started.toString(QStringLiteral("yyyyMMdd-HHmmss-zzz"));
+  QString path = QDir(dirPath).filePath(stem + QStringLiteral(".sqlite"));
+  for (int n = 2; QFileInfo::exists(path); ++n)
+    path = QDir(dirPath).filePath(QStringLiteral("%1-%2.sqlite").arg(stem).arg(n));
+  file_ = JournalFile::create(path, run);
+  const QStringList all = list();
+  for (qsizetype i = 0; i + kKept < all.size(); ++i)
+    if (all.at(i) != path) removeJournal(all.at(i));
+}
+
+ImportJournal::~ImportJournal() = default;
+
+void ImportJournal::beginTable(const QString& table, const QString& accessFile) {
+  file_->addSource(
+      {table, QDir::toNativeSeparators(accessFile), QFileInfo(accessFile).lastModified()});
+}
+
+void ImportJournal::rowReady(const RowChange& change) {
+  pending_ = file_->add(change);
+}
+
+void ImportJournal::rowPosted() {
+  pending_ = 0;
+}
+
+void ImportJournal::rowFailed() {
+  if (!pending_) return;
+  const qint64 entry = pending_;
+  pending_ = 0;
+  // Left behind, the entry would only be found not applied by an undo; the row's own
+  // error is what the operator must see.
+  try {
+    file_->remove(entry);
+  } catch (...) {
+  }
+}
+
+void ImportJournal::finish(bool completed) {
+  file_->finish(completed);
+}
+
+}  // namespace dataimport

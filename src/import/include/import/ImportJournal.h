@@ -1,0 +1,49 @@
+// The journal of an import (or an undo) run, kept in the folder "journal" beside
+// Config.ini: one file per run, named by the time it started, the newest 50 kept.
+//
+// As the run's observer it commits each row's entry before the row is posted and
+// takes it back when the post fails, so the journal holds exactly the rows that may
+// have reached the POS.
+#pragma once
+
+#include "import/JournalFile.h"
+#include "import/RowChange.h"
+
+#include <QString>
+#include <memory>
+
+namespace dataimport {
+
+class ImportJournal : public ImportObserver {
+ public:
+  static constexpr int kKept = 50;
+
+  // The journal folder of the program folder.
+  static QString folder();
+  // The journals in it, oldest first.
+  static QStringList list();
+
+  // Creates the run's file (and the folder), then removes the oldest journals past
+  // kKept. `pos` describes the POS the run changes; `undoes` names the journal an
+  // undo takes back.
+  ImportJournal(const QString& kind, const QString& pos, const QString& undoes = QString());
+  ~ImportJournal() override;
+
+  const QString& path() const { return file_->path(); }
+  JournalFile& file() { return *file_; }
+
+  // The Access file a table is read from, before its rows.
+  void beginTable(const QString& table, const QString& accessFile);
+
+  void rowReady(const RowChange& change) override;
+  void rowPosted() override;
+  void rowFailed() override;
+
+  void finish(bool completed);
+
+ private:
+  std::unique_ptr<JournalFile> file_;
+  qint64 pending_ = 0;
+};
+
+}  // namespace dataimport

@@ -1,0 +1,53 @@
+// What posting one row does to a POS table, in the text form values travel in: the
+// row's key, and for each column the text before and after (no text: NULL). An update
+// lists the columns whose value changes; an append lists every column the row is given
+// (the key among them); a delete lists every column of the row as it was.
+#pragma once
+
+#include <db/FieldType.h>
+
+#include <QString>
+#include <QVariant>
+#include <optional>
+#include <vector>
+
+namespace dataimport {
+
+struct RowChange {
+  enum class Action { Update, Append, Delete };
+  struct Cell {
+    QString column;
+    std::optional<QString> before;
+    std::optional<QString> after;
+  };
+
+  QString table;
+  QString keyColumn;
+  QString key;
+  Action action = Action::Update;
+  std::vector<Cell> cells;
+};
+
+// The text a value is kept as, the same whatever the regional settings: none for NULL;
+// numbers with a '.' (floats in the fewest digits that read back exactly), "True" or
+// "False", dates and times as ISO 8601 with milliseconds when there are any, bytes as
+// Base64, text as it is.
+std::optional<QString> valueText(const QVariant& value, db::FieldType type);
+// The canonical value such a text stands for.
+QVariant textValue(const std::optional<QString>& text, db::FieldType type);
+
+// Whether the dataset would write the two canonical values as different.
+bool sameValue(const QVariant& a, const QVariant& b);
+
+// Receives each row an import is about to post: rowReady() before the POS is
+// written, then rowPosted() once it is, or rowFailed() when the post failed (the row
+// did not change). Rows the post leaves as they were are not reported.
+class ImportObserver {
+ public:
+  virtual ~ImportObserver() = default;
+  virtual void rowReady(const RowChange& change) = 0;
+  virtual void rowPosted() = 0;
+  virtual void rowFailed() = 0;
+};
+
+}  // namespace dataimport
