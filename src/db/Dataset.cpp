@@ -17,8 +17,12 @@ namespace db {
 
 namespace {
 
+// A null QString is bound as NULL, so it is NULL here too (Qt 6's QVariant::isNull()
+// no longer says so): an import giving an empty Access cell to a NULL column changes
+// nothing.
 bool isNullValue(const QVariant& v) {
-  return !v.isValid() || v.isNull();
+  if (!v.isValid() || v.isNull()) return true;
+  return v.typeId() == QMetaType::QString && static_cast<const QString*>(v.constData())->isNull();
 }
 
 // Sort order of two values of one column: NULL first; text without regard to case.

@@ -3,6 +3,8 @@
 #include <platform/Error.h>
 #include <platform/ProgramFolder.h>
 
+#include <pwd.h>
+#include <unistd.h>
 #include <QDateTime>
 #include <QDir>
 #include <QFile>
@@ -12,9 +14,9 @@ namespace dataimport {
 namespace {
 
 QString userName() {
-  QString user = qEnvironmentVariable("USER");
-  if (user.isEmpty()) user = qEnvironmentVariable("USERNAME");
-  return user;
+  if (const passwd* pw = getpwuid(geteuid()); pw && pw->pw_name)
+    return QString::fromLocal8Bit(pw->pw_name);
+  return qEnvironmentVariable("USER");
 }
 
 void removeJournal(const QString& path) {

@@ -7,8 +7,10 @@
 namespace dataimport {
 namespace {
 
+// As the data layer sees it: a null QString is bound as NULL.
 bool isNull(const QVariant& v) {
-  return !v.isValid() || v.isNull();
+  if (!v.isValid() || v.isNull()) return true;
+  return v.typeId() == QMetaType::QString && static_cast<const QString*>(v.constData())->isNull();
 }
 
 }  // namespace

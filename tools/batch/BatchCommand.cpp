@@ -1,6 +1,7 @@
 #include "BatchCommand.h"
 
 #include "ConsoleProgress.h"
+#include "JournalCommands.h"
 
 #include <config/Configs.h>
 #include <export/ADO_AccessExporter.h>
@@ -19,9 +20,6 @@
 namespace batch {
 
 namespace {
-
-// Commands planned for later releases: named, so that they get a clear answer.
-const QStringList kLaterCommands = {QStringLiteral("undo"), QStringLiteral("journals")};
 
 void write(std::FILE* file, const QString& text) {
   std::fputs(text.toLocal8Bit().constData(), file);
@@ -139,6 +137,8 @@ int runImport(const Options& options, posdb::TDmMSSQL& pos, std::FILE* out, std:
 QString usageText() {
   return QStringLiteral(
              "Usage: dataconv-batch export|import [--folder DIR] [--tables TABLE,...]\n"
+             "       dataconv-batch undo JOURNAL [--dry-run] [--folder DIR]\n"
+             "       dataconv-batch journals [--folder DIR]\n"
              "       dataconv-batch --help\n"
              "\n"
              "Runs the export or the import of the program's windows without a display, with\n"
@@ -146,7 +146,14 @@ QString usageText() {
              "\n"
              "  export          write each table's column map file and Access file (TABLE.mdb)\n"
              "                  from the POS database\n"
-             "  import          merge each table's Access file into the POS database\n"
+             "  import          merge each table's Access file into the POS database; every\n"
+             "                  import keeps a journal of the rows it changes in the folder\n"
+             "                  journal beside Config.ini (the newest 50 are kept)\n"
+             "  undo JOURNAL    take back the run of a journal (a file of the journal folder,\n"
+             "                  by name or path): appended rows deleted, changed columns put\n"
+             "                  back; a row changed again since is left alone as a conflict\n"
+             "  journals        list the journals, oldest first\n"
+             "  --dry-run       with undo: show what it would do and change nothing\n"
              "  --folder DIR    the folder of Config.ini, the column map files and the Access\n"
              "                  files (default: the folder of the program)\n"
              "  --tables LIST   the tables to run, comma-separated, from %1, instead of those\n"
@@ -154,7 +161,8 @@ QString usageText() {
              "  --help          show this text\n"
              "\n"
              "The report goes to standard output, errors and progress to standard error.\n"
-             "Exit status: 0 success, 1 a table failed, 2 bad usage.\n")
+             "Exit status: 0 success, 1 a table failed (or undo left conflicting rows alone),\n"
+             "2 bad usage.\n")
       .arg(tableList());
 }
 
@@ -181,9 +189,12 @@ Options parseArguments(const QStringList& arguments) {
     } else if (const auto tables = value(QStringLiteral("--tables"))) {
       options.tables = parseTables(*tables);
     } else if (arg == QStringLiteral("--dry-run")) {
-      throw UsageError{QStringLiteral("--dry-run is not available yet")};
+      options.dryRun = true;
     } else if (arg.startsWith(QLatin1Char('-'))) {
       throw UsageError{QStringLiteral("unknown option '%1'").arg(arg)};
+    } else if (haveCommand && options.command == Options::Command::Undo &&
+               options.journal.isEmpty()) {
+      options.journal = arg;
     } else if (haveCommand) {
       throw UsageError{QStringLiteral("unexpected argument '%1'").arg(arg)};
     } else if (arg == QStringLiteral("export")) {
@@ -192,8 +203,12 @@ Options parseArguments(const QStringList& arguments) {
     } else if (arg == QStringLiteral("import")) {
       options.command = Options::Command::Import;
       haveCommand = true;
-    } else if (kLaterCommands.contains(arg)) {
-      throw UsageError{QStringLiteral("'%1' is not available yet").arg(arg)};
+    } else if (arg == QStringLiteral("undo")) {
+      options.command = Options::Command::Undo;
+      haveCommand = true;
+    } else if (arg == QStringLiteral("journals")) {
+      options.command = Options::Command::Journals;
+      haveCommand = true;
     } else {
       throw UsageError{QStringLiteral("unknown command '%1'").arg(arg)};
     }
@@ -203,6 +218,15 @@ Options parseArguments(const QStringList& arguments) {
     return options;
   }
   if (!haveCommand) throw UsageError{QStringLiteral("no command given")};
+  if (options.command == Options::Command::Undo && options.journal.isEmpty())
+    throw UsageError{QStringLiteral("undo needs the journal to take back")};
+  if (options.dryRun && options.command == Options::Command::Import)
+    throw UsageError{QStringLiteral("--dry-run is not available yet")};
+  if (options.dryRun && options.command != Options::Command::Undo)
+    throw UsageError{QStringLiteral("--dry-run does not apply to this command")};
+  if (options.tables &&
+      (options.command == Options::Command::Undo || options.command == Options::Command::Journals))
+    throw UsageError{QStringLiteral("--tables does not apply to this command")};
   return options;
 }
 
@@ -223,6 +247,7 @@ int runBatch(const QStringList& arguments, std::FILE* out, std::FILE* err, bool 
   if (!options.folder.isEmpty()) platform::setProgramFolder(QDir(options.folder).absolutePath());
 
   ConfigLifetime configLifetime;
+  if (options.command == Options::Command::Journals) return listJournals(out, err);
   posdb::TDmMSSQL pos;
   try {
     pos.start();
@@ -231,8 +256,19 @@ int runBatch(const QStringList& arguments, std::FILE* out, std::FILE* err, bool 
     return kTableFailed;
   }
   ConsoleProgress progress(err, live);
-  return options.command == Options::Command::Export ? runExport(options, pos, out, err, progress)
-                                                     : runImport(options, pos, out, err, progress);
+  switch (options.command) {
+    case Options::Command::Export:
+      return runExport(options, pos, out, err, progress);
+    case Options::Command::Undo:
+      try {
+        return undoJournal(pos, resolveJournal(options.journal), options.dryRun, out, progress);
+      } catch (...) {
+        writeError(err, std::current_exception());
+        return kTableFailed;
+      }
+    default:
+      return runImport(options, pos, out, err, progress);
+  }
 }
 
 }  // namespace batch

@@ -12,8 +12,10 @@ namespace batch {
 enum ExitStatus { kSuccess = 0, kTableFailed = 1, kBadUsage = 2 };
 
 struct Options {
-  enum class Command { Help, Export, Import };
+  enum class Command { Help, Export, Import, Undo, Journals };
   Command command = Command::Help;
+  QString journal;  // undo: the journal to take back
+  bool dryRun = false;
   QString folder;                     // empty: the program folder
   std::optional<QStringList> tables;  // instead of the switches of Config.ini
 };

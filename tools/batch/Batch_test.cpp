@@ -101,7 +101,7 @@ TEST_F(BatchTest, HelpShowsTheUsageAndSucceeds) {
   const Outcome o = run({QStringLiteral("--help")}, false);
   EXPECT_EQ(o.status, 0);
   EXPECT_TRUE(o.out.startsWith("Usage: dataconv-batch export|import [--folder DIR] [--tables"));
-  EXPECT_TRUE(o.out.contains("Exit status: 0 success, 1 a table failed, 2 bad usage."));
+  EXPECT_TRUE(o.out.contains("Exit status: 0 success, 1 a table failed (or undo left"));
   EXPECT_TRUE(o.err.isEmpty());
 }
 
@@ -117,8 +117,10 @@ TEST_F(BatchTest, BadUsageExitsWithTwoAndTouchesNothing) {
       {{"export", "--tables", ","}, "--tables names no table"},
       {{"export", "--tables"}, "--tables needs a value"},
       {{"export", "--folder", folder_.path() + "/missing"}, "no folder"},
-      {{"undo"}, "'undo' is not available yet"},
-      {{"journals"}, "'journals' is not available yet"},
+      {{"undo"}, "undo needs the journal to take back"},
+      {{"undo", "a.sqlite", "b.sqlite"}, "unexpected argument 'b.sqlite'"},
+      {{"export", "--dry-run"}, "--dry-run does not apply to this command"},
+      {{"journals", "--tables", "Item"}, "--tables does not apply to this command"},
       {{"import", "--dry-run"}, "--dry-run is not available yet"},
   };
   for (const auto& [arguments, message] : cases) {

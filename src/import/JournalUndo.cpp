@@ -1,0 +1,263 @@
+#include "import/JournalUndo.h"
+
+#include "import/ImportDriver.h"
+#include "import/ImportJournal.h"
+#include "import/JournalFile.h"
+
+#include <db/Command.h>
+#include <db/Dataset.h>
+#include <db/Field.h>
+#include <platform/Error.h>
+#include <posdb/DmMdf.h>
+
+#include <QFileInfo>
+#include <QSet>
+#include <cmath>
+#include <memory>
+
+namespace dataimport {
+namespace {
+
+// Whether the POS still holds `expected` in the field. Values read back from a server
+// may differ in ways that are no change by anyone: blanks padding a fixed-width text,
+// a server's rounding of milliseconds, a single-precision column's last digits.
+bool holds(const db::Field& field, const std::optional<QString>& expected) {
+  const std::optional<QString> now = valueText(field.value(), field.dataType());
+  if (now.has_value() != expected.has_value()) return false;
+  if (!now || *now == *expected) return true;
+  switch (db::basicKind(field.dataType())) {
+    case db::BasicKind::Text: {
+      auto rtrim = [](const QString& s) {
+        qsizetype n = s.size();
+        while (n > 0 && s.at(n - 1) == u' ') --n;
+        return s.left(n);
+      };
+      return rtrim(*now) == rtrim(*expected);
+    }
+    case db::BasicKind::Floating: {
+      const double a = textValue(now, field.dataType()).toDouble();
+      const double b = textValue(expected, field.dataType()).toDouble();
+      return std::fabs(a - b) <= 1e-6 * std::max({1.0, std::fabs(a), std::fabs(b)});
+    }
+    case db::BasicKind::DateTime: {
+      const QDateTime a = textValue(now, field.dataType()).toDateTime();
+      const QDateTime b = textValue(expected, field.dataType()).toDateTime();
+      return std::llabs(a.msecsTo(b)) <= 3;
+    }
+    default:
+      return false;
+  }
+}
+
+enum class Holds { After, Before, Neither };
+
+Holds compare(db::Dataset& ds, const RowChange& entry, QString& detail) {
+  bool after = true, before = true;
+  QStringList differing;
+  for (const RowChange::Cell& c : entry.cells) {
+    const db::Field& f = ds.fieldByName(c.column);
+    const bool a = holds(f, c.after);
+    after = after && a;
+    before = before && holds(f, c.before);
+    if (!a)
+      differing << QStringLiteral("%1 現為「%2」，匯入寫入「%3」")
+                       .arg(c.column,
+                            valueText(f.value(), f.dataType()).value_or(QStringLiteral("NULL")),
+                            c.after.value_or(QStringLiteral("NULL")));
+  }
+  if (after) return Holds::After;
+  detail = differing.join(QStringLiteral("；"));
+  return before ? Holds::Before : Holds::Neither;
+}
+
+// Every column of the current row, as a deleted row's entry keeps it.
+std::vector<RowChange::Cell> wholeRow(db::Dataset& ds) {
+  std::vector<RowChange::Cell> cells;
+  for (int i = 0; i < ds.fieldCount(); ++i) {
+    const db::Field& f = ds.field(i);
+    if (f.isLookup()) continue;
+    cells.push_back({f.fieldName(), valueText(f.value(), f.dataType()), std::nullopt});
+  }
+  return cells;
+}
+
+QString rowKey(const RowChange& e) {
+  return e.table.toLower() + QChar(0x1f) + e.key;
+}
+
+}  // namespace
+
+JournalUndo::JournalUndo(posdb::TDmMSSQL& pos, const QString& journalPath)
+    : pos_(pos), path_(journalPath) {
+  const auto file = JournalFile::open(journalPath);
+  const JournalRun run = file->run();
+  const QString here = ImportDriver::posDescription(pos.cnKAROS.connectionString());
+  if (run.pos != here)
+    throw platform::Error(
+        QStringLiteral("匯入記錄 %1 是在另一個 POS 資料庫（%2）上記錄的，目前的設定是 %3；"
+                       "沒有還原任何資料")
+            .arg(QFileInfo(journalPath).fileName(), run.pos, here));
+  entries_ = file->entries();
+  for (const RowChange& e : entries_) {
+    db::Dataset* ds = pos.queryOf(e.table);
+    if (!ds || e.keyColumn.compare(posdb::TDmMSSQL::keyOf(e.table), Qt::CaseInsensitive) != 0)
+      throw platform::Error(journalReadError(
+          journalPath, QStringLiteral("不認得的資料表或索引欄 %1.%2").arg(e.table, e.keyColumn)));
+  }
+}
+
+UndoResult JournalUndo::run(bool dryRun, platform::Progress& progress) {
+  UndoResult result;
+  std::unique_ptr<ImportJournal> journal;
+  if (!dryRun) {
+    journal = std::make_unique<ImportJournal>(
+        QStringLiteral("undo"), ImportDriver::posDescription(pos_.cnKAROS.connectionString()),
+        QFileInfo(path_).fileName());
+    result.journal = journal->path();
+  }
+  // Rows this undo deleted: the POS query still holds them, the POS does not.
+  QSet<QString> deleted;
+  const int total = int(entries_.size());
+  progress.start(total);
+  int done = 0;
+  try {
+    for (auto it = entries_.rbegin(); it != entries_.rend(); ++it) {
+      const RowChange& e = *it;
+      db::Dataset& ds = *pos_.queryOf(e.table);
+      UndoStep step{e, UndoStep::Outcome::NotApplied, QString()};
+      const bool present = !deleted.contains(rowKey(e)) && ds.locate(e.keyColumn, e.key);
+      RowChange done_{e.table, e.keyColumn, e.key, RowChange::Action::Update, {}};
+      if (e.action == RowChange::Action::Delete) {
+        if (present) {
+          step.outcome = UndoStep::Outcome::Conflict;
+          step.detail = QStringLiteral("這一列已經再次存在");
+        } else {
+          step.outcome = UndoStep::Outcome::Readd;
+        }
+      } else if (!present) {
+        if (e.action == RowChange::Action::Update) {
+          step.outcome = UndoStep::Outcome::Conflict;
+          step.detail = QStringLiteral("這一列已經不存在");
+        }
+      } else {
+        switch (compare(ds, e, step.detail)) {
+          case Holds::After:
+            step.outcome = e.action == RowChange::Action::Append ? UndoStep::Outcome::Delete
+                                                                 : UndoStep::Outcome::Restore;
+            break;
+          case Holds::Before:
+            step.detail.clear();
+            break;
+          case Holds::Neither:
+            step.outcome = UndoStep::Outcome::Conflict;
+            break;
+        }
+      }
+      if (!dryRun) {
+        switch (step.outcome) {
+          case UndoStep::Outcome::Restore: {
+            for (const RowChange::Cell& c : e.cells)
+              done_.cells.push_back({c.column, c.after, c.before});
+            journal->rowReady(done_);
+            ds.edit();
+            for (const RowChange::Cell& c : e.cells) {
+              db::Field& f = ds.fieldByName(c.column);
+              f.setValue(textValue(c.before, f.dataType()));
+            }
+            try {
+              ds.post();
+            } catch (...) {
+              ds.cancel();
+              journal->rowFailed();
+              throw;
+            }
+            journal->rowPosted();
+            break;
+          }
+          case UndoStep::Outcome::Delete: {
+            done_.action = RowChange::Action::Delete;
+            done_.cells = wholeRow(ds);
+            journal->rowReady(done_);
+            db::Command del;
+            del.setConnection(&pos_.cnKAROS);
+            del.setCommandText(QStringLiteral("DELETE FROM %1 WHERE %2 = :KEY")
+                                   .arg(e.table, pos_.cnKAROS.quoteName(e.keyColumn)));
+            del.setParamType(0, ds.fieldByName(e.keyColumn).dataType());
+            del.setParamText(0, e.key);
+            qint64 rows = 0;
+            try {
+              rows = del.execute();
+            } catch (...) {
+              journal->rowFailed();
+              throw;
+            }
+            if (rows != 1) {
+              journal->rowFailed();
+              throw platform::Error(
+                  QStringLiteral("%1: 無法刪除 %2 = %3 的那一列").arg(e.table, e.keyColumn, e.key));
+            }
+            journal->rowPosted();
+            deleted.insert(rowKey(e));
+            break;
+          }
+          case UndoStep::Outcome::Readd: {
+            done_.action = RowChange::Action::Append;
+            for (const RowChange::Cell& c : e.cells)
+              done_.cells.push_back({c.column, std::nullopt, c.before});
+            journal->rowReady(done_);
+            ds.append();
+            for (const RowChange::Cell& c : e.cells) {
+              db::Field& f = ds.fieldByName(c.column);
+              f.setValue(textValue(c.before, f.dataType()));
+            }
+            try {
+              ds.post();
+            } catch (...) {
+              ds.cancel();
+              journal->rowFailed();
+              throw;
+            }
+            journal->rowPosted();
+            deleted.remove(rowKey(e));
+            break;
+          }
+          case UndoStep::Outcome::NotApplied:
+          case UndoStep::Outcome::Conflict:
+            break;
+        }
+      }
+      switch (step.outcome) {
+        case UndoStep::Outcome::Restore:
+          ++result.restored;
+          break;
+        case UndoStep::Outcome::Delete:
+          ++result.deleted;
+          break;
+        case UndoStep::Outcome::Readd:
+          ++result.readded;
+          break;
+        case UndoStep::Outcome::NotApplied:
+          ++result.notApplied;
+          break;
+        case UndoStep::Outcome::Conflict:
+          ++result.conflicts;
+          break;
+      }
+      result.steps.push_back(std::move(step));
+      progress.step(++done, total);
+    }
+  } catch (...) {
+    if (journal) {
+      try {
+        journal->finish(false);
+      } catch (...) {
+      }
+    }
+    throw;
+  }
+  progress.finish();
+  if (journal) journal->finish(true);
+  return result;
+}
+
+}  // namespace dataimport

@@ -1,0 +1,55 @@
+// Takes back what a journal's run did to the POS, newest entry first: an appended row
+// is deleted, changed columns get their earlier values back, a deleted row (an undo's
+// journal) is added again. A row that no longer holds what the run wrote was changed
+// again since, and is left alone as a conflict; a row that still holds what it held
+// before the run was never posted (the run was cut short there) and needs nothing.
+//
+// An undo keeps a journal of its own, so that it can be taken back in turn.
+#pragma once
+
+#include "import/RowChange.h"
+
+#include <platform/Progress.h>
+
+#include <QString>
+#include <vector>
+
+namespace posdb {
+class TDmMSSQL;
+}
+
+namespace dataimport {
+
+struct UndoStep {
+  enum class Outcome { Restore, Delete, Readd, NotApplied, Conflict };
+  RowChange entry;
+  Outcome outcome = Outcome::NotApplied;
+  QString detail;  // a conflict: what the row holds instead
+};
+
+struct UndoResult {
+  std::vector<UndoStep> steps;  // in the order taken: the journal's, reversed
+  int restored = 0;
+  int deleted = 0;
+  int readded = 0;
+  int notApplied = 0;
+  int conflicts = 0;
+  QString journal;  // the undo's own journal; empty for a dry run
+};
+
+class JournalUndo {
+ public:
+  // `pos` started; the journal is read at once and must have been made on the same
+  // POS (its connection, password aside).
+  JournalUndo(posdb::TDmMSSQL& pos, const QString& journalPath);
+
+  // Writes nothing when `dryRun`: the steps say what would be done.
+  UndoResult run(bool dryRun, platform::Progress& progress);
+
+ private:
+  posdb::TDmMSSQL& pos_;
+  QString path_;
+  std::vector<RowChange> entries_;
+};
+
+}  // namespace dataimport

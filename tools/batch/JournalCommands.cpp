@@ -1,0 +1,130 @@
+#include "JournalCommands.h"
+
+#include "BatchCommand.h"
+#include "ConsoleProgress.h"
+
+#include <import/ImportJournal.h>
+#include <import/JournalFile.h>
+#include <import/JournalUndo.h>
+#include <platform/ErrorText.h>
+
+#include <QDir>
+#include <QFileInfo>
+
+namespace batch {
+namespace {
+
+void write(std::FILE* file, const QString& text) {
+  std::fputs(text.toLocal8Bit().constData(), file);
+  std::fflush(file);
+}
+
+QString shown(const std::optional<QString>& text) {
+  return text ? *text : QStringLiteral("NULL");
+}
+
+QString describe(const dataimport::UndoStep& step) {
+  using O = dataimport::UndoStep::Outcome;
+  const auto& e = step.entry;
+  const QString row = e.table + u' ' + e.key;
+  switch (step.outcome) {
+    case O::Restore: {
+      QStringList cells;
+      for (const auto& c : e.cells)
+        cells << QStringLiteral("%1 %2 → %3").arg(c.column, shown(c.after), shown(c.before));
+      return QStringLiteral("還原 %1：%2").arg(row, cells.join(QStringLiteral("，")));
+    }
+    case O::Delete:
+      return QStringLiteral("刪除 %1").arg(row);
+    case O::Readd:
+      return QStringLiteral("重新加入 %1").arg(row);
+    case O::NotApplied:
+      return QStringLiteral("不需處理 %1（匯入沒有寫入這一列）").arg(row);
+    case O::Conflict:
+      return QStringLiteral("衝突 %1：%2").arg(row, step.detail);
+  }
+  return row;
+}
+
+QString outcomeText(const dataimport::JournalRun& run) {
+  if (run.outcome == QLatin1String("completed")) return QStringLiteral("完成");
+  if (run.outcome == QLatin1String("failed")) return QStringLiteral("失敗");
+  return QStringLiteral("中斷");
+}
+
+}  // namespace
+
+QString resolveJournal(const QString& name) {
+  if (QFileInfo::exists(name) || name.contains(u'/') || name.contains(u'\\')) return name;
+  const QString inFolder = QDir(dataimport::ImportJournal::folder()).filePath(name);
+  if (QFileInfo::exists(inFolder)) return inFolder;
+  if (!name.endsWith(QLatin1String(".sqlite")) &&
+      QFileInfo::exists(inFolder + QStringLiteral(".sqlite")))
+    return inFolder + QStringLiteral(".sqlite");
+  return name;
+}
+
+int listJournals(std::FILE* out, std::FILE* err) {
+  const QStringList all = dataimport::ImportJournal::list();
+  if (all.isEmpty()) {
+    write(out, QStringLiteral("%1 沒有匯入記錄。\n")
+                   .arg(QDir::toNativeSeparators(dataimport::ImportJournal::folder())));
+    return kSuccess;
+  }
+  int status = kSuccess;
+  for (const QString& path : all) {
+    try {
+      const auto file = dataimport::JournalFile::open(path);
+      const dataimport::JournalRun run = file->run();
+      const dataimport::JournalCounts n = file->counts();
+      QStringList tables;
+      for (const auto& s : file->sources()) tables << s.table;
+      QString what = run.kind == QLatin1String("undo")
+                         ? QStringLiteral("還原 %1").arg(run.undoes)
+                         : QStringLiteral("匯入 %1").arg(tables.join(u','));
+      write(out, QStringLiteral("%1  %2  %3  %4  %5  變更 %6 列，新增 %7 列，刪除 %8 列\n")
+                     .arg(QFileInfo(path).fileName(),
+                          run.started.toString(QStringLiteral("yyyy-MM-dd HH:mm:ss")), run.user,
+                          outcomeText(run), what)
+                     .arg(n.updates)
+                     .arg(n.appends)
+                     .arg(n.deletes));
+    } catch (...) {
+      write(err, platform::withFullStop(platform::errorText(std::current_exception())) +
+                     QLatin1Char('\n'));
+      status = kTableFailed;
+    }
+  }
+  return status;
+}
+
+int undoJournal(posdb::TDmMSSQL& pos, const QString& journal, bool dryRun, std::FILE* out,
+                ConsoleProgress& progress) {
+  dataimport::JournalUndo undo(pos, journal);
+  progress.begin(QFileInfo(journal).fileName());
+  dataimport::UndoResult r;
+  try {
+    r = undo.run(dryRun, progress);
+  } catch (...) {
+    progress.fail();
+    throw;
+  }
+  QString text = dryRun ? QStringLiteral("還原預覽 %1：\n") : QStringLiteral("還原 %1：\n");
+  text = text.arg(QFileInfo(journal).fileName());
+  for (const auto& step : r.steps)
+    if (dryRun || step.outcome == dataimport::UndoStep::Outcome::Conflict)
+      text += describe(step) + u'\n';
+  text += QStringLiteral("%1還原 %2 列，刪除 %3 列，重新加入 %4 列，不需處理 %5 列，衝突 %6 列。\n")
+              .arg(dryRun ? QStringLiteral("將") : QString())
+              .arg(r.restored)
+              .arg(r.deleted)
+              .arg(r.readded)
+              .arg(r.notApplied)
+              .arg(r.conflicts);
+  if (!r.journal.isEmpty())
+    text += QStringLiteral("還原記錄：%1\n").arg(QDir::toNativeSeparators(r.journal));
+  write(out, text);
+  return r.conflicts ? kTableFailed : kSuccess;
+}
+
+}  // namespace batch
