@@ -180,8 +180,10 @@ UndoResult JournalUndo::run(bool dryRun, platform::Progress& progress) {
             journal->rowReady(done_);
             db::Command del;
             del.setConnection(&pos_.cnKAROS);
+            // Both names are the POS's own (checked when the journal was read), spelt
+            // as the POS queries spell them.
             del.setCommandText(QStringLiteral("DELETE FROM %1 WHERE %2 = :KEY")
-                                   .arg(e.table, pos_.cnKAROS.quoteName(e.keyColumn)));
+                                   .arg(e.table, posdb::TDmMSSQL::keyOf(e.table)));
             del.setParamType(0, ds.fieldByName(e.keyColumn).dataType());
             del.setParamText(0, e.key);
             qint64 rows = 0;
