@@ -4,16 +4,20 @@
 // progress window (offscreen), with every guarded column switched on. The floor is the
 // same N single-row UPDATE and INSERT statements, prepared once, run by SQLite's C API
 // in autocommit on a copy of the same database. Both use WAL with synchronous=OFF, so
-// the figures measure the program rather than the disk's flushes.
+// the figures measure the program rather than the disk's flushes. Imports alternate with
+// and without the journal, each on a fresh copy of the POS, so that the journal's cost
+// is measured in the same run.
 #include "DemoPos.h"
 
 #include <config/ColumnMap.h>
 #include <db/Command.h>
 #include <db/Dataset.h>
 #include <db/Field.h>
+#include <import/ImportJournal.h>
 #include <import/ImportMdb.h>
 #include <import/TableImport.h>
 #include <jet/DatabaseWriter.h>
+#include <platform/ProgramFolder.h>
 #include <platform/UiServices.h>
 #include <posdb/DmMdf.h>
 
@@ -25,6 +29,7 @@
 #include <QTemporaryDir>
 #include <algorithm>
 #include <cstdio>
+#include <memory>
 
 namespace {
 
@@ -184,6 +189,7 @@ int main(int argc, char** argv) {
   qint64 rows = 100000;
   quint64 seed = 1;
   int width = 0;
+  int pairs = 2;
   const QStringList args = app.arguments();
   for (qsizetype i = 1; i + 1 < args.size(); i += 2) {
     if (args[i] == "--rows")
@@ -192,8 +198,11 @@ int main(int argc, char** argv) {
       seed = args[i + 1].toULongLong();
     else if (args[i] == "--columns")
       width = args[i + 1].toInt();
+    else if (args[i] == "--pairs")
+      pairs = std::max(1, args[i + 1].toInt());
   }
   QTemporaryDir dir;
+  platform::setProgramFolder(dir.path());  // the journals go to dir/journal
   demopos::Options o;
   o.path = dir.filePath("pos.sqlite");
   o.items = rows / 2;
@@ -225,30 +234,63 @@ int main(int argc, char** argv) {
   timer.restart();
   qryAccess.open();
   const double openSeconds = double(timer.elapsed()) / 1000;
-
   const double peakBefore = peakMegabytes();
+  dm.stop();
   BenchUi ui;
   platform::UiServices::install(&ui);
-  dataimport::TableImport import(dataimport::PosTable::Item, qryAccess, dm.qryItem);
-  import.setColumnMap(map);
   dataimport::ItemRules rules;
   rules.shelfNo = rules.avgCost = rules.uniPrice = rules.price = rules.memPrice = rules.vipPrice =
       rules.updateStkQty = true;
-  import.setItemRules(rules);
-  dataimport::TImportMdbBox window;
-  window.setWork([&](platform::Progress& p) { import.run(p); });
-  timer.restart();
-  window.ImportItem();
-  const double seconds = double(timer.nsecsElapsed()) / 1e9 - 0.2;  // less the timer's wait
+  // One import on a fresh copy of the POS, with or without the journal.
+  int copies = 0;
+  auto importOnce = [&](bool journaled) {
+    const QString copy = dir.filePath(QStringLiteral("run%1.sqlite").arg(++copies));
+    QFile::copy(o.path, copy);
+    posdb::TDmMSSQL pos;
+    pos.startWith("Provider=SQLite;Data Source=" + copy);
+    pos.cnKAROS.select("PRAGMA journal_mode=WAL");
+    pos.cnKAROS.execute("PRAGMA synchronous=OFF");
+    dataimport::TableImport import(dataimport::PosTable::Item, qryAccess, pos.qryItem);
+    import.setColumnMap(map);
+    import.setItemRules(rules);
+    std::unique_ptr<dataimport::ImportJournal> journal;
+    if (journaled) {
+      journal = std::make_unique<dataimport::ImportJournal>("import", "bench");
+      journal->beginTable("Item", dir.filePath("Item.mdb"));
+      import.setObserver(journal.get());
+    }
+    dataimport::TImportMdbBox window;
+    window.setWork([&](platform::Progress& p) { import.run(p); });
+    QElapsedTimer t;
+    t.start();
+    window.ImportItem();
+    if (journal) journal->finish(true);
+    const double seconds = double(t.nsecsElapsed()) / 1e9 - 0.2;  // less the timer's wait
+    if (window.ModalResult() != dataimport::mrOk) std::exit(1);
+    QFile::remove(copy);
+    return seconds;
+  };
+  // Alternating, so that neither kind of run always meets the warmer machine.
+  std::vector<double> plain, journaled;
+  for (int pair = 0; pair < pairs; ++pair) {
+    plain.push_back(importOnce(false));
+    journaled.push_back(importOnce(true));
+  }
   platform::UiServices::install(nullptr);
-  if (window.ModalResult() != dataimport::mrOk) return 1;
-
   const double peakAfter = peakMegabytes();
+  const double seconds = *std::min_element(plain.begin(), plain.end());
+  const double withJournal = *std::min_element(journaled.begin(), journaled.end());
   const double floor = runFloor(dir.filePath("floor.sqlite"), source);
   const double n = double(source.rows.size());
   std::printf("open Access table: %.2f s\n", openSeconds);
+  for (int pair = 0; pair < pairs; ++pair)
+    std::printf("run %d: import %.2f s, with the journal %.2f s (+%.1f%%)\n", pair + 1,
+                plain[size_t(pair)], journaled[size_t(pair)],
+                100 * (journaled[size_t(pair)] / plain[size_t(pair)] - 1));
   std::printf("import: %.0f rows in %.2f s = %.0f rows/s (message processing %.2f s)\n", n, seconds,
-              n / seconds, double(ui.nanos) / 1e9);
+              n / seconds, double(ui.nanos) / 1e9 / (2 * pairs));
+  std::printf("with the journal: %.2f s = %.0f rows/s, journal cost %.1f%% (best runs)\n",
+              withJournal, n / withJournal, 100 * (withJournal / seconds - 1));
   std::printf("floor (SQLite C API, same statements): %.2f s = %.0f rows/s\n", floor, n / floor);
   std::printf("import / floor: %.2f\n", seconds / floor);
   std::printf(

@@ -290,4 +290,87 @@ TEST_F(BatchTest, ReadOnlyFolderFailsTheExportWithTheWindowsText) {
   EXPECT_EQ(files(), before);
 }
 
+TEST_F(BatchTest, ImportKeepsAJournalThatUndoTakesBackAndJournalsLists) {
+  enable({"Classify", "Customer"});
+  ASSERT_EQ(run({"export"}).status, 0);
+  const QString clsNo = sql("select ClsNo from Classify order by ClsNo");
+  sql(QStringLiteral("update Classify set ClsName = 'changed' where ClsNo = '%1'").arg(clsNo));
+  sql("delete from Customer where CustNo = (select min(CustNo) from Customer)");
+  const int customers = sql("select count(*) from Customer").toInt();
+  ASSERT_EQ(run({"import"}).status, 0);
+  ASSERT_EQ(sql("select count(*) from Customer").toInt(), customers + 1);
+
+  const Outcome list = run({"journals"});
+  EXPECT_EQ(list.status, 0) << list.err.toStdString();
+  const QStringList lines = list.out.split(u'\n', Qt::SkipEmptyParts);
+  ASSERT_EQ(lines.size(), 1) << list.out.toStdString();
+  EXPECT_TRUE(
+      lines[0].contains(QStringLiteral("完成  匯入 Classify,Customer  變更 1 列，新增 1 列")))
+      << lines[0].toStdString();
+  const QString journal = lines[0].section(QLatin1Char(' '), 0, 0);
+
+  const Outcome dry = run({"undo", journal, "--dry-run"});
+  EXPECT_EQ(dry.status, 0) << dry.err.toStdString();
+  EXPECT_TRUE(dry.out.contains(QStringLiteral("還原 Classify %1：ClsName ").arg(clsNo)))
+      << dry.out.toStdString();
+  EXPECT_TRUE(dry.out.endsWith(
+      QStringLiteral("將還原 1 列，刪除 1 列，重新加入 0 列，不需處理 0 列，衝突 0 列。\n")))
+      << dry.out.toStdString();
+  EXPECT_EQ(sql("select count(*) from Customer").toInt(), customers + 1);
+
+  const Outcome undo = run({"undo", journal});
+  EXPECT_EQ(undo.status, 0) << undo.err.toStdString();
+  EXPECT_TRUE(undo.out.contains(QStringLiteral("還原 1 列，刪除 1 列"))) << undo.out.toStdString();
+  EXPECT_EQ(sql(QStringLiteral("select ClsName from Classify where ClsNo = '%1'").arg(clsNo)),
+            "changed");
+  EXPECT_EQ(sql("select count(*) from Customer").toInt(), customers);
+  const Outcome after = run({"journals"});
+  EXPECT_TRUE(after.out.contains(QStringLiteral("還原 %1").arg(journal)))
+      << after.out.toStdString();
+
+  // The same journal again finds its rows as they were before the import: nothing to do.
+  const Outcome again = run({"undo", path("journal/" + journal)});
+  EXPECT_EQ(again.status, 0);
+  EXPECT_TRUE(again.out.contains(QStringLiteral("不需處理 2 列，衝突 0 列")))
+      << again.out.toStdString();
+  // A row that holds neither what the import found nor what it wrote is a conflict.
+  sql(QStringLiteral("update Classify set ClsName = 'other' where ClsNo = '%1'").arg(clsNo));
+  const Outcome conflict = run({"undo", journal});
+  EXPECT_EQ(conflict.status, 1);
+  EXPECT_TRUE(conflict.out.contains(
+      QStringLiteral("衝突 Classify %1：ClsName 現為「other」，匯入寫入「").arg(clsNo)))
+      << conflict.out.toStdString();
+  EXPECT_EQ(sql(QStringLiteral("select ClsName from Classify where ClsNo = '%1'").arg(clsNo)),
+            "other");
+}
+
+TEST_F(BatchTest, UndoOfAMissingOrForeignFileFailsWithItsText) {
+  enable({"Classify"});
+  const Outcome missing = run({"undo", "20200101-000000-000.sqlite"});
+  EXPECT_EQ(missing.status, 1);
+  EXPECT_TRUE(missing.err.contains(
+      QStringLiteral("無法讀取匯入記錄 20200101-000000-000.sqlite：找不到檔案")))
+      << missing.err.toStdString();
+  const Outcome foreign = run({"undo", path("Config.ini")});
+  EXPECT_EQ(foreign.status, 1);
+  EXPECT_TRUE(foreign.err.contains(QStringLiteral("Config.ini："))) << foreign.err.toStdString();
+  const Outcome none = run({"journals"});
+  EXPECT_EQ(none.status, 0);
+  EXPECT_TRUE(none.out.endsWith(QStringLiteral("沒有匯入記錄。\n"))) << none.out.toStdString();
+}
+
+TEST_F(BatchTest, ReadOnlyFolderFailsTheImportBeforeThePosIsTouched) {
+  if (::geteuid() == 0) GTEST_SKIP() << "permission bits do not stop root";
+  enable({"Classify"});
+  ASSERT_EQ(run({"export"}).status, 0);
+  sql("update Classify set ClsName = 'changed'");
+  QFile::setPermissions(folder_.path(), QFile::ReadOwner | QFile::ExeOwner);
+  const Outcome o = run({"import"});
+  EXPECT_EQ(o.status, 1);
+  EXPECT_TRUE(o.out.isEmpty());
+  EXPECT_TRUE(o.err.contains(QStringLiteral("無法寫入匯入記錄 ") + path("journal")))
+      << o.err.toStdString();
+  EXPECT_EQ(sql("select count(*) from Classify where ClsName <> 'changed'"), "0");
+}
+
 }  // namespace
