@@ -1,35 +1,39 @@
 #include "import/JournalFile.h"
 
+#include "JournalRecords.h"
+
 #include <platform/Error.h>
 
+#include <fcntl.h>
 #include <sqlite3.h>
-#include <QDataStream>
+#include <sys/file.h>
+#include <sys/stat.h>
+#include <unistd.h>
 #include <QFile>
-#include <QIODevice>
+#include <cerrno>
+#include <cstring>
 
 namespace dataimport {
 namespace {
 
-constexpr int kFormat = 1;
+constexpr int kFormat = 2;
+// The log moves into the file in rows of at most this many bytes.
+constexpr qsizetype kChunk = 4 << 20;
 
 const char* const kSchema =
     "CREATE TABLE run(format INTEGER NOT NULL, kind TEXT NOT NULL, started TEXT NOT NULL,"
-    " user TEXT, folder TEXT, pos TEXT, undoes TEXT, finished TEXT, outcome TEXT);"
+    " user TEXT, folder TEXT, pos TEXT, undoes TEXT, finished TEXT, outcome TEXT,"
+    " updates INTEGER, appends INTEGER, deletes INTEGER);"
     "CREATE TABLE source(id INTEGER PRIMARY KEY, tbl TEXT NOT NULL, file TEXT NOT NULL,"
     " modified TEXT);"
-    "CREATE TABLE entry(id INTEGER PRIMARY KEY, tbl TEXT NOT NULL, keycol TEXT NOT NULL,"
-    " key TEXT NOT NULL, action TEXT NOT NULL, cells BLOB NOT NULL);";
+    "CREATE TABLE chunk(id INTEGER PRIMARY KEY, records BLOB NOT NULL);";
 
-const char* actionName(RowChange::Action a) {
-  switch (a) {
-    case RowChange::Action::Update:
-      return "update";
-    case RowChange::Action::Append:
-      return "append";
-    case RowChange::Action::Delete:
-      return "delete";
-  }
-  return "update";
+QString errorOf(sqlite3* db) {
+  return QString::fromUtf16(static_cast<const char16_t*>(sqlite3_errmsg16(db)));
+}
+
+QString systemError() {
+  return QString::fromLocal8Bit(std::strerror(errno));
 }
 
 QString text16(sqlite3_stmt* st, int column) {
@@ -44,46 +48,43 @@ void bind(sqlite3_stmt* st, int index, const QString& text) {
                       SQLITE_TRANSIENT);
 }
 
-// Cells: count, then per cell the column and two optional texts; a QString written by
-// QDataStream keeps null apart from empty, which is how NULL travels.
-void encodeCells(const std::vector<RowChange::Cell>& cells, QByteArray& out) {
-  out.clear();
-  QDataStream s(&out, QIODevice::WriteOnly);
-  s.setVersion(QDataStream::Qt_6_0);
-  s << quint32(cells.size());
-  for (const auto& c : cells) {
-    s << c.column << quint8((c.before ? 1 : 0) | (c.after ? 2 : 0));
-    if (c.before) s << *c.before;
-    if (c.after) s << *c.after;
-  }
-}
-
-bool decodeCells(const QByteArray& in, std::vector<RowChange::Cell>& cells) {
-  QDataStream s(in);
-  s.setVersion(QDataStream::Qt_6_0);
-  quint32 n = 0;
-  s >> n;
-  if (s.status() != QDataStream::Ok || n > quint32(in.size())) return false;
-  cells.resize(n);
-  for (auto& c : cells) {
-    quint8 flags = 0;
-    s >> c.column >> flags;
-    if (flags & 1) {
-      QString t;
-      s >> t;
-      c.before = t;
-    }
-    if (flags & 2) {
-      QString t;
-      s >> t;
-      c.after = t;
-    }
-  }
-  return s.status() == QDataStream::Ok;
-}
-
 QString isoTime(const QDateTime& t) {
   return t.toString(Qt::ISODateWithMs);
+}
+
+QString logPath(const QString& path) {
+  return path + QStringLiteral("-log");
+}
+
+// The whole file from its start, read into room made once.
+bool readAll(int fd, QByteArray& out) {
+  struct stat st {};
+  if (::fstat(fd, &st) != 0) return false;
+  out.resize(qsizetype(st.st_size));
+  qsizetype done = 0;
+  while (done < out.size()) {
+    const ssize_t n = ::pread(fd, out.data() + done, size_t(out.size() - done), off_t(done));
+    if (n < 0 && errno == EINTR) continue;
+    if (n < 0) return false;
+    if (n == 0) break;
+    done += n;
+  }
+  out.truncate(done);
+  return true;
+}
+
+void count(JournalCounts& c, RowChange::Action a, int by) {
+  switch (a) {
+    case RowChange::Action::Update:
+      c.updates += by;
+      break;
+    case RowChange::Action::Append:
+      c.appends += by;
+      break;
+    case RowChange::Action::Delete:
+      c.deletes += by;
+      break;
+  }
 }
 
 }  // namespace
@@ -96,17 +97,17 @@ QString journalReadError(const QString& path, const QString& reason) {
   return QStringLiteral("無法讀取匯入記錄 %1：%2").arg(path, reason);
 }
 
-JournalFile::JournalFile(const QString& path, sqlite3* db) : path_(path), db_(db) {}
+JournalFile::JournalFile(const QString& path, sqlite3* db)
+    : path_(path), db_(db), records_(std::make_unique<JournalRecords>()) {}
 
 JournalFile::~JournalFile() {
-  sqlite3_finalize(insert_);
+  // A run that did not finish keeps its log for the next reader.
+  if (logFd_ >= 0) ::close(logFd_);
   sqlite3_close_v2(db_);
 }
 
 void JournalFile::fail(const QString& what) const {
-  const QString reason =
-      db_ ? QString::fromUtf16(static_cast<const char16_t*>(sqlite3_errmsg16(db_))) : what;
-  throw platform::Error(journalWriteError(path_, reason));
+  throw platform::Error(journalWriteError(path_, what.isEmpty() && db_ ? errorOf(db_) : what));
 }
 
 void JournalFile::exec(const char* sql) {
@@ -117,8 +118,7 @@ sqlite3_stmt* JournalFile::prepare(const char* sql) const {
   sqlite3_stmt* st = nullptr;
   if (sqlite3_prepare_v2(db_, sql, -1, &st, nullptr) != SQLITE_OK) {
     sqlite3_finalize(st);
-    throw platform::Error(journalReadError(
-        path_, QString::fromUtf16(static_cast<const char16_t*>(sqlite3_errmsg16(db_)))));
+    throw platform::Error(journalReadError(path_, errorOf(db_)));
   }
   return st;
 }
@@ -131,8 +131,7 @@ std::unique_ptr<JournalFile> JournalFile::create(const QString& path, const Jour
                                  SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, nullptr);
   std::unique_ptr<JournalFile> j(new JournalFile(path, db));
   if (rc != SQLITE_OK) j->fail(QString());
-  // The log is written without a flush per entry: an entry survives the program being
-  // killed at any point, and the file is made durable when the run ends.
+  // The log carries the entries' safety; the file is written through when the run ends.
   j->exec("PRAGMA journal_mode=WAL; PRAGMA synchronous=OFF;");
   j->exec(kSchema);
   sqlite3_stmt* st = j->prepare(
@@ -148,8 +147,11 @@ std::unique_ptr<JournalFile> JournalFile::create(const QString& path, const Jour
   const int step = sqlite3_step(st);
   sqlite3_finalize(st);
   if (step != SQLITE_DONE) j->fail(QString());
-  j->insert_ =
-      j->prepare("INSERT INTO entry(tbl, keycol, key, action, cells) VALUES (?, ?, ?, ?, ?)");
+  j->logFd_ = ::open(QFile::encodeName(logPath(path)).constData(),
+                     O_RDWR | O_CREAT | O_TRUNC | O_APPEND | O_CLOEXEC, 0644);
+  if (j->logFd_ < 0) j->fail(systemError());
+  // Held while the run writes, so that no reader takes the log in under it.
+  ::flock(j->logFd_, LOCK_EX | LOCK_NB);
   return j;
 }
 
@@ -160,15 +162,14 @@ std::unique_ptr<JournalFile> JournalFile::open(const QString& path) {
   // Read-write when allowed, so that the log of a run that was cut short is taken in.
   int rc =
       sqlite3_open_v2(QFile::encodeName(path).constData(), &db, SQLITE_OPEN_READWRITE, nullptr);
-  if (rc != SQLITE_OK) {
+  const bool writable = rc == SQLITE_OK;
+  if (!writable) {
     sqlite3_close_v2(db);
     db = nullptr;
     rc = sqlite3_open_v2(QFile::encodeName(path).constData(), &db, SQLITE_OPEN_READONLY, nullptr);
   }
   std::unique_ptr<JournalFile> j(new JournalFile(path, db));
-  if (rc != SQLITE_OK)
-    throw platform::Error(journalReadError(
-        path, QString::fromUtf16(static_cast<const char16_t*>(sqlite3_errmsg16(db)))));
+  if (rc != SQLITE_OK) throw platform::Error(journalReadError(path, errorOf(db)));
   sqlite3_stmt* st = nullptr;
   if (sqlite3_prepare_v2(db, "SELECT format FROM run", -1, &st, nullptr) != SQLITE_OK ||
       sqlite3_step(st) != SQLITE_ROW || sqlite3_column_int(st, 0) != kFormat) {
@@ -176,7 +177,87 @@ std::unique_ptr<JournalFile> JournalFile::open(const QString& path) {
     throw platform::Error(journalReadError(path, QStringLiteral("不是匯入記錄檔")));
   }
   sqlite3_finalize(st);
+  if (QFile::exists(logPath(path))) {
+    if (!writable)
+      throw platform::Error(
+          journalReadError(path, QStringLiteral("中斷的記錄需要寫入權限才能整理")));
+    j->recover();
+  }
   return j;
+}
+
+void JournalFile::recover() {
+  const int fd = ::open(QFile::encodeName(logPath(path_)).constData(), O_RDONLY | O_CLOEXEC);
+  if (fd < 0) return;
+  // A run still writing holds its log: there is nothing to take in yet.
+  if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
+    ::close(fd);
+    return;
+  }
+  const JournalRun r = run();
+  if (r.outcome.isEmpty()) {
+    QByteArray log;
+    if (!readAll(fd, log)) {
+      ::close(fd);
+      throw platform::Error(journalReadError(path_, systemError()));
+    }
+    log.truncate(JournalRecords::intactLength(log));
+    JournalRecords reader;
+    JournalCounts counts;
+    if (reader.read(log))
+      for (const RowChange& c : reader.takeEntries()) count(counts, c.action, 1);
+    try {
+      fold(log, QStringLiteral("interrupted"), counts);
+    } catch (...) {
+      ::close(fd);
+      throw;
+    }
+  }
+  // Taken in now, or already by the end of its run before a stop left it behind.
+  QFile::remove(logPath(path_));
+  ::close(fd);
+}
+
+void JournalFile::fold(const QByteArray& log, const QString& outcome, const JournalCounts& counts) {
+  exec("BEGIN");
+  try {
+    sqlite3_stmt* insert = prepare("INSERT INTO chunk(records) VALUES (?)");
+    // Chunks end at record boundaries.
+    qsizetype at = 0;
+    bool ok = true;
+    while (ok && at < log.size()) {
+      qsizetype end = at;
+      while (end < log.size()) {
+        quint32 size = 0;
+        std::memcpy(&size, log.constData() + end, 4);
+        const qsizetype next = end + 8 + qsizetype(size);
+        if (next - at > kChunk && end > at) break;
+        end = next;
+      }
+      sqlite3_reset(insert);
+      sqlite3_bind_blob64(insert, 1, log.constData() + at, sqlite3_uint64(end - at), SQLITE_STATIC);
+      ok = sqlite3_step(insert) == SQLITE_DONE;
+      at = end;
+    }
+    sqlite3_finalize(insert);
+    if (!ok) fail(QString());
+    sqlite3_stmt* st =
+        prepare("UPDATE run SET finished = ?, outcome = ?, updates = ?, appends = ?, deletes = ?");
+    if (outcome != QLatin1String("interrupted")) bind(st, 1, isoTime(QDateTime::currentDateTime()));
+    bind(st, 2, outcome);
+    sqlite3_bind_int(st, 3, counts.updates);
+    sqlite3_bind_int(st, 4, counts.appends);
+    sqlite3_bind_int(st, 5, counts.deletes);
+    const int step = sqlite3_step(st);
+    sqlite3_finalize(st);
+    if (step != SQLITE_DONE) fail(QString());
+    exec("COMMIT");
+  } catch (...) {
+    sqlite3_exec(db_, "ROLLBACK", nullptr, nullptr, nullptr);
+    throw;
+  }
+  // One self-contained file, written through to the disk.
+  exec("PRAGMA synchronous=FULL; PRAGMA journal_mode=DELETE;");
 }
 
 void JournalFile::addSource(const JournalSource& source) {
@@ -190,41 +271,41 @@ void JournalFile::addSource(const JournalSource& source) {
 }
 
 qint64 JournalFile::add(const RowChange& change) {
-  if (!insert_) fail(QStringLiteral("read only"));
-  encodeCells(change.cells, cells_);
-  sqlite3_reset(insert_);
-  bind(insert_, 1, change.table);
-  bind(insert_, 2, change.keyColumn);
-  bind(insert_, 3, change.key);
-  sqlite3_bind_text(insert_, 4, actionName(change.action), -1, SQLITE_STATIC);
-  sqlite3_bind_blob(insert_, 5, cells_.constData(), int(cells_.size()), SQLITE_STATIC);
-  if (sqlite3_step(insert_) != SQLITE_DONE) {
-    sqlite3_reset(insert_);
-    fail(QString());
+  if (logFd_ < 0) fail(QStringLiteral("read only"));
+  const qint64 id = nextId_++;
+  record_.resize(0);  // keeps its capacity
+  records_->writeEntry(id, change, record_);
+  const char* p = record_.constData();
+  qsizetype left = record_.size();
+  while (left > 0) {
+    const ssize_t n = ::write(logFd_, p, size_t(left));
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) fail(systemError());
+    p += n;
+    left -= n;
   }
-  sqlite3_reset(insert_);
-  return sqlite3_last_insert_rowid(db_);
+  count(counts_, change.action, 1);
+  lastAction_ = change.action;
+  return id;
 }
 
 void JournalFile::remove(qint64 entry) {
-  sqlite3_stmt* st = prepare("DELETE FROM entry WHERE id = ?");
-  sqlite3_bind_int64(st, 1, entry);
-  const int step = sqlite3_step(st);
-  sqlite3_finalize(st);
-  if (step != SQLITE_DONE) fail(QString());
+  if (logFd_ < 0) fail(QStringLiteral("read only"));
+  record_.resize(0);
+  records_->writeRemoval(entry, record_);
+  if (::write(logFd_, record_.constData(), size_t(record_.size())) != record_.size())
+    fail(systemError());
+  count(counts_, lastAction_, -1);
 }
 
 void JournalFile::finish(bool completed) {
-  sqlite3_stmt* st = prepare("UPDATE run SET finished = ?, outcome = ?");
-  bind(st, 1, isoTime(QDateTime::currentDateTime()));
-  bind(st, 2, completed ? QStringLiteral("completed") : QStringLiteral("failed"));
-  const int step = sqlite3_step(st);
-  sqlite3_finalize(st);
-  if (step != SQLITE_DONE) fail(QString());
-  sqlite3_finalize(insert_);
-  insert_ = nullptr;
-  // Back to one self-contained file, written through to the disk.
-  exec("PRAGMA synchronous=FULL; PRAGMA journal_mode=DELETE;");
+  if (logFd_ < 0) fail(QStringLiteral("read only"));
+  QByteArray log;
+  if (!readAll(logFd_, log)) fail(systemError());
+  fold(log, completed ? QStringLiteral("completed") : QStringLiteral("failed"), counts_);
+  QFile::remove(logPath(path_));
+  ::close(logFd_);
+  logFd_ = -1;
 }
 
 JournalRun JournalFile::run() const {
@@ -256,45 +337,30 @@ std::vector<JournalSource> JournalFile::sources() const {
 }
 
 JournalCounts JournalFile::counts() const {
-  sqlite3_stmt* st = prepare("SELECT action, count(*) FROM entry GROUP BY action");
+  if (logFd_ >= 0) return counts_;
+  sqlite3_stmt* st = prepare("SELECT updates, appends, deletes FROM run");
   JournalCounts c;
-  while (sqlite3_step(st) == SQLITE_ROW) {
-    const QString a = text16(st, 0);
-    const int n = sqlite3_column_int(st, 1);
-    if (a == QLatin1String("update")) c.updates = n;
-    if (a == QLatin1String("append")) c.appends = n;
-    if (a == QLatin1String("delete")) c.deletes = n;
+  if (sqlite3_step(st) == SQLITE_ROW) {
+    c.updates = sqlite3_column_int(st, 0);
+    c.appends = sqlite3_column_int(st, 1);
+    c.deletes = sqlite3_column_int(st, 2);
   }
   sqlite3_finalize(st);
   return c;
 }
 
 std::vector<RowChange> JournalFile::entries() const {
-  sqlite3_stmt* st = prepare("SELECT tbl, keycol, key, action, cells FROM entry ORDER BY id");
-  std::vector<RowChange> out;
+  sqlite3_stmt* st = prepare("SELECT records FROM chunk ORDER BY id");
+  JournalRecords reader;
   int rc = SQLITE_ROW;
-  while ((rc = sqlite3_step(st)) == SQLITE_ROW) {
-    RowChange c;
-    c.table = text16(st, 0);
-    c.keyColumn = text16(st, 1);
-    c.key = text16(st, 2);
-    const QString action = text16(st, 3);
-    c.action = action == QLatin1String("append")   ? RowChange::Action::Append
-               : action == QLatin1String("delete") ? RowChange::Action::Delete
-                                                   : RowChange::Action::Update;
-    const QByteArray blob(static_cast<const char*>(sqlite3_column_blob(st, 4)),
-                          sqlite3_column_bytes(st, 4));
-    if (!decodeCells(blob, c.cells)) {
-      sqlite3_finalize(st);
-      throw platform::Error(journalReadError(path_, QStringLiteral("記錄內容損壞")));
-    }
-    out.push_back(std::move(c));
-  }
+  bool ok = true;
+  while (ok && (rc = sqlite3_step(st)) == SQLITE_ROW)
+    ok = reader.read(QByteArray::fromRawData(static_cast<const char*>(sqlite3_column_blob(st, 0)),
+                                             sqlite3_column_bytes(st, 0)));
   sqlite3_finalize(st);
-  if (rc != SQLITE_DONE)
-    throw platform::Error(journalReadError(
-        path_, QString::fromUtf16(static_cast<const char16_t*>(sqlite3_errmsg16(db_)))));
-  return out;
+  if (!ok) throw platform::Error(journalReadError(path_, QStringLiteral("記錄內容損壞")));
+  if (rc != SQLITE_DONE) throw platform::Error(journalReadError(path_, errorOf(db_)));
+  return reader.takeEntries();
 }
 
 }  // namespace dataimport

@@ -18,13 +18,19 @@
 namespace dataimport {
 namespace {
 
+QString shown(const QVariant& v, db::FieldType type) {
+  return valueText(v, type).value_or(QStringLiteral("NULL"));
+}
+
 // Whether the POS still holds `expected` in the field. Values read back from a server
 // may differ in ways that are no change by anyone: blanks padding a fixed-width text,
 // a server's rounding of milliseconds, a single-precision column's last digits.
-bool holds(const db::Field& field, const std::optional<QString>& expected) {
-  const std::optional<QString> now = valueText(field.value(), field.dataType());
-  if (now.has_value() != expected.has_value()) return false;
-  if (!now || *now == *expected) return true;
+bool holds(const db::Field& field, const QVariant& expected) {
+  const QVariant now = field.value();
+  if (sameValue(now, expected)) return true;
+  const std::optional<QString> a = valueText(now, field.dataType());
+  const std::optional<QString> b = valueText(expected, field.dataType());
+  if (a.has_value() != b.has_value()) return false;
   switch (db::basicKind(field.dataType())) {
     case db::BasicKind::Text: {
       auto rtrim = [](const QString& s) {
@@ -32,20 +38,20 @@ bool holds(const db::Field& field, const std::optional<QString>& expected) {
         while (n > 0 && s.at(n - 1) == u' ') --n;
         return s.left(n);
       };
-      return rtrim(*now) == rtrim(*expected);
+      return rtrim(*a) == rtrim(*b);
     }
     case db::BasicKind::Floating: {
-      const double a = textValue(now, field.dataType()).toDouble();
-      const double b = textValue(expected, field.dataType()).toDouble();
-      return std::fabs(a - b) <= 1e-6 * std::max({1.0, std::fabs(a), std::fabs(b)});
+      const double x = now.toDouble(), y = expected.toDouble();
+      return std::fabs(x - y) <= 1e-6 * std::max({1.0, std::fabs(x), std::fabs(y)});
     }
-    case db::BasicKind::DateTime: {
-      const QDateTime a = textValue(now, field.dataType()).toDateTime();
-      const QDateTime b = textValue(expected, field.dataType()).toDateTime();
-      return std::llabs(a.msecsTo(b)) <= 3;
-    }
+    case db::BasicKind::DateTime:
+      return std::llabs(now.toDateTime().msecsTo(expected.toDateTime())) <= 3;
+    case db::BasicKind::Whole:
+      return now.toLongLong() == expected.toLongLong();
+    case db::BasicKind::Boolean:
+      return now.toBool() == expected.toBool();
     default:
-      return false;
+      return *a == *b;
   }
 }
 
@@ -61,9 +67,7 @@ Holds compare(db::Dataset& ds, const RowChange& entry, QString& detail) {
     before = before && holds(f, c.before);
     if (!a)
       differing << QStringLiteral("%1 現為「%2」，匯入寫入「%3」")
-                       .arg(c.column,
-                            valueText(f.value(), f.dataType()).value_or(QStringLiteral("NULL")),
-                            c.after.value_or(QStringLiteral("NULL")));
+                       .arg(c.column, shown(f.value(), f.dataType()), shown(c.after, c.type));
   }
   if (after) return Holds::After;
   detail = differing.join(QStringLiteral("；"));
@@ -76,7 +80,7 @@ std::vector<RowChange::Cell> wholeRow(db::Dataset& ds) {
   for (int i = 0; i < ds.fieldCount(); ++i) {
     const db::Field& f = ds.field(i);
     if (f.isLookup()) continue;
-    cells.push_back({f.fieldName(), valueText(f.value(), f.dataType()), std::nullopt});
+    cells.push_back({f.fieldName(), f.dataType(), f.value(), QVariant()});
   }
   return cells;
 }
@@ -157,12 +161,12 @@ UndoResult JournalUndo::run(bool dryRun, platform::Progress& progress) {
         switch (step.outcome) {
           case UndoStep::Outcome::Restore: {
             for (const RowChange::Cell& c : e.cells)
-              done_.cells.push_back({c.column, c.after, c.before});
+              done_.cells.push_back({c.column, c.type, c.after, c.before});
             journal->rowReady(done_);
             ds.edit();
             for (const RowChange::Cell& c : e.cells) {
               db::Field& f = ds.fieldByName(c.column);
-              f.setValue(textValue(c.before, f.dataType()));
+              f.setValue(c.before);
             }
             try {
               ds.post();
@@ -205,12 +209,12 @@ UndoResult JournalUndo::run(bool dryRun, platform::Progress& progress) {
           case UndoStep::Outcome::Readd: {
             done_.action = RowChange::Action::Append;
             for (const RowChange::Cell& c : e.cells)
-              done_.cells.push_back({c.column, std::nullopt, c.before});
+              done_.cells.push_back({c.column, c.type, QVariant(), c.before});
             journal->rowReady(done_);
             ds.append();
             for (const RowChange::Cell& c : e.cells) {
               db::Field& f = ds.fieldByName(c.column);
-              f.setValue(textValue(c.before, f.dataType()));
+              f.setValue(c.before);
             }
             try {
               ds.post();

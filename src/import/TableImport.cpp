@@ -199,12 +199,11 @@ void TableImport::describeChange(bool found) {
     const QVariant* now = target_.currentCell(*f);
     if (!now) continue;  // a lookup field has no column to write
     if (found) {
-      const QVariant before = target_.valueAt(position, *f);
+      QVariant before = target_.valueAt(position, *f);
       if (sameValue(before, *now)) continue;
-      change_.cells.push_back(
-          {f->fieldName(), valueText(before, f->dataType()), valueText(*now, f->dataType())});
+      change_.cells.push_back({f->fieldName(), f->dataType(), std::move(before), *now});
     } else {
-      change_.cells.push_back({f->fieldName(), std::nullopt, valueText(*now, f->dataType())});
+      change_.cells.push_back({f->fieldName(), f->dataType(), QVariant(), *now});
     }
   }
   // The key as the POS holds it: the row's own for an update, the new one for an append.

@@ -19,8 +19,8 @@ void write(std::FILE* file, const QString& text) {
   std::fflush(file);
 }
 
-QString shown(const std::optional<QString>& text) {
-  return text ? *text : QStringLiteral("NULL");
+QString shown(const QVariant& value, db::FieldType type) {
+  return dataimport::valueText(value, type).value_or(QStringLiteral("NULL"));
 }
 
 QString describe(const dataimport::UndoStep& step) {
@@ -31,7 +31,8 @@ QString describe(const dataimport::UndoStep& step) {
     case O::Restore: {
       QStringList cells;
       for (const auto& c : e.cells)
-        cells << QStringLiteral("%1 %2 → %3").arg(c.column, shown(c.after), shown(c.before));
+        cells << QStringLiteral("%1 %2 → %3")
+                     .arg(c.column, shown(c.after, c.type), shown(c.before, c.type));
       return QStringLiteral("還原 %1：%2").arg(row, cells.join(QStringLiteral("，")));
     }
     case O::Delete:
@@ -49,7 +50,8 @@ QString describe(const dataimport::UndoStep& step) {
 QString outcomeText(const dataimport::JournalRun& run) {
   if (run.outcome == QLatin1String("completed")) return QStringLiteral("完成");
   if (run.outcome == QLatin1String("failed")) return QStringLiteral("失敗");
-  return QStringLiteral("中斷");
+  if (run.outcome == QLatin1String("interrupted")) return QStringLiteral("中斷");
+  return QStringLiteral("執行中");
 }
 
 }  // namespace

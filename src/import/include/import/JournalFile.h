@@ -2,10 +2,12 @@
 // when, by whom, on which POS), the Access files it read, and an entry for every POS
 // row it changed, in the order the rows were posted.
 //
-// An entry is committed before add() returns, in write-ahead-log mode: a program
-// killed after that point leaves the entry in the file for the next reader, so no POS
-// change can be made without its entry. A finished journal is folded back into its
-// one file.
+// While a run writes, each entry is appended to a log beside the file ("<file>-log")
+// with one write before add() returns: a program killed after that point leaves the
+// entry there, so no POS change can be made without its entry. When the run ends the
+// log moves into the file in one transaction and is removed; the next open of a
+// journal whose run was cut short moves what its log holds in the same way. A
+// finished journal is one self-contained file, written through to the disk.
 #pragma once
 
 #include "import/RowChange.h"
@@ -21,6 +23,8 @@ struct sqlite3_stmt;
 
 namespace dataimport {
 
+class JournalRecords;
+
 struct JournalRun {
   QString kind;  // "import" or "undo"
   QDateTime started;
@@ -29,7 +33,9 @@ struct JournalRun {
   QString pos;       // the POS it changed, without password
   QString undoes;    // an undo: the journal it took back
   QString finished;  // the time it ended; empty while running or when it was cut short
-  QString outcome;   // "completed" or "failed"; empty while running or cut short
+  // "completed", "failed", "interrupted" (cut short: the program was killed); empty
+  // while the run is still writing.
+  QString outcome;
 };
 
 struct JournalSource {
@@ -48,7 +54,7 @@ class JournalFile {
  public:
   // A new journal at `path`, which must not exist yet.
   static std::unique_ptr<JournalFile> create(const QString& path, const JournalRun& run);
-  // An existing journal, for reading.
+  // An existing journal, for reading; the log of a run cut short is taken in.
   static std::unique_ptr<JournalFile> open(const QString& path);
   ~JournalFile();
   JournalFile(const JournalFile&) = delete;
@@ -57,11 +63,11 @@ class JournalFile {
   const QString& path() const { return path_; }
 
   void addSource(const JournalSource& source);
-  // Returns the entry's number once it is committed.
+  // Returns the entry's number once it is safe from the program being killed.
   qint64 add(const RowChange& change);
-  // Takes back an entry whose row was not posted after all.
+  // Takes back the latest entry: its row was not posted after all.
   void remove(qint64 entry);
-  // Records the end and folds the log into the file.
+  // Records the end and moves the log into the file.
   void finish(bool completed);
 
   JournalRun run() const;
@@ -75,11 +81,19 @@ class JournalFile {
   [[noreturn]] void fail(const QString& what) const;
   void exec(const char* sql);
   sqlite3_stmt* prepare(const char* sql) const;
+  // Moves the intact records of the log into the file with the run's end, in one
+  // transaction.
+  void fold(const QByteArray& log, const QString& outcome, const JournalCounts& counts);
+  void recover();
 
   QString path_;
   sqlite3* db_ = nullptr;
-  sqlite3_stmt* insert_ = nullptr;
-  QByteArray cells_;  // reused: the encoded cells of the entry being added
+  int logFd_ = -1;  // the log while this object writes the run
+  qint64 nextId_ = 1;
+  std::unique_ptr<JournalRecords> records_;
+  QByteArray record_;  // reused: the records being added
+  JournalCounts counts_;
+  RowChange::Action lastAction_ = RowChange::Action::Update;
 };
 
 // The operator's text when a journal cannot be written or read.

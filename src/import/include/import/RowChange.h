@@ -15,10 +15,12 @@ namespace dataimport {
 
 struct RowChange {
   enum class Action { Update, Append, Delete };
+  // Values in their canonical form (see db::ValueText); NULL is an invalid QVariant.
   struct Cell {
     QString column;
-    std::optional<QString> before;
-    std::optional<QString> after;
+    db::FieldType type = db::ftString;
+    QVariant before;
+    QVariant after;
   };
 
   QString table;
@@ -28,7 +30,7 @@ struct RowChange {
   std::vector<Cell> cells;
 };
 
-// The text a value is kept as, the same whatever the regional settings: none for NULL;
+// The text a value is shown as, the same whatever the regional settings: none for NULL;
 // numbers with a '.' (floats in the fewest digits that read back exactly), "True" or
 // "False", dates and times as ISO 8601 with milliseconds when there are any, bytes as
 // Base64, text as it is.
