@@ -131,8 +131,8 @@ std::unique_ptr<JournalFile> JournalFile::create(const QString& path, const Jour
                                  SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, nullptr);
   std::unique_ptr<JournalFile> j(new JournalFile(path, db));
   if (rc != SQLITE_OK) j->fail(QString());
-  // The log carries the entries' safety; the file is written through when the run ends.
-  j->exec("PRAGMA journal_mode=WAL; PRAGMA synchronous=OFF;");
+  // The log carries the entries' safety until the run ends; the file then takes them in
+  // one transaction, its rollback journal keeping every stop of that readable.
   j->exec(kSchema);
   sqlite3_stmt* st = j->prepare(
       "INSERT INTO run(format, kind, started, user, folder, pos, undoes) "
@@ -256,8 +256,6 @@ void JournalFile::fold(const QByteArray& log, const QString& outcome, const Jour
     sqlite3_exec(db_, "ROLLBACK", nullptr, nullptr, nullptr);
     throw;
   }
-  // One self-contained file, written through to the disk.
-  exec("PRAGMA synchronous=FULL; PRAGMA journal_mode=DELETE;");
 }
 
 void JournalFile::addSource(const JournalSource& source) {
