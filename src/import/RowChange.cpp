@@ -7,8 +7,15 @@
 namespace dataimport {
 namespace {
 
+// A null text or null bytes reach the database as NULL (the drivers bind them so), so
+// they are NULL here too: a text column given the empty text of an Access NULL over a
+// POS NULL stays as it was.
 bool isNull(const QVariant& v) {
-  return !v.isValid() || v.isNull();
+  if (!v.isValid() || v.isNull()) return true;
+  if (v.typeId() == QMetaType::QString) return static_cast<const QString*>(v.constData())->isNull();
+  if (v.typeId() == QMetaType::QByteArray)
+    return static_cast<const QByteArray*>(v.constData())->isNull();
+  return false;
 }
 
 }  // namespace
