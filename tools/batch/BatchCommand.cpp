@@ -1,5 +1,6 @@
 #include "BatchCommand.h"
 
+#include "BatchPreview.h"
 #include "ConsoleProgress.h"
 
 #include <config/Configs.h>
@@ -15,6 +16,7 @@
 #include <QDir>
 #include <QFileInfo>
 #include <exception>
+#include <memory>
 
 namespace batch {
 
@@ -139,6 +141,8 @@ int runImport(const Options& options, posdb::TDmMSSQL& pos, std::FILE* out, std:
 QString usageText() {
   return QStringLiteral(
              "Usage: dataconv-batch export|import [--folder DIR] [--tables TABLE,...]\n"
+             "       dataconv-batch import --dry-run [--changes FILE.csv] [--folder DIR]\n"
+             "                      [--tables TABLE,...]\n"
              "       dataconv-batch --help\n"
              "\n"
              "Runs the export or the import of the program's windows without a display, with\n"
@@ -151,10 +155,14 @@ QString usageText() {
              "                  files (default: the folder of the program)\n"
              "  --tables LIST   the tables to run, comma-separated, from %1, instead of those\n"
              "                  switched on in section [Export Import] of Config.ini\n"
+             "  --dry-run       import: report what the import would do (rows new, changed,\n"
+             "                  unchanged, and every row that would fail), writing nothing\n"
+             "  --changes FILE  with --dry-run: list each cell it would write in a CSV file\n"
              "  --help          show this text\n"
              "\n"
              "The report goes to standard output, errors and progress to standard error.\n"
-             "Exit status: 0 success, 1 a table failed, 2 bad usage.\n")
+             "Exit status: 0 success, 1 a table failed, 2 bad usage. With --dry-run, 1 says\n"
+             "that a row would fail or a table cannot be read.\n")
       .arg(tableList());
 }
 
@@ -180,8 +188,11 @@ Options parseArguments(const QStringList& arguments) {
       options.folder = *folder;
     } else if (const auto tables = value(QStringLiteral("--tables"))) {
       options.tables = parseTables(*tables);
+    } else if (const auto changes = value(QStringLiteral("--changes"))) {
+      if (changes->isEmpty()) throw UsageError{QStringLiteral("--changes needs a value")};
+      options.changes = *changes;
     } else if (arg == QStringLiteral("--dry-run")) {
-      throw UsageError{QStringLiteral("--dry-run is not available yet")};
+      options.dryRun = true;
     } else if (arg.startsWith(QLatin1Char('-'))) {
       throw UsageError{QStringLiteral("unknown option '%1'").arg(arg)};
     } else if (haveCommand) {
@@ -203,15 +214,22 @@ Options parseArguments(const QStringList& arguments) {
     return options;
   }
   if (!haveCommand) throw UsageError{QStringLiteral("no command given")};
+  if (options.dryRun && options.command != Options::Command::Import)
+    throw UsageError{QStringLiteral("--dry-run is for import only")};
+  if (!options.changes.isEmpty() && !options.dryRun)
+    throw UsageError{QStringLiteral("--changes needs --dry-run")};
   return options;
 }
 
 int runBatch(const QStringList& arguments, std::FILE* out, std::FILE* err, bool live) {
   Options options;
+  std::unique_ptr<BatchPreview> preview;
   try {
     options = parseArguments(arguments);
     if (!options.folder.isEmpty() && !QFileInfo(options.folder).isDir())
       throw UsageError{QStringLiteral("no folder '%1'").arg(options.folder)};
+    if (options.command == Options::Command::Import && options.dryRun)
+      preview = std::make_unique<BatchPreview>(options);
   } catch (const UsageError& e) {
     write(err, QStringLiteral("dataconv-batch: %1\nTry 'dataconv-batch --help'.\n").arg(e.message));
     return kBadUsage;
@@ -231,6 +249,7 @@ int runBatch(const QStringList& arguments, std::FILE* out, std::FILE* err, bool 
     return kTableFailed;
   }
   ConsoleProgress progress(err, live);
+  if (preview) return preview->run(pos, out, err, progress);
   return options.command == Options::Command::Export ? runExport(options, pos, out, err, progress)
                                                      : runImport(options, pos, out, err, progress);
 }

@@ -16,6 +16,8 @@ struct Options {
   Command command = Command::Help;
   QString folder;                     // empty: the program folder
   std::optional<QStringList> tables;  // instead of the switches of Config.ini
+  bool dryRun = false;                // import: preview only, write nothing
+  QString changes;                    // with dryRun: the CSV file of the cells it would write
 };
 
 // What the command line asks for; a UsageError when it makes no sense.

@@ -119,7 +119,7 @@ TEST_F(BatchTest, BadUsageExitsWithTwoAndTouchesNothing) {
       {{"export", "--folder", folder_.path() + "/missing"}, "no folder"},
       {{"undo"}, "'undo' is not available yet"},
       {{"journals"}, "'journals' is not available yet"},
-      {{"import", "--dry-run"}, "--dry-run is not available yet"},
+      {{"export", "--dry-run"}, "--dry-run is for import only"},
   };
   for (const auto& [arguments, message] : cases) {
     // The folder given last would hide a missing one given before it.
