@@ -28,6 +28,8 @@ build_and_test() {
         --gtest_filter='ExportDriverTest.AFolderThatCannotBeWritten*' --gtest_brief=1
       runuser -u nobody -- "$dir/tools/batch/dataconv_batch_tests" \
         --gtest_filter='BatchTest.ReadOnlyFolder*' --gtest_brief=1
+      runuser -u nobody -- "$dir/src/import/dataconv_import_tests" \
+        --gtest_filter='ChangesCsvTest.APathThatCannotBeWritten*' --gtest_brief=1
     else
       echo "(the build folder is not reachable for an unprivileged user: permission tests stay skipped)"
     fi

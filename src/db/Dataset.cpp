@@ -17,12 +17,15 @@ namespace db {
 
 namespace {
 
-// A null QString is bound as NULL, so it is NULL here too (Qt 6's QVariant::isNull()
-// no longer says so): an import giving an empty Access cell to a NULL column changes
-// nothing.
+// A null QString (or QByteArray) is bound as NULL, so it is NULL here too (Qt 6's
+// QVariant::isNull() no longer says so): an import giving an empty Access cell to a NULL column
+// changes nothing.
 bool isNullValue(const QVariant& v) {
   if (!v.isValid() || v.isNull()) return true;
-  return v.typeId() == QMetaType::QString && static_cast<const QString*>(v.constData())->isNull();
+  if (v.typeId() == QMetaType::QString) return static_cast<const QString*>(v.constData())->isNull();
+  if (v.typeId() == QMetaType::QByteArray)
+    return static_cast<const QByteArray*>(v.constData())->isNull();
+  return false;
 }
 
 // Sort order of two values of one column: NULL first; text without regard to case.

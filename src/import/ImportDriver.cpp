@@ -16,9 +16,15 @@ namespace dataimport {
 ImportDriver::ImportDriver(TDmAccess& access, posdb::TDmMSSQL& pos, ImportFrontEnd& frontEnd)
     : access_(access), pos_(pos), frontEnd_(frontEnd) {}
 
-bool ImportDriver::enabled(const ImportTable& table) const {
-  if (tables_) return tables_->contains(QString::fromUtf8(table.name), Qt::CaseInsensitive);
+bool tableSelected(const ImportTable& table, const std::optional<QStringList>& tables) {
+  if (tables) return tables->contains(QString::fromUtf8(table.name), Qt::CaseInsensitive);
   return config::Config().read(table.enabled);
+}
+
+QString openImportSource(TDmAccess& access, const ImportTable& table) {
+  const QString file = platform::programFolder() + QString::fromUtf8(table.file);
+  access.openTable(file, QString::fromUtf8(table.sql));
+  return file;
 }
 
 namespace {
@@ -54,15 +60,14 @@ QString ImportDriver::run() {
   bool completed = true;
   try {
     for (const ImportTable& t : kImportTables) {
-      if (!enabled(t)) continue;
+      if (!tableSelected(t, tables_)) continue;
       frontEnd_.selectTab(t.tab);
       if (!journal) {
         journal = std::make_unique<ImportJournal>(QStringLiteral("import"),
                                                   posDescription(pos_.cnKAROS.connectionString()));
         journalPath_ = journal->path();
       }
-      const QString file = platform::programFolder() + QString::fromUtf8(t.file);
-      access_.openTable(file, QString::fromUtf8(t.sql));
+      const QString file = openImportSource(access_, t);
       journal->beginTable(QString::fromUtf8(t.name), file);
       db::Dataset* target = pos_.queryOf(QString::fromUtf8(t.name));
       TableImport import(t.table, access_.qryAccess, *target);

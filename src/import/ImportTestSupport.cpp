@@ -3,7 +3,10 @@
 #include <db/Command.h>
 #include <db/Dataset.h>
 #include <db/Field.h>
+#include <db/ValueText.h>
 #include <jet/DatabaseWriter.h>
+
+#include "import/RowChange.h"
 
 #include <QFile>
 #include <QFileInfo>
@@ -53,6 +56,52 @@ QVariant ScratchPos::value(const QString& table, const QString& keyColumn, const
 int ScratchPos::rowCount(const QString& table) {
   const db::ResultSet r = admin_->select(QStringLiteral("SELECT COUNT(*) FROM ") + table);
   return r.cells.front().toInt();
+}
+
+ScratchPos::Rows ScratchPos::rows(const QString& table, const QString& keyColumn) {
+  const db::ResultSet r = admin_->select(QStringLiteral("SELECT * FROM ") + table);
+  Rows rows;
+  const size_t width = r.columns.size();
+  for (qsizetype i = 0; i < r.rowCount(); ++i) {
+    std::map<QString, QString> row;
+    QString key;
+    for (size_t c = 0; c < width; ++c) {
+      const QVariant& v = r.cells[size_t(i) * width + c];
+      const QString text = valueText(v, r.columns[c].type).value_or(QStringLiteral("<NULL>"));
+      row[r.columns[c].name.toLower()] = text;
+      if (r.columns[c].name.compare(keyColumn, Qt::CaseInsensitive) == 0) key = text;
+    }
+    rows[key] = row;
+  }
+  return rows;
+}
+
+void exportRows(const QString& path, const QString& table, const db::Dataset& query,
+                const QString& keyField,
+                const std::vector<std::vector<std::pair<QString, QString>>>& extra, bool posRows) {
+  const config::ColumnMap map = exportMap(query, keyField);
+  map.writeTable(table);
+  std::vector<SourceColumn> columns;
+  for (const config::ColumnPair& p : map.pairs()) columns.push_back({p.display});
+  std::vector<SourceRow> rows;
+  for (int r = 0; posRows && r < query.recordCount(); ++r) {
+    SourceRow row;
+    for (const config::ColumnPair& p : map.pairs()) {
+      const db::Field& f = query.fieldByName(p.field);
+      const QVariant v = f.valueAt(r);
+      row.push_back(v.isNull() ? std::nullopt
+                               : std::optional<QString>(db::ValueText::plain(v, f.dataType())));
+    }
+    rows.push_back(row);
+  }
+  for (const auto& values : extra) {
+    SourceRow row(columns.size());
+    for (const auto& [field, text] : values)
+      for (size_t i = 0; i < map.pairs().size(); ++i)
+        if (map.pairs()[i].field == field) row[i] = text;
+    rows.push_back(row);
+  }
+  writeAccessTable(path, table, columns, rows);
 }
 
 void writeAccessTable(const QString& path, const QString& table,

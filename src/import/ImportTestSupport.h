@@ -12,6 +12,7 @@
 
 #include <QString>
 #include <QVariant>
+#include <map>
 #include <memory>
 #include <optional>
 #include <vector>
@@ -40,6 +41,10 @@ class ScratchPos {
   QVariant value(const QString& table, const QString& keyColumn, const QString& key,
                  const QString& column);
   int rowCount(const QString& table);
+  // Every row of the table read afresh: key text → lower-case column name → the
+  // value's text ("<NULL>" for NULL).
+  using Rows = std::map<QString, std::map<QString, QString>>;
+  Rows rows(const QString& table, const QString& keyColumn);
 
   posdb::TDmMSSQL dm;
 
@@ -57,6 +62,14 @@ using SourceRow = std::vector<std::optional<QString>>;  // nullopt: NULL
 // Creates the Access file when missing and adds table `table` with the rows.
 void writeAccessTable(const QString& path, const QString& table,
                       const std::vector<SourceColumn>& columns, const std::vector<SourceRow>& rows);
+
+// The table's Access file and column map as the export would make them from the rows
+// the POS query holds now (none when not `posRows`), followed by `extra` rows of
+// field → text.
+void exportRows(const QString& path, const QString& table, const db::Dataset& query,
+                const QString& keyField,
+                const std::vector<std::vector<std::pair<QString, QString>>>& extra = {},
+                bool posRows = true);
 
 // The column map the export writes for a POS query: the key, then every field by its
 // display label.

@@ -75,7 +75,10 @@ quint32 checkSum(const char* p, qsizetype n) {
 
 bool isNull(const QVariant& v) {
   if (!v.isValid() || v.isNull()) return true;
-  return v.typeId() == QMetaType::QString && static_cast<const QString*>(v.constData())->isNull();
+  if (v.typeId() == QMetaType::QString) return static_cast<const QString*>(v.constData())->isNull();
+  if (v.typeId() == QMetaType::QByteArray)
+    return static_cast<const QByteArray*>(v.constData())->isNull();
+  return false;
 }
 
 bool getValue(Reader& r, QVariant& v, db::FieldType type) {

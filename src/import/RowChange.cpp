@@ -7,10 +7,15 @@
 namespace dataimport {
 namespace {
 
-// As the data layer sees it: a null QString is bound as NULL.
+// A null text or null bytes reach the database as NULL (the drivers bind them so), so
+// they are NULL here too: a text column given the empty text of an Access NULL over a
+// POS NULL stays as it was.
 bool isNull(const QVariant& v) {
   if (!v.isValid() || v.isNull()) return true;
-  return v.typeId() == QMetaType::QString && static_cast<const QString*>(v.constData())->isNull();
+  if (v.typeId() == QMetaType::QString) return static_cast<const QString*>(v.constData())->isNull();
+  if (v.typeId() == QMetaType::QByteArray)
+    return static_cast<const QByteArray*>(v.constData())->isNull();
+  return false;
 }
 
 }  // namespace

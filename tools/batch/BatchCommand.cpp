@@ -1,5 +1,6 @@
 #include "BatchCommand.h"
 
+#include "BatchPreview.h"
 #include "ConsoleProgress.h"
 #include "JournalCommands.h"
 
@@ -16,6 +17,7 @@
 #include <QDir>
 #include <QFileInfo>
 #include <exception>
+#include <memory>
 
 namespace batch {
 
@@ -139,6 +141,8 @@ QString usageText() {
              "Usage: dataconv-batch export|import [--folder DIR] [--tables TABLE,...]\n"
              "       dataconv-batch undo JOURNAL [--dry-run] [--folder DIR]\n"
              "       dataconv-batch journals [--folder DIR]\n"
+             "       dataconv-batch import --dry-run [--changes FILE.csv] [--folder DIR]\n"
+             "                      [--tables TABLE,...]\n"
              "       dataconv-batch --help\n"
              "\n"
              "Runs the export or the import of the program's windows without a display, with\n"
@@ -153,16 +157,20 @@ QString usageText() {
              "                  by name or path): appended rows deleted, changed columns put\n"
              "                  back; a row changed again since is left alone as a conflict\n"
              "  journals        list the journals, oldest first\n"
-             "  --dry-run       with undo: show what it would do and change nothing\n"
              "  --folder DIR    the folder of Config.ini, the column map files and the Access\n"
              "                  files (default: the folder of the program)\n"
              "  --tables LIST   the tables to run, comma-separated, from %1, instead of those\n"
              "                  switched on in section [Export Import] of Config.ini\n"
+             "  --dry-run       import: report what the import would do (rows new, changed,\n"
+             "                  unchanged, and every row that would fail), writing nothing;\n"
+             "                  undo: show what it would do and change nothing\n"
+             "  --changes FILE  with --dry-run: list each cell it would write in a CSV file\n"
              "  --help          show this text\n"
              "\n"
              "The report goes to standard output, errors and progress to standard error.\n"
              "Exit status: 0 success, 1 a table failed (or undo left conflicting rows alone),\n"
-             "2 bad usage.\n")
+             "2 bad usage. With import --dry-run, 1 says that a row would fail or a table\n"
+             "cannot be read.\n")
       .arg(tableList());
 }
 
@@ -188,6 +196,9 @@ Options parseArguments(const QStringList& arguments) {
       options.folder = *folder;
     } else if (const auto tables = value(QStringLiteral("--tables"))) {
       options.tables = parseTables(*tables);
+    } else if (const auto changes = value(QStringLiteral("--changes"))) {
+      if (changes->isEmpty()) throw UsageError{QStringLiteral("--changes needs a value")};
+      options.changes = *changes;
     } else if (arg == QStringLiteral("--dry-run")) {
       options.dryRun = true;
     } else if (arg.startsWith(QLatin1Char('-'))) {
@@ -220,10 +231,12 @@ Options parseArguments(const QStringList& arguments) {
   if (!haveCommand) throw UsageError{QStringLiteral("no command given")};
   if (options.command == Options::Command::Undo && options.journal.isEmpty())
     throw UsageError{QStringLiteral("undo needs the journal to take back")};
-  if (options.dryRun && options.command == Options::Command::Import)
-    throw UsageError{QStringLiteral("--dry-run is not available yet")};
-  if (options.dryRun && options.command != Options::Command::Undo)
-    throw UsageError{QStringLiteral("--dry-run does not apply to this command")};
+  if (options.dryRun && options.command != Options::Command::Import &&
+      options.command != Options::Command::Undo)
+    throw UsageError{QStringLiteral("--dry-run is for import and undo only")};
+  if (!options.changes.isEmpty() &&
+      !(options.dryRun && options.command == Options::Command::Import))
+    throw UsageError{QStringLiteral("--changes needs import --dry-run")};
   if (options.tables &&
       (options.command == Options::Command::Undo || options.command == Options::Command::Journals))
     throw UsageError{QStringLiteral("--tables does not apply to this command")};
@@ -232,10 +245,13 @@ Options parseArguments(const QStringList& arguments) {
 
 int runBatch(const QStringList& arguments, std::FILE* out, std::FILE* err, bool live) {
   Options options;
+  std::unique_ptr<BatchPreview> preview;
   try {
     options = parseArguments(arguments);
     if (!options.folder.isEmpty() && !QFileInfo(options.folder).isDir())
       throw UsageError{QStringLiteral("no folder '%1'").arg(options.folder)};
+    if (options.command == Options::Command::Import && options.dryRun)
+      preview = std::make_unique<BatchPreview>(options);
   } catch (const UsageError& e) {
     write(err, QStringLiteral("dataconv-batch: %1\nTry 'dataconv-batch --help'.\n").arg(e.message));
     return kBadUsage;
@@ -256,6 +272,7 @@ int runBatch(const QStringList& arguments, std::FILE* out, std::FILE* err, bool 
     return kTableFailed;
   }
   ConsoleProgress progress(err, live);
+  if (preview) return preview->run(pos, out, err, progress);
   switch (options.command) {
     case Options::Command::Export:
       return runExport(options, pos, out, err, progress);

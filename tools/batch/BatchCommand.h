@@ -15,9 +15,10 @@ struct Options {
   enum class Command { Help, Export, Import, Undo, Journals };
   Command command = Command::Help;
   QString journal;  // undo: the journal to take back
-  bool dryRun = false;
   QString folder;                     // empty: the program folder
   std::optional<QStringList> tables;  // instead of the switches of Config.ini
+  bool dryRun = false;                // import, undo: show what it would do, write nothing
+  QString changes;                    // with dryRun: the CSV file of the cells it would write
 };
 
 // What the command line asks for; a UsageError when it makes no sense.

@@ -119,9 +119,10 @@ TEST_F(BatchTest, BadUsageExitsWithTwoAndTouchesNothing) {
       {{"export", "--folder", folder_.path() + "/missing"}, "no folder"},
       {{"undo"}, "undo needs the journal to take back"},
       {{"undo", "a.sqlite", "b.sqlite"}, "unexpected argument 'b.sqlite'"},
-      {{"export", "--dry-run"}, "--dry-run does not apply to this command"},
+      {{"export", "--dry-run"}, "--dry-run is for import and undo only"},
+      {{"journals", "--dry-run"}, "--dry-run is for import and undo only"},
+      {{"undo", "a.sqlite", "--changes", "x.csv"}, "--changes needs import --dry-run"},
       {{"journals", "--tables", "Item"}, "--tables does not apply to this command"},
-      {{"import", "--dry-run"}, "--dry-run is not available yet"},
   };
   for (const auto& [arguments, message] : cases) {
     // The folder given last would hide a missing one given before it.

@@ -40,6 +40,14 @@ class ImportFrontEnd {
   virtual bool importTable(const ImportTable& table, TableImport& import) = 0;
 };
 
+// Whether a run takes the table: named in `tables` when given (any case), otherwise
+// switched on in Config.ini.
+bool tableSelected(const ImportTable& table, const std::optional<QStringList>& tables);
+
+// Opens the table's Access file in the program folder on access.qryAccess and returns
+// the file's path; a missing file or table throws the layer's error.
+QString openImportSource(TDmAccess& access, const ImportTable& table);
+
 class ImportDriver {
  public:
   ImportDriver(TDmAccess& access, posdb::TDmMSSQL& pos, ImportFrontEnd& frontEnd);
@@ -59,8 +67,6 @@ class ImportDriver {
   static QString posDescription(const QString& connectionString);
 
  private:
-  bool enabled(const ImportTable& table) const;
-
   TDmAccess& access_;
   posdb::TDmMSSQL& pos_;
   ImportFrontEnd& frontEnd_;

@@ -1,0 +1,63 @@
+#include "import/ChangesCsv.h"
+
+#include <platform/Error.h>
+
+#include <QFile>
+#include <QFileInfo>
+
+namespace dataimport {
+
+ChangesCsv::ChangesCsv(const QString& path) : file_(path) {
+  const QFileInfo info(path);
+  if (info.isDir())
+    throw platform::Error(QStringLiteral("Cannot write '%1': it is a folder").arg(path));
+  // The file is written beside the old one and renamed over it, which a read-only file
+  // would not stop; it should, as any other program writing it would be stopped.
+  if (info.exists()) {
+    QFile existing(path);
+    if (!existing.open(QIODevice::WriteOnly | QIODevice::Append))
+      throw platform::Error(
+          QStringLiteral("Cannot write '%1': %2").arg(path, existing.errorString()));
+  }
+  if (!file_.open(QIODevice::WriteOnly)) fail();
+  file_.write(
+      "\xEF\xBB\xBF"
+      "table,key,column,pos_value,access_value\r\n");
+}
+
+ChangesCsv::~ChangesCsv() {
+  if (file_.isOpen()) file_.cancelWriting();
+}
+
+QString ChangesCsv::field(const QString& text) {
+  bool quote = false;
+  for (const QChar c : text)
+    if (c == u',' || c == u'"' || c == u'\r' || c == u'\n') quote = true;
+  if (!text.isEmpty() && (text.front().isSpace() || text.back().isSpace())) quote = true;
+  if (!quote) return text;
+  QString quoted = text;
+  quoted.replace(u'"', QStringLiteral("\"\""));
+  return u'"' + quoted + u'"';
+}
+
+void ChangesCsv::add(const RowChange& change) {
+  const QString head = field(change.table) + u',' + field(change.key) + u',';
+  QString lines;
+  for (const RowChange::Cell& cell : change.cells) {
+    lines += head + field(cell.column) + u',' +
+             field(valueText(cell.before, cell.type).value_or(QString())) + u',' +
+             field(valueText(cell.after, cell.type).value_or(QString())) + QStringLiteral("\r\n");
+  }
+  file_.write(lines.toUtf8());
+}
+
+void ChangesCsv::commit() {
+  if (!file_.commit()) fail();
+}
+
+void ChangesCsv::fail() const {
+  throw platform::Error(
+      QStringLiteral("Cannot write '%1': %2").arg(file_.fileName(), file_.errorString()));
+}
+
+}  // namespace dataimport

@@ -1,0 +1,98 @@
+// The changes file of an import preview, read back byte for byte.
+#include "import/ChangesCsv.h"
+
+#include <platform/Error.h>
+
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <QFile>
+#include <QTemporaryDir>
+
+namespace dataimport {
+namespace {
+
+QByteArray bytes(const QString& path) {
+  QFile f(path);
+  return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("missing");
+}
+
+const QByteArray kHead =
+    "\xEF\xBB\xBF"
+    "table,key,column,pos_value,access_value\r\n";
+
+TEST(ChangesCsvTest, QuotesWhatNeedsItAndWritesUtf8WithBomAndCrLf) {
+  QTemporaryDir dir;
+  const QString path = dir.filePath("changes.csv");
+  {
+    ChangesCsv csv(path);
+    RowChange update{"Supplier", "FactNo", "S,1", RowChange::Action::Update, {}};
+    update.cells = {{"FactName", db::ftString, QStringLiteral("舊 \"名\""), QStringLiteral("新名")},
+                    {"Addr", db::ftString, QVariant(), QStringLiteral("line1\r\nline2")},
+                    {"Notes", db::ftString, QStringLiteral(" padded"), QVariant()}};
+    csv.add(update);
+    RowChange append{"Classify", "ClsNo", "A1", RowChange::Action::Append, {}};
+    append.cells = {{"ClsNo", db::ftString, QVariant(), QStringLiteral("A1")},
+                    {"ClsName", db::ftString, QVariant(), QStringLiteral("x\ny")}};
+    csv.add(append);
+    csv.add(RowChange{"Classify", "ClsNo", "A2", RowChange::Action::Update, {}});  // no line
+    csv.commit();
+  }
+  const QByteArray expected = kHead + QStringLiteral(
+                                          "Supplier,\"S,1\",FactName,\"舊 \"\"名\"\"\",新名\r\n"
+                                          "Supplier,\"S,1\",Addr,,\"line1\r\nline2\"\r\n"
+                                          "Supplier,\"S,1\",Notes,\" padded\",\r\n"
+                                          "Classify,A1,ClsNo,,A1\r\n"
+                                          "Classify,A1,ClsName,,\"x\ny\"\r\n")
+                                          .toUtf8();
+  EXPECT_EQ(bytes(path), expected);
+}
+
+TEST(ChangesCsvTest, NothingAppearsUnlessCommittedAndAnOldFileStaysUntilThen) {
+  QTemporaryDir dir;
+  const QString path = dir.filePath("changes.csv");
+  {
+    ChangesCsv csv(path);
+    csv.add(RowChange{"Item", "ItemNo", "1", RowChange::Action::Append, {{"PtName", {}, "a"}}});
+  }
+  EXPECT_FALSE(QFile::exists(path));
+  {
+    QFile old(path);
+    ASSERT_TRUE(old.open(QIODevice::WriteOnly));
+    old.write("old");
+  }
+  {
+    ChangesCsv csv(path);
+    EXPECT_EQ(bytes(path), "old");
+    csv.commit();
+  }
+  EXPECT_EQ(bytes(path), kHead);
+}
+
+TEST(ChangesCsvTest, APathThatCannotBeWrittenFailsAtOnceWithItsName) {
+  QTemporaryDir dir;
+  const auto messageFor = [](const QString& path) -> QString {
+    try {
+      ChangesCsv csv(path);
+    } catch (const platform::Error& e) {
+      return e.message();
+    }
+    return QStringLiteral("no error");
+  };
+  const QString missing = dir.filePath("no/such/folder/c.csv");
+  EXPECT_TRUE(messageFor(missing).startsWith("Cannot write '" + missing + "': "));
+  EXPECT_EQ(messageFor(dir.path()), "Cannot write '" + dir.path() + "': it is a folder");
+  if (::geteuid() == 0) return;  // permission bits do not stop root
+  const QString readOnly = dir.filePath("ro.csv");
+  {
+    QFile f(readOnly);
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+    f.write("keep");
+  }
+  QFile::setPermissions(readOnly, QFile::ReadOwner);
+  EXPECT_TRUE(messageFor(readOnly).startsWith("Cannot write '" + readOnly + "': "));
+  EXPECT_EQ(bytes(readOnly), "keep");
+}
+
+}  // namespace
+}  // namespace dataimport

@@ -1,0 +1,63 @@
+#include "import/ImportPreview.h"
+
+#include "import/DmMdb.h"
+#include "import/ImportDriver.h"
+
+#include <platform/ErrorText.h>
+#include <posdb/DmMdf.h>
+
+#include <exception>
+
+namespace dataimport {
+
+ImportPreview::ImportPreview(TDmAccess& access, posdb::TDmMSSQL& pos, PreviewFrontEnd& frontEnd)
+    : access_(access), pos_(pos), frontEnd_(frontEnd) {}
+
+std::vector<TablePreview> ImportPreview::run(const ChangeSink& onChange) {
+  std::vector<TablePreview> tables;
+  for (const ImportTable& t : kImportTables) {
+    if (!tableSelected(t, tables_)) continue;
+    TablePreview p;
+    p.table = &t;
+    try {
+      p.file = openImportSource(access_, t);
+      db::Dataset* target = pos_.queryOf(QString::fromUtf8(t.name));
+      TableImport import(t.table, access_.qryAccess, *target);
+      p.counts = frontEnd_.previewTable(t, import, onChange);
+    } catch (...) {
+      p.counts.reset();
+      p.error = platform::errorText(std::current_exception());
+      frontEnd_.tableUnreadable(t, p.error);
+    }
+    tables.push_back(std::move(p));
+  }
+  return tables;
+}
+
+QString previewReport(const std::vector<TablePreview>& tables) {
+  QString report = QStringLiteral("匯入預覽：");
+  QString failures;
+  for (const TablePreview& p : tables) {
+    const QString name = QString::fromUtf8(p.table->name);
+    if (!p.counts) {
+      report += QStringLiteral("\r\n%1：無法讀取：%2").arg(name, platform::withFullStop(p.error));
+      continue;
+    }
+    const TableImport::Preview& c = *p.counts;
+    report += QStringLiteral("\r\n%1：Access 列數 %2，新增 %3，變更 %4，不變 %5，失敗 %6")
+                  .arg(name)
+                  .arg(c.rows)
+                  .arg(c.added)
+                  .arg(c.changed)
+                  .arg(c.unchanged)
+                  .arg(c.failures.size());
+    for (const TableImport::Failure& f : c.failures)
+      failures += QStringLiteral("\r\n%1 第 %2 列：%3")
+                      .arg(name)
+                      .arg(f.row)
+                      .arg(platform::withFullStop(f.message));
+  }
+  return report + failures;
+}
+
+}  // namespace dataimport

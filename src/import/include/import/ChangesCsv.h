@@ -1,0 +1,37 @@
+// The rows an import preview would change, as a CSV file the operator opens in Excel:
+// UTF-8 with a byte order mark, CR LF lines, fields quoted as RFC 4180 asks, header
+// "table,key,column,pos_value,access_value". One line per column a changed row
+// changes, and per column a new row is given (pos_value empty); NULL is empty too.
+//
+// The file appears only when commit() succeeds, whole, in place of any earlier one; a
+// run that ends before leaves the path as it was.
+#pragma once
+
+#include "import/RowChange.h"
+
+#include <QSaveFile>
+#include <QString>
+
+namespace dataimport {
+
+class ChangesCsv {
+ public:
+  // Checks at once that `path` can be written; throws the operator's text when not.
+  explicit ChangesCsv(const QString& path);
+  ~ChangesCsv();
+
+  void add(const RowChange& change);
+  // Puts the file in place; throws when it cannot be written.
+  void commit();
+
+  // One field as RFC 4180 writes it: quoted when it holds a comma, a quote, a line
+  // break or leading or trailing blanks, inner quotes doubled.
+  static QString field(const QString& text);
+
+ private:
+  [[noreturn]] void fail() const;
+
+  QSaveFile file_;
+};
+
+}  // namespace dataimport

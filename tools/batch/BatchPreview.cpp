@@ -1,0 +1,94 @@
+#include "BatchPreview.h"
+
+#include <import/ChangesCsv.h>
+#include <import/DmMdb.h>
+#include <import/ImportPreview.h>
+#include <platform/ErrorText.h>
+#include <posdb/DmMdf.h>
+
+#include <algorithm>
+#include <exception>
+
+namespace batch {
+namespace {
+
+void write(std::FILE* file, const QString& text) {
+  std::fputs(text.toLocal8Bit().constData(), file);
+  std::fflush(file);
+}
+
+void writeError(std::FILE* err, const std::exception_ptr& error) {
+  write(err, platform::withFullStop(platform::errorText(error)) + QLatin1Char('\n'));
+}
+
+// Progress as the import shows it; a table that cannot be read gets its error on a
+// line of its own, and the next table goes on.
+class ConsolePreview : public dataimport::PreviewFrontEnd {
+ public:
+  ConsolePreview(ConsoleProgress& progress, std::FILE* err) : progress_(progress), err_(err) {}
+
+  dataimport::TableImport::Preview previewTable(const dataimport::ImportTable& table,
+                                                dataimport::TableImport& import,
+                                                const dataimport::ChangeSink& onChange) override {
+    progress_.begin(QString::fromUtf8(table.name));
+    try {
+      return import.preview(progress_, onChange);
+    } catch (...) {
+      progress_.fail();
+      throw;
+    }
+  }
+  void tableUnreadable(const dataimport::ImportTable&, const QString& message) override {
+    write(err_, platform::withFullStop(message) + QLatin1Char('\n'));
+  }
+
+ private:
+  ConsoleProgress& progress_;
+  std::FILE* err_;
+};
+
+}  // namespace
+
+BatchPreview::BatchPreview(const Options& options) : options_(options) {
+  if (options_.changes.isEmpty()) return;
+  try {
+    changes_ = std::make_unique<dataimport::ChangesCsv>(options_.changes);
+  } catch (...) {
+    throw UsageError{platform::errorText(std::current_exception())};
+  }
+}
+
+BatchPreview::~BatchPreview() = default;
+
+int BatchPreview::run(posdb::TDmMSSQL& pos, std::FILE* out, std::FILE* err,
+                      ConsoleProgress& progress) {
+  dataimport::TDmAccess access;
+  ConsolePreview frontEnd(progress, err);
+  dataimport::ImportPreview preview(access, pos, frontEnd);
+  if (options_.tables) preview.setTables(*options_.tables);
+  dataimport::ChangeSink onChange;
+  if (changes_) onChange = [this](const dataimport::RowChange& c) { changes_->add(c); };
+  std::vector<dataimport::TablePreview> tables;
+  try {
+    tables = preview.run(onChange);
+  } catch (...) {
+    writeError(err, std::current_exception());
+    return kTableFailed;
+  }
+  QString report = dataimport::previewReport(tables);
+  report.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
+  write(out, report + QLatin1Char('\n'));
+  bool clean = std::all_of(tables.begin(), tables.end(),
+                           [](const dataimport::TablePreview& t) { return t.clean(); });
+  // The preview stands even when its changes file cannot be put in place at the end
+  // (a full disk): the report is out, the error follows it.
+  try {
+    if (changes_) changes_->commit();
+  } catch (...) {
+    writeError(err, std::current_exception());
+    clean = false;
+  }
+  return clean ? kSuccess : kTableFailed;
+}
+
+}  // namespace batch
