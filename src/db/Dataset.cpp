@@ -444,6 +444,12 @@ const QVariant* Dataset::currentCell(const Field& field) const {
   return &cells_[size_t(order_[size_t(position_)]) * size_t(width_) + size_t(field.slot_)];
 }
 
+const QVariant* Dataset::originalCell(const Field& field) const {
+  if (field.isLookup() || state_ == State::Insert) return nullptr;
+  if (!isOpen() || position_ < 0 || position_ >= rowCount()) return nullptr;
+  return &cells_[size_t(order_[size_t(position_)]) * size_t(width_) + size_t(field.slot_)];
+}
+
 void Dataset::requireWritable() const {
   if (table_.isEmpty())
     throw platform::Error(prefixed(QStringLiteral("Cannot modify a read-only dataset")));

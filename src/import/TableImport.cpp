@@ -199,9 +199,9 @@ void TableImport::describeChange(bool found) {
     const QVariant* now = target_.currentCell(*f);
     if (!now) continue;  // a lookup field has no column to write
     if (found) {
-      QVariant before = target_.valueAt(position, *f);
-      if (sameValue(before, *now)) continue;
-      change_.cells.push_back({f->fieldName(), f->dataType(), std::move(before), *now});
+      const QVariant* before = target_.originalCell(*f);
+      if (!before || sameValue(*before, *now)) continue;
+      change_.cells.push_back({f->fieldName(), f->dataType(), *before, *now});
     } else {
       change_.cells.push_back({f->fieldName(), f->dataType(), QVariant(), *now});
     }

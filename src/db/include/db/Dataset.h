@@ -132,6 +132,9 @@ class Dataset : public QObject {
   // The stored value currentValue() gives, read in place; null for a lookup field and
   // when there is no current row.
   const QVariant* currentCell(const Field& field) const;
+  // The current row's value as read (before any pending edit), read in place; null for a
+  // lookup field, while appending and when there is no current row.
+  const QVariant* originalCell(const Field& field) const;
 
  signals:
   // Everything changed (open, close, sort, enabling controls): re-read all rows.
