@@ -13,6 +13,7 @@
 #include <QFileInfo>
 #include <QSet>
 #include <cmath>
+#include <map>
 #include <memory>
 
 namespace dataimport {
@@ -121,6 +122,7 @@ UndoResult JournalUndo::run(bool dryRun, platform::Progress& progress) {
   }
   // Rows this undo deleted: the POS query still holds them, the POS does not.
   QSet<QString> deleted;
+  std::map<QString, std::unique_ptr<db::Command>> deletes;
   const int total = int(entries_.size());
   progress.start(total);
   int done = 0;
@@ -182,13 +184,18 @@ UndoResult JournalUndo::run(bool dryRun, platform::Progress& progress) {
             done_.action = RowChange::Action::Delete;
             done_.cells = wholeRow(ds);
             journal->rowReady(done_);
-            db::Command del;
-            del.setConnection(&pos_.cnKAROS);
-            // Both names are the POS's own (checked when the journal was read), spelt
-            // as the POS queries spell them.
-            del.setCommandText(QStringLiteral("DELETE FROM %1 WHERE %2 = :KEY")
-                                   .arg(e.table, posdb::TDmMSSQL::keyOf(e.table)));
-            del.setParamType(0, ds.fieldByName(e.keyColumn).dataType());
+            // One prepared statement per table.
+            std::unique_ptr<db::Command>& command = deletes[e.table.toLower()];
+            if (!command) {
+              command = std::make_unique<db::Command>();
+              command->setConnection(&pos_.cnKAROS);
+              // Both names are the POS's own (checked when the journal was read), spelt
+              // as the POS queries spell them.
+              command->setCommandText(QStringLiteral("DELETE FROM %1 WHERE %2 = :KEY")
+                                          .arg(e.table, posdb::TDmMSSQL::keyOf(e.table)));
+              command->setParamType(0, ds.fieldByName(e.keyColumn).dataType());
+            }
+            db::Command& del = *command;
             del.setParamText(0, e.key);
             qint64 rows = 0;
             try {
