@@ -17,17 +17,6 @@ namespace db {
 
 namespace {
 
-// A null QString (or QByteArray) is bound as NULL, so it is NULL here too (Qt 6's
-// QVariant::isNull() no longer says so): an import giving an empty Access cell to a NULL column
-// changes nothing.
-bool isNullValue(const QVariant& v) {
-  if (!v.isValid() || v.isNull()) return true;
-  if (v.typeId() == QMetaType::QString) return static_cast<const QString*>(v.constData())->isNull();
-  if (v.typeId() == QMetaType::QByteArray)
-    return static_cast<const QByteArray*>(v.constData())->isNull();
-  return false;
-}
-
 // Sort order of two values of one column: NULL first; text without regard to case.
 int compareValues(const QVariant& a, const QVariant& b) {
   const bool na = isNullValue(a), nb = isNullValue(b);

@@ -204,9 +204,14 @@ TEST_P(DatasetTest, RowsPostedWholeStayShownAndLocated) {
   goods_.open();
   ASSERT_TRUE(goods_.locate("Code", "A001"));
   ASSERT_TRUE(goods_.locate("Name", "口罩"));
-  const std::vector<std::pair<QString, QString>> row = {
-      {"Code", "E005"}, {"Name", "繃帶"},   {"Qty", "2"},    {"Stock", "40"},
-      {"Price", "7.5"}, {"Active", "False"}, {"Made", "2025/06/30 12:00:00"}, {"Void", "N"}};
+  const std::vector<std::pair<QString, QString>> row = {{"Code", "E005"},
+                                                        {"Name", "繃帶"},
+                                                        {"Qty", "2"},
+                                                        {"Stock", "40"},
+                                                        {"Price", "7.5"},
+                                                        {"Active", "False"},
+                                                        {"Made", "2025/06/30 12:00:00"},
+                                                        {"Void", "N"}};
   goods_.append();
   for (const auto& [name, text] : row) goods_.fieldByName(name).setAsString(text);
   goods_.post();
@@ -550,8 +555,7 @@ TEST(SqliteStatements, StoreValuesAsTheyAreAndReportSqlitesText) {
   bytes.setSql("select hex(Name) as Hex from T where Code = 'D'");
   bytes.open();
   EXPECT_EQ(bytes.fieldByName("Hex").asString(), "61C3A9E6B8ACF09F9880");
-  EXPECT_EQ(errorOf([&] { add("A", "x", "1", "2024/01/01"); }),
-            "UNIQUE constraint failed: T.Code");
+  EXPECT_EQ(errorOf([&] { add("A", "x", "1", "2024/01/01"); }), "UNIQUE constraint failed: T.Code");
 }
 
 // A statement outlives its connection's close without keeping the file open, and fails

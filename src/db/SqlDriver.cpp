@@ -467,8 +467,8 @@ class SqliteStatement : public Statement {
       : link_(std::move(link)), waits_(waits) {
     waits_.startSqlite();
     const void* tail = nullptr;
-    const int rc = sqlite3_prepare16_v2(link_->handle, sql.utf16(), int(sql.size() * 2), &stmt_,
-                                        &tail);
+    const int rc =
+        sqlite3_prepare16_v2(link_->handle, sql.utf16(), int(sql.size() * 2), &stmt_, &tail);
     if (rc != SQLITE_OK) {
       const QString text = sqliteMessage(link_->handle);
       sqlite3_finalize(stmt_);
@@ -477,8 +477,8 @@ class SqliteStatement : public Statement {
     }
     if (tail && !QStringView(static_cast<const QChar*>(tail),
                              sql.constData() + sql.size() - static_cast<const QChar*>(tail))
-                      .trimmed()
-                      .isEmpty()) {
+                     .trimmed()
+                     .isEmpty()) {
       sqlite3_finalize(stmt_);
       throw platform::Error(QStringLiteral("Could not execute statement"));
     }

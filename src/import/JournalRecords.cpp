@@ -1,5 +1,7 @@
 #include "JournalRecords.h"
 
+#include <db/ValueText.h>
+
 #include <QDateTime>
 #include <cstring>
 
@@ -71,14 +73,6 @@ quint32 checkSum(const char* p, qsizetype n) {
   }
   for (; i < n; ++i) h = (h ^ quint8(p[i])) * 0x100000001b3ull;
   return quint32(h ^ (h >> 32));
-}
-
-bool isNull(const QVariant& v) {
-  if (!v.isValid() || v.isNull()) return true;
-  if (v.typeId() == QMetaType::QString) return static_cast<const QString*>(v.constData())->isNull();
-  if (v.typeId() == QMetaType::QByteArray)
-    return static_cast<const QByteArray*>(v.constData())->isNull();
-  return false;
 }
 
 bool getValue(Reader& r, QVariant& v, db::FieldType type) {
@@ -160,7 +154,7 @@ qsizetype roomFor(const QString& s) {
 
 // At most what putValue writes for the value.
 qsizetype roomFor(const QVariant& v, db::FieldType type) {
-  if (isNull(v)) return 1;
+  if (db::isNullValue(v)) return 1;
   switch (db::basicKind(type)) {
     case db::BasicKind::Whole:
     case db::BasicKind::Floating:
@@ -179,7 +173,7 @@ qsizetype roomFor(const QVariant& v, db::FieldType type) {
 }
 
 void putValue(Cursor& out, const QVariant& v, db::FieldType type) {
-  if (isNull(v)) {
+  if (db::isNullValue(v)) {
     out.put(quint8(0));
     return;
   }

@@ -86,6 +86,26 @@ std::vector<RowChange::Cell> wholeRow(db::Dataset& ds) {
   return cells;
 }
 
+// Gives the row (the current one, or a new one for an append) the values the entry
+// had before, its own entry made first.
+void putBack(db::Dataset& ds, const RowChange& entry, const RowChange& undoEntry,
+             ImportJournal& journal) {
+  journal.rowReady(undoEntry);
+  if (undoEntry.action == RowChange::Action::Append)
+    ds.append();
+  else
+    ds.edit();
+  try {
+    for (const RowChange::Cell& c : entry.cells) ds.fieldByName(c.column).setValue(c.before);
+    ds.post();
+  } catch (...) {
+    ds.cancel();
+    journal.rowFailed();
+    throw;
+  }
+  journal.rowPosted();
+}
+
 QString rowKey(const RowChange& e) {
   return e.table.toLower() + QChar(0x1f) + e.key;
 }
@@ -161,25 +181,11 @@ UndoResult JournalUndo::run(bool dryRun, platform::Progress& progress) {
       }
       if (!dryRun) {
         switch (step.outcome) {
-          case UndoStep::Outcome::Restore: {
+          case UndoStep::Outcome::Restore:
             for (const RowChange::Cell& c : e.cells)
               done_.cells.push_back({c.column, c.type, c.after, c.before});
-            journal->rowReady(done_);
-            ds.edit();
-            for (const RowChange::Cell& c : e.cells) {
-              db::Field& f = ds.fieldByName(c.column);
-              f.setValue(c.before);
-            }
-            try {
-              ds.post();
-            } catch (...) {
-              ds.cancel();
-              journal->rowFailed();
-              throw;
-            }
-            journal->rowPosted();
+            putBack(ds, e, done_, *journal);
             break;
-          }
           case UndoStep::Outcome::Delete: {
             done_.action = RowChange::Action::Delete;
             done_.cells = wholeRow(ds);
@@ -213,27 +219,13 @@ UndoResult JournalUndo::run(bool dryRun, platform::Progress& progress) {
             deleted.insert(rowKey(e));
             break;
           }
-          case UndoStep::Outcome::Readd: {
+          case UndoStep::Outcome::Readd:
             done_.action = RowChange::Action::Append;
             for (const RowChange::Cell& c : e.cells)
               done_.cells.push_back({c.column, c.type, QVariant(), c.before});
-            journal->rowReady(done_);
-            ds.append();
-            for (const RowChange::Cell& c : e.cells) {
-              db::Field& f = ds.fieldByName(c.column);
-              f.setValue(c.before);
-            }
-            try {
-              ds.post();
-            } catch (...) {
-              ds.cancel();
-              journal->rowFailed();
-              throw;
-            }
-            journal->rowPosted();
+            putBack(ds, e, done_, *journal);
             deleted.remove(rowKey(e));
             break;
-          }
           case UndoStep::Outcome::NotApplied:
           case UndoStep::Outcome::Conflict:
             break;

@@ -5,23 +5,9 @@
 #include <QLocale>
 
 namespace dataimport {
-namespace {
-
-// A null text or null bytes reach the database as NULL (the drivers bind them so), so
-// they are NULL here too: a text column given the empty text of an Access NULL over a
-// POS NULL stays as it was.
-bool isNull(const QVariant& v) {
-  if (!v.isValid() || v.isNull()) return true;
-  if (v.typeId() == QMetaType::QString) return static_cast<const QString*>(v.constData())->isNull();
-  if (v.typeId() == QMetaType::QByteArray)
-    return static_cast<const QByteArray*>(v.constData())->isNull();
-  return false;
-}
-
-}  // namespace
 
 std::optional<QString> valueText(const QVariant& value, db::FieldType type) {
-  if (isNull(value)) return std::nullopt;
+  if (db::isNullValue(value)) return std::nullopt;
   switch (db::basicKind(type)) {
     case db::BasicKind::Whole:
       return QString::number(value.toLongLong());
@@ -79,7 +65,7 @@ QVariant textValue(const std::optional<QString>& text, db::FieldType type) {
 }
 
 bool sameValue(const QVariant& a, const QVariant& b) {
-  if (isNull(a) || isNull(b)) return isNull(a) == isNull(b);
+  if (db::isNullValue(a) || db::isNullValue(b)) return db::isNullValue(a) == db::isNullValue(b);
   return a.typeId() == b.typeId() && a == b;
 }
 

@@ -15,6 +15,11 @@
 
 namespace db {
 
+// Whether a value is NULL as the drivers bind it: an invalid QVariant, and also a null
+// QString or QByteArray (Qt 6's QVariant::isNull() no longer says so for them), so that
+// an empty Access cell given to a NULL column changes nothing.
+bool isNullValue(const QVariant& value);
+
 class ValueText {
  public:
   // The plain text: whole numbers in decimal; floats with up to 15 significant
