@@ -14,7 +14,7 @@ enum ExitStatus { kSuccess = 0, kTableFailed = 1, kBadUsage = 2 };
 struct Options {
   enum class Command { Help, Export, Import, Undo, Journals };
   Command command = Command::Help;
-  QString journal;  // undo: the journal to take back
+  QString journal;                    // undo: the journal to take back
   QString folder;                     // empty: the program folder
   std::optional<QStringList> tables;  // instead of the switches of Config.ini
   bool dryRun = false;                // import, undo: show what it would do, write nothing

@@ -1,6 +1,7 @@
 // "dataconv-batch import --dry-run" as an operator runs it: the real executable over a
 // demo POS (SQLite) and a program folder of its own, with Access files the export
 // makes.
+#include "BatchTestSupport.h"
 #include "DemoPos.h"
 
 #include <config/ColumnMap.h>
@@ -20,11 +21,9 @@
 
 namespace {
 
-struct Outcome {
-  int status = -1;
-  QString out;
-  QString err;
-};
+namespace test = batch::test;
+
+using test::Outcome;
 
 class BatchPreviewTest : public ::testing::Test {
  protected:
@@ -38,50 +37,22 @@ class BatchPreviewTest : public ::testing::Test {
     demopos::generate(o);
     enable({"Classify", "Item", "Supplier", "Customer"});
   }
-  void TearDown() override { QSqlDatabase::removeDatabase(QStringLiteral("preview-test")); }
 
   void enable(const QStringList& tables, const QString& mssql = QString()) {
-    QString text =
-        QStringLiteral("[MSSQL]\r\n") +
-        (mssql.isEmpty() ? QStringLiteral("Provider=SQLite\r\nDatabase=") + pos_ : mssql) +
-        QStringLiteral("\r\n[Export Import]\r\n");
-    for (const char* t : {"Classify", "Item", "Supplier", "Customer"})
-      text += QStringLiteral("%1=%2\r\n").arg(t).arg(tables.contains(QLatin1String(t)) ? 1 : 0);
-    QFile file(path("Config.ini"));
-    ASSERT_TRUE(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
-    file.write(text.toUtf8());
+    test::writeConfig(
+        folder_.path(),
+        mssql.isEmpty() ? QStringLiteral("Provider=SQLite\r\nDatabase=") + pos_ : mssql, tables);
   }
 
   QString path(const QString& name) const { return folder_.filePath(name); }
 
   Outcome run(QStringList arguments) {
     arguments << QStringLiteral("--folder") << folder_.path();
-    QProcess process;
-    process.start(QStringLiteral(DATACONV_BATCH_EXE), arguments);
-    // Only a guard against a hang, not a measure of speed.
-    EXPECT_TRUE(process.waitForFinished(300000));
-    Outcome o;
-    o.status = process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;
-    o.out = QString::fromLocal8Bit(process.readAllStandardOutput());
-    o.err = QString::fromLocal8Bit(process.readAllStandardError());
-    return o;
+    return test::runBatch(arguments);
   }
 
   // One statement against the POS file; returns the first column of the first row.
-  QString sql(const QString& statement) {
-    QSqlDatabase db =
-        QSqlDatabase::contains(QStringLiteral("preview-test"))
-            ? QSqlDatabase::database(QStringLiteral("preview-test"))
-            : QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("preview-test"));
-    db.setDatabaseName(pos_);
-    EXPECT_TRUE(db.open());
-    QSqlQuery q(db);
-    EXPECT_TRUE(q.exec(statement)) << statement.toStdString();
-    const QString value = q.next() ? q.value(0).toString() : QString();
-    q.finish();
-    db.close();
-    return value;
-  }
+  QString sql(const QString& statement) { return test::posSql(pos_, statement); }
 
   // Every file and folder of the program folder with a hash of its bytes, and the POS
   // file's.

@@ -1,5 +1,6 @@
 // The batch command as an operator or cron runs it: the real executable over a demo
 // POS (SQLite) and a program folder of its own, with Access files the export makes.
+#include "BatchTestSupport.h"
 #include "DemoPos.h"
 
 #include <import/DmMdb.h>
@@ -17,11 +18,9 @@
 
 namespace {
 
-struct Outcome {
-  int status = -1;
-  QString out;
-  QString err;
-};
+namespace test = batch::test;
+
+using test::Outcome;
 
 const QString kExportAll = QStringLiteral(
     "匯出狀態：\n匯出分類資料完成。\n匯出商品資料完成。\n匯出廠商資料完成。\n匯出客戶資料完成。\n");
@@ -40,20 +39,11 @@ class BatchTest : public ::testing::Test {
   }
   void TearDown() override {
     QFile::setPermissions(folder_.path(), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
-    QSqlDatabase::removeDatabase(QStringLiteral("batch-test"));
   }
 
   // Section MSSQL as given, section "Export Import" switching on `tables`.
   void writeConfig(const QString& mssql, const QStringList& tables) {
-    QString text =
-        QStringLiteral("[MSSQL]\r\n") + mssql + QStringLiteral("\r\n[Export Import]\r\n");
-    for (const char* t : {"Classify", "Item", "Supplier", "Customer"})
-      text += QStringLiteral("%1=%2\r\n")
-                  .arg(QLatin1String(t))
-                  .arg(tables.contains(QLatin1String(t)) ? 1 : 0);
-    QFile file(path(QStringLiteral("Config.ini")));
-    ASSERT_TRUE(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
-    file.write(text.toUtf8());
+    test::writeConfig(folder_.path(), mssql, tables);
   }
   void enable(const QStringList& tables) {
     writeConfig(QStringLiteral("Provider=SQLite\r\nDatabase=") + pos_, tables);
@@ -63,32 +53,11 @@ class BatchTest : public ::testing::Test {
 
   Outcome run(QStringList arguments, bool withFolder = true) {
     if (withFolder) arguments << QStringLiteral("--folder") << folder_.path();
-    QProcess process;
-    process.start(QStringLiteral(DATACONV_BATCH_EXE), arguments);
-    // Only a guard against a hang, not a measure of speed.
-    EXPECT_TRUE(process.waitForFinished(300000));
-    Outcome o;
-    o.status = process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;
-    o.out = QString::fromLocal8Bit(process.readAllStandardOutput());
-    o.err = QString::fromLocal8Bit(process.readAllStandardError());
-    return o;
+    return test::runBatch(arguments);
   }
 
   // One statement against the POS file; returns the first column of the first row.
-  QString sql(const QString& statement) {
-    QSqlDatabase db =
-        QSqlDatabase::contains(QStringLiteral("batch-test"))
-            ? QSqlDatabase::database(QStringLiteral("batch-test"))
-            : QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("batch-test"));
-    db.setDatabaseName(pos_);
-    EXPECT_TRUE(db.open());
-    QSqlQuery q(db);
-    EXPECT_TRUE(q.exec(statement)) << statement.toStdString();
-    const QString value = q.next() ? q.value(0).toString() : QString();
-    q.finish();
-    db.close();
-    return value;
-  }
+  QString sql(const QString& statement) { return test::posSql(pos_, statement); }
 
   QStringList files() const { return QDir(folder_.path()).entryList(QDir::Files, QDir::Name); }
 
