@@ -147,8 +147,16 @@ qint64 Command::execute() {
   values_.resize(params_.size());
   for (size_t i = 0; i < params_.size(); ++i) {
     const Param& p = params_[i];
+    QVariant& value = values_[i];
     try {
-      values_[i] = p.isNull ? QVariant() : ValueText::parse(p.text, p.type);
+      if (p.isNull) {
+        value = QVariant();
+      } else if (basicKind(p.type) == BasicKind::Text) {
+        // What parse() gives for text, put into the previous row's variant in place.
+        value.setValue(p.text);
+      } else {
+        value = ValueText::parse(p.text, p.type);
+      }
     } catch (const platform::Error& e) {
       throw ParameterError(int(i), e.message());
     }

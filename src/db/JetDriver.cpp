@@ -33,8 +33,31 @@ auto guarded(F&& f) -> decltype(f()) {
   }
 }
 
+// The UTF-8 of `s` as QString::toStdString gives it. Text without surrogates (nearly
+// every cell an export writes) is encoded straight into the string, without the byte
+// array in between; the rest is left to Qt.
 std::string utf8(const QString& s) {
-  return s.toStdString();
+  const qsizetype n = s.size();
+  const QChar* in = s.constData();
+  std::string out(size_t(n) * 3, '\0');
+  char* o = out.data();
+  for (qsizetype i = 0; i < n; ++i) {
+    const char16_t c = in[i].unicode();
+    if (c < 0x80) {
+      *o++ = char(c);
+    } else if (c < 0x800) {
+      *o++ = char(0xC0 | (c >> 6));
+      *o++ = char(0x80 | (c & 0x3F));
+    } else if (c >= 0xD800 && c <= 0xDFFF) {
+      return s.toStdString();
+    } else {
+      *o++ = char(0xE0 | (c >> 12));
+      *o++ = char(0x80 | ((c >> 6) & 0x3F));
+      *o++ = char(0x80 | (c & 0x3F));
+    }
+  }
+  out.resize(size_t(o - out.data()));
+  return out;
 }
 
 // "[name]" (a "]" inside doubled) or a bare name.
@@ -274,9 +297,9 @@ class JetStatement : public Statement {
         columnOfParam_(std::move(columnOfParam)),
         row_(appender_.table().columns.size()) {}
 
+  // Columns without a parameter stay NULL in row_; every other one is set each time.
   qint64 execute(const std::vector<QVariant>& values) override {
     const jet::TableInfo& table = appender_.table();
-    std::fill(row_.begin(), row_.end(), jet::Value::null());
     for (size_t i = 0; i < columnOfParam_.size(); ++i) {
       const size_t c = size_t(columnOfParam_[i]);
       try {

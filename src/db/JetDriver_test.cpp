@@ -82,6 +82,7 @@ TEST_F(JetDriverTest, CreatesTablesAndInsertsTextConvertedToTheColumnTypes) {
   insert.setParamText(3, "1");
   insert.setParamText(0, "123456789");  // longer than char(8)
   EXPECT_THROW(insert.execute(), platform::Error);
+  insert.flush();  // the rows an open insert holds reach the file here or at its end
 
   db::Connection c;
   c.setConnectionString(kJet + path_);
@@ -129,6 +130,7 @@ TEST_F(JetDriverTest, EmptyTextBindsNullEvenAfterAValueAndLongTextKeepsChinese) 
     insert.execute();
   }
   EXPECT_TRUE(insert.paramIsNull(1));
+  insert.flush();
 
   db::Connection c;
   c.setConnectionString(kJet + path_);
@@ -142,6 +144,44 @@ TEST_F(JetDriverTest, EmptyTextBindsNullEvenAfterAValueAndLongTextKeepsChinese) 
       EXPECT_EQ(ds.field(i).asString(), row[i]) << i;
       EXPECT_EQ(ds.field(i).isNull(), row[i].isEmpty()) << i;
     }
+    ds.next();
+  }
+}
+
+// Text is stored as Qt's UTF-8 of it, whatever the length of its characters (surrogate
+// pairs, and a lone surrogate, included); a column the statement does not name stays
+// NULL on every row.
+TEST_F(JetDriverTest, TextOfEveryCharacterLengthIsStoredAsQtEncodesIt) {
+  db::Command create;
+  create.setConnectionString(kJet + path_);
+  create.setCommandText("create table T ([名稱] char(20),[數量] integer,[備註] memo)");
+  create.execute();
+  db::Command insert;
+  insert.setConnectionString(kJet + path_);
+  insert.setCommandText("insert into T([名稱],[備註]) values(:PARAM0,:PARAM1)");
+  const QString lone = QString(QChar(0xD800)) + "x";
+  const QStringList texts = {
+      "abc",           "café", "感冒糖漿",           QString::fromUtf8("\U0002000B藥"),
+      "a é 感 \u00ff", lone,   "~\u07ff\u0800\uffff"};
+  for (const QString& text : texts) {
+    insert.setParamText(0, text);
+    insert.setParamText(1, text + text);
+    insert.execute();
+  }
+  insert.flush();
+
+  db::Connection c;
+  c.setConnectionString(kJet + path_);
+  db::Dataset ds("qryAccess");
+  ds.setConnection(&c);
+  ds.setSql("SELECT * FROM T");
+  ds.open();
+  ASSERT_EQ(ds.recordCount(), texts.size());
+  for (const QString& text : texts) {
+    const QString stored = QString::fromUtf8(text.toUtf8());
+    EXPECT_EQ(ds.fieldByName("名稱").asString(), stored);
+    EXPECT_EQ(ds.fieldByName("備註").asString(), stored + stored);
+    EXPECT_TRUE(ds.fieldByName("數量").isNull());
     ds.next();
   }
 }
