@@ -186,6 +186,47 @@ TEST_F(JetDriverTest, TextOfEveryCharacterLengthIsStoredAsQtEncodesIt) {
   }
 }
 
+// Numbers and dates bound as text come back as the same text: floats that need 17
+// digits or an exponent, dates before 1900, at midnight and with milliseconds, whole
+// numbers at the ends of the column's range, NULL after a value.
+TEST_F(JetDriverTest, NumbersAndDatesBoundAsTextReadBackAsTheSameText) {
+  db::Command create;
+  create.setConnectionString(kJet + path_);
+  create.setCommandText("create table T ([X] double,[D] datetime,[N] integer,[C] currency)");
+  create.execute();
+  db::Command insert;
+  insert.setConnectionString(kJet + path_);
+  insert.setCommandText("insert into T([X],[D],[N],[C]) values(:P0,:P1,:P2,:P3)");
+  insert.setParamType(0, db::ftFloat);
+  insert.setParamType(1, db::ftDateTime);
+  insert.setParamType(2, db::ftInteger);
+  insert.setParamType(3, db::ftCurrency);
+  const QStringList rows[] = {
+      {"0.30000000000000004", "1899/12/29 13:00:00", "-2147483648", "12.3456"},
+      {"-1.5E20", "1930/01/02", "2147483647", "-0.5"},
+      {"", "", "", ""},
+      {"-0.00012", "2024/02/29 08:00:00.123", "0", "1"},
+      {"1234567890123456.8", "0100/01/01", "-7", ""},
+  };
+  for (const QStringList& row : rows) {
+    for (int i = 0; i < 4; ++i) insert.setParamText(i, row[i]);
+    insert.execute();
+  }
+  insert.flush();
+
+  db::Connection c;
+  c.setConnectionString(kJet + path_);
+  db::Dataset ds("qryAccess");
+  ds.setConnection(&c);
+  ds.setSql("SELECT * FROM T");
+  ds.open();
+  ASSERT_EQ(ds.recordCount(), 5);
+  for (const QStringList& row : rows) {
+    for (int i = 0; i < 4; ++i) EXPECT_EQ(ds.field(i).asString(), row[i]) << i;
+    ds.next();
+  }
+}
+
 TEST_F(JetDriverTest, CreatesAnEmptyFileOnlyWhereNoneIs) {
   // A folder whose name holds the separator of connection texts, quoted as a value.
   QDir(dir_.path()).mkpath("a;b=c");

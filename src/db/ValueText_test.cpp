@@ -31,6 +31,10 @@ TEST_F(ValueTextTest, FloatsKeepFifteenDigitsAndReadBack) {
   EXPECT_EQ(ValueText::plain(-999999999999999.0, db::ftFloat), "-999999999999999");
   EXPECT_EQ(ValueText::plain(-0.0, db::ftFloat), "0");
   EXPECT_EQ(ValueText::plain(1e15, db::ftFloat), "1E15");
+  EXPECT_EQ(ValueText::plain(0.1 + 0.2, db::ftFloat), "0.30000000000000004");
+  EXPECT_EQ(ValueText::plain(-0.00012, db::ftFloat), "-0.00012");
+  EXPECT_EQ(ValueText::plain(1234567890123456.7, db::ftFloat), "1234567890123456.8");
+  EXPECT_EQ(ValueText::plain(-1.5e20, db::ftFloat), "-1.5E20");
   for (double v :
        {0.1 + 0.2, 1.0 / 3, 2.675, -1e-300, 1.7976931348623157e308, 99.99, 1e15, 0.0001}) {
     const QString text = ValueText::plain(v, db::ftFloat);
@@ -46,6 +50,8 @@ TEST_F(ValueTextTest, RegionalDecimalSeparator) {
   rs.thousandSeparator = '.';
   platform::RegionalSettings::setCurrentForTesting(rs);
   EXPECT_EQ(ValueText::plain(12.5, db::ftFloat), "12,5");
+  EXPECT_EQ(ValueText::plain(0.001, db::ftFloat), "0,001");
+  EXPECT_EQ(ValueText::plain(-1.5e-5, db::ftFloat), "-1,5E-5");
   EXPECT_EQ(ValueText::parse("12,5", db::ftFloat).toDouble(), 12.5);
   EXPECT_EQ(ValueText::display(1234567.891, db::ftFloat, "#,#0.00"), "1.234.567,89");
 }
@@ -77,7 +83,10 @@ TEST_F(ValueTextTest, DatesLeaveOutMidnightAndReadBack) {
   EXPECT_EQ(ValueText::plain(midnight, db::ftDateTime), "1930/01/02");
   EXPECT_EQ(ValueText::plain(afternoon, db::ftDateTime), "2024/12/31 23:59:58");
   EXPECT_EQ(ValueText::plain(millis, db::ftDateTime), "2024/02/29 08:00:00.123");
-  for (const QDateTime& dt : {midnight, afternoon, millis})
+  const QDateTime before1900 = ValueText::naive(QDate(1899, 12, 29), QTime(13, 0));
+  EXPECT_EQ(ValueText::plain(before1900, db::ftDateTime), "1899/12/29 13:00:00");
+  EXPECT_EQ(ValueText::plain(before1900, db::ftDate), "1899/12/29");
+  for (const QDateTime& dt : {midnight, afternoon, millis, before1900})
     EXPECT_EQ(ValueText::parse(ValueText::plain(dt, db::ftDateTime), db::ftDateTime).toDateTime(),
               dt);
   // ISO forms and loose regional forms.

@@ -347,8 +347,11 @@ void TableWriter::append(const std::vector<Value>& row) {
   }
   try {
     // The rows kept in the current page go first, so that the file never holds a row
-    // without the rows appended before it.
-    if (freshData) flush();
+    // without the rows appended before it; the row count written last covers them.
+    if (freshData && unwritten_ > 0) {
+      session_.write(current_);
+      unwritten_ = 0;
+    }
     std::vector<std::pair<std::uint32_t, const PageImage*>> fresh;
     for (auto& p : pending)
       for (auto& [n, img] : p.fresh) fresh.emplace_back(n, &img);

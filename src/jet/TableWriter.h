@@ -6,14 +6,13 @@
 // page write then carries a page's worth of rows rather than one.
 //
 // Write order of one append that needs pages (every prefix leaves a consistent file):
-// the current data page with its rows not yet written, then the table definition's row
-// count; new pages with their content (long-value pages, a new data page already
-// holding the row); an existing long-value page receiving a value; the global map
-// marking new pages used; the column maps linking new long-value pages; the table's maps
-// linking a new data page; last the row count. A flush writes the current data page,
-// then the row count. A stop before a row count leaves the rows in place and the count
-// short, which readers tolerate; the next writer of the table sets the count right when
-// it opens.
+// the current data page with its rows not yet written; new pages with their content
+// (long-value pages, a new data page already holding the row); an existing long-value
+// page receiving a value; the global map marking new pages used; the column maps linking
+// new long-value pages; the table's maps linking a new data page; last the row count. A
+// flush writes the current data page, then the row count. A stop before a row count
+// leaves the rows in place and the count short, which readers tolerate; the next writer
+// of the table sets the count right when it opens.
 #pragma once
 
 #include <cstdint>
