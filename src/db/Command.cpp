@@ -149,14 +149,11 @@ qint64 Command::execute() {
     const Param& p = params_[i];
     QVariant& value = values_[i];
     try {
-      if (p.isNull) {
+      // Into the previous row's variants: most keep their type from row to row.
+      if (!p.isNull)
+        ValueText::parseInto(p.text, p.type, value);
+      else if (value.isValid())
         value = QVariant();
-      } else if (basicKind(p.type) == BasicKind::Text) {
-        // What parse() gives for text, put into the previous row's variant in place.
-        value.setValue(p.text);
-      } else {
-        value = ValueText::parse(p.text, p.type);
-      }
     } catch (const platform::Error& e) {
       throw ParameterError(int(i), e.message());
     }

@@ -826,6 +826,35 @@ QVariant ValueText::parse(const QString& text, FieldType type) {
   }
 }
 
+void ValueText::parseInto(const QString& text, FieldType type, QVariant& out) {
+  // Text, and plain decimal numbers without blanks around them (which parse() would
+  // trim away), are put in place; they convert exactly as parse() converts them.
+  switch (basicKind(type)) {
+    case BasicKind::Text:
+      out.setValue(text);
+      return;
+    case BasicKind::Whole: {
+      qlonglong v = 0;
+      if (fastInteger(text, v)) {
+        out.setValue(qint64(v));
+        return;
+      }
+      break;
+    }
+    case BasicKind::Floating: {
+      double v = 0;
+      if (RegionalSettings::current().decimalSeparator == u'.' && fastDouble(text, v)) {
+        out.setValue(v);
+        return;
+      }
+      break;
+    }
+    default:
+      break;
+  }
+  out = parse(text, type);
+}
+
 QVariant ValueText::normalize(const QVariant& value, FieldType type) {
   if (!value.isValid() || value.isNull()) return QVariant();
   const int id = value.typeId();

@@ -44,6 +44,38 @@ TEST_F(ValueTextTest, FloatsKeepFifteenDigitsAndReadBack) {
   EXPECT_EQ(ValueText::display(0.1 + 0.2, db::ftFloat, QString()), "0.3");
 }
 
+// parseInto() gives what parse() gives, whatever the variant held before.
+TEST_F(ValueTextTest, ParsingIntoAVariantGivesWhatParsingGives) {
+  struct Case {
+    const char* text;
+    db::FieldType type;
+  };
+  const Case cases[] = {{"12", db::ftInteger},
+                        {" 12 ", db::ftInteger},
+                        {"-0", db::ftInteger},
+                        {"0.30000000000000004", db::ftFloat},
+                        {"1E20", db::ftFloat},
+                        {" 2.5", db::ftFloat},
+                        {"007", db::ftInteger},
+                        {"x", db::ftString},
+                        {"2024/02/29 08:00:00.123", db::ftDateTime},
+                        {"True", db::ftBoolean}};
+  QVariant v = QStringLiteral("before");
+  for (const Case& c : cases) {
+    const QVariant expected = ValueText::parse(c.text, c.type);
+    ValueText::parseInto(c.text, c.type, v);
+    EXPECT_EQ(v.typeId(), expected.typeId()) << c.text;
+    EXPECT_EQ(v, expected) << c.text;
+  }
+  EXPECT_THROW(ValueText::parseInto("12a", db::ftInteger, v), platform::Error);
+  platform::RegionalSettings rs;
+  rs.decimalSeparator = ',';
+  platform::RegionalSettings::setCurrentForTesting(rs);
+  ValueText::parseInto("1,5", db::ftFloat, v);
+  EXPECT_EQ(v, QVariant(1.5));
+  EXPECT_THROW(ValueText::parseInto("1.5,0", db::ftFloat, v), platform::Error);
+}
+
 TEST_F(ValueTextTest, RegionalDecimalSeparator) {
   platform::RegionalSettings rs;
   rs.decimalSeparator = ',';
