@@ -121,6 +121,13 @@ void Command::setParamText(int index, const QString& text) {
   p.text = text;
 }
 
+void Command::setParamText(int index, QString&& text) {
+  param(index);
+  Param& p = params_[size_t(index)];
+  p.isNull = text.isEmpty();
+  p.text.swap(text);
+}
+
 void Command::setParamNull(int index) {
   param(index);
   params_[size_t(index)].isNull = true;

@@ -423,12 +423,17 @@ struct DateFields {
 
 // A date in the field order of the regional short date; invalid when it is none.
 QDateTime civilDateTime(const RegionalSettings& rs, const DateFields& fields, const QTime& time) {
+  // The field order of the last format seen, worked out again only when it changes.
+  thread_local QString orderOf;
+  thread_local std::array<std::pair<qsizetype, char>, 3> order{};
   const QString& f = rs.shortDateFormat;
-  std::array<std::pair<qsizetype, char>, 3> order{
-      {{f.indexOf(u'y'), 'y'}, {f.indexOf(u'M'), 'M'}, {f.indexOf(u'd'), 'd'}}};
-  for (auto& o : order)
-    if (o.first < 0) o.first = o.second == 'y' ? 0 : (o.second == 'M' ? 1 : 2);
-  std::sort(order.begin(), order.end());
+  if (orderOf.isNull() || orderOf != f) {
+    order = {{{f.indexOf(u'y'), 'y'}, {f.indexOf(u'M'), 'M'}, {f.indexOf(u'd'), 'd'}}};
+    for (auto& o : order)
+      if (o.first < 0) o.first = o.second == 'y' ? 0 : (o.second == 'M' ? 1 : 2);
+    std::sort(order.begin(), order.end());
+    orderOf = f.isNull() ? QStringLiteral("") : f;
+  }
   int y = 0, mo = 0, d = 0, yearLength = 0;
   for (size_t i = 0; i < 3; ++i) {
     switch (order[i].second) {

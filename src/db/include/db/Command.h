@@ -54,6 +54,7 @@ class Command {
   void setParamType(int index, FieldType type);
   // An empty text leaves the parameter without a value (NULL), whatever it held before.
   void setParamText(int index, const QString& text);
+  void setParamText(int index, QString&& text);
   void setParamNull(int index);
   bool paramIsNull(int index) const;
 
