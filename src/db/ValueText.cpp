@@ -541,7 +541,9 @@ QString ValueText::plain(const QVariant& value, FieldType type) {
         static const QString withMilliseconds = QStringLiteral("HH:mm:ss.zzz");
         const QString& timeFormat = clock.msec() != 0 ? withMilliseconds : rs.longTimeFormat;
         if (type == ftTime) return compiled(timeFormat).format(QDate(), clock);
-        QString text = compiled(rs.shortDateFormat).format(day, clock);
+        QString text;
+        text.reserve(32);  // room for the time too
+        compiled(rs.shortDateFormat).appendTo(text, day, clock);
         if (clock == QTime(0, 0)) return text;
         text += u' ';
         compiled(timeFormat).appendTo(text, QDate(), clock);
