@@ -390,9 +390,9 @@ void TableWriter::append(const std::vector<Value>& row) {
 }
 
 void TableWriter::flush() {
+  // Also after a failed append: the page image holds only rows whose every other page
+  // is already written, so the rows appended before the failure still reach the file.
   if (unwritten_ == 0) return;
-  if (broken_)
-    throw Error(session_.path(), "an earlier write to this table failed; reopen the database");
   try {
     session_.write(current_);
     session_.write(def_.page);

@@ -38,7 +38,8 @@ class TableWriter {
   // `row` holds one value per live column, in column order.
   void append(const std::vector<Value>& row);
   std::uint64_t appended() const { return appended_; }
-  // Writes the rows kept in the current data page, then the row count (no fsync).
+  // Writes the rows kept in the current data page, then the row count (no fsync); after
+  // a failed append too, so that the rows appended before it are kept.
   void flush();
 
  private:
