@@ -121,6 +121,13 @@ void Command::setParamText(int index, const QString& text) {
   p.text = text;
 }
 
+void Command::setParamText(int index, QString&& text) {
+  param(index);
+  Param& p = params_[size_t(index)];
+  p.isNull = text.isEmpty();
+  p.text.swap(text);
+}
+
 void Command::setParamNull(int index) {
   param(index);
   params_[size_t(index)].isNull = true;
@@ -147,8 +154,13 @@ qint64 Command::execute() {
   values_.resize(params_.size());
   for (size_t i = 0; i < params_.size(); ++i) {
     const Param& p = params_[i];
+    QVariant& value = values_[i];
     try {
-      values_[i] = p.isNull ? QVariant() : ValueText::parse(p.text, p.type);
+      // Into the previous row's variants: most keep their type from row to row.
+      if (!p.isNull)
+        ValueText::parseInto(p.text, p.type, value);
+      else if (value.isValid())
+        value = QVariant();
     } catch (const platform::Error& e) {
       throw ParameterError(int(i), e.message());
     }

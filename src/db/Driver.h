@@ -19,7 +19,8 @@ class Statement {
   // Binds the canonical values (NULL: an invalid QVariant), runs the statement and
   // returns the number of rows it touched.
   virtual qint64 execute(const std::vector<QVariant>& values) = 0;
-  // Makes the executions' writes durable where the engine defers that.
+  // Writes what the executions left to the engine and makes it durable where the
+  // engine defers that.
   virtual void flush() {}
 };
 

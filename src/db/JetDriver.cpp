@@ -33,8 +33,37 @@ auto guarded(F&& f) -> decltype(f()) {
   }
 }
 
+// Puts into `out` the UTF-8 of `s` as QString::toStdString gives it. Text without
+// surrogates (nearly every cell an export writes) is encoded straight into `out`, without
+// the byte array in between; the rest is left to Qt.
+void utf8Into(const QString& s, std::string& out) {
+  const qsizetype n = s.size();
+  const QChar* in = s.constData();
+  out.resize(size_t(n) * 3);
+  char* o = out.data();
+  for (qsizetype i = 0; i < n; ++i) {
+    const char16_t c = in[i].unicode();
+    if (c < 0x80) {
+      *o++ = char(c);
+    } else if (c < 0x800) {
+      *o++ = char(0xC0 | (c >> 6));
+      *o++ = char(0x80 | (c & 0x3F));
+    } else if (c >= 0xD800 && c <= 0xDFFF) {
+      out = s.toStdString();
+      return;
+    } else {
+      *o++ = char(0xE0 | (c >> 12));
+      *o++ = char(0x80 | ((c >> 6) & 0x3F));
+      *o++ = char(0x80 | (c & 0x3F));
+    }
+  }
+  out.resize(size_t(o - out.data()));
+}
+
 std::string utf8(const QString& s) {
-  return s.toStdString();
+  std::string out;
+  utf8Into(s, out);
+  return out;
 }
 
 // "[name]" (a "]" inside doubled) or a bare name.
@@ -127,6 +156,40 @@ jet::DateTime toJetDate(const QDateTime& dt) {
 
 QString describe(const QVariant& v) {
   return v.typeId() == QMetaType::QString ? v.toString() : v.toString();
+}
+
+// The value toJet() gives, put into `out`, for the pairs a run of inserts binds nearly
+// always: text for a text column (into out's own storage), whole numbers and floats as
+// the parameters' conversion leaves them, valid dates. False, with `out` untouched, for
+// anything else.
+bool toJetDirect(const QVariant& in, const jet::ColumnInfo& c, jet::Value& out) {
+  const int id = in.typeId();
+  switch (c.type) {
+    case jet::ColumnType::Text:
+    case jet::ColumnType::Memo:
+      if (id != QMetaType::QString) return false;
+      utf8Into(*static_cast<const QString*>(in.constData()), out.textBuffer());
+      return true;
+    case jet::ColumnType::Byte:
+    case jet::ColumnType::Integer:
+    case jet::ColumnType::Long:
+      if (id != QMetaType::LongLong) return false;
+      out = jet::Value::integer(*static_cast<const qlonglong*>(in.constData()));
+      return true;
+    case jet::ColumnType::Double:
+      if (id != QMetaType::Double) return false;
+      out = jet::Value::real(*static_cast<const double*>(in.constData()));
+      return true;
+    case jet::ColumnType::DateTime: {
+      if (id != QMetaType::QDateTime) return false;
+      const QDateTime& dt = *static_cast<const QDateTime*>(in.constData());
+      if (!dt.isValid()) return false;
+      out = jet::Value::dateTime(toJetDate(dt));
+      return true;
+    }
+    default:
+      return false;
+  }
 }
 
 jet::Value toJet(const QVariant& in, const jet::ColumnInfo& c) {
@@ -274,13 +337,16 @@ class JetStatement : public Statement {
         columnOfParam_(std::move(columnOfParam)),
         row_(appender_.table().columns.size()) {}
 
+  // Columns without a parameter stay NULL in row_; every other one is set each time.
   qint64 execute(const std::vector<QVariant>& values) override {
+    static const QVariant kNull;
     const jet::TableInfo& table = appender_.table();
-    std::fill(row_.begin(), row_.end(), jet::Value::null());
     for (size_t i = 0; i < columnOfParam_.size(); ++i) {
       const size_t c = size_t(columnOfParam_[i]);
       try {
-        row_[c] = toJet(i < values.size() ? values[i] : QVariant(), table.columns[c]);
+        const QVariant& value = i < values.size() ? values[i] : kNull;
+        if (!toJetDirect(value, table.columns[c], row_[c]))
+          row_[c] = toJet(value, table.columns[c]);
       } catch (const platform::Error& e) {
         // Named like the engine's own refusals: file, table, column, reason.
         throw platform::Error(QStringLiteral("%1: table \"%2\", column \"%3\": %4")

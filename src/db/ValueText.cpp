@@ -34,11 +34,19 @@ struct Decimal {
   int point = 0;
 };
 
+// The same in a fixed buffer, for the plain text of every float cell.
+struct DecimalDigits {
+  char digits[40];
+  int count = 0;
+  int point = 0;
+};
+
 // `precision` significant digits, or the shortest form that reads back when 0.
-Decimal toDecimal(double magnitude, int precision) {
-  Decimal d;
+DecimalDigits toDecimalDigits(double magnitude, int precision) {
+  DecimalDigits d;
   if (magnitude == 0) {
-    d.digits = QStringLiteral("0");
+    d.digits[0] = '0';
+    d.count = 1;
     d.point = 1;
     return d;
   }
@@ -49,16 +57,20 @@ Decimal toDecimal(double magnitude, int precision) {
                                                     std::chars_format::scientific);
   const char* end = result.ptr;
   const char* e = std::find(static_cast<const char*>(buffer), end, 'e');
-  char mantissa[40];
   int n = 0;
-  for (const char* p = buffer; p < e && n < int(sizeof mantissa); ++p)
-    if (*p != '.') mantissa[n++] = *p;
-  while (n > 1 && mantissa[n - 1] == '0') --n;
+  for (const char* p = buffer; p < e && n < int(sizeof d.digits); ++p)
+    if (*p != '.') d.digits[n++] = *p;
+  while (n > 1 && d.digits[n - 1] == '0') --n;
   int exponent = 0;
   std::from_chars(e + 1 + (e + 1 < end && e[1] == '+' ? 1 : 0), end, exponent);
-  d.digits = QString::fromLatin1(mantissa, n);
+  d.count = n;
   d.point = exponent + 1;
   return d;
+}
+
+Decimal toDecimal(double magnitude, int precision) {
+  const DecimalDigits digits = toDecimalDigits(magnitude, precision);
+  return Decimal{QString::fromLatin1(digits.digits, digits.count), digits.point};
 }
 
 // General format: fixed notation unless the exponent is below -4 or at least the
@@ -69,34 +81,44 @@ QString generalFloat(double v, int precision) {
   // Whole numbers below 10^15 are their digits whatever the precision (prices, counts).
   if (std::fabs(v) < 1e15 && v == std::trunc(v)) return QString::number(qint64(v));
   const QChar dec = RegionalSettings::current().decimalSeparator;
-  const Decimal d = toDecimal(std::fabs(v), precision);
-  const int n = int(d.digits.size());
+  const DecimalDigits d = toDecimalDigits(std::fabs(v), precision);
+  const int n = d.count;
   const int exponent = d.point - 1;
-  QString out;
-  out.reserve(n + std::max(d.point, 0) + 8);
-  if (v < 0 && d.digits != u"0") out += u'-';
+  // Built in place: at most a sign, 17 digits and 15 zeros, or four zeros and "0.", or
+  // an exponent.
+  char16_t out[128];
+  int k = 0;
+  const auto digits = [&](int from, int to) {
+    for (int i = from; i < to; ++i) out[k++] = char16_t(d.digits[i]);
+  };
+  const auto zeros = [&](int count) {
+    for (int i = 0; i < count; ++i) out[k++] = u'0';
+  };
+  if (v < 0 && !(n == 1 && d.digits[0] == '0')) out[k++] = u'-';
   if (exponent < -4 || exponent >= std::max(15, n)) {
-    out += d.digits.at(0);
+    digits(0, 1);
     if (n > 1) {
-      out += dec;
-      out += QStringView(d.digits).mid(1);
+      out[k++] = dec.unicode();
+      digits(1, n);
     }
-    out += u'E';
-    out += QString::number(exponent);
+    out[k++] = u'E';
+    char e[8];
+    const auto r = std::to_chars(e, e + sizeof e, exponent);
+    for (const char* p = e; p < r.ptr; ++p) out[k++] = char16_t(*p);
   } else if (d.point <= 0) {
-    out += u'0';
-    out += dec;
-    out += QString(-d.point, u'0');
-    out += d.digits;
+    out[k++] = u'0';
+    out[k++] = dec.unicode();
+    zeros(-d.point);
+    digits(0, n);
   } else if (d.point >= n) {
-    out += d.digits;
-    out += QString(d.point - n, u'0');
+    digits(0, n);
+    zeros(d.point - n);
   } else {
-    out += QStringView(d.digits).left(d.point);
-    out += dec;
-    out += QStringView(d.digits).mid(d.point);
+    digits(0, d.point);
+    out[k++] = dec.unicode();
+    digits(d.point, n);
   }
-  return out;
+  return QString(reinterpret_cast<const QChar*>(out), k);
 }
 
 // Qt date and time patterns of the forms the regional settings give ("yyyy/MM/dd",
@@ -109,25 +131,34 @@ class QtPattern {
   const QString& pattern() const { return pattern_; }
 
   QString format(const QDate& date, const QTime& time) const {
-    if (!simple_) {
-      const QLocale c = QLocale::c();
-      return date.isValid() ? c.toString(date, pattern_) : c.toString(time, pattern_);
-    }
     QString out;
     out.reserve(pattern_.size() + 4);
+    appendTo(out, date, time);
+    return out;
+  }
+
+  void appendTo(QString& out, const QDate& date, const QTime& time) const {
+    if (!simple_) {
+      const QLocale c = QLocale::c();
+      out += date.isValid() ? c.toString(date, pattern_) : c.toString(time, pattern_);
+      return;
+    }
+    // The calendar parts worked out once (an invalid date has 0 for each, as QDate says).
+    int year = 0, month = 0, day = 0;
+    if (date.isValid()) date.getDate(&year, &month, &day);
     for (const Element& e : elements_) {
       switch (e.kind) {
         case 'L':
           out += e.literal;
           break;
         case 'y':
-          number(out, e.width == 2 ? date.year() % 100 : date.year(), e.width);
+          number(out, e.width == 2 ? year % 100 : year, e.width);
           break;
         case 'M':
-          number(out, date.month(), e.width);
+          number(out, month, e.width);
           break;
         case 'd':
-          number(out, date.day(), e.width);
+          number(out, day, e.width);
           break;
         case 'H':
           number(out, time.hour(), e.width);
@@ -143,7 +174,6 @@ class QtPattern {
           break;
       }
     }
-    return out;
   }
 
  private:
@@ -401,12 +431,17 @@ struct DateFields {
 
 // A date in the field order of the regional short date; invalid when it is none.
 QDateTime civilDateTime(const RegionalSettings& rs, const DateFields& fields, const QTime& time) {
+  // The field order of the last format seen, worked out again only when it changes.
+  thread_local QString orderOf;
+  thread_local std::array<std::pair<qsizetype, char>, 3> order{};
   const QString& f = rs.shortDateFormat;
-  std::array<std::pair<qsizetype, char>, 3> order{
-      {{f.indexOf(u'y'), 'y'}, {f.indexOf(u'M'), 'M'}, {f.indexOf(u'd'), 'd'}}};
-  for (auto& o : order)
-    if (o.first < 0) o.first = o.second == 'y' ? 0 : (o.second == 'M' ? 1 : 2);
-  std::sort(order.begin(), order.end());
+  if (orderOf.isNull() || orderOf != f) {
+    order = {{{f.indexOf(u'y'), 'y'}, {f.indexOf(u'M'), 'M'}, {f.indexOf(u'd'), 'd'}}};
+    for (auto& o : order)
+      if (o.first < 0) o.first = o.second == 'y' ? 0 : (o.second == 'M' ? 1 : 2);
+    std::sort(order.begin(), order.end());
+    orderOf = f.isNull() ? QStringLiteral("") : f;
+  }
   int y = 0, mo = 0, d = 0, yearLength = 0;
   for (size_t i = 0; i < 3; ++i) {
     switch (order[i].second) {
@@ -488,6 +523,9 @@ QDateTime ValueText::naive(const QDate& date, const QTime& time) {
 
 QString ValueText::plain(const QVariant& value, FieldType type) {
   if (!value.isValid() || value.isNull()) return QString();
+  // Stored text is its own plain text whatever the field's type (every case below
+  // leaves it to toString()); most cells an export reads are text.
+  if (value.typeId() == QMetaType::QString) return *static_cast<const QString*>(value.constData());
   switch (basicKind(type)) {
     case BasicKind::Whole:
       if (value.canConvert<qlonglong>() && value.typeId() != QMetaType::QString)
@@ -503,18 +541,21 @@ QString ValueText::plain(const QVariant& value, FieldType type) {
     case BasicKind::DateTime:
       if (value.typeId() == QMetaType::QDateTime) {
         const RegionalSettings& rs = RegionalSettings::current();
-        const QDateTime dt = value.toDateTime();
+        const QDateTime& dt = *static_cast<const QDateTime*>(value.constData());
         const QDate day = dt.date();
         const QTime clock = dt.time();
         if (type == ftDate) return compiled(rs.shortDateFormat).format(day, clock);
         // The long time has no milliseconds; add them so the text reads back exactly.
-        const QString time =
-            compiled(clock.msec() != 0 ? QStringLiteral("HH:mm:ss.zzz") : rs.longTimeFormat)
-                .format(QDate(), clock);
-        if (type == ftTime) return time;
-        const QString date = compiled(rs.shortDateFormat).format(day, clock);
-        if (dt.time() == QTime(0, 0)) return date;
-        return date + u' ' + time;
+        static const QString withMilliseconds = QStringLiteral("HH:mm:ss.zzz");
+        const QString& timeFormat = clock.msec() != 0 ? withMilliseconds : rs.longTimeFormat;
+        if (type == ftTime) return compiled(timeFormat).format(QDate(), clock);
+        QString text;
+        text.reserve(32);  // room for the time too
+        compiled(rs.shortDateFormat).appendTo(text, day, clock);
+        if (clock == QTime(0, 0)) return text;
+        text += u' ';
+        compiled(timeFormat).appendTo(text, QDate(), clock);
+        return text;
       }
       break;
     case BasicKind::Binary:
@@ -798,6 +839,35 @@ QVariant ValueText::parse(const QString& text, FieldType type) {
     default:
       return text;
   }
+}
+
+void ValueText::parseInto(const QString& text, FieldType type, QVariant& out) {
+  // Text, and plain decimal numbers without blanks around them (which parse() would
+  // trim away), are put in place; they convert exactly as parse() converts them.
+  switch (basicKind(type)) {
+    case BasicKind::Text:
+      out.setValue(text);
+      return;
+    case BasicKind::Whole: {
+      qlonglong v = 0;
+      if (fastInteger(text, v)) {
+        out.setValue(qint64(v));
+        return;
+      }
+      break;
+    }
+    case BasicKind::Floating: {
+      double v = 0;
+      if (RegionalSettings::current().decimalSeparator == u'.' && fastDouble(text, v)) {
+        out.setValue(v);
+        return;
+      }
+      break;
+    }
+    default:
+      break;
+  }
+  out = parse(text, type);
 }
 
 QVariant ValueText::normalize(const QVariant& value, FieldType type) {

@@ -31,6 +31,10 @@ TEST_F(ValueTextTest, FloatsKeepFifteenDigitsAndReadBack) {
   EXPECT_EQ(ValueText::plain(-999999999999999.0, db::ftFloat), "-999999999999999");
   EXPECT_EQ(ValueText::plain(-0.0, db::ftFloat), "0");
   EXPECT_EQ(ValueText::plain(1e15, db::ftFloat), "1E15");
+  EXPECT_EQ(ValueText::plain(0.1 + 0.2, db::ftFloat), "0.30000000000000004");
+  EXPECT_EQ(ValueText::plain(-0.00012, db::ftFloat), "-0.00012");
+  EXPECT_EQ(ValueText::plain(1234567890123456.7, db::ftFloat), "1234567890123456.8");
+  EXPECT_EQ(ValueText::plain(-1.5e20, db::ftFloat), "-1.5E20");
   for (double v :
        {0.1 + 0.2, 1.0 / 3, 2.675, -1e-300, 1.7976931348623157e308, 99.99, 1e15, 0.0001}) {
     const QString text = ValueText::plain(v, db::ftFloat);
@@ -40,12 +44,46 @@ TEST_F(ValueTextTest, FloatsKeepFifteenDigitsAndReadBack) {
   EXPECT_EQ(ValueText::display(0.1 + 0.2, db::ftFloat, QString()), "0.3");
 }
 
+// parseInto() gives what parse() gives, whatever the variant held before.
+TEST_F(ValueTextTest, ParsingIntoAVariantGivesWhatParsingGives) {
+  struct Case {
+    const char* text;
+    db::FieldType type;
+  };
+  const Case cases[] = {{"12", db::ftInteger},
+                        {" 12 ", db::ftInteger},
+                        {"-0", db::ftInteger},
+                        {"0.30000000000000004", db::ftFloat},
+                        {"1E20", db::ftFloat},
+                        {" 2.5", db::ftFloat},
+                        {"007", db::ftInteger},
+                        {"x", db::ftString},
+                        {"2024/02/29 08:00:00.123", db::ftDateTime},
+                        {"True", db::ftBoolean}};
+  QVariant v = QStringLiteral("before");
+  for (const Case& c : cases) {
+    const QVariant expected = ValueText::parse(c.text, c.type);
+    ValueText::parseInto(c.text, c.type, v);
+    EXPECT_EQ(v.typeId(), expected.typeId()) << c.text;
+    EXPECT_EQ(v, expected) << c.text;
+  }
+  EXPECT_THROW(ValueText::parseInto("12a", db::ftInteger, v), platform::Error);
+  platform::RegionalSettings rs;
+  rs.decimalSeparator = ',';
+  platform::RegionalSettings::setCurrentForTesting(rs);
+  ValueText::parseInto("1,5", db::ftFloat, v);
+  EXPECT_EQ(v, QVariant(1.5));
+  EXPECT_THROW(ValueText::parseInto("1.5,0", db::ftFloat, v), platform::Error);
+}
+
 TEST_F(ValueTextTest, RegionalDecimalSeparator) {
   platform::RegionalSettings rs;
   rs.decimalSeparator = ',';
   rs.thousandSeparator = '.';
   platform::RegionalSettings::setCurrentForTesting(rs);
   EXPECT_EQ(ValueText::plain(12.5, db::ftFloat), "12,5");
+  EXPECT_EQ(ValueText::plain(0.001, db::ftFloat), "0,001");
+  EXPECT_EQ(ValueText::plain(-1.5e-5, db::ftFloat), "-1,5E-5");
   EXPECT_EQ(ValueText::parse("12,5", db::ftFloat).toDouble(), 12.5);
   EXPECT_EQ(ValueText::display(1234567.891, db::ftFloat, "#,#0.00"), "1.234.567,89");
 }
@@ -77,7 +115,10 @@ TEST_F(ValueTextTest, DatesLeaveOutMidnightAndReadBack) {
   EXPECT_EQ(ValueText::plain(midnight, db::ftDateTime), "1930/01/02");
   EXPECT_EQ(ValueText::plain(afternoon, db::ftDateTime), "2024/12/31 23:59:58");
   EXPECT_EQ(ValueText::plain(millis, db::ftDateTime), "2024/02/29 08:00:00.123");
-  for (const QDateTime& dt : {midnight, afternoon, millis})
+  const QDateTime before1900 = ValueText::naive(QDate(1899, 12, 29), QTime(13, 0));
+  EXPECT_EQ(ValueText::plain(before1900, db::ftDateTime), "1899/12/29 13:00:00");
+  EXPECT_EQ(ValueText::plain(before1900, db::ftDate), "1899/12/29");
+  for (const QDateTime& dt : {midnight, afternoon, millis, before1900})
     EXPECT_EQ(ValueText::parse(ValueText::plain(dt, db::ftDateTime), db::ftDateTime).toDateTime(),
               dt);
   // ISO forms and loose regional forms.

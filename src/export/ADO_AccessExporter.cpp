@@ -124,7 +124,7 @@ void TADO_AccessExporter::EmitRow() {
   for (int i = 0; i < row.Count(); ++i) {
     QString text = row[i].GetExportText(false);
     if (text == nullString) text.clear();
-    w.SetParamText(i, text);
+    w.SetParamText(i, std::move(text));
   }
   try {
     w.Command().execute();

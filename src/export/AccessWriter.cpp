@@ -51,13 +51,13 @@ void TAccessWriter::PrepareInsert(const QString& path, const QString& insertStat
   command_->prepare();
 }
 
-void TAccessWriter::SetParamText(int index, const QString& text) {
+void TAccessWriter::SetParamText(int index, QString&& text) {
   // Every row sets every parameter: an empty cell must not keep the previous row's
   // value.
   if (text.isEmpty())
     command_->setParamNull(index);
   else
-    command_->setParamText(index, text);
+    command_->setParamText(index, std::move(text));
 }
 
 }  // namespace dataexport

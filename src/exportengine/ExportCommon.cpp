@@ -309,6 +309,15 @@ QString TrimText(const QString& text) {
 
 namespace exportengine {
 
+void AssignTrimmed(QString& target, QString&& text) {
+  const qsizetype n = text.size();
+  if (n == 0 || (text[0].unicode() > ' ' && text[n - 1].unicode() > ' ')) {
+    target.swap(text);
+    return;
+  }
+  AssignTrimmed(target, std::as_const(text));
+}
+
 void AssignTrimmed(QString& target, const QString& text) {
   const qsizetype n = text.size();
   qsizetype begin = 0;

@@ -61,10 +61,10 @@ void TExportRow::SetValueAt(int position, const QString& text) {
   AssignTrimmed(cells_[size_t(position)]->Data, text);
 }
 
-void TExportRow::SetFetchedValue(int position, const QString& text, signed char null) {
+void TExportRow::SetFetchedValue(int position, QString&& text, signed char null) {
   if (position < 0 || position >= Count()) return;
   TExportCol& cell = *cells_[size_t(position)];
-  AssignTrimmed(cell.Data, text);
+  AssignTrimmed(cell.Data, std::move(text));
   cell.null_ = null;
 }
 

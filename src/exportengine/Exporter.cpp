@@ -154,9 +154,15 @@ void TExporter::FetchRow() {
         row_->SetFetchedValue(i, QString(), 0);
         continue;
       }
-      const QVariant value = field->value();
-      row_->SetFetchedValue(i, db::ValueText::plain(value, field->dataType()),
-                            !value.isValid() || value.isNull() ? 1 : 0);
+      // The stored value is read in place; only lookup fields are worked out.
+      QVariant derived;
+      const QVariant* value = field->dataset().currentCell(*field);
+      if (!value) {
+        derived = field->value();
+        value = &derived;
+      }
+      row_->SetFetchedValue(i, db::ValueText::plain(*value, field->dataType()),
+                            !value->isValid() || value->isNull() ? 1 : 0);
     }
     return;
   }

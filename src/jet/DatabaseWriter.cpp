@@ -5,7 +5,7 @@
 #include <unistd.h>
 
 #include <algorithm>
-#include <set>
+#include <map>
 
 #include "CatalogRows.h"
 #include "CatalogWriter.h"
@@ -122,7 +122,7 @@ struct DatabaseWriter::State {
   WriterLock lock;
   Database db;
   WriteSession session;
-  std::set<std::uint32_t> appending;  // tables with an open appender
+  std::map<std::uint32_t, TableWriter*> appending;  // tables with an open appender
 };
 
 struct TableAppender::Impl {
@@ -156,6 +156,7 @@ TableInfo DatabaseWriter::table(const std::string& name) const {
   return state_->db.table(name);
 }
 void DatabaseWriter::flush() {
+  for (auto& [table, writer] : state_->appending) writer->flush();
   state_->session.sync();
 }
 
@@ -247,7 +248,7 @@ TableAppender DatabaseWriter::appender(const std::string& name) {
       std::make_unique<TableWriter>(state_->session, entry->name, std::move(def));
   appenderImpl->table = id;
   info.rowCount = appenderImpl->writer->definition().rowCount;  // as set right on opening
-  state_->appending.insert(id);
+  state_->appending.emplace(id, appenderImpl->writer.get());
   return TableAppender(state_, std::move(appenderImpl), std::move(info));
 }
 
@@ -259,9 +260,11 @@ TableAppender& TableAppender::operator=(TableAppender&&) noexcept = default;
 TableAppender::~TableAppender() {
   if (db_ && impl_) {
     db_->appending.erase(impl_->table);
-    // The end of a run of appends: make the rows durable. Errors here cannot be
-    // reported; every row is already complete in the file either way.
+    // The end of a run of appends: write the rows still held and make them durable.
+    // Errors here cannot be reported (flush() reports them); the file stays consistent
+    // either way.
     try {
+      impl_->writer->flush();
       if (impl_->writer->appended() > 0) db_->session.sync();
     } catch (const Error&) {
     }
@@ -274,7 +277,11 @@ void TableAppender::append(const std::vector<Value>& row) {
 std::uint64_t TableAppender::appended() const {
   return impl_->writer->appended();
 }
+void TableAppender::write() {
+  impl_->writer->flush();
+}
 void TableAppender::flush() {
+  impl_->writer->flush();
   db_->session.sync();
 }
 

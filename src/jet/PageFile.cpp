@@ -100,10 +100,10 @@ void PageFile::writePage(std::uint32_t n, const PageBytes& bytes) {
     if (put <= 0) throw Error(path_, systemReason("cannot write the file"));
     done += static_cast<std::size_t>(put);
   }
-  // Replace rather than modify: holders of the old snapshot keep what they read.
-  auto page = std::make_shared<Page>(n, &path_);
-  page->bytes_ = bytes;
-  remember(page);
+  // Dropped rather than modified: holders of the old snapshot keep what they read, and
+  // the next read takes the page from the file. Writers keep their own images, so a
+  // copy here would mostly go unread.
+  cache_.erase(n);
 }
 
 std::uint32_t PageFile::appendPage(const PageBytes& bytes) {

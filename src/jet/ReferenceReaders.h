@@ -51,9 +51,10 @@ inline std::string nodeReaderDir() {
 }
 
 // mdbtools' complaints about a file: listing, schema, export of every user table, and
-// row counts that differ from the rows exported (`countMayLag`: a count one short is
-// accepted, as a writer stopped before its last write leaves it). Empty when all is well.
-inline std::string mdbtoolsProblems(const std::string& path, bool countMayLag = false) {
+// row counts that differ from the rows exported (`countMayLagBy`: a count that many short
+// or less is accepted, as a writer stopped before its row count write leaves it; true
+// stands for one). Empty when all is well.
+inline std::string mdbtoolsProblems(const std::string& path, long countMayLagBy = 0) {
   static const char* const kFailures[] = {"doesn't match",
                                           "Invalid page buffer",
                                           "Invalid data location",
@@ -83,7 +84,7 @@ inline std::string mdbtoolsProblems(const std::string& path, bool countMayLag = 
     const CommandResult count =
         runCommand("mdb-count " + shellQuoted(path) + " " + shellQuoted(table));
     const long exported = std::atol(rows.out.c_str()), counted = std::atol(count.out.c_str());
-    if (exported != counted && !(countMayLag && counted + 1 == exported))
+    if (exported != counted && !(counted < exported && exported - counted <= countMayLagBy))
       problems +=
           "table " + table + ": mdb-count " + count.out + " but " + rows.out + " rows exported\n";
   }

@@ -59,7 +59,8 @@ const std::vector<std::uint8_t>& RowEncoder::encode() {
   appendU16(row_, maxColumns_);
   row_.insert(row_.end(), fixed_.begin(), fixed_.end());
   if (varColumns_ > 0) {
-    std::vector<std::uint16_t> starts(varColumns_);
+    std::vector<std::uint16_t>& starts = starts_;
+    starts.resize(varColumns_);
     for (std::size_t i = 0; i < slots_.size(); ++i) {
       starts[i] = std::uint16_t(row_.size());
       row_.insert(row_.end(), slots_[i].begin(), slots_[i].end());

@@ -37,6 +37,7 @@ class RowEncoder {
   std::vector<std::uint8_t> mask_;
   std::vector<std::vector<std::uint8_t>> slots_;
   std::vector<std::uint8_t> row_;
+  std::vector<std::uint16_t> starts_;  // where each slot's data begins, reused
 };
 
 }  // namespace jet

@@ -346,6 +346,12 @@ void TableWriter::append(const std::vector<Value>& row) {
     throw;
   }
   try {
+    // The rows kept in the current page go first, so that the file never holds a row
+    // without the rows appended before it; the row count written last covers them.
+    if (freshData && unwritten_ > 0) {
+      session_.write(current_);
+      unwritten_ = 0;
+    }
     std::vector<std::pair<std::uint32_t, const PageImage*>> fresh;
     for (auto& p : pending)
       for (auto& [n, img] : p.fresh) fresh.emplace_back(n, &img);
@@ -367,17 +373,34 @@ void TableWriter::append(const std::vector<Value>& row) {
       current_ = target;
     } else {
       DataPageWriter::append(session_.page(current_), bytes);
-      session_.write(current_);
     }
     PageImage& tdef = session_.page(def_.page);
     tdef.put32(fmt::kTdefRowCountOffset, tdef.u32(fmt::kTdefRowCountOffset) + 1);
-    session_.write(def_.page);
+    if (freshData) {
+      session_.write(def_.page);
+    } else {
+      ++unwritten_;
+    }
   } catch (...) {
     broken_ = true;
     throw;
   }
   ++def_.rowCount;
   ++appended_;
+}
+
+void TableWriter::flush() {
+  // Also after a failed append: the page image holds only rows whose every other page
+  // is already written, so the rows appended before the failure still reach the file.
+  if (unwritten_ == 0) return;
+  try {
+    session_.write(current_);
+    session_.write(def_.page);
+  } catch (...) {
+    broken_ = true;
+    throw;
+  }
+  unwritten_ = 0;
 }
 
 }  // namespace jet

@@ -1,13 +1,18 @@
 // Appends rows to one table. Each append either completes or, for a value that does not
 // fit its column, is refused before anything is written.
 //
-// Write order of one append (every prefix leaves a consistent file): new pages with
-// their content (long-value pages, a new data page already holding the row); an
-// existing long-value page receiving a value; the global map marking new pages used;
-// the column maps linking new long-value pages; the table's maps linking a new data
-// page, or the existing data page with the row; last the table definition's row count.
-// A stop before the last write leaves the row in place and the count one short, which
-// readers tolerate; the next writer of the table sets the count right when it opens.
+// Rows that fit the table's current data page are kept in its image and reach the file
+// with the page: when a row needs a new page, at flush() and at the writer's end. One
+// page write then carries a page's worth of rows rather than one.
+//
+// Write order of one append that needs pages (every prefix leaves a consistent file):
+// the current data page with its rows not yet written; new pages with their content
+// (long-value pages, a new data page already holding the row); an existing long-value
+// page receiving a value; the global map marking new pages used; the column maps linking
+// new long-value pages; the table's maps linking a new data page; last the row count. A
+// flush writes the current data page, then the row count. A stop before a row count
+// leaves the rows in place and the count short, which readers tolerate; the next writer
+// of the table sets the count right when it opens.
 #pragma once
 
 #include <cstdint>
@@ -33,6 +38,9 @@ class TableWriter {
   // `row` holds one value per live column, in column order.
   void append(const std::vector<Value>& row);
   std::uint64_t appended() const { return appended_; }
+  // Writes the rows kept in the current data page, then the row count (no fsync); after
+  // a failed append too, so that the rows appended before it are kept.
+  void flush();
 
  private:
   struct Cell {
@@ -52,8 +60,9 @@ class TableWriter {
   std::vector<LongValueWriter> longValues_;  // one per memo/OLE column
   std::vector<int> longValueOf_;             // column index -> longValues_ index or -1
   std::vector<Cell> cells_;
-  std::u16string text_;        // conversion buffer, reused row after row
-  std::uint32_t current_ = 0;  // data page taking rows (0: none yet)
+  std::u16string text_;          // conversion buffer, reused row after row
+  std::uint32_t current_ = 0;    // data page taking rows (0: none yet)
+  std::uint32_t unwritten_ = 0;  // rows in current_'s image not yet in the file
   std::uint64_t appended_ = 0;
   bool broken_ = false;
 };

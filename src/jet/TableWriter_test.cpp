@@ -7,6 +7,7 @@
 
 #include "CatalogCheck.h"
 #include "PageFile.h"
+#include "PageWriter.h"
 #include "ReferenceReaders.h"
 #include "TestFiles.h"
 #include "jet/Database.h"
@@ -135,6 +136,7 @@ TEST(TableWriter, RefusesValuesThatDoNotFitAndWritesNothingOfThem) {
                        {"M", ColumnType::Memo}});
   TableAppender rows = db.appender("T");
   rows.append({Value::text("藥品名"), Value::integer(1), Value(), Value(), Value()});
+  rows.write();
   const auto before = testing::readFile(path);
   const auto refused = [&](const Row& row, const std::string& message) {
     try {
@@ -160,6 +162,7 @@ TEST(TableWriter, RefusesValuesThatDoNotFitAndWritesNothingOfThem) {
   EXPECT_THROW(rows.append({Value()}), Error);
   // A later good row goes in after the refused ones.
   rows.append({Value::text("ok"), Value::integer(2), Value(), Value(), Value()});
+  rows.write();
   EXPECT_EQ(readAll(path, "T").size(), 2u);
   EXPECT_EQ(testing::mdbtoolsProblems(path), "");
 
@@ -178,7 +181,32 @@ TEST(TableWriter, RefusesValuesThatDoNotFitAndWritesNothingOfThem) {
 
   // Dates before 1899-12-30 keep their time of day running forward.
   rows.append({Value(), Value(), Value::dateTime({-1.25}), Value(), Value()});
+  rows.write();
   EXPECT_EQ(readAll(path, "T").back()[2], Value::dateTime({-1.25}));
+}
+
+// A write that fails in the middle of an append (here: stopped by the test seam, as a
+// full disk would) breaks the appender, but the rows it held from before still reach
+// the file at its end.
+TEST(TableWriter, RowsHeldBeforeAFailedWriteStillReachTheFile) {
+  testing::ScratchDir dir("writer-failed");
+  const std::string path = dir.file("f.mdb");
+  DatabaseWriter::create(path);
+  DatabaseWriter db = DatabaseWriter::open(path);
+  db.createTable("T", {{"No", ColumnType::Long}, {"Memo", ColumnType::Memo}});
+  std::vector<Row> rows;
+  for (int i = 0; i < 4; ++i) rows.push_back({Value::integer(i), Value::text("short")});
+  {
+    TableAppender t = db.appender("T");
+    for (const Row& r : rows) t.append(r);
+    PageWriter::setWriteLimit(0);
+    EXPECT_THROW(t.append({Value::integer(9), Value::text(std::string(5000, 'm'))}), Error);
+    PageWriter::setWriteLimit(std::nullopt);
+    EXPECT_THROW(t.append(rows[0]), Error);  // the appender stays broken
+  }
+  EXPECT_EQ(readAll(path, "T"), rows);
+  EXPECT_EQ(Database::open(path).table("T").rowCount, rows.size());
+  EXPECT_EQ(testing::mdbtoolsProblems(path), "");
 }
 
 TEST(TableWriter, RefusesTablesAndNamesItCannotKeepConsistent) {

@@ -15,15 +15,18 @@ std::optional<std::u16string> TextEncoder::toUtf16(std::string_view s) {
 }
 
 bool TextEncoder::toUtf16(std::string_view s, std::u16string& out) {
-  out.clear();
+  // No character takes more UTF-16 units than it has UTF-8 bytes.
+  out.resize(s.size());
+  char16_t* o = out.data();
   std::size_t i = 0;
   while (i < s.size()) {
     const auto c = static_cast<unsigned char>(s[i]);
     char32_t cp;
     std::size_t n;
     if (c < 0x80) {
-      cp = c;
-      n = 1;
+      *o++ = char16_t(c);
+      ++i;
+      continue;
     } else if ((c & 0xE0) == 0xC0) {
       cp = c & 0x1F;
       n = 2;
@@ -46,13 +49,14 @@ bool TextEncoder::toUtf16(std::string_view s, std::u16string& out) {
     if (cp < kMin[n] || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF)) return false;
     if (cp >= 0x10000) {
       cp -= 0x10000;
-      out.push_back(char16_t(0xD800 + (cp >> 10)));
-      out.push_back(char16_t(0xDC00 + (cp & 0x3FF)));
+      *o++ = char16_t(0xD800 + (cp >> 10));
+      *o++ = char16_t(0xDC00 + (cp & 0x3FF));
     } else {
-      out.push_back(char16_t(cp));
+      *o++ = char16_t(cp);
     }
     i += n;
   }
+  out.resize(std::size_t(o - out.data()));
   return true;
 }
 
@@ -75,17 +79,18 @@ void TextEncoder::encode(const std::u16string& text, bool compressible, bool isM
       }
     }
   }
-  out.clear();
   if (compress) {
-    out.reserve(text.size() + 2);
-    out.push_back(fmt::kCompressedTextMarker0);
-    out.push_back(fmt::kCompressedTextMarker1);
-    for (char16_t ch : text) out.push_back(std::uint8_t(ch));
+    out.resize(text.size() + 2);
+    std::uint8_t* o = out.data();
+    *o++ = fmt::kCompressedTextMarker0;
+    *o++ = fmt::kCompressedTextMarker1;
+    for (char16_t ch : text) *o++ = std::uint8_t(ch);
   } else {
-    out.reserve(text.size() * 2);
+    out.resize(text.size() * 2);
+    std::uint8_t* o = out.data();
     for (char16_t ch : text) {
-      out.push_back(std::uint8_t(ch));
-      out.push_back(std::uint8_t(ch >> 8));
+      *o++ = std::uint8_t(ch);
+      *o++ = std::uint8_t(ch >> 8);
     }
   }
 }

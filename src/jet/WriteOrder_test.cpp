@@ -1,7 +1,9 @@
 // Crash safety: the write sequence of each operation is stopped after every possible
 // page write, and every stopped file must open in the engine's reader and in mdbtools
 // with exactly the rows completed before (the row in flight at most, once its data page
-// is written). A second test kills a real writer process at random moments.
+// is written). Rows count as completed once the appender has written them out (write());
+// appended rows it still holds may be missing, never out of order. A second test kills a
+// real writer process at random moments.
 // Files past page 1's inline page map are made by extending a file with a hole.
 #include <gtest/gtest.h>
 #include <signal.h>
@@ -123,6 +125,7 @@ TEST(WriteOrder, AppendingRowsLeavesTheRowsCompletedBefore) {
         TableAppender t = db.appender("T");
         for (const Row& r : rows) {
           t.append(r);
+          t.write();
           ++appended;
         }
       },
@@ -144,6 +147,88 @@ TEST(WriteOrder, AppendingRowsLeavesTheRowsCompletedBefore) {
           EXPECT_EQ(Database::open(path).table("T").rowCount, read.size());
         }
       });
+}
+
+// Rows held by the appender reach the file a page at a time: a stop anywhere in a run
+// of appends without write() leaves a readable file holding a prefix of the rows, with a
+// count that is at most short (never ahead), and the appender's end writes them all.
+TEST(WriteOrder, RowsHeldInMemoryReachTheFileInOrder) {
+  testing::ScratchDir dir("order-held");
+  const std::string base = dir.file("base.mdb"), path = dir.file("h.mdb");
+  DatabaseWriter::create(base);
+  {
+    DatabaseWriter db = DatabaseWriter::open(base);
+    db.createTable(
+        "T",
+        {{"No", ColumnType::Long}, {"Name", ColumnType::Text, 255}, {"Memo", ColumnType::Memo}});
+  }
+  // Enough rows for three data pages; memos on long-value pages in between, written
+  // while rows before them are still held.
+  std::vector<Row> rows;
+  for (int i = 0; i < 60; ++i) {
+    Row r{Value::integer(i), Value::text(std::string(200, char('a' + i % 26))), Value()};
+    if (i % 9 == 4) r[2] = Value::text(std::string(3000 + i, 'm'));
+    rows.push_back(r);
+  }
+  std::size_t appended = 0;
+  int stopsWithRowsHeld = 0;
+  forEveryStop(
+      [&] {
+        appended = 0;
+        fs::remove(path);
+        fs::copy_file(base, path);
+        DatabaseWriter db = DatabaseWriter::open(path);
+        TableAppender t = db.appender("T");
+        for (const Row& r : rows) {
+          t.append(r);
+          ++appended;
+        }
+        t.flush();
+      },
+      [&](std::uint64_t, bool completed) {
+        const auto read = readAll(path, "T");
+        ASSERT_LE(read.size(), appended + 1);
+        EXPECT_TRUE(std::equal(read.begin(), read.end(), rows.begin()));
+        const std::uint32_t count = Database::open(path).table("T").rowCount;
+        EXPECT_LE(count, read.size());
+        if (read.size() + 1 < appended) ++stopsWithRowsHeld;
+        if (completed) {
+          EXPECT_EQ(read.size(), rows.size());
+          EXPECT_EQ(count, rows.size());
+        }
+        EXPECT_EQ(testing::mdbtoolsProblems(path, long(read.size()) - long(count)), "");
+        if (!completed && count != read.size()) {
+          DatabaseWriter db = DatabaseWriter::open(path);
+          db.appender("T");
+          EXPECT_EQ(Database::open(path).table("T").rowCount, read.size());
+        }
+      });
+  EXPECT_GT(stopsWithRowsHeld, 0);
+}
+
+// The appender's end writes what it holds; so does the database's flush() while an
+// appender is open, and a reader opened afterwards sees every row.
+TEST(WriteOrder, HeldRowsAreWrittenByTheEndAndByTheDatabasesFlush) {
+  testing::ScratchDir dir("order-end");
+  const std::string path = dir.file("e.mdb");
+  DatabaseWriter::create(path);
+  DatabaseWriter db = DatabaseWriter::open(path);
+  db.createTable("A", {{"No", ColumnType::Long}});
+  db.createTable("B", {{"No", ColumnType::Long}});
+  {
+    TableAppender a = db.appender("A");
+    for (int i = 0; i < 5; ++i) a.append({Value::integer(i)});
+    EXPECT_LT(readAll(path, "A").size(), 5u);  // a page's first row goes in at once
+  }
+  EXPECT_EQ(readAll(path, "A").size(), 5u);
+  EXPECT_EQ(Database::open(path).table("A").rowCount, 5u);
+  TableAppender b = db.appender("B");
+  b.append({Value::integer(7)});
+  db.flush();
+  const auto read = readAll(path, "B");
+  ASSERT_EQ(read.size(), 1u);
+  EXPECT_EQ(read[0][0].asInt(), 7);
+  EXPECT_EQ(Database::open(path).table("B").rowCount, 1u);
 }
 
 TEST(WriteOrder, AKilledWriterLeavesAReadableFileWithItsRows) {
@@ -175,6 +260,7 @@ TEST(WriteOrder, AKilledWriterLeavesAReadableFileWithItsRows) {
         const auto first = std::int64_t(t.table().rowCount);
         for (std::int64_t i = first; i < first + std::int64_t(reportAfter) + 2000; ++i) {
           if (i == first + std::int64_t(reportAfter)) {
+            t.write();
             const char done = 1;
             if (::write(pipeFds[1], &done, 1) != 1) ::_exit(2);
           }
@@ -229,6 +315,7 @@ TEST(WriteOrder, AnAccessTablesPageMapTurnsIntoAReferenceMapSafely) {
       const auto size = fs::file_size(path);
       const std::uint64_t writes = PageWriter::writesDone();
       t.append(row(i));
+      t.write();
       if (fs::file_size(path) >= size + 2 * 4096) {
         from = writes;
         to = PageWriter::writesDone();
@@ -248,6 +335,7 @@ TEST(WriteOrder, AnAccessTablesPageMapTurnsIntoAReferenceMapSafely) {
       TableAppender t = db.appender("Table1");
       for (std::size_t i = 0; i <= rowsBefore; ++i) {
         t.append(row(i));
+        t.write();
         ++appended;
       }
     } catch (const Error&) {
@@ -304,6 +392,7 @@ TEST(WriteOrder, TheGlobalPageMapTurnsIntoAReferenceMapSafely) {
       TableAppender t = db.appender("T");
       for (std::size_t i = appended; i < rows.size(); ++i) {
         t.append(rows[i]);
+        t.write();
         ++appended;
       }
     } catch (const Error&) {

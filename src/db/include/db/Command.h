@@ -54,6 +54,7 @@ class Command {
   void setParamType(int index, FieldType type);
   // An empty text leaves the parameter without a value (NULL), whatever it held before.
   void setParamText(int index, const QString& text);
+  void setParamText(int index, QString&& text);
   void setParamNull(int index);
   bool paramIsNull(int index) const;
 
@@ -63,9 +64,10 @@ class Command {
   // Converts the texts (throws ParameterError), runs the statement and returns the
   // number of rows it touched.
   qint64 execute();
-  // Makes what the executions wrote durable where the engine defers that (Access
-  // files: once at the end of a run of inserts rather than per row). Throws when the
-  // data cannot be made durable.
+  // Writes what the executions left to the engine and makes it durable where the
+  // engine defers that (Access files: the rows reach the file a page at a time and are
+  // made durable once at the end of a run of inserts, here or when the command goes).
+  // Throws when the data cannot be written or made durable.
   void flush();
 
   // The statement with '?' in place of the markers, and the marker names in order.

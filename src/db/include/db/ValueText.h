@@ -39,6 +39,9 @@ class ValueText {
   // platform::Error naming the value when the text does not convert ("'12a' is not a valid integer
   // value").
   static QVariant parse(const QString& text, FieldType type);
+  // parse() into `out`, reusing its storage where the value's type stays (a statement's
+  // parameters, converted row after row).
+  static void parseInto(const QString& text, FieldType type, QVariant& out);
 
   // Brings a value as a driver delivers it into the canonical form of `type`; a
   // value that does not convert is returned unchanged.

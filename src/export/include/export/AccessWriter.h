@@ -40,7 +40,7 @@ class TAccessWriter : public exportengine::TExportWriter {
   void PrepareInsert(const QString& path, const QString& insertStatement,
                      const std::vector<db::FieldType>& types);
   // The value of parameter `index` for the next row; an empty text is NULL.
-  void SetParamText(int index, const QString& text);
+  void SetParamText(int index, QString&& text);
 
   db::Command& Command() { return *command_; }
 

@@ -71,5 +71,7 @@ QString FormatExportValue(const QString& text, const QString& pattern, TExportCo
 QString TrimText(const QString& text);
 // target := TrimText(text), reusing target's buffer where it can.
 void AssignTrimmed(QString& target, const QString& text);
+// The same, taking `text` over when there is nothing to remove.
+void AssignTrimmed(QString& target, QString&& text);
 
 }  // namespace exportengine

@@ -57,7 +57,7 @@ class TExportRow {
   void SetValueAt(int position, const QString& text);
   // The same while reading a row, with whether the source's value is null (-1 when
   // the source cannot tell).
-  void SetFetchedValue(int position, const QString& text, signed char null);
+  void SetFetchedValue(int position, QString&& text, signed char null);
 
   // Drops every cell and empties the name index.
   void Clear();

@@ -7,8 +7,9 @@
 //   jet::ColumnType::Double}}); jet::TableAppender rows = db.appender("Item");
 //   rows.append({jet::Value::text("阿斯匹靈"), jet::Value::real(12.5)});
 //
-// The file is consistent after every appended row: a failure or a killed process leaves
-// a database every reader opens, holding the rows appended before. What the engine
+// The file is consistent after every page write: a failure or a killed process leaves a
+// database every reader opens, holding the rows appended before, up to those an
+// appender still held in memory (see TableAppender::write). What the engine
 // cannot do correctly it refuses with a jet::Error before writing anything: appending
 // to tables with indexes or AutoNumber columns, table names the catalog's index cannot
 // sort, a catalog index that would need a second page, values that do not fit.
@@ -56,7 +57,7 @@ class DatabaseWriter {
   // Appends rows to the table `name`; refuses tables it cannot keep consistent.
   TableAppender appender(const std::string& name);
 
-  // Makes everything written so far durable (fsync).
+  // Writes the rows the open appenders hold and makes everything durable (fsync).
   void flush();
 
   struct State;
@@ -78,9 +79,13 @@ class TableAppender {
   // fit its column.
   void append(const std::vector<Value>& row);
   std::uint64_t appended() const;
-  // Makes the appended rows durable (fsync). Rows reach the file as they are appended
-  // (a killed process keeps them); flush(), and the appender's end, also protect them
-  // against a power loss. Creating a database or a table is flushed when it returns.
+  // Writes the appended rows the appender still holds to the file (no fsync): from then
+  // on a killed process keeps them. Rows reach the file a data page at a time: when a
+  // row needs a new page, at write() or flush(), and at the appender's end.
+  void write();
+  // Writes the rows held, as write(), and makes the appended rows durable (fsync), as
+  // the appender's end also does; flush() reports what the end cannot. Creating a
+  // database or a table is flushed when it returns.
   void flush();
 
  private:

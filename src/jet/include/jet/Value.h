@@ -92,6 +92,13 @@ class Value {
   const Guid& asGuid() const { return std::get<9>(v_); }
   const Decimal& asDecimal() const { return std::get<10>(v_); }
 
+  // Makes the value text and returns its UTF-8 for the caller to fill; a value that is
+  // already text keeps its storage (rows refilled value by value allocate nothing).
+  std::string& textBuffer() {
+    if (v_.index() != 7) v_.emplace<7>();
+    return std::get<7>(v_);
+  }
+
   friend bool operator==(const Value&, const Value&) = default;
 
  private:
