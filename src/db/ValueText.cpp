@@ -15,14 +15,6 @@
 
 namespace db {
 
-bool isNullValue(const QVariant& v) {
-  if (!v.isValid() || v.isNull()) return true;
-  if (v.typeId() == QMetaType::QString) return static_cast<const QString*>(v.constData())->isNull();
-  if (v.typeId() == QMetaType::QByteArray)
-    return static_cast<const QByteArray*>(v.constData())->isNull();
-  return false;
-}
-
 namespace {
 
 using platform::RegionalSettings;

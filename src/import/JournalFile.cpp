@@ -7,9 +7,11 @@
 #include <fcntl.h>
 #include <sqlite3.h>
 #include <sys/file.h>
+#include <sys/mman.h>
 #include <sys/stat.h>
 #include <unistd.h>
 #include <QFile>
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 
@@ -19,6 +21,9 @@ namespace {
 constexpr int kFormat = 2;
 // The log moves into the file in rows of at most this many bytes.
 constexpr qsizetype kChunk = 4 << 20;
+// The log's file grows by doubling from this; the bytes past its last record are zero,
+// which ends the records for a reader.
+constexpr qsizetype kLogStep = 1 << 20;
 
 const char* const kSchema =
     "CREATE TABLE run(format INTEGER NOT NULL, kind TEXT NOT NULL, started TEXT NOT NULL,"
@@ -102,7 +107,7 @@ JournalFile::JournalFile(const QString& path, sqlite3* db)
 
 JournalFile::~JournalFile() {
   // A run that did not finish keeps its log for the next reader.
-  if (logFd_ >= 0) ::close(logFd_);
+  closeLog();
   sqlite3_close_v2(db_);
 }
 
@@ -148,7 +153,7 @@ std::unique_ptr<JournalFile> JournalFile::create(const QString& path, const Jour
   sqlite3_finalize(st);
   if (step != SQLITE_DONE) j->fail(QString());
   j->logFd_ = ::open(QFile::encodeName(logPath(path)).constData(),
-                     O_RDWR | O_CREAT | O_TRUNC | O_APPEND | O_CLOEXEC, 0644);
+                     O_RDWR | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
   if (j->logFd_ < 0) j->fail(systemError());
   // Held while the run writes, so that no reader takes the log in under it.
   ::flock(j->logFd_, LOCK_EX | LOCK_NB);
@@ -268,20 +273,35 @@ void JournalFile::addSource(const JournalSource& source) {
   if (step != SQLITE_DONE) fail(QString());
 }
 
+void JournalFile::appendLog() {
+  const qsizetype n = record_.size();
+  if (logUsed_ + n > logMapped_) {
+    // Room is reserved on the disk before it is mapped: a full disk fails this entry
+    // here, never a store into the mapping later.
+    qsizetype size = std::max<qsizetype>(logMapped_ * 2, kLogStep);
+    while (size < logUsed_ + n) size *= 2;
+    if (const int rc = ::posix_fallocate(logFd_, 0, off_t(size)); rc != 0) {
+      errno = rc;
+      fail(systemError());
+    }
+    void* map = ::mmap(nullptr, size_t(size), PROT_READ | PROT_WRITE, MAP_SHARED, logFd_, 0);
+    if (map == MAP_FAILED) fail(systemError());
+    if (logMap_) ::munmap(logMap_, size_t(logMapped_));
+    logMap_ = static_cast<char*>(map);
+    logMapped_ = size;
+  }
+  // Stored into the file's pages: from here on a killed program cannot lose it. The
+  // post that follows is a call the compiler cannot move these stores past.
+  std::memcpy(logMap_ + logUsed_, record_.constData(), size_t(n));
+  logUsed_ += n;
+}
+
 qint64 JournalFile::add(const RowChange& change) {
   if (logFd_ < 0) fail(QStringLiteral("read only"));
   const qint64 id = nextId_++;
   record_.resize(0);  // keeps its capacity
   records_->writeEntry(id, change, record_);
-  const char* p = record_.constData();
-  qsizetype left = record_.size();
-  while (left > 0) {
-    const ssize_t n = ::write(logFd_, p, size_t(left));
-    if (n < 0 && errno == EINTR) continue;
-    if (n <= 0) fail(systemError());
-    p += n;
-    left -= n;
-  }
+  appendLog();
   count(counts_, change.action, 1);
   lastAction_ = change.action;
   return id;
@@ -291,18 +311,23 @@ void JournalFile::remove(qint64 entry) {
   if (logFd_ < 0) fail(QStringLiteral("read only"));
   record_.resize(0);
   records_->writeRemoval(entry, record_);
-  if (::write(logFd_, record_.constData(), size_t(record_.size())) != record_.size())
-    fail(systemError());
+  appendLog();
   count(counts_, lastAction_, -1);
 }
 
 void JournalFile::finish(bool completed) {
   if (logFd_ < 0) fail(QStringLiteral("read only"));
-  QByteArray log;
-  if (!readAll(logFd_, log)) fail(systemError());
-  fold(log, completed ? QStringLiteral("completed") : QStringLiteral("failed"), counts_);
+  fold(QByteArray::fromRawData(logMap_, logUsed_),
+       completed ? QStringLiteral("completed") : QStringLiteral("failed"), counts_);
+  closeLog();
   QFile::remove(logPath(path_));
-  ::close(logFd_);
+}
+
+void JournalFile::closeLog() {
+  if (logMap_) ::munmap(logMap_, size_t(logMapped_));
+  logMap_ = nullptr;
+  logMapped_ = logUsed_ = 0;
+  if (logFd_ >= 0) ::close(logFd_);
   logFd_ = -1;
 }
 

@@ -2,6 +2,8 @@
 // that was cut short (even in the middle of a write) taken in by the next reader.
 #include "import/JournalFile.h"
 
+#include "JournalRecords.h"
+
 #include <platform/Error.h>
 
 #include <gtest/gtest.h>
@@ -81,7 +83,10 @@ TEST(JournalFile, ARunCutShortIsTakenInByTheNextReaderUpToItsLastWholeEntry) {
     // fourth record that never completed.
   }
   QFile log(path + "-log");
-  ASSERT_TRUE(log.open(QIODevice::Append));
+  ASSERT_TRUE(log.open(QIODevice::ReadWrite));
+  const qsizetype end = JournalRecords::intactLength(log.readAll());
+  ASSERT_GT(end, 0);
+  log.seek(end);
   log.write(QByteArray("\x40\x00\x00\x00\x12\x34", 6));
   log.close();
 

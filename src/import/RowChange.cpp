@@ -65,8 +65,23 @@ QVariant textValue(const std::optional<QString>& text, db::FieldType type) {
 }
 
 bool sameValue(const QVariant& a, const QVariant& b) {
-  if (db::isNullValue(a) || db::isNullValue(b)) return db::isNullValue(a) == db::isNullValue(b);
-  return a.typeId() == b.typeId() && a == b;
+  const bool nullA = db::isNullValue(a), nullB = db::isNullValue(b);
+  if (nullA || nullB) return nullA == nullB;
+  if (a.typeId() != b.typeId()) return false;
+  // The common kinds compared directly rather than through the meta-type system.
+  switch (a.typeId()) {
+    case QMetaType::QString:
+      return *static_cast<const QString*>(a.constData()) ==
+             *static_cast<const QString*>(b.constData());
+    case QMetaType::Double:
+      return *static_cast<const double*>(a.constData()) ==
+             *static_cast<const double*>(b.constData());
+    case QMetaType::LongLong:
+      return *static_cast<const qint64*>(a.constData()) ==
+             *static_cast<const qint64*>(b.constData());
+    default:
+      return a == b;
+  }
 }
 
 }  // namespace dataimport

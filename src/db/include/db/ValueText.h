@@ -18,7 +18,19 @@ namespace db {
 // Whether a value is NULL as the drivers bind it: an invalid QVariant, and also a null
 // QString or QByteArray (Qt 6's QVariant::isNull() no longer says so for them), so that
 // an empty Access cell given to a NULL column changes nothing.
-bool isNullValue(const QVariant& value);
+// Text, the bulk of the values, is told without a call into QVariant.
+inline bool isNullValue(const QVariant& value) {
+  switch (value.typeId()) {
+    case QMetaType::UnknownType:
+      return true;
+    case QMetaType::QString:
+      return static_cast<const QString*>(value.constData())->isNull();
+    case QMetaType::QByteArray:
+      return static_cast<const QByteArray*>(value.constData())->isNull();
+    default:
+      return value.isNull();
+  }
+}
 
 class ValueText {
  public:

@@ -2,9 +2,10 @@
 // when, by whom, on which POS), the Access files it read, and an entry for every POS
 // row it changed, in the order the rows were posted.
 //
-// While a run writes, each entry is appended to a log beside the file ("<file>-log")
-// with one write before add() returns: a program killed after that point leaves the
-// entry there, so no POS change can be made without its entry. When the run ends the
+// While a run writes, each entry is stored into a log beside the file ("<file>-log"),
+// mapped into memory, before add() returns: the stored bytes are the file's own pages,
+// so a program killed after that point leaves the entry there, and no POS change can
+// be made without its entry. When the run ends the
 // log moves into the file in one transaction and is removed; the next open of a
 // journal whose run was cut short moves what its log holds in the same way. A
 // finished journal is one self-contained file, written through to the disk.
@@ -85,10 +86,15 @@ class JournalFile {
   // transaction.
   void fold(const QByteArray& log, const QString& outcome, const JournalCounts& counts);
   void recover();
+  void appendLog();  // record_ at the end of the log
+  void closeLog();
 
   QString path_;
   sqlite3* db_ = nullptr;
   int logFd_ = -1;  // the log while this object writes the run
+  char* logMap_ = nullptr;
+  qsizetype logMapped_ = 0;
+  qsizetype logUsed_ = 0;
   qint64 nextId_ = 1;
   std::unique_ptr<JournalRecords> records_;
   QByteArray record_;  // reused: the records being added
