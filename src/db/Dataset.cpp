@@ -101,19 +101,22 @@ Field& Dataset::field(int index) const {
 }
 
 Field* Dataset::findField(const QString& name) const {
-  // Callers walking rows ask for the same few names again and again; the last one
-  // found is answered without folding its case.
-  if (lastFound_ && name == lastFoundName_) return lastFound_;
+  // Callers walking rows ask for the same few names again and again (a lookup field
+  // asks for its key here and two names of the other dataset for every row); the last
+  // few found are answered without folding their case.
+  for (const Found& f : found_)
+    if (f.field && name == f.name) return f.field;
   const auto it = fieldByLowerName_.constFind(name.toLower());
   if (it == fieldByLowerName_.constEnd()) return nullptr;
-  lastFoundName_ = name;
-  lastFound_ = fields_[size_t(*it)].get();
-  return lastFound_;
+  Found& slot = found_[nextFound_];
+  nextFound_ = (nextFound_ + 1) % found_.size();
+  slot.name = name;
+  slot.field = fields_[size_t(*it)].get();
+  return slot.field;
 }
 
 void Dataset::forgetFound() {
-  lastFound_ = nullptr;
-  lastFoundName_.clear();
+  for (Found& f : found_) f = Found{};
 }
 
 Field& Dataset::fieldByName(const QString& name) const {

@@ -25,6 +25,7 @@
 #include <QObject>
 #include <QString>
 #include <QStringList>
+#include <array>
 #include <deque>
 #include <functional>
 #include <list>
@@ -177,8 +178,12 @@ class Dataset : public QObject {
   std::vector<std::unique_ptr<Field>> fields_;
   bool autoFields_ = false;
   QHash<QString, int> fieldByLowerName_;
-  mutable QString lastFoundName_;
-  mutable Field* lastFound_ = nullptr;
+  struct Found {
+    QString name;
+    Field* field = nullptr;
+  };
+  mutable std::array<Found, 4> found_;
+  mutable size_t nextFound_ = 0;
 
   State state_ = State::Inactive;
   // Rows are stored once, in fetch order, `width_` values each; `order_` gives the
