@@ -190,10 +190,19 @@ void TableImport::stageRow(bool& found) {
 }
 
 void TableImport::describeChange(bool found) {
-  change_.table = QString::fromUtf8(importTable(table_).name);
-  change_.keyColumn = keyTarget_->fieldName();
+  if (change_.table.isEmpty()) change_.table = QString::fromUtf8(importTable(table_).name);
+  if (change_.keyColumn.isEmpty()) change_.keyColumn = keyTarget_->fieldName();
   change_.action = found ? RowChange::Action::Update : RowChange::Action::Append;
-  change_.cells.clear();
+  // The cells of the last row are given this row's values in place: rows name the same
+  // columns, so most names and types stay as they are.
+  size_t used = 0;
+  auto cell = [this, &used](const db::Field& f) -> RowChange::Cell& {
+    if (used == change_.cells.size()) change_.cells.emplace_back();
+    RowChange::Cell& c = change_.cells[used++];
+    if (c.column.constData() != f.fieldName().constData()) c.column = f.fieldName();
+    c.type = f.dataType();
+    return c;
+  };
   const int position = target_.recNo();
   for (db::Field* f : assigned_) {
     const QVariant* now = target_.currentCell(*f);
@@ -201,11 +210,16 @@ void TableImport::describeChange(bool found) {
     if (found) {
       const QVariant* before = target_.originalCell(*f);
       if (!before || sameValue(*before, *now)) continue;
-      change_.cells.push_back({f->fieldName(), f->dataType(), *before, *now});
+      RowChange::Cell& c = cell(*f);
+      c.before = *before;
+      c.after = *now;
     } else {
-      change_.cells.push_back({f->fieldName(), f->dataType(), QVariant(), *now});
+      RowChange::Cell& c = cell(*f);
+      if (c.before.isValid()) c.before = QVariant();
+      c.after = *now;
     }
   }
+  change_.cells.resize(used);
   // The key as the POS holds it: the row's own for an update, the new one for an append.
   const QVariant key = found ? target_.valueAt(position, *keyTarget_) : keyTarget_->value();
   change_.key = valueText(key, keyTarget_->dataType()).value_or(QString());
