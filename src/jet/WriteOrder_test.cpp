@@ -285,7 +285,10 @@ TEST(WriteOrder, AKilledWriterLeavesAReadableFileWithItsRows) {
     const auto read = readAll(path, "T");
     EXPECT_GE(read.size(), before + reportAfter);
     for (std::size_t i = 0; i < read.size(); ++i) ASSERT_EQ(read[i][0].asInt(), std::int64_t(i));
-    EXPECT_EQ(testing::mdbtoolsProblems(path, true), "");
+    // Rows reach the file a data page at a time, the row count after them: a kill
+    // between the two leaves the count short by at most the rows of one page (fewer
+    // than 128 of these), which the next writer sets right.
+    EXPECT_EQ(testing::mdbtoolsProblems(path, 128), "");
     before = read.size();
   }
   EXPECT_GT(before, 0u);
