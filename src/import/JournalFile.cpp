@@ -137,10 +137,8 @@ std::unique_ptr<JournalFile> JournalFile::create(const QString& path, const Jour
   std::unique_ptr<JournalFile> j(new JournalFile(path, db));
   if (rc != SQLITE_OK) j->fail(QString());
   // The log carries the entries' safety until the run ends; the file then takes them in
-  // one transaction, its rollback journal keeping every stop of that readable. Like the
-  // log, the file is safe from the program being killed without flushes to the disk,
-  // which would cost the import more than all its entries.
-  j->exec("PRAGMA synchronous=OFF;");
+  // one transaction, its rollback journal and flushes keeping every stop of that
+  // readable, a power cut included.
   j->exec(kSchema);
   sqlite3_stmt* st = j->prepare(
       "INSERT INTO run(format, kind, started, user, folder, pos, undoes) "
