@@ -36,6 +36,14 @@ class JetDriverTest : public ::testing::Test {
     jet::DatabaseWriter::create(path_.toStdString());
   }
   QTemporaryDir dir_;
+  // Table T as a reader sees it, through a connection of its own.
+  void readBack(db::Connection& c, db::Dataset& ds) {
+    c.setConnectionString(kJet + path_);
+    ds.setConnection(&c);
+    ds.setSql("SELECT * FROM T");
+    ds.open();
+  }
+
   QString path_;
 };
 
@@ -133,11 +141,8 @@ TEST_F(JetDriverTest, EmptyTextBindsNullEvenAfterAValueAndLongTextKeepsChinese) 
   insert.flush();
 
   db::Connection c;
-  c.setConnectionString(kJet + path_);
   db::Dataset ds("qryAccess");
-  ds.setConnection(&c);
-  ds.setSql("SELECT * FROM T");
-  ds.open();
+  readBack(c, ds);
   ASSERT_EQ(ds.recordCount(), 3);
   for (const QStringList& row : rows) {
     for (int i = 0; i < 3; ++i) {
@@ -171,11 +176,8 @@ TEST_F(JetDriverTest, TextOfEveryCharacterLengthIsStoredAsQtEncodesIt) {
   insert.flush();
 
   db::Connection c;
-  c.setConnectionString(kJet + path_);
   db::Dataset ds("qryAccess");
-  ds.setConnection(&c);
-  ds.setSql("SELECT * FROM T");
-  ds.open();
+  readBack(c, ds);
   ASSERT_EQ(ds.recordCount(), texts.size());
   for (const QString& text : texts) {
     const QString stored = QString::fromUtf8(text.toUtf8());
@@ -215,11 +217,8 @@ TEST_F(JetDriverTest, NumbersAndDatesBoundAsTextReadBackAsTheSameText) {
   insert.flush();
 
   db::Connection c;
-  c.setConnectionString(kJet + path_);
   db::Dataset ds("qryAccess");
-  ds.setConnection(&c);
-  ds.setSql("SELECT * FROM T");
-  ds.open();
+  readBack(c, ds);
   ASSERT_EQ(ds.recordCount(), 5);
   for (const QStringList& row : rows) {
     for (int i = 0; i < 4; ++i) EXPECT_EQ(ds.field(i).asString(), row[i]) << i;

@@ -2,6 +2,7 @@
 
 #include "BatchPreview.h"
 #include "ConsoleProgress.h"
+#include "ConsoleText.h"
 #include "JournalCommands.h"
 
 #include <config/Configs.h>
@@ -23,19 +24,10 @@ namespace batch {
 
 namespace {
 
-void write(std::FILE* file, const QString& text) {
-  std::fputs(text.toLocal8Bit().constData(), file);
-  std::fflush(file);
-}
-
 // The report as the window shows it, with the line breaks of this platform.
 QString reportLines(QString report) {
   report.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
   return report + QLatin1Char('\n');
-}
-
-void writeError(std::FILE* err, const std::exception_ptr& error) {
-  write(err, platform::withFullStop(platform::errorText(error)) + QLatin1Char('\n'));
 }
 
 QString tableList() {

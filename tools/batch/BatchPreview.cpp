@@ -1,5 +1,7 @@
 #include "BatchPreview.h"
 
+#include "ConsoleText.h"
+
 #include <import/ChangesCsv.h>
 #include <import/DmMdb.h>
 #include <import/ImportPreview.h>
@@ -11,15 +13,6 @@
 
 namespace batch {
 namespace {
-
-void write(std::FILE* file, const QString& text) {
-  std::fputs(text.toLocal8Bit().constData(), file);
-  std::fflush(file);
-}
-
-void writeError(std::FILE* err, const std::exception_ptr& error) {
-  write(err, platform::withFullStop(platform::errorText(error)) + QLatin1Char('\n'));
-}
 
 // Progress as the import shows it; a table that cannot be read gets its error on a
 // line of its own, and the next table goes on.

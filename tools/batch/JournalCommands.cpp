@@ -2,6 +2,7 @@
 
 #include "BatchCommand.h"
 #include "ConsoleProgress.h"
+#include "ConsoleText.h"
 
 #include <import/ImportJournal.h>
 #include <import/JournalFile.h>
@@ -13,11 +14,6 @@
 
 namespace batch {
 namespace {
-
-void write(std::FILE* file, const QString& text) {
-  std::fputs(text.toLocal8Bit().constData(), file);
-  std::fflush(file);
-}
 
 QString shown(const QVariant& value, db::FieldType type) {
   return dataimport::valueText(value, type).value_or(QStringLiteral("NULL"));
@@ -92,8 +88,7 @@ int listJournals(std::FILE* out, std::FILE* err) {
                      .arg(n.appends)
                      .arg(n.deletes));
     } catch (...) {
-      write(err, platform::withFullStop(platform::errorText(std::current_exception())) +
-                     QLatin1Char('\n'));
+      writeError(err, std::current_exception());
       status = kTableFailed;
     }
   }
