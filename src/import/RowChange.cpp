@@ -67,9 +67,9 @@ QVariant textValue(const std::optional<QString>& text, db::FieldType type) {
 bool sameValue(const QVariant& a, const QVariant& b) {
   const bool nullA = db::isNullValue(a), nullB = db::isNullValue(b);
   if (nullA || nullB) return nullA == nullB;
-  if (a.typeId() != b.typeId()) return false;
+  if (db::typeIdOf(a) != db::typeIdOf(b)) return false;
   // The common kinds compared directly rather than through the meta-type system.
-  switch (a.typeId()) {
+  switch (db::typeIdOf(a)) {
     case QMetaType::QString:
       return *static_cast<const QString*>(a.constData()) ==
              *static_cast<const QString*>(b.constData());

@@ -15,18 +15,31 @@
 
 namespace db {
 
+// A value's type id without a call into QVariant (QVariant::typeId() is out of line,
+// and values are asked for it several times each on every row an import writes).
+inline int typeIdOf(const QVariant& value) {
+  const QtPrivate::QMetaTypeInterface* type = value.data_ptr().typeInterface();
+  if (!type) return QMetaType::UnknownType;
+  if (const int id = type->typeId.loadRelaxed()) return id;
+  return value.typeId();
+}
+
 // Whether a value is NULL as the drivers bind it: an invalid QVariant, and also a null
 // QString or QByteArray (Qt 6's QVariant::isNull() no longer says so for them), so that
 // an empty Access cell given to a NULL column changes nothing.
-// Text, the bulk of the values, is told without a call into QVariant.
 inline bool isNullValue(const QVariant& value) {
-  switch (value.typeId()) {
+  switch (typeIdOf(value)) {
     case QMetaType::UnknownType:
       return true;
     case QMetaType::QString:
       return static_cast<const QString*>(value.constData())->isNull();
     case QMetaType::QByteArray:
       return static_cast<const QByteArray*>(value.constData())->isNull();
+    case QMetaType::LongLong:
+    case QMetaType::Double:
+    case QMetaType::Bool:
+    case QMetaType::QDateTime:
+      return value.data_ptr().is_null;
     default:
       return value.isNull();
   }
