@@ -18,12 +18,14 @@
 namespace dataimport {
 namespace {
 
-constexpr int kFormat = 2;
 // The log moves into the file in rows of at most this many bytes.
 constexpr qsizetype kChunk = 4 << 20;
 // The log's file grows by doubling from this; the bytes past its last record are zero,
 // which ends the records for a reader.
 constexpr qsizetype kLogStep = 1 << 20;
+// Address room for the log, mapped once so that its bytes never move while the
+// folding thread reads them (a log grows by about a kilobyte a row).
+constexpr qsizetype kLogRoom = qsizetype(64) << 30;
 
 const char* const kSchema =
     "CREATE TABLE run(format INTEGER NOT NULL, kind TEXT NOT NULL, started TEXT NOT NULL,"
@@ -103,10 +105,14 @@ QString journalReadError(const QString& path, const QString& reason) {
 }
 
 JournalFile::JournalFile(const QString& path, sqlite3* db)
-    : path_(path), db_(db), records_(std::make_unique<JournalRecords>()) {}
+    : path_(path),
+      db_(db),
+      format_(JournalRecords::kFormat),
+      records_(std::make_unique<JournalRecords>()) {}
 
 JournalFile::~JournalFile() {
   // A run that did not finish keeps its log for the next reader.
+  stopFolding(true);
   closeLog();
   sqlite3_close_v2(db_);
 }
@@ -132,8 +138,10 @@ std::unique_ptr<JournalFile> JournalFile::create(const QString& path, const Jour
   if (QFile::exists(path))
     throw platform::Error(journalWriteError(path, QStringLiteral("檔案已存在")));
   sqlite3* db = nullptr;
-  const int rc = sqlite3_open_v2(QFile::encodeName(path).constData(), &db,
-                                 SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, nullptr);
+  // Serialized: the folding thread inserts while the run adds its sources.
+  const int rc =
+      sqlite3_open_v2(QFile::encodeName(path).constData(), &db,
+                      SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_FULLMUTEX, nullptr);
   std::unique_ptr<JournalFile> j(new JournalFile(path, db));
   if (rc != SQLITE_OK) j->fail(QString());
   // The log carries the entries' safety until the run ends; the file then takes them in
@@ -143,7 +151,7 @@ std::unique_ptr<JournalFile> JournalFile::create(const QString& path, const Jour
   sqlite3_stmt* st = j->prepare(
       "INSERT INTO run(format, kind, started, user, folder, pos, undoes) "
       "VALUES (?, ?, ?, ?, ?, ?, ?)");
-  sqlite3_bind_int(st, 1, kFormat);
+  sqlite3_bind_int(st, 1, JournalRecords::kFormat);
   bind(st, 2, run.kind);
   bind(st, 3, isoTime(run.started));
   bind(st, 4, run.user);
@@ -158,6 +166,10 @@ std::unique_ptr<JournalFile> JournalFile::create(const QString& path, const Jour
   if (j->logFd_ < 0) j->fail(systemError());
   // Held while the run writes, so that no reader takes the log in under it.
   ::flock(j->logFd_, LOCK_EX | LOCK_NB);
+  void* map = ::mmap(nullptr, size_t(kLogRoom), PROT_READ | PROT_WRITE, MAP_SHARED, j->logFd_, 0);
+  if (map == MAP_FAILED) j->fail(systemError());
+  j->logMap_ = static_cast<char*>(map);
+  j->folder_ = std::thread([p = j.get()] { p->foldWhileRunning(); });
   return j;
 }
 
@@ -177,12 +189,13 @@ std::unique_ptr<JournalFile> JournalFile::open(const QString& path) {
   std::unique_ptr<JournalFile> j(new JournalFile(path, db));
   if (rc != SQLITE_OK) throw platform::Error(journalReadError(path, errorOf(db)));
   sqlite3_stmt* st = nullptr;
-  if (sqlite3_prepare_v2(db, "SELECT format FROM run", -1, &st, nullptr) != SQLITE_OK ||
-      sqlite3_step(st) != SQLITE_ROW || sqlite3_column_int(st, 0) != kFormat) {
-    sqlite3_finalize(st);
-    throw platform::Error(journalReadError(path, QStringLiteral("不是匯入記錄檔")));
-  }
+  j->format_ = 0;
+  if (sqlite3_prepare_v2(db, "SELECT format FROM run", -1, &st, nullptr) == SQLITE_OK &&
+      sqlite3_step(st) == SQLITE_ROW)
+    j->format_ = sqlite3_column_int(st, 0);
   sqlite3_finalize(st);
+  if (j->format_ != 2 && j->format_ != JournalRecords::kFormat)
+    throw platform::Error(journalReadError(path, QStringLiteral("不是匯入記錄檔")));
   if (QFile::exists(logPath(path))) {
     if (!writable)
       throw platform::Error(
@@ -207,13 +220,28 @@ void JournalFile::recover() {
       ::close(fd);
       throw platform::Error(journalReadError(path_, systemError()));
     }
-    log.truncate(JournalRecords::intactLength(log));
-    JournalRecords reader;
-    JournalCounts counts;
-    if (reader.read(log))
-      for (const RowChange& c : reader.takeEntries()) count(counts, c.action, 1);
     try {
-      fold(log, QStringLiteral("interrupted"), counts);
+      // The chunks in the file are the log's first bytes, in order.
+      sqlite3_stmt* st = prepare("SELECT total(length(records)) FROM chunk");
+      const qsizetype folded =
+          sqlite3_step(st) == SQLITE_ROW ? qsizetype(sqlite3_column_int64(st, 0)) : 0;
+      sqlite3_finalize(st);
+      const QByteArray rest = log.mid(std::min(folded, log.size()));
+      exec("BEGIN");
+      try {
+        sqlite3_stmt* insert = prepare("INSERT INTO chunk(records) VALUES (?)");
+        bool failed = false;
+        insertChunks(insert, rest.constData(), 0, JournalRecords::intactLength(rest), true, failed);
+        sqlite3_finalize(insert);
+        if (failed) fail(QString());
+        JournalCounts counts;
+        for (const RowChange& c : entries()) count(counts, c.action, 1);
+        recordEnd(QStringLiteral("interrupted"), counts);
+        exec("COMMIT");
+      } catch (...) {
+        sqlite3_exec(db_, "ROLLBACK", nullptr, nullptr, nullptr);
+        throw;
+      }
     } catch (...) {
       ::close(fd);
       throw;
@@ -224,44 +252,84 @@ void JournalFile::recover() {
   ::close(fd);
 }
 
-void JournalFile::fold(const QByteArray& log, const QString& outcome, const JournalCounts& counts) {
-  exec("BEGIN");
-  try {
-    sqlite3_stmt* insert = prepare("INSERT INTO chunk(records) VALUES (?)");
-    // Chunks end at record boundaries.
-    qsizetype at = 0;
-    bool ok = true;
-    while (ok && at < log.size()) {
-      qsizetype end = at;
-      while (end < log.size()) {
-        quint32 size = 0;
-        std::memcpy(&size, log.constData() + end, 4);
-        const qsizetype next = end + 8 + qsizetype(size);
-        if (next - at > kChunk && end > at) break;
-        end = next;
-      }
-      sqlite3_reset(insert);
-      sqlite3_bind_blob64(insert, 1, log.constData() + at, sqlite3_uint64(end - at), SQLITE_STATIC);
-      ok = sqlite3_step(insert) == SQLITE_DONE;
-      at = end;
+qsizetype JournalFile::insertChunks(sqlite3_stmt* insert, const char* log, qsizetype from,
+                                    qsizetype to, bool all, bool& failed) {
+  failed = false;
+  // Chunks end at record boundaries; a record longer than a chunk is a chunk of its own.
+  while (from < to) {
+    qsizetype end = from;
+    while (end < to) {
+      quint32 size = 0;
+      std::memcpy(&size, log + end, 4);
+      const qsizetype next = end + 8 + qsizetype(size);
+      if (next - from > kChunk && end > from) break;
+      end = next;
     }
-    sqlite3_finalize(insert);
-    if (!ok) fail(QString());
-    sqlite3_stmt* st =
-        prepare("UPDATE run SET finished = ?, outcome = ?, updates = ?, appends = ?, deletes = ?");
-    if (outcome != QLatin1String("interrupted")) bind(st, 1, isoTime(QDateTime::currentDateTime()));
-    bind(st, 2, outcome);
-    sqlite3_bind_int(st, 3, counts.updates);
-    sqlite3_bind_int(st, 4, counts.appends);
-    sqlite3_bind_int(st, 5, counts.deletes);
-    const int step = sqlite3_step(st);
-    sqlite3_finalize(st);
-    if (step != SQLITE_DONE) fail(QString());
-    exec("COMMIT");
-  } catch (...) {
-    sqlite3_exec(db_, "ROLLBACK", nullptr, nullptr, nullptr);
-    throw;
+    if (!all && end == to && end - from < kChunk) break;  // not full yet
+    sqlite3_reset(insert);
+    sqlite3_bind_blob64(insert, 1, log + from, sqlite3_uint64(end - from), SQLITE_STATIC);
+    if (sqlite3_step(insert) != SQLITE_DONE) {
+      failed = true;
+      break;
+    }
+    from = end;
   }
+  return from;
+}
+
+void JournalFile::recordEnd(const QString& outcome, const JournalCounts& counts) {
+  sqlite3_stmt* st =
+      prepare("UPDATE run SET finished = ?, outcome = ?, updates = ?, appends = ?, deletes = ?");
+  if (outcome != QLatin1String("interrupted")) bind(st, 1, isoTime(QDateTime::currentDateTime()));
+  bind(st, 2, outcome);
+  sqlite3_bind_int(st, 3, counts.updates);
+  sqlite3_bind_int(st, 4, counts.appends);
+  sqlite3_bind_int(st, 5, counts.deletes);
+  const int step = sqlite3_step(st);
+  sqlite3_finalize(st);
+  if (step != SQLITE_DONE) fail(QString());
+}
+
+void JournalFile::foldWhileRunning() {
+  sqlite3_stmt* insert = nullptr;
+  if (sqlite3_prepare_v2(db_, "INSERT INTO chunk(records) VALUES (?)", -1, &insert, nullptr) !=
+      SQLITE_OK) {
+    std::lock_guard lock(foldMutex_);
+    foldError_ = errorOf(db_);
+    sqlite3_finalize(insert);
+    return;
+  }
+  std::unique_lock lock(foldMutex_);
+  for (;;) {
+    foldWake_.wait(lock, [this] { return stopping_ || published_ - folded_ > kChunk; });
+    if (abandon_) break;
+    const bool last = stopping_;
+    const qsizetype end = published_.load(std::memory_order_acquire);
+    lock.unlock();
+    // Each chunk its own transaction: what is in the file stays there if the program
+    // is killed, and the next reader takes in the log past it.
+    bool failed = false;
+    const qsizetype done = insertChunks(insert, logMap_, folded_, end, last, failed);
+    lock.lock();
+    folded_ = done;
+    if (failed) {
+      foldError_ = errorOf(db_);
+      break;
+    }
+    if (last) break;
+  }
+  sqlite3_finalize(insert);
+}
+
+void JournalFile::stopFolding(bool abandon) {
+  if (!folder_.joinable()) return;
+  {
+    std::lock_guard lock(foldMutex_);
+    stopping_ = true;
+    abandon_ = abandon;
+  }
+  foldWake_.notify_one();
+  folder_.join();
 }
 
 void JournalFile::addSource(const JournalSource& source) {
@@ -276,25 +344,31 @@ void JournalFile::addSource(const JournalSource& source) {
 
 void JournalFile::appendLog() {
   const qsizetype n = record_.size();
-  if (logUsed_ + n > logMapped_) {
-    // Room is reserved on the disk before it is mapped: a full disk fails this entry
+  if (logUsed_ + n > logSize_) {
+    if (logUsed_ + n > kLogRoom) fail(QStringLiteral("記錄超過 64 GB"));
+    // Room is reserved on the disk before it is used: a full disk fails this entry
     // here, never a store into the mapping later.
-    qsizetype size = std::max<qsizetype>(logMapped_ * 2, kLogStep);
+    qsizetype size = std::max<qsizetype>(logSize_ * 2, kLogStep);
     while (size < logUsed_ + n) size *= 2;
+    size = std::min(size, kLogRoom);
     if (const int rc = ::posix_fallocate(logFd_, 0, off_t(size)); rc != 0) {
       errno = rc;
       fail(systemError());
     }
-    void* map = ::mmap(nullptr, size_t(size), PROT_READ | PROT_WRITE, MAP_SHARED, logFd_, 0);
-    if (map == MAP_FAILED) fail(systemError());
-    if (logMap_) ::munmap(logMap_, size_t(logMapped_));
-    logMap_ = static_cast<char*>(map);
-    logMapped_ = size;
+    logSize_ = size;
   }
   // Stored into the file's pages: from here on a killed program cannot lose it. The
   // post that follows is a call the compiler cannot move these stores past.
   std::memcpy(logMap_ + logUsed_, record_.constData(), size_t(n));
   logUsed_ += n;
+  published_.store(logUsed_, std::memory_order_release);
+  if (logUsed_ - notified_ > kChunk) {
+    notified_ = logUsed_;
+    // Taken and left, so that the folding thread cannot miss the wake between its
+    // check and its wait.
+    { std::lock_guard lock(foldMutex_); }
+    foldWake_.notify_one();
+  }
 }
 
 qint64 JournalFile::add(const RowChange& change) {
@@ -318,16 +392,21 @@ void JournalFile::remove(qint64 entry) {
 
 void JournalFile::finish(bool completed) {
   if (logFd_ < 0) fail(QStringLiteral("read only"));
-  fold(QByteArray::fromRawData(logMap_, logUsed_),
-       completed ? QStringLiteral("completed") : QStringLiteral("failed"), counts_);
+  stopFolding(false);
+  {
+    std::lock_guard lock(foldMutex_);
+    if (folded_ < logUsed_) fail(foldError_);
+  }
+  // Every record is in the file now; once the end is, the log is no longer needed.
+  recordEnd(completed ? QStringLiteral("completed") : QStringLiteral("failed"), counts_);
   closeLog();
   QFile::remove(logPath(path_));
 }
 
 void JournalFile::closeLog() {
-  if (logMap_) ::munmap(logMap_, size_t(logMapped_));
+  if (logMap_) ::munmap(logMap_, size_t(kLogRoom));
   logMap_ = nullptr;
-  logMapped_ = logUsed_ = 0;
+  logSize_ = logUsed_ = 0;
   if (logFd_ >= 0) ::close(logFd_);
   logFd_ = -1;
 }
@@ -375,7 +454,7 @@ JournalCounts JournalFile::counts() const {
 
 std::vector<RowChange> JournalFile::entries() const {
   sqlite3_stmt* st = prepare("SELECT records FROM chunk ORDER BY id");
-  JournalRecords reader;
+  JournalRecords reader(format_);
   int rc = SQLITE_ROW;
   bool ok = true;
   while (ok && (rc = sqlite3_step(st)) == SQLITE_ROW)

@@ -7,8 +7,12 @@
 #include <platform/Error.h>
 
 #include <gtest/gtest.h>
+#include <sqlite3.h>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QTemporaryDir>
+#include <QThread>
+#include <limits>
 
 namespace dataimport {
 namespace {
@@ -72,6 +76,67 @@ TEST(JournalFile, KeepsEveryKindOfValueExactlyAndDropsARemovedEntry) {
   EXPECT_EQ(j->sources()[0].modified, QDateTime(QDate(2026, 1, 2), QTime(3, 4)));
 }
 
+TEST(JournalFile, PacksValuesAtTheEdgesOfTheirRangesExactly) {
+  QTemporaryDir dir;
+  const QString path = dir.filePath("j.sqlite");
+  JournalRun run{"import", QDateTime::currentDateTime(), "anna", "/opt/x", "pos", {}, {}, {}};
+  RowChange c{"Item", "ItemNo", QString(), RowChange::Action::Update, {}};
+  const qint64 wholes[] = {0,
+                           -1,
+                           63,
+                           -64,
+                           64,
+                           127,
+                           128,
+                           std::numeric_limits<qint64>::max(),
+                           std::numeric_limits<qint64>::min()};
+  for (qint64 v : wholes) c.cells.push_back({"W", db::ftLargeint, qint64(-v / 3), v});
+  // The last character of Latin-1 and the first past it, a lone surrogate, a NUL.
+  c.cells.push_back({"T", db::ftString, QString(QChar(0xff)), QString(QChar(0x100))});
+  c.cells.push_back({"T", db::ftWideString, QString(QChar(0xd800)), QString(QChar(0)) + "a"});
+  c.cells.push_back({"T", db::ftString, QString(300, QChar('x')), QString(70000, QChar(0x4e2d))});
+  c.cells.push_back({"D", db::ftDateTime, QDateTime(QDate(100, 1, 1), QTime(0, 0, 0, 1), Qt::UTC),
+                     QDateTime(QDate(9999, 12, 31), QTime(23, 59, 59, 999), Qt::UTC)});
+  // An append keeps only its values, a removed row only the ones it had.
+  RowChange append{"Item", "ItemNo", "N1", RowChange::Action::Append, {}};
+  append.cells.push_back({"PtName", db::ftString, QVariant(), QString("")});
+  RowChange removed{"Item", "ItemNo", "N2", RowChange::Action::Delete, {}};
+  removed.cells.push_back({"PtName", db::ftString, QStringLiteral("名"), QVariant()});
+  {
+    const auto j = JournalFile::create(path, run);
+    j->add(c);
+    j->add(append);
+    j->add(removed);
+    j->finish(true);
+  }
+  const std::vector<RowChange> entries = JournalFile::open(path)->entries();
+  ASSERT_EQ(entries.size(), 3u);
+  expectSame(entries[0], c);
+  EXPECT_EQ(entries[0].cells[0].after.toLongLong(), 0);
+  EXPECT_EQ(entries[0].cells[8].after.toLongLong(), std::numeric_limits<qint64>::min());
+  EXPECT_EQ(entries[0].cells[10].before.toString(), QString(QChar(0xd800)));
+  expectSame(entries[1], append);
+  expectSame(entries[2], removed);
+}
+
+TEST(JournalFile, AJournalOfTheEarlierLayoutStillReads) {
+  // Written by the build before values were packed: an update, a removed entry, an
+  // append and a deleted row.
+  QTemporaryDir dir;
+  const QString path = dir.filePath("j.sqlite");
+  ASSERT_TRUE(QFile::copy(DATACONV_IMPORT_TESTDATA "/journal-format2.sqlite", path));
+  QFile::setPermissions(path, QFile::ReadOwner | QFile::WriteOwner);
+  const auto j = JournalFile::open(path);
+  const std::vector<RowChange> entries = j->entries();
+  ASSERT_EQ(entries.size(), 3u);
+  expectSame(entries[0], sample("A"));
+  EXPECT_EQ(entries[1].action, RowChange::Action::Append);
+  EXPECT_EQ(entries[1].cells.at(0).after.toString(), "M1");
+  EXPECT_EQ(entries[2].action, RowChange::Action::Delete);
+  EXPECT_EQ(entries[2].cells.at(1).before.toString(), QStringLiteral("王小明"));
+  EXPECT_EQ(j->run().user, "anna");
+}
+
 TEST(JournalFile, ARunCutShortIsTakenInByTheNextReaderUpToItsLastWholeEntry) {
   QTemporaryDir dir;
   const QString path = dir.filePath("j.sqlite");
@@ -100,6 +165,55 @@ TEST(JournalFile, ARunCutShortIsTakenInByTheNextReaderUpToItsLastWholeEntry) {
   EXPECT_EQ(j->counts().updates, 3);
   // Taken in once: a second reader finds the same.
   EXPECT_EQ(JournalFile::open(path)->entries().size(), 3u);
+}
+
+// The chunks of the file, counted through a connection of the test's own.
+int chunksIn(const QString& path) {
+  sqlite3* db = nullptr;
+  sqlite3_open_v2(QFile::encodeName(path).constData(), &db, SQLITE_OPEN_READONLY, nullptr);
+  sqlite3_busy_timeout(db, 1000);
+  sqlite3_stmt* st = nullptr;
+  int n = -1;
+  if (sqlite3_prepare_v2(db, "SELECT count(*) FROM chunk", -1, &st, nullptr) == SQLITE_OK &&
+      sqlite3_step(st) == SQLITE_ROW)
+    n = sqlite3_column_int(st, 0);
+  sqlite3_finalize(st);
+  sqlite3_close_v2(db);
+  return n;
+}
+
+TEST(JournalFile, ALongRunCutShortKeepsWhatWasMovedInAndTheRestOfItsLog) {
+  QTemporaryDir dir;
+  const QString path = dir.filePath("j.sqlite");
+  JournalRun run{"import", QDateTime::currentDateTime(), "anna", "/opt/x", "pos", {}, {}, {}};
+  // Entries of a megabyte each, so that chunks move into the file while the run goes on;
+  // one longer than a chunk.
+  auto big = [](int i, int chars) {
+    RowChange c{"Item", "ItemNo", QString::number(i), RowChange::Action::Update, {}};
+    c.cells.push_back({"Memo", db::ftMemo, QVariant(), QString(chars, QChar(0x4e00 + i))});
+    return c;
+  };
+  const int count = 14;
+  {
+    const auto j = JournalFile::create(path, run);
+    for (int i = 0; i < count; ++i) j->add(big(i, i == 5 ? 3 << 20 : 1 << 19));
+    const qint64 failed = j->add(big(99, 10));
+    j->remove(failed);
+    // The moving goes on beside the run: wait until some of it is in the file.
+    QElapsedTimer waited;
+    waited.start();
+    while (chunksIn(path) < 2 && waited.elapsed() < 60000) QThread::msleep(10);
+    ASSERT_GE(chunksIn(path), 2);
+  }
+  ASSERT_TRUE(QFile::exists(path + "-log"));
+  const auto j = JournalFile::open(path);
+  EXPECT_FALSE(QFile::exists(path + "-log"));
+  EXPECT_EQ(j->run().outcome, "interrupted");
+  EXPECT_EQ(j->counts().updates, count);
+  const std::vector<RowChange> entries = j->entries();
+  ASSERT_EQ(entries.size(), size_t(count));
+  for (int i = 0; i < count; ++i)
+    expectSame(entries[size_t(i)], big(i, i == 5 ? 3 << 20 : 1 << 19));
 }
 
 TEST(JournalFile, SomethingElseIsNotAJournal) {

@@ -13,16 +13,6 @@ constexpr quint8 kRemoval = 2;
 constexpr quint8 kName = 3;
 constexpr qsizetype kHeader = 8;  // size and check sum
 
-template <typename T>
-void put(QByteArray& out, T v) {
-  out.append(reinterpret_cast<const char*>(&v), sizeof v);
-}
-
-void put(QByteArray& out, const QString& s) {
-  put(out, quint32(s.size()));
-  out.append(reinterpret_cast<const char*>(s.utf16()), s.size() * qsizetype(sizeof(char16_t)));
-}
-
 class Reader {
  public:
   Reader(const char* p, qsizetype n) : p_(p), end_(p + n) {}
@@ -46,6 +36,27 @@ class Reader {
     b = QByteArray(p_, qsizetype(n));
     p_ += n;
     return true;
+  }
+  bool peek(quint8& v) const {
+    if (p_ == end_) return false;
+    v = quint8(*p_);
+    return true;
+  }
+  bool getVarint(quint64& v) {
+    v = 0;
+    for (int shift = 0; shift < 64 && p_ != end_; shift += 7) {
+      const quint8 b = quint8(*p_++);
+      v |= quint64(b & 0x7f) << shift;
+      if (!(b & 0x80)) return true;
+    }
+    return false;
+  }
+  // The next n bytes, or none when fewer are left.
+  const char* take(quint64 n) {
+    if (quint64(end_ - p_) < n) return nullptr;
+    const char* p = p_;
+    p_ += n;
+    return p;
   }
   bool getBlock(QByteArray& b, quint32 n) {
     if (quint64(end_ - p_) < n) return false;
@@ -75,7 +86,9 @@ quint32 checkSum(const char* p, qsizetype n) {
   return quint32(h ^ (h >> 32));
 }
 
-bool getValue(Reader& r, QVariant& v, db::FieldType type) {
+// The layout before names and values were packed: fixed-width numbers, every text in
+// UTF-16, every cell with both of its values.
+bool getValue2(Reader& r, QVariant& v, db::FieldType type) {
   quint8 present = 0;
   if (!r.get(present)) return false;
   v = QVariant();
@@ -121,6 +134,91 @@ bool getValue(Reader& r, QVariant& v, db::FieldType type) {
   return true;
 }
 
+// What a value's first byte says it is.
+enum Tag : quint8 {
+  kNull = 0,
+  kFalse = 1,
+  kTrue = 2,
+  kWhole = 3,   // zigzag varint
+  kDouble = 4,  // its eight bytes
+  kDate = 5,    // milliseconds from 1970, zigzag varint
+  kNarrow = 6,  // text whose characters all fit a byte: length, then a byte each
+  kWide = 7,    // text: length, then UTF-16 code units
+  kBytes = 8,   // length, then the bytes
+};
+
+quint64 zigzag(qint64 v) {
+  return (quint64(v) << 1) ^ quint64(v >> 63);
+}
+
+qint64 unzigzag(quint64 v) {
+  return qint64(v >> 1) ^ -qint64(v & 1);
+}
+
+bool getText(Reader& r, QString& s) {
+  quint8 tag = 0;
+  quint64 n = 0;
+  if (!r.get(tag) || !r.getVarint(n)) return false;
+  if (tag == kNarrow) {
+    const char* p = r.take(n);
+    if (!p) return false;
+    // Never the null string: that would read as NULL.
+    s = n ? QString::fromLatin1(p, qsizetype(n)) : QStringLiteral("");
+    return true;
+  }
+  if (tag != kWide || n > (quint64(1) << 62)) return false;
+  const char* p = r.take(n * sizeof(char16_t));
+  if (!p) return false;
+  s = n ? QString(reinterpret_cast<const QChar*>(p), qsizetype(n)) : QStringLiteral("");
+  return true;
+}
+
+bool getValue(Reader& r, QVariant& v, db::FieldType type) {
+  quint8 tag = 0;
+  if (!r.peek(tag)) return false;
+  v = QVariant();
+  if (tag == kNull) return r.get(tag);
+  switch (db::basicKind(type)) {
+    case db::BasicKind::Whole: {
+      quint64 x = 0;
+      if (!r.get(tag) || tag != kWhole || !r.getVarint(x)) return false;
+      v = unzigzag(x);
+      return true;
+    }
+    case db::BasicKind::Floating: {
+      double x = 0;
+      if (!r.get(tag) || tag != kDouble || !r.get(x)) return false;
+      v = x;
+      return true;
+    }
+    case db::BasicKind::Boolean:
+      if (!r.get(tag) || (tag != kFalse && tag != kTrue)) return false;
+      v = tag == kTrue;
+      return true;
+    case db::BasicKind::DateTime: {
+      quint64 x = 0;
+      if (!r.get(tag) || tag != kDate || !r.getVarint(x)) return false;
+      v = QDateTime::fromMSecsSinceEpoch(unzigzag(x), Qt::UTC);
+      return true;
+    }
+    case db::BasicKind::Binary: {
+      quint64 n = 0;
+      if (!r.get(tag) || tag != kBytes || !r.getVarint(n)) return false;
+      const char* p = r.take(n);
+      if (!p) return false;
+      v = QByteArray(p, qsizetype(n));
+      return true;
+    }
+    case db::BasicKind::Text:
+    case db::BasicKind::Other:
+      break;
+  }
+  QString x;
+  if (!getText(r, x)) return false;
+  v = x;
+  return true;
+}
+
 // Writes through a cursor into room made beforehand: an entry's record is sized first,
 // then filled without a check per value.
 class Cursor {
@@ -131,14 +229,38 @@ class Cursor {
     std::memcpy(p_, &v, sizeof v);
     p_ += sizeof v;
   }
-  void put(const QString& s) {
-    put(quint32(s.size()));
-    const size_t n = size_t(s.size()) * sizeof(char16_t);
-    std::memcpy(p_, s.utf16(), n);
-    p_ += n;
+  void putVarint(quint64 v) {
+    while (v >= 0x80) {
+      *p_++ = char(v | 0x80);
+      v >>= 7;
+    }
+    *p_++ = char(v);
   }
-  void put(const QByteArray& b) {
-    put(quint32(b.size()));
+  // Most texts (codes, numbers, Latin names) fit a byte a character: they take half the
+  // room, which is most of what an import's journal writes.
+  void putText(const QString& s) {
+    const char16_t* u = reinterpret_cast<const char16_t*>(s.utf16());
+    const qsizetype n = s.size();
+    char* const start = p_;
+    put(quint8(kNarrow));
+    putVarint(quint64(n));
+    char* body = p_;
+    for (qsizetype i = 0; i < n; ++i) {
+      if (u[i] > 0xff) {
+        p_ = start;
+        put(quint8(kWide));
+        putVarint(quint64(n));
+        std::memcpy(p_, u, size_t(n) * sizeof(char16_t));
+        p_ += n * qsizetype(sizeof(char16_t));
+        return;
+      }
+      body[i] = char(u[i]);
+    }
+    p_ = body + n;
+  }
+  void putBytes(const QByteArray& b) {
+    put(quint8(kBytes));
+    putVarint(quint64(b.size()));
     std::memcpy(p_, b.constData(), size_t(b.size()));
     p_ += b.size();
   }
@@ -148,8 +270,11 @@ class Cursor {
   char* p_;
 };
 
+constexpr qsizetype kVarint = 10;
+
+// At most what putText writes.
 qsizetype roomFor(const QString& s) {
-  return 4 + s.size() * qsizetype(sizeof(char16_t));
+  return 1 + kVarint + s.size() * qsizetype(sizeof(char16_t));
 }
 
 // At most what putValue writes for the value.
@@ -160,119 +285,142 @@ qsizetype roomFor(const QVariant& v, db::FieldType type) {
     case db::BasicKind::Floating:
     case db::BasicKind::Boolean:
     case db::BasicKind::DateTime:
-      return 9;
+      return 1 + kVarint;
     case db::BasicKind::Binary:
-      return 5 + v.toByteArray().size();
+      return 1 + kVarint + v.toByteArray().size();
     case db::BasicKind::Text:
     case db::BasicKind::Other:
       break;
   }
-  if (v.typeId() == QMetaType::QString)
-    return 1 + roomFor(*static_cast<const QString*>(v.constData()));
-  return 1 + roomFor(v.toString());
+  if (db::typeIdOf(v) == QMetaType::QString)
+    return roomFor(*static_cast<const QString*>(v.constData()));
+  return roomFor(v.toString());
 }
 
 void putValue(Cursor& out, const QVariant& v, db::FieldType type) {
   if (db::isNullValue(v)) {
-    out.put(quint8(0));
+    out.put(quint8(kNull));
     return;
   }
-  out.put(quint8(1));
   switch (db::basicKind(type)) {
     case db::BasicKind::Whole:
-      out.put(qint64(v.toLongLong()));
+      out.put(quint8(kWhole));
+      out.putVarint(zigzag(v.toLongLong()));
       return;
     case db::BasicKind::Floating:
+      out.put(quint8(kDouble));
       out.put(v.toDouble());
       return;
     case db::BasicKind::Boolean:
-      out.put(quint8(v.toBool()));
+      out.put(quint8(v.toBool() ? kTrue : kFalse));
       return;
     case db::BasicKind::DateTime:
-      out.put(qint64(v.toDateTime().toMSecsSinceEpoch()));
+      out.put(quint8(kDate));
+      out.putVarint(zigzag(v.toDateTime().toMSecsSinceEpoch()));
       return;
     case db::BasicKind::Binary:
-      out.put(v.toByteArray());
+      out.putBytes(v.toByteArray());
       return;
     case db::BasicKind::Text:
     case db::BasicKind::Other:
       break;
   }
-  if (v.typeId() == QMetaType::QString)
-    out.put(*static_cast<const QString*>(v.constData()));
+  if (db::typeIdOf(v) == QMetaType::QString)
+    out.putText(*static_cast<const QString*>(v.constData()));
   else
-    out.put(v.toString());
+    out.putText(v.toString());
 }
 
-// Frames `payload` as a record at the end of `out`.
-void frame(const QByteArray& payload, QByteArray& out) {
-  put(out, quint32(payload.size()));
-  put(out, checkSum(payload.constData(), payload.size()));
-  out.append(payload);
+// Which values a cell of the action carries: an append has no value before, a removed
+// row none after.
+bool hasBefore(RowChange::Action a) {
+  return a != RowChange::Action::Append;
+}
+
+bool hasAfter(RowChange::Action a) {
+  return a != RowChange::Action::Delete;
+}
+
+// Sizes, sums and frames a record filled in place after `start` + kHeader.
+void seal(QByteArray& out, qsizetype start, const char* end) {
+  char* payload = out.data() + start + kHeader;
+  const quint32 size = quint32(end - payload);
+  const quint32 sum = checkSum(payload, qsizetype(size));
+  std::memcpy(out.data() + start, &size, 4);
+  std::memcpy(out.data() + start + 4, &sum, 4);
+  out.resize(start + kHeader + qsizetype(size));
 }
 
 }  // namespace
 
-quint16 JournalRecords::nameNumber(const QString& column, QByteArray& out) {
-  const auto it = numbers_.constFind(column);
+JournalRecords::JournalRecords(int format) : format_(format) {}
+
+quint32 JournalRecords::nameNumber(const QString& name, QByteArray& out) {
+  const auto it = numbers_.constFind(name);
   if (it != numbers_.constEnd()) return *it;
-  const quint16 n = quint16(numbers_.size());
-  numbers_.insert(column, n);
-  QByteArray payload;
-  put(payload, kName);
-  put(payload, qint64(n));
-  put(payload, column);
-  frame(payload, out);
+  const quint32 n = quint32(numbers_.size());
+  numbers_.insert(name, n);
+  const qsizetype start = out.size();
+  out.resize(start + kHeader + 1 + kVarint + roomFor(name));
+  Cursor p(out.data() + start + kHeader);
+  p.put(kName);
+  p.putVarint(n);
+  p.putText(name);
+  seal(out, start, p.at());
   return n;
 }
 
+quint32 JournalRecords::cachedNumber(const QString& name, NameCache& last, QByteArray& out) {
+  // Entries of one table name their table and columns by the very same shared strings:
+  // the number of the last name in this place is taken again without a lookup.
+  if (last.name.constData() != name.constData() || last.name.size() != name.size()) {
+    last.name = name;
+    last.number = nameNumber(name, out);
+  }
+  return last.number;
+}
+
 void JournalRecords::writeEntry(qint64 id, const RowChange& change, QByteArray& out) {
-  // Rows of one table name their columns alike, by the same shared strings: the numbers
-  // of the last entry's columns are taken again when the strings are the very same.
+  const bool before = hasBefore(change.action), after = hasAfter(change.action);
   cellNames_.resize(change.cells.size());
   if (lastColumns_.size() < change.cells.size()) lastColumns_.resize(change.cells.size());
-  qsizetype room =
-      8 + 1 + 8 + roomFor(change.table) + roomFor(change.keyColumn) + roomFor(change.key) + 1 + 4;
+  const quint32 table = cachedNumber(change.table, lastTable_, out);
+  const quint32 keyColumn = cachedNumber(change.keyColumn, lastKeyColumn_, out);
+  qsizetype room = kHeader + 1 + 4 * kVarint + roomFor(change.key) + 1 + kVarint;
   for (size_t i = 0; i < change.cells.size(); ++i) {
     const RowChange::Cell& c = change.cells[i];
-    QString& last = lastColumns_[i].first;
-    if (last.constData() != c.column.constData() || last.size() != c.column.size()) {
-      last = c.column;
-      lastColumns_[i].second = nameNumber(c.column, out);
-    }
-    cellNames_[i] = lastColumns_[i].second;
-    room += 2 + 1 + roomFor(c.before, c.type) + roomFor(c.after, c.type);
+    cellNames_[i] = cachedNumber(c.column, lastColumns_[i], out);
+    room += kVarint + 1;
+    if (before) room += roomFor(c.before, c.type);
+    if (after) room += roomFor(c.after, c.type);
   }
   const qsizetype start = out.size();
   out.resize(start + room);
-  Cursor p(out.data() + start + 8);
+  Cursor p(out.data() + start + kHeader);
   p.put(kEntry);
-  p.put(id);
-  p.put(change.table);
-  p.put(change.keyColumn);
-  p.put(change.key);
+  p.putVarint(quint64(id));
+  p.putVarint(table);
+  p.putVarint(keyColumn);
+  p.putText(change.key);
   p.put(quint8(change.action));
-  p.put(quint32(change.cells.size()));
+  p.putVarint(change.cells.size());
   for (size_t i = 0; i < change.cells.size(); ++i) {
     const RowChange::Cell& c = change.cells[i];
-    p.put(cellNames_[i]);
+    p.putVarint(cellNames_[i]);
     p.put(quint8(c.type));
-    putValue(p, c.before, c.type);
-    putValue(p, c.after, c.type);
+    if (before) putValue(p, c.before, c.type);
+    if (after) putValue(p, c.after, c.type);
   }
-  char* payload = out.data() + start + 8;
-  const quint32 size = quint32(p.at() - payload);
-  const quint32 sum = checkSum(payload, qsizetype(size));
-  std::memcpy(out.data() + start, &size, 4);
-  std::memcpy(out.data() + start + 4, &sum, 4);
-  out.resize(start + 8 + qsizetype(size));
+  seal(out, start, p.at());
 }
 
 void JournalRecords::writeRemoval(qint64 id, QByteArray& out) {
-  QByteArray payload;
-  put(payload, kRemoval);
-  put(payload, id);
-  frame(payload, out);
+  const qsizetype start = out.size();
+  out.resize(start + kHeader + 1 + kVarint);
+  Cursor p(out.data() + start + kHeader);
+  p.put(kRemoval);
+  p.putVarint(quint64(id));
+  seal(out, start, p.at());
 }
 
 qsizetype JournalRecords::intactLength(const QByteArray& bytes) {
@@ -289,6 +437,101 @@ qsizetype JournalRecords::intactLength(const QByteArray& bytes) {
   return at;
 }
 
+bool JournalRecords::readName(qint64 number, const QString& name) {
+  if (number < 0 || number > names_.size() || number > 0xffffff) return false;
+  if (number == names_.size())
+    names_ << name;
+  else
+    names_[number] = name;
+  return true;
+}
+
+bool JournalRecords::readRecord2(const QByteArray& payload) {
+  Reader r(payload.constData(), payload.size());
+  quint8 kind = 0;
+  qint64 id = 0;
+  if (!r.get(kind) || !r.get(id)) return false;
+  if (kind == kName) {
+    QString name;
+    if (!r.get(name) || id < 0 || id > 0xffff) return false;
+    while (names_.size() <= id) names_ << QString();
+    names_[id] = name;
+    return true;
+  }
+  if (kind == kRemoval) return removal(id);
+  if (kind != kEntry) return false;
+  RowChange c;
+  quint8 action = 0;
+  quint32 n = 0;
+  if (!r.get(c.table) || !r.get(c.keyColumn) || !r.get(c.key) || !r.get(action) ||
+      action > quint8(RowChange::Action::Delete) || !r.get(n))
+    return false;
+  c.action = RowChange::Action(action);
+  for (quint32 i = 0; i < n; ++i) {
+    RowChange::Cell cell;
+    quint16 name = 0;
+    quint8 type = 0;
+    if (!r.get(name) || name >= names_.size() || !r.get(type) || type > db::ftGuid) return false;
+    cell.column = names_.at(name);
+    cell.type = db::FieldType(type);
+    if (!getValue2(r, cell.before, cell.type) || !getValue2(r, cell.after, cell.type)) return false;
+    c.cells.push_back(std::move(cell));
+  }
+  return r.atEnd() && entry(id, std::move(c));
+}
+
+bool JournalRecords::readRecord(const QByteArray& payload) {
+  Reader r(payload.constData(), payload.size());
+  quint8 kind = 0;
+  quint64 id = 0;
+  if (!r.get(kind) || !r.getVarint(id)) return false;
+  if (kind == kName) {
+    QString name;
+    return getText(r, name) && r.atEnd() && readName(qint64(id), name);
+  }
+  if (kind == kRemoval) return r.atEnd() && removal(qint64(id));
+  if (kind != kEntry) return false;
+  auto name = [&r, this](QString& out) {
+    quint64 n = 0;
+    if (!r.getVarint(n) || n >= quint64(names_.size())) return false;
+    out = names_.at(qsizetype(n));
+    return true;
+  };
+  RowChange c;
+  quint8 action = 0;
+  quint64 n = 0;
+  if (!name(c.table) || !name(c.keyColumn) || !getText(r, c.key) || !r.get(action) ||
+      action > quint8(RowChange::Action::Delete) || !r.getVarint(n) || n > quint64(payload.size()))
+    return false;
+  c.action = RowChange::Action(action);
+  const bool before = hasBefore(c.action), after = hasAfter(c.action);
+  c.cells.reserve(size_t(n));
+  for (quint64 i = 0; i < n; ++i) {
+    RowChange::Cell cell;
+    quint8 type = 0;
+    if (!name(cell.column) || !r.get(type) || type > db::ftGuid) return false;
+    cell.type = db::FieldType(type);
+    if ((before && !getValue(r, cell.before, cell.type)) ||
+        (after && !getValue(r, cell.after, cell.type)))
+      return false;
+    c.cells.push_back(std::move(cell));
+  }
+  return r.atEnd() && entry(qint64(id), std::move(c));
+}
+
+bool JournalRecords::removal(qint64 id) {
+  // Only the latest entry is ever taken back.
+  if (!ids_.empty() && ids_.back() == id) removed_.back() = true;
+  return true;
+}
+
+bool JournalRecords::entry(qint64 id, RowChange&& change) {
+  entries_.push_back(std::move(change));
+  ids_.push_back(id);
+  removed_.push_back(false);
+  return true;
+}
+
 bool JournalRecords::read(const QByteArray& records) {
   Reader framed(records.constData(), records.size());
   while (!framed.atEnd()) {
@@ -297,45 +540,7 @@ bool JournalRecords::read(const QByteArray& records) {
     if (!framed.get(size) || !framed.get(sum)) return false;
     if (!framed.getBlock(payload, size) || checkSum(payload.constData(), payload.size()) != sum)
       return false;
-    Reader r(payload.constData(), payload.size());
-    quint8 kind = 0;
-    qint64 id = 0;
-    if (!r.get(kind) || !r.get(id)) return false;
-    if (kind == kName) {
-      QString name;
-      if (!r.get(name) || id < 0 || id > 0xffff) return false;
-      while (names_.size() <= id) names_ << QString();
-      names_[id] = name;
-    } else if (kind == kRemoval) {
-      // Only the latest entry is ever taken back.
-      if (!ids_.empty() && ids_.back() == id) removed_.back() = true;
-    } else if (kind == kEntry) {
-      RowChange c;
-      quint8 action = 0;
-      quint32 n = 0;
-      if (!r.get(c.table) || !r.get(c.keyColumn) || !r.get(c.key) || !r.get(action) ||
-          action > quint8(RowChange::Action::Delete) || !r.get(n))
-        return false;
-      c.action = RowChange::Action(action);
-      for (quint32 i = 0; i < n; ++i) {
-        RowChange::Cell cell;
-        quint16 name = 0;
-        quint8 type = 0;
-        if (!r.get(name) || name >= names_.size() || !r.get(type) || type > db::ftGuid)
-          return false;
-        cell.column = names_.at(name);
-        cell.type = db::FieldType(type);
-        if (!getValue(r, cell.before, cell.type) || !getValue(r, cell.after, cell.type))
-          return false;
-        c.cells.push_back(std::move(cell));
-      }
-      if (!r.atEnd()) return false;
-      entries_.push_back(std::move(c));
-      ids_.push_back(id);
-      removed_.push_back(false);
-    } else {
-      return false;
-    }
+    if (!(format_ == 2 ? readRecord2(payload) : readRecord(payload))) return false;
   }
   return true;
 }

@@ -4,9 +4,12 @@
 // column name, written once before the first entry that uses it, so that cells name
 // their column by number.
 //
-// Values are in the machine's byte order (a journal stays on the machine that wrote
-// it): whole numbers and doubles as their bytes, texts as UTF-16 code units, dates as
-// milliseconds from 1970.
+// Numbers of names, ids, lengths, whole numbers and dates (milliseconds from 1970) are
+// varints; doubles are their eight bytes in the machine's byte order (a journal stays
+// on the machine that wrote it); a text is a byte a character when every character
+// fits one, else UTF-16 code units. A cell carries the values its action has: an
+// update both, an append the one it writes, a removed row the one it had. Journals of
+// format 2 (fixed-width numbers, UTF-16 texts, both values of every cell) still read.
 #pragma once
 
 #include "import/RowChange.h"
@@ -20,6 +23,9 @@ namespace dataimport {
 
 class JournalRecords {
  public:
+  static constexpr int kFormat = 3;
+  explicit JournalRecords(int format = kFormat);
+
   // Appends the records of an entry (after those of names not written yet) to `out`.
   void writeEntry(qint64 id, const RowChange& change, QByteArray& out);
   void writeRemoval(qint64 id, QByteArray& out);
@@ -35,13 +41,24 @@ class JournalRecords {
   std::vector<RowChange> takeEntries();
 
  private:
-  quint16 nameNumber(const QString& column, QByteArray& out);
+  struct NameCache {
+    QString name;
+    quint32 number = 0;
+  };
+  quint32 nameNumber(const QString& name, QByteArray& out);
+  quint32 cachedNumber(const QString& name, NameCache& last, QByteArray& out);
+  bool readRecord(const QByteArray& payload);
+  bool readRecord2(const QByteArray& payload);
+  bool readName(qint64 number, const QString& name);
+  bool removal(qint64 id);
+  bool entry(qint64 id, RowChange&& change);
 
+  int format_;
   // Writing.
-  QHash<QString, quint16> numbers_;
-  QByteArray payload_;
-  std::vector<quint16> cellNames_;
-  std::vector<std::pair<QString, quint16>> lastColumns_;
+  QHash<QString, quint32> numbers_;
+  std::vector<quint32> cellNames_;
+  NameCache lastTable_, lastKeyColumn_;
+  std::vector<NameCache> lastColumns_;
   // Reading.
   QStringList names_;
   std::vector<RowChange> entries_;

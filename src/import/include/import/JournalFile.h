@@ -5,9 +5,11 @@
 // While a run writes, each entry is stored into a log beside the file ("<file>-log"),
 // mapped into memory, before add() returns: the stored bytes are the file's own pages,
 // so a program killed after that point leaves the entry there, and no POS change can
-// be made without its entry. When the run ends the
-// log moves into the file in one transaction and is removed; the next open of a
-// journal whose run was cut short moves what its log holds in the same way. A
+// be made without its entry. A thread of the journal's own moves the log into the file
+// as it grows, a chunk of whole records at a time, each chunk committed on its own, so
+// that the end of the run only waits for the last one; the log is removed once the
+// run's end is recorded. The next open of a journal whose run was cut short moves the
+// rest of its log (past the chunks already in the file) in one transaction. A
 // finished journal is one self-contained file, written through to the disk.
 #pragma once
 
@@ -15,8 +17,12 @@
 
 #include <QDateTime>
 #include <QString>
+#include <atomic>
+#include <condition_variable>
 #include <functional>
 #include <memory>
+#include <mutex>
+#include <thread>
 #include <vector>
 
 struct sqlite3;
@@ -82,20 +88,34 @@ class JournalFile {
   [[noreturn]] void fail(const QString& what) const;
   void exec(const char* sql);
   sqlite3_stmt* prepare(const char* sql) const;
-  // Moves the intact records of the log into the file with the run's end, in one
-  // transaction.
-  void fold(const QByteArray& log, const QString& outcome, const JournalCounts& counts);
+  // Inserts the whole records of log[from, to) as chunks; unless `all`, a last chunk
+  // shorter than a full one is left for later. Returns where the inserted chunks end.
+  qsizetype insertChunks(sqlite3_stmt* insert, const char* log, qsizetype from, qsizetype to,
+                         bool all, bool& failed);
+  void recordEnd(const QString& outcome, const JournalCounts& counts);
   void recover();
   void appendLog();  // record_ at the end of the log
   void closeLog();
+  void foldWhileRunning();  // the folding thread
+  void stopFolding(bool abandon);
 
   QString path_;
   sqlite3* db_ = nullptr;
-  int logFd_ = -1;  // the log while this object writes the run
-  char* logMap_ = nullptr;
-  qsizetype logMapped_ = 0;
+  int logFd_ = -1;          // the log while this object writes the run
+  char* logMap_ = nullptr;  // address room for the largest log, reserved once
+  qsizetype logSize_ = 0;   // of the log's file: room reserved on the disk
   qsizetype logUsed_ = 0;
+  // Shared with the folding thread: the log up to `published_` holds whole records.
+  std::atomic<qsizetype> published_{0};
+  qsizetype notified_ = 0;
+  qsizetype folded_ = 0;  // the folding thread's
+  std::mutex foldMutex_;
+  std::condition_variable foldWake_;
+  bool stopping_ = false, abandon_ = false;
+  QString foldError_;
+  std::thread folder_;
   qint64 nextId_ = 1;
+  int format_;  // of the records in the file
   std::unique_ptr<JournalRecords> records_;
   QByteArray record_;  // reused: the records being added
   JournalCounts counts_;
