@@ -436,6 +436,12 @@ const QVariant* Dataset::currentCell(const Field& field) const {
   return &cells_[size_t(order_[size_t(position_)]) * size_t(width_) + size_t(field.slot_)];
 }
 
+bool Dataset::swapCurrentCell(const Field& field, QVariant& value) {
+  if (field.isLookup() || (state_ != State::Edit && state_ != State::Insert)) return false;
+  buffer_[size_t(field.slot_)].swap(value);
+  return true;
+}
+
 const QVariant* Dataset::originalCell(const Field& field) const {
   if (field.isLookup() || state_ == State::Insert) return nullptr;
   if (!isOpen() || position_ < 0 || position_ >= rowCount()) return nullptr;

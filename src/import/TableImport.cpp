@@ -110,6 +110,10 @@ TableImport::Preview TableImport::preview(platform::Progress& progress,
       bool found = false;
       stageRow(found);
       describeChange(found);
+      struct GiveBack {
+        TableImport& t;
+        ~GiveBack() { t.returnLent(); }
+      } giveBack{*this};
       if (found && change_.cells.empty()) {
         ++result.unchanged;
       } else {
@@ -193,6 +197,13 @@ void TableImport::describeChange(bool found) {
   if (change_.table.isEmpty()) change_.table = QString::fromUtf8(importTable(table_).name);
   if (change_.keyColumn.isEmpty()) change_.keyColumn = keyTarget_->fieldName();
   change_.action = found ? RowChange::Action::Update : RowChange::Action::Append;
+  // The key as the POS holds it: the row's own for an update, the new one for an append
+  // (read before the row's values are lent out).
+  const QVariant key = found ? target_.valueAt(target_.recNo(), *keyTarget_) : keyTarget_->value();
+  change_.key = valueText(key, keyTarget_->dataType()).value_or(QString());
+  // Values still lent by a row that failed before giving them back went with its
+  // cancelled edit.
+  lent_.clear();
   // The cells of the last row are given this row's values in place: rows name the same
   // columns, so most names and types stay as they are.
   size_t used = 0;
@@ -203,7 +214,6 @@ void TableImport::describeChange(bool found) {
     c.type = f.dataType();
     return c;
   };
-  const int position = target_.recNo();
   for (db::Field* f : assigned_) {
     const QVariant* now = target_.currentCell(*f);
     if (!now) continue;  // a lookup field has no column to write
@@ -216,13 +226,17 @@ void TableImport::describeChange(bool found) {
     } else {
       RowChange::Cell& c = cell(*f);
       if (c.before.isValid()) c.before = QVariant();
-      c.after = *now;
+      if (c.after.isValid()) c.after = QVariant();
+      if (target_.swapCurrentCell(*f, c.after)) lent_.emplace_back(f, used - 1);
     }
   }
   change_.cells.resize(used);
-  // The key as the POS holds it: the row's own for an update, the new one for an append.
-  const QVariant key = found ? target_.valueAt(position, *keyTarget_) : keyTarget_->value();
-  change_.key = valueText(key, keyTarget_->dataType()).value_or(QString());
+}
+
+void TableImport::returnLent() {
+  for (const auto& [field, cell] : lent_)
+    target_.swapCurrentCell(*field, change_.cells[cell].after);
+  lent_.clear();
 }
 
 void TableImport::importRow() {
@@ -237,7 +251,13 @@ void TableImport::importRow() {
     target_.post();  // writes nothing: no value differs
     return;
   }
-  observer_->rowReady(change_);
+  try {
+    observer_->rowReady(change_);
+  } catch (...) {
+    returnLent();
+    throw;
+  }
+  returnLent();
   try {
     target_.post();
   } catch (...) {

@@ -136,6 +136,10 @@ class Dataset : public QObject {
   // The current row's value as read (before any pending edit), read in place; null for a
   // lookup field, while appending and when there is no current row.
   const QVariant* originalCell(const Field& field) const;
+  // Exchanges the value being edited or appended in the field with `value`, copying
+  // neither (a caller lends the row's values out and gives them back before posting).
+  // False, with nothing exchanged, outside editing or for a lookup field.
+  bool swapCurrentCell(const Field& field, QVariant& value);
 
  signals:
   // Everything changed (open, close, sort, enabling controls): re-read all rows.

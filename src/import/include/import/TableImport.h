@@ -102,6 +102,9 @@ class TableImport {
   // makes goes to change_ (found: whether the key was in the POS already).
   void stageRow(bool& found);
   void describeChange(bool found);
+  // An appended row's values are lent to change_ while it is reported, not copied:
+  // given back before the row is posted or cancelled.
+  void returnLent();
   void importRow();
   db::Field& sourceField(Column& column);
   db::Field& targetField(Column& column);
@@ -127,6 +130,7 @@ class TableImport {
   int rowStamp_ = 0;
   db::Field* keyTarget_ = nullptr;
   RowChange change_;
+  std::vector<std::pair<db::Field*, size_t>> lent_;  // field, cell of change_
 };
 
 }  // namespace dataimport
