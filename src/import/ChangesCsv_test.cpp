@@ -53,7 +53,8 @@ TEST(ChangesCsvTest, NothingAppearsUnlessCommittedAndAnOldFileStaysUntilThen) {
   const QString path = dir.filePath("changes.csv");
   {
     ChangesCsv csv(path);
-    csv.add(RowChange{"Item", "ItemNo", "1", RowChange::Action::Append, {{"PtName", {}, "a"}}});
+    csv.add(RowChange{
+        "Item", "ItemNo", "1", RowChange::Action::Append, {{"PtName", db::ftString, {}, "a"}}});
   }
   EXPECT_FALSE(QFile::exists(path));
   {
