@@ -26,6 +26,9 @@ constexpr qsizetype kLogStep = 1 << 20;
 // Address room for the log, mapped once so that its bytes never move while the
 // folding thread reads them (a log grows by about a kilobyte a row).
 constexpr qsizetype kLogRoom = qsizetype(64) << 30;
+// How far ahead of the run the folding thread keeps the log's pages touched.
+constexpr qsizetype kAhead = 8 << 20;
+constexpr qsizetype kPage = 4096;
 
 const char* const kSchema =
     "CREATE TABLE run(format INTEGER NOT NULL, kind TEXT NOT NULL, started TEXT NOT NULL,"
@@ -169,6 +172,9 @@ std::unique_ptr<JournalFile> JournalFile::create(const QString& path, const Jour
   void* map = ::mmap(nullptr, size_t(kLogRoom), PROT_READ | PROT_WRITE, MAP_SHARED, j->logFd_, 0);
   if (map == MAP_FAILED) j->fail(systemError());
   j->logMap_ = static_cast<char*>(map);
+  // The first pages, for the thread to touch; without the room the log grows as it is
+  // written, and the entry that does not fit fails.
+  if (::posix_fallocate(j->logFd_, 0, off_t(kAhead)) == 0) j->logSize_ = kAhead;
   j->folder_ = std::thread([p = j.get()] { p->foldWhileRunning(); });
   return j;
 }
@@ -290,6 +296,11 @@ void JournalFile::recordEnd(const QString& outcome, const JournalCounts& counts)
   if (step != SQLITE_DONE) fail(QString());
 }
 
+qsizetype JournalFile::touchTarget() const {
+  const qsizetype ahead = published_.load(std::memory_order_acquire) + kAhead;
+  return std::min(logSize_.load(std::memory_order_acquire), ahead) / kPage * kPage;
+}
+
 void JournalFile::foldWhileRunning() {
   sqlite3_stmt* insert = nullptr;
   if (sqlite3_prepare_v2(db_, "INSERT INTO chunk(records) VALUES (?)", -1, &insert, nullptr) !=
@@ -300,25 +311,50 @@ void JournalFile::foldWhileRunning() {
     return;
   }
   std::unique_lock lock(foldMutex_);
+  auto chunkReady = [this] { return published_ - folded_ > kChunk; };
+  auto touchWanted = [this] { return touchTarget() >= touched_ + kChunk / 4; };
   for (;;) {
-    foldWake_.wait(lock, [this] { return stopping_ || published_ - folded_ > kChunk; });
+    foldWake_.wait(lock, [&] { return stopping_ || chunkReady() || touchWanted(); });
     if (abandon_) break;
     const bool last = stopping_;
-    const qsizetype end = published_.load(std::memory_order_acquire);
-    lock.unlock();
-    // Each chunk its own transaction: what is in the file stays there if the program
-    // is killed, and the next reader takes in the log past it.
-    bool failed = false;
-    const qsizetype done = insertChunks(insert, logMap_, folded_, end, last, failed);
-    lock.lock();
-    folded_ = done;
-    if (failed) {
-      foldError_ = errorOf(db_);
-      break;
+    if (last || chunkReady()) {
+      const qsizetype end = published_.load(std::memory_order_acquire);
+      lock.unlock();
+      // Each chunk its own transaction: what is in the file stays there if the program
+      // is killed, and the next reader takes in the log past it.
+      bool failed = false;
+      const qsizetype done = insertChunks(insert, logMap_, folded_, end, last, failed);
+      lock.lock();
+      folded_ = done;
+      if (failed) {
+        foldError_ = errorOf(db_);
+        break;
+      }
+      if (last) break;
     }
-    if (last) break;
+    const qsizetype from = touched_, to = touchTarget();
+    if (to > from) {
+      // Pages the run has not written: zero, as the file was made, and left zero.
+      touching_ = true;
+      lock.unlock();
+      volatile char* log = logMap_;
+      for (qsizetype at = from; at < to; at += kPage) log[at] = 0;
+      lock.lock();
+      touched_.store(to, std::memory_order_release);
+      touching_ = false;
+      touchDone_.notify_all();
+    }
   }
   sqlite3_finalize(insert);
+}
+
+void JournalFile::claimTouched(qsizetype end) {
+  // The run writes past the touched pages: it waits for the thread to leave them, and
+  // takes them, so that the thread never writes where the run does.
+  std::unique_lock lock(foldMutex_);
+  touchDone_.wait(lock, [this] { return !touching_; });
+  const qsizetype pages = (end + kPage - 1) / kPage * kPage;
+  if (touched_ < pages) touched_.store(pages, std::memory_order_release);
 }
 
 void JournalFile::stopFolding(bool abandon) {
@@ -344,19 +380,27 @@ void JournalFile::addSource(const JournalSource& source) {
 
 void JournalFile::appendLog() {
   const qsizetype n = record_.size();
-  if (logUsed_ + n > logSize_) {
+  if (logUsed_ + n + (aheadRefused_ ? 0 : kAhead) > logSize_) {
     if (logUsed_ + n > kLogRoom) fail(QStringLiteral("記錄超過 64 GB"));
     // Room is reserved on the disk before it is used: a full disk fails this entry
-    // here, never a store into the mapping later.
+    // here, never a store into the mapping later. The room ahead, for the folding
+    // thread to touch, is only asked for.
     qsizetype size = std::max<qsizetype>(logSize_ * 2, kLogStep);
-    while (size < logUsed_ + n) size *= 2;
+    while (size < logUsed_ + n + kAhead) size *= 2;
     size = std::min(size, kLogRoom);
-    if (const int rc = ::posix_fallocate(logFd_, 0, off_t(size)); rc != 0) {
-      errno = rc;
-      fail(systemError());
+    if (::posix_fallocate(logFd_, 0, off_t(size)) != 0) {
+      aheadRefused_ = true;
+      size = (logUsed_ + n + kPage - 1) / kPage * kPage;
+      if (size > logSize_) {
+        if (const int rc = ::posix_fallocate(logFd_, 0, off_t(size)); rc != 0) {
+          errno = rc;
+          fail(systemError());
+        }
+      }
     }
-    logSize_ = size;
+    if (size > logSize_) logSize_.store(size, std::memory_order_release);
   }
+  if (logUsed_ + n > touched_.load(std::memory_order_acquire)) claimTouched(logUsed_ + n);
   // Stored into the file's pages: from here on a killed program cannot lose it. The
   // post that follows is a call the compiler cannot move these stores past.
   std::memcpy(logMap_ + logUsed_, record_.constData(), size_t(n));

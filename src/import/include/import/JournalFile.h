@@ -103,8 +103,11 @@ class JournalFile {
   sqlite3* db_ = nullptr;
   int logFd_ = -1;          // the log while this object writes the run
   char* logMap_ = nullptr;  // address room for the largest log, reserved once
-  qsizetype logSize_ = 0;   // of the log's file: room reserved on the disk
+  // Of the log's file: room reserved on the disk (grown by the run, read by the
+  // folding thread).
+  std::atomic<qsizetype> logSize_{0};
   qsizetype logUsed_ = 0;
+  bool aheadRefused_ = false;  // the disk had no room ahead of the run
   // Shared with the folding thread: the log up to `published_` holds whole records.
   std::atomic<qsizetype> published_{0};
   qsizetype notified_ = 0;
@@ -112,6 +115,14 @@ class JournalFile {
   std::mutex foldMutex_;
   std::condition_variable foldWake_;
   bool stopping_ = false, abandon_ = false;
+  // The folding thread also touches the log's pages before the run writes them (the
+  // first write to a page is by far the dearest): every page below `touched_` is done
+  // with and never touched again; while `touching_`, it writes in the pages above.
+  std::atomic<qsizetype> touched_{0};
+  bool touching_ = false;
+  std::condition_variable touchDone_;
+  qsizetype touchTarget() const;
+  void claimTouched(qsizetype end);
   QString foldError_;
   std::thread folder_;
   qint64 nextId_ = 1;
