@@ -90,7 +90,7 @@ TEST(JournalFile, PacksValuesAtTheEdgesOfTheirRangesExactly) {
                            128,
                            std::numeric_limits<qint64>::max(),
                            std::numeric_limits<qint64>::min()};
-  for (qint64 v : wholes) c.cells.push_back({"W", db::ftLargeint, qint64(-v / 3), v});
+  for (qint64 v : wholes) c.cells.push_back({"W", db::ftLargeint, qint64(v / -3), v});
   // The last character of Latin-1 and the first past it, a lone surrogate, a NUL.
   c.cells.push_back({"T", db::ftString, QString(QChar(0xff)), QString(QChar(0x100))});
   c.cells.push_back({"T", db::ftWideString, QString(QChar(0xd800)), QString(QChar(0)) + "a"});
