@@ -92,6 +92,7 @@ void Command::setCommandText(const QString& sql) {
   translated_ = translate(sql, &names);
   params_.clear();
   for (const QString& name : names) params_.push_back(Param{name, ftString, true, QString()});
+  values_.assign(params_.size(), QVariant());
 }
 
 const Command::Param& Command::param(int index) const {
@@ -110,13 +111,17 @@ FieldType Command::paramType(int index) const {
 
 void Command::setParamType(int index, FieldType type) {
   param(index);
-  if (params_[size_t(index)].type != type) dropStatement();
-  params_[size_t(index)].type = type;
+  Param& p = params_[size_t(index)];
+  if (p.type != type) dropStatement();
+  p.type = type;
+  // A value bound as it is was judged for the former type.
+  if (p.typed) setParamValue(index, QVariant(values_[size_t(index)]), p.valueType);
 }
 
 void Command::setParamText(int index, const QString& text) {
   param(index);
   Param& p = params_[size_t(index)];
+  p.typed = false;
   p.isNull = text.isEmpty();
   p.text = text;
 }
@@ -124,14 +129,35 @@ void Command::setParamText(int index, const QString& text) {
 void Command::setParamText(int index, QString&& text) {
   param(index);
   Param& p = params_[size_t(index)];
+  p.typed = false;
   p.isNull = text.isEmpty();
   p.text.swap(text);
 }
 
 void Command::setParamNull(int index) {
   param(index);
+  params_[size_t(index)].typed = false;
   params_[size_t(index)].isNull = true;
   params_[size_t(index)].text.clear();
+}
+
+void Command::setParamValue(int index, const QVariant& value, FieldType valueType) {
+  param(index);
+  Param& p = params_[size_t(index)];
+  if (!ValueText::readsBackUnchanged(value, valueType, p.type)) {
+    setParamText(index, ValueText::plain(value, valueType));
+    return;
+  }
+  p.typed = true;
+  p.valueType = valueType;
+  p.isNull = false;
+  bindValue(size_t(index), value);
+}
+
+// Into the variant bound before: most parameters keep their type from row to row.
+void Command::bindValue(size_t index, const QVariant& value) {
+  if (values_.size() < params_.size()) values_.resize(params_.size());
+  ValueText::assign(values_[index], value);
 }
 
 bool Command::paramIsNull(int index) const {
@@ -154,6 +180,7 @@ qint64 Command::execute() {
   values_.resize(params_.size());
   for (size_t i = 0; i < params_.size(); ++i) {
     const Param& p = params_[i];
+    if (p.typed) continue;  // bound by setParamValue
     QVariant& value = values_[i];
     try {
       // Into the previous row's variants: most keep their type from row to row.

@@ -104,8 +104,12 @@ Field* Dataset::findField(const QString& name) const {
   // Callers walking rows ask for the same few names again and again (a lookup field
   // asks for its key here and two names of the other dataset for every row); the last
   // few found are answered without folding their case.
+  // Mostly the very same strings come back (a field definition's names): those match
+  // without comparing characters.
   for (const Found& f : found_)
-    if (f.field && name == f.name) return f.field;
+    if (f.field && name.size() == f.name.size() &&
+        (name.constData() == f.name.constData() || name == f.name))
+      return f.field;
   const auto it = fieldByLowerName_.constFind(name.toLower());
   if (it == fieldByLowerName_.constEnd()) return nullptr;
   Found& slot = found_[nextFound_];

@@ -159,8 +159,8 @@ QString describe(const QVariant& v) {
 }
 
 // The value toJet() gives, put into `out`, for the pairs a run of inserts binds nearly
-// always: text for a text column (into out's own storage), whole numbers and floats as
-// the parameters' conversion leaves them, valid dates. False, with `out` untouched, for
+// always: text for a text column (into out's own storage), whole numbers, floats and
+// booleans as the parameters' conversion leaves them, valid dates. False, with `out` untouched, for
 // anything else.
 bool toJetDirect(const QVariant& in, const jet::ColumnInfo& c, jet::Value& out) {
   const int id = in.typeId();
@@ -179,6 +179,10 @@ bool toJetDirect(const QVariant& in, const jet::ColumnInfo& c, jet::Value& out) 
     case jet::ColumnType::Double:
       if (id != QMetaType::Double) return false;
       out = jet::Value::real(*static_cast<const double*>(in.constData()));
+      return true;
+    case jet::ColumnType::Boolean:
+      if (id != QMetaType::Bool) return false;
+      out = jet::Value::boolean(*static_cast<const bool*>(in.constData()));
       return true;
     case jet::ColumnType::DateTime: {
       if (id != QMetaType::QDateTime) return false;

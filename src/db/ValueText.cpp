@@ -65,13 +65,33 @@ Decimal toDecimal(double magnitude, int precision) {
   return Decimal{QString::fromLatin1(digits.digits, digits.count), digits.point};
 }
 
+// The decimal digits of `v` in `text`, as QString::number writes them; the storage of
+// `text` is reused when it is not shared.
+void integerInto(qint64 v, QString& text) {
+  char digits[24];
+  const auto r = std::to_chars(digits, digits + sizeof digits, v);
+  const qsizetype n = r.ptr - digits;
+  text.resize(n);
+  std::copy(digits, r.ptr, reinterpret_cast<char16_t*>(text.data()));
+}
+
 // General format: fixed notation unless the exponent is below -4 or at least the
 // number of digits allowed (15, or more when the digits need more).
-QString generalFloat(double v, int precision) {
-  if (std::isnan(v)) return QStringLiteral("NAN");
-  if (std::isinf(v)) return v < 0 ? QStringLiteral("-INF") : QStringLiteral("INF");
+// Written into `text`, whose storage is reused when it is not shared.
+void generalFloatInto(double v, int precision, QString& text) {
+  if (std::isnan(v)) {
+    text = QStringLiteral("NAN");
+    return;
+  }
+  if (std::isinf(v)) {
+    text = v < 0 ? QStringLiteral("-INF") : QStringLiteral("INF");
+    return;
+  }
   // Whole numbers below 10^15 are their digits whatever the precision (prices, counts).
-  if (std::fabs(v) < 1e15 && v == std::trunc(v)) return QString::number(qint64(v));
+  if (std::fabs(v) < 1e15 && v == std::trunc(v)) {
+    integerInto(qint64(v), text);
+    return;
+  }
   const QChar dec = RegionalSettings::current().decimalSeparator;
   const DecimalDigits d = toDecimalDigits(std::fabs(v), precision);
   const int n = d.count;
@@ -110,7 +130,51 @@ QString generalFloat(double v, int precision) {
     out[k++] = dec.unicode();
     digits(d.point, n);
   }
-  return QString(reinterpret_cast<const QChar*>(out), k);
+  text.resize(k);
+  std::copy(out, out + k, reinterpret_cast<char16_t*>(text.data()));
+}
+
+QString generalFloat(double v, int precision) {
+  QString text;
+  generalFloatInto(v, precision, text);
+  return text;
+}
+
+// A date and time taken apart.
+struct CivilParts {
+  int year = 0, month = 0, day = 0;
+  int hour = 0, minute = 0, second = 0, msec = 0;
+};
+
+// The parts of a valid date and time in Qt::UTC from its milliseconds, without the
+// calendar classes (the date of every exported cell is taken apart here). False for
+// other time specs and for years before 1, which are left to QDate.
+bool civilParts(const QDateTime& dt, CivilParts& p) {
+  if (dt.timeSpec() != Qt::UTC || !dt.isValid()) return false;
+  constexpr qint64 kMsPerDay = 86400000;
+  constexpr qint64 kFirstDay = -719162;  // 0001-01-01 counted from 1970-01-01
+  const qint64 ms = dt.toMSecsSinceEpoch();
+  qint64 days = ms / kMsPerDay;
+  qint64 rest = ms % kMsPerDay;
+  if (rest < 0) rest += kMsPerDay, --days;
+  if (days < kFirstDay) return false;
+  // Days since 0000-03-01 in 400-year eras, then the year of the era, the day of that
+  // year (counted from March) and the month.
+  const qint64 shifted = days + 719468;
+  const qint64 era = shifted / 146097;
+  const qint64 dayOfEra = shifted - era * 146097;
+  const qint64 yearOfEra =
+      (dayOfEra - dayOfEra / 1460 + dayOfEra / 36524 - dayOfEra / 146096) / 365;
+  const qint64 dayOfYear = dayOfEra - (365 * yearOfEra + yearOfEra / 4 - yearOfEra / 100);
+  const qint64 m = (5 * dayOfYear + 2) / 153;
+  p.day = int(dayOfYear - (153 * m + 2) / 5 + 1);
+  p.month = int(m < 10 ? m + 3 : m - 9);
+  p.year = int(yearOfEra + era * 400 + (p.month <= 2 ? 1 : 0));
+  p.hour = int(rest / 3600000);
+  p.minute = int(rest / 60000 % 60);
+  p.second = int(rest / 1000 % 60);
+  p.msec = int(rest % 1000);
+  return true;
 }
 
 // Qt date and time patterns of the forms the regional settings give ("yyyy/MM/dd",
@@ -138,34 +202,42 @@ class QtPattern {
     // The calendar parts worked out once (an invalid date has 0 for each, as QDate says).
     int year = 0, month = 0, day = 0;
     if (date.isValid()) date.getDate(&year, &month, &day);
+    appendParts(out, {year, month, day, time.hour(), time.minute(), time.second(), time.msec()});
+  }
+
+  // The same from the parts themselves; false, writing nothing, for a pattern that is
+  // QLocale's.
+  bool appendParts(QString& out, const CivilParts& p) const {
+    if (!simple_) return false;
     for (const Element& e : elements_) {
       switch (e.kind) {
         case 'L':
           out += e.literal;
           break;
         case 'y':
-          number(out, e.width == 2 ? year % 100 : year, e.width);
+          number(out, e.width == 2 ? p.year % 100 : p.year, e.width);
           break;
         case 'M':
-          number(out, month, e.width);
+          number(out, p.month, e.width);
           break;
         case 'd':
-          number(out, day, e.width);
+          number(out, p.day, e.width);
           break;
         case 'H':
-          number(out, time.hour(), e.width);
+          number(out, p.hour, e.width);
           break;
         case 'm':
-          number(out, time.minute(), e.width);
+          number(out, p.minute, e.width);
           break;
         case 's':
-          number(out, time.second(), e.width);
+          number(out, p.second, e.width);
           break;
         case 'z':
-          number(out, time.msec(), 3);
+          number(out, p.msec, 3);
           break;
       }
     }
+    return true;
   }
 
  private:
@@ -507,6 +579,97 @@ bool readPlainForm(const QString& s, QChar separator, DateFields& fields, QTime&
   return true;
 }
 
+// The plain text of a date and time (dates only for ftDate, times only for ftTime) in
+// `text`, whose storage is reused when it is not shared.
+void plainDateTimeInto(const QDateTime& dt, FieldType type, QString& text) {
+  const RegionalSettings& rs = RegionalSettings::current();
+  static const QString withMilliseconds = QStringLiteral("HH:mm:ss.zzz");
+  text.resize(0);
+  CivilParts p;
+  if (civilParts(dt, p)) {
+    // The long time has no milliseconds; add them so the text reads back exactly.
+    const QString& timeFormat = p.msec != 0 ? withMilliseconds : rs.longTimeFormat;
+    const bool midnight = p.hour == 0 && p.minute == 0 && p.second == 0 && p.msec == 0;
+    if (type == ftDate) {
+      if (compiled(rs.shortDateFormat).appendParts(text, p)) return;
+    } else if (type == ftTime) {
+      const CivilParts clock{0, 0, 0, p.hour, p.minute, p.second, p.msec};
+      if (compiled(timeFormat).appendParts(text, clock)) return;
+    } else {
+      text.reserve(32);  // room for the time too
+      if (compiled(rs.shortDateFormat).appendParts(text, p) &&
+          (midnight || (text += u' ', compiled(timeFormat).appendParts(text, p))))
+        return;
+    }
+    text.resize(0);
+  }
+  const QDate day = dt.date();
+  const QTime clock = dt.time();
+  if (type == ftDate) {
+    compiled(rs.shortDateFormat).appendTo(text, day, clock);
+    return;
+  }
+  const QString& timeFormat = clock.msec() != 0 ? withMilliseconds : rs.longTimeFormat;
+  if (type == ftTime) {
+    compiled(timeFormat).appendTo(text, QDate(), clock);
+    return;
+  }
+  text.reserve(32);  // room for the time too
+  compiled(rs.shortDateFormat).appendTo(text, day, clock);
+  if (clock == QTime(0, 0)) return;
+  text += u' ';
+  compiled(timeFormat).appendTo(text, QDate(), clock);
+}
+
+// Whether the regional short date is three numbers (a four-digit year, the month and
+// the day, each once) joined by single separators that readPlainForm takes, and the long
+// time is hours, minutes and seconds of at most two digits joined by ':'. Dates written
+// with such patterns read back as the same date and time.
+bool plainDatesReadBack(const RegionalSettings& rs) {
+  thread_local QString checkedDate, checkedTime;
+  thread_local QChar checkedSeparator;
+  thread_local bool verdict = false;
+  if (!checkedDate.isNull() && checkedDate == rs.shortDateFormat &&
+      checkedTime == rs.longTimeFormat && checkedSeparator == rs.dateSeparator)
+    return verdict;
+  const auto readable = [&] {
+    const QString& d = rs.shortDateFormat;
+    const auto isSeparator = [&](QChar c) {
+      return c == u'/' || (c == rs.dateSeparator && c != u'-');
+    };
+    int seen = 0;
+    qsizetype i = 0;
+    for (int field = 0; field < 3; ++field) {
+      if (field > 0 && (i >= d.size() || !isSeparator(d.at(i++)))) return false;
+      if (i >= d.size()) return false;
+      const QChar c = d.at(i);
+      qsizetype run = 0;
+      while (i < d.size() && d.at(i) == c) ++run, ++i;
+      const int bit = c == u'y' && run == 4   ? 1
+                      : c == u'M' && run <= 2 ? 2
+                      : c == u'd' && run <= 2 ? 4
+                                              : 0;
+      if (bit == 0 || (seen & bit)) return false;
+      seen |= bit;
+    }
+    if (i != d.size()) return false;
+    const QString& t = rs.longTimeFormat;
+    i = 0;
+    const auto part = [&](QChar c) {
+      qsizetype run = 0;
+      while (i < t.size() && t.at(i) == c) ++run, ++i;
+      return run >= 1 && run <= 2;
+    };
+    const auto colon = [&] { return i < t.size() && t.at(i++) == u':'; };
+    return part(u'H') && colon() && part(u'm') && colon() && part(u's') && i == t.size();
+  };
+  verdict = readable();
+  checkedDate = rs.shortDateFormat.isNull() ? QStringLiteral("") : rs.shortDateFormat;
+  checkedTime = rs.longTimeFormat;
+  checkedSeparator = rs.dateSeparator;
+  return verdict;
+}
+
 }  // namespace
 
 QDateTime ValueText::naive(const QDate& date, const QTime& time) {
@@ -532,21 +695,8 @@ QString ValueText::plain(const QVariant& value, FieldType type) {
       break;
     case BasicKind::DateTime:
       if (value.typeId() == QMetaType::QDateTime) {
-        const RegionalSettings& rs = RegionalSettings::current();
-        const QDateTime& dt = *static_cast<const QDateTime*>(value.constData());
-        const QDate day = dt.date();
-        const QTime clock = dt.time();
-        if (type == ftDate) return compiled(rs.shortDateFormat).format(day, clock);
-        // The long time has no milliseconds; add them so the text reads back exactly.
-        static const QString withMilliseconds = QStringLiteral("HH:mm:ss.zzz");
-        const QString& timeFormat = clock.msec() != 0 ? withMilliseconds : rs.longTimeFormat;
-        if (type == ftTime) return compiled(timeFormat).format(QDate(), clock);
         QString text;
-        text.reserve(32);  // room for the time too
-        compiled(rs.shortDateFormat).appendTo(text, day, clock);
-        if (clock == QTime(0, 0)) return text;
-        text += u' ';
-        compiled(timeFormat).appendTo(text, QDate(), clock);
+        plainDateTimeInto(*static_cast<const QDateTime*>(value.constData()), type, text);
         return text;
       }
       break;
@@ -557,6 +707,81 @@ QString ValueText::plain(const QVariant& value, FieldType type) {
       break;
   }
   return value.toString();
+}
+
+void ValueText::plainInto(const QVariant& value, FieldType type, QString& text) {
+  const BasicKind kind = basicKind(type);
+  switch (value.isNull() ? int(QMetaType::UnknownType) : value.typeId()) {
+    case QMetaType::LongLong:
+      if (kind != BasicKind::Whole) break;
+      integerInto(*static_cast<const qlonglong*>(value.constData()), text);
+      return;
+    case QMetaType::Double:
+      if (kind != BasicKind::Floating) break;
+      generalFloatInto(*static_cast<const double*>(value.constData()), 0, text);
+      return;
+    case QMetaType::QDateTime:
+      if (kind != BasicKind::DateTime) break;
+      plainDateTimeInto(*static_cast<const QDateTime*>(value.constData()), type, text);
+      return;
+    default:
+      break;
+  }
+  text = plain(value, type);
+}
+
+void ValueText::assign(QVariant& target, const QVariant& value) {
+  if (value.isNull()) {
+    target = value;
+    return;
+  }
+  switch (value.typeId()) {
+    case QMetaType::LongLong:
+      target.setValue(*static_cast<const qlonglong*>(value.constData()));
+      break;
+    case QMetaType::Double:
+      target.setValue(*static_cast<const double*>(value.constData()));
+      break;
+    case QMetaType::Bool:
+      target.setValue(*static_cast<const bool*>(value.constData()));
+      break;
+    case QMetaType::QDateTime:
+      target.setValue(*static_cast<const QDateTime*>(value.constData()));
+      break;
+    default:
+      target = value;
+      break;
+  }
+}
+
+bool ValueText::readsBackUnchanged(const QVariant& value, FieldType type, FieldType paramType) {
+  const BasicKind kind = basicKind(type);
+  if (kind != basicKind(paramType) || value.isNull()) return false;
+  switch (value.typeId()) {
+    case QMetaType::LongLong:
+      return kind == BasicKind::Whole;
+    case QMetaType::Bool:
+      return kind == BasicKind::Boolean;
+    case QMetaType::Double: {
+      // Minus zero is written "0", NaN and the infinities as words; another decimal
+      // separator is left to the text.
+      const double v = *static_cast<const double*>(value.constData());
+      return kind == BasicKind::Floating && std::isfinite(v) && !(v == 0 && std::signbit(v)) &&
+             RegionalSettings::current().decimalSeparator == u'.';
+    }
+    case QMetaType::QDateTime: {
+      // ftDate and ftTime leave a part out; a year outside 1..9999 is not four digits.
+      if (type != ftDateTime || kind != BasicKind::DateTime) return false;
+      const QDateTime& dt = *static_cast<const QDateTime*>(value.constData());
+      if (!dt.isValid() || dt.timeSpec() != Qt::UTC) return false;
+      // From 0001-01-01 to the end of 9999, counted from 1970-01-01.
+      const qint64 ms = dt.toMSecsSinceEpoch();
+      return ms >= -719162 * qint64(86400000) && ms < 2932897 * qint64(86400000) &&
+             plainDatesReadBack(RegionalSettings::current());
+    }
+    default:
+      return false;
+  }
 }
 
 QString ValueText::display(const QVariant& value, FieldType type, const QString& displayFormat) {

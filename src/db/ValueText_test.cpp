@@ -5,7 +5,11 @@
 
 #include <gtest/gtest.h>
 
+#include <bit>
+#include <cfloat>
 #include <cmath>
+#include <limits>
+#include <random>
 
 using db::ValueText;
 
@@ -228,6 +232,165 @@ TEST_F(ValueTextTest, EmptyTextIsNullAndBadTextNamesTheValue) {
   EXPECT_EQ(message("x", db::ftDateTime), "'x' is not a valid date and time");
   EXPECT_EQ(message("2024/02/30", db::ftDateTime), "'2024/02/30' is not a valid date and time");
   EXPECT_EQ(message("maybe", db::ftBoolean), "'maybe' is not a valid boolean value");
+}
+
+// The same value, bit for bit for floats, with the same time spec for dates.
+bool identical(const QVariant& a, const QVariant& b) {
+  if (a.typeId() != b.typeId() || a.isNull() != b.isNull()) return false;
+  if (a.typeId() == QMetaType::Double)
+    return std::bit_cast<quint64>(a.toDouble()) == std::bit_cast<quint64>(b.toDouble());
+  if (a.typeId() == QMetaType::QDateTime)
+    return a.toDateTime() == b.toDateTime() &&
+           a.toDateTime().timeSpec() == b.toDateTime().timeSpec();
+  return a == b;
+}
+
+// What a statement may bind without the text: wherever readsBackUnchanged says so,
+// parsing the plain text gives the value itself. plainInto writes what plain() gives.
+void expectReadsBackWhereClaimed(const QVariant& value, db::FieldType type, int& claimed) {
+  QString buffer = QStringLiteral("a longer text left from the row before");
+  ValueText::plainInto(value, type, buffer);
+  EXPECT_EQ(buffer, ValueText::plain(value, type)) << value.toString().toStdString();
+  for (db::FieldType param : {db::ftInteger, db::ftLargeint, db::ftFloat, db::ftCurrency,
+                              db::ftBoolean, db::ftDateTime, db::ftString}) {
+    if (!ValueText::readsBackUnchanged(value, type, param)) continue;
+    ++claimed;
+    EXPECT_TRUE(identical(ValueText::parse(ValueText::plain(value, type), param), value))
+        << ValueText::plain(value, type).toStdString() << " as " << int(param);
+  }
+}
+
+TEST_F(ValueTextTest, ValuesClaimedToReadBackUnchangedDoSoAtTheEdges) {
+  const double nan = std::numeric_limits<double>::quiet_NaN();
+  const double inf = std::numeric_limits<double>::infinity();
+  const QDateTime local(QDate(2024, 5, 1), QTime(13, 45), Qt::LocalTime);
+  const std::vector<std::pair<QVariant, db::FieldType>> values = {
+      {qint64(0), db::ftInteger},
+      {qint64(-1), db::ftSmallint},
+      {qint64(2147483647), db::ftInteger},
+      {std::numeric_limits<qint64>::min(), db::ftLargeint},
+      {std::numeric_limits<qint64>::max(), db::ftLargeint},
+      {0.0, db::ftFloat},
+      {-12.5, db::ftFloat},
+      {0.1, db::ftFloat},
+      {1e15, db::ftFloat},
+      {-999999999999999.0, db::ftFloat},
+      {123456789.123456789, db::ftFloat},
+      {1e-300, db::ftFloat},
+      {5e-324, db::ftFloat},
+      {-DBL_MIN, db::ftFloat},
+      {DBL_MAX, db::ftCurrency},
+      {true, db::ftBoolean},
+      {false, db::ftBoolean},
+      {ValueText::naive(QDate(1930, 1, 2)), db::ftDateTime},
+      {ValueText::naive(QDate(1899, 12, 29), QTime(6, 0)), db::ftDateTime},
+      {ValueText::naive(QDate(1850, 2, 28), QTime(13, 5, 9)), db::ftDateTime},
+      {ValueText::naive(QDate(2024, 2, 29), QTime(23, 59, 59, 999)), db::ftDateTime},
+      {ValueText::naive(QDate(1, 1, 1)), db::ftDateTime},
+      {ValueText::naive(QDate(99, 12, 31), QTime(0, 0, 0, 1)), db::ftDateTime},
+      {ValueText::naive(QDate(9999, 12, 31), QTime(23, 59, 59, 999)), db::ftDateTime},
+  };
+  int claimed = 0;
+  for (const auto& [value, type] : values) expectReadsBackWhereClaimed(value, type, claimed);
+  // Whole numbers as two param types, floats as two, booleans and dates as one.
+  EXPECT_EQ(claimed, 5 * 2 + 10 * 2 + 2 + 7);
+
+  // Left to the text: what plain() writes differently from the value, or not at all.
+  const std::vector<std::pair<QVariant, db::FieldType>> textOnly = {
+      {-0.0, db::ftFloat},
+      {nan, db::ftFloat},
+      {-inf, db::ftFloat},
+      {QVariant(QMetaType::fromType<double>()), db::ftFloat},  // a typed NULL
+      {QVariant(QMetaType::fromType<qlonglong>()), db::ftInteger},
+      {qint64(5), db::ftFloat},
+      {7.0, db::ftInteger},
+      {ValueText::naive(QDate(2024, 5, 1), QTime(13, 45)), db::ftDate},
+      {ValueText::naive(QDate(2024, 5, 1), QTime(13, 45)), db::ftTime},
+      {ValueText::naive(QDate(-1, 5, 1)), db::ftDateTime},
+      {ValueText::naive(QDate(10000, 1, 1)), db::ftDateTime},
+      {QDateTime(), db::ftDateTime},
+      {local, db::ftDateTime},
+      {QString("12"), db::ftInteger},
+  };
+  for (const auto& [value, type] : textOnly) {
+    for (db::FieldType param : {db::ftInteger, db::ftFloat, db::ftDateTime, db::ftString})
+      EXPECT_FALSE(ValueText::readsBackUnchanged(value, type, param))
+          << ValueText::plain(value, type).toStdString();
+    QString buffer = QStringLiteral("x");
+    ValueText::plainInto(value, type, buffer);
+    EXPECT_EQ(buffer, ValueText::plain(value, type));
+    EXPECT_EQ(buffer.isNull(), ValueText::plain(value, type).isNull());
+  }
+
+  // Any finite double.
+  std::mt19937_64 random(12345);
+  claimed = 0;
+  for (int i = 0; i < 20000; ++i) {
+    const double v = std::bit_cast<double>(random());
+    if (!std::isfinite(v) || v == 0) continue;
+    expectReadsBackWhereClaimed(v, db::ftFloat, claimed);
+  }
+  EXPECT_GT(claimed, 2 * 19000);
+}
+
+TEST_F(ValueTextTest, OnlyPlainRegionalFormsLetValuesBypassTheirText) {
+  const QDateTime dt = ValueText::naive(QDate(1899, 12, 30), QTime(7, 8, 9, 10));
+  const auto claims = [&](const QVariant& v) {
+    return ValueText::readsBackUnchanged(
+        v, v.typeId() == QMetaType::Double ? db::ftFloat : db::ftDateTime,
+        v.typeId() == QMetaType::Double ? db::ftFloat : db::ftDateTime);
+  };
+  EXPECT_TRUE(claims(dt));
+  platform::RegionalSettings rs;
+  rs.decimalSeparator = ',';
+  platform::RegionalSettings::setCurrentForTesting(rs);
+  EXPECT_FALSE(claims(0.5));
+  EXPECT_TRUE(claims(dt));
+  int claimed = 0;
+  const std::vector<std::pair<const char*, const char*>> plainForms = {
+      {"d/M/yyyy", "H:mm:ss"}, {"MM/dd/yyyy", "HH:mm:ss"}, {"yyyy/M/d", "H:m:s"}};
+  for (const auto& [date, time] : plainForms) {
+    rs = platform::RegionalSettings{};
+    rs.shortDateFormat = date;
+    rs.longTimeFormat = time;
+    platform::RegionalSettings::setCurrentForTesting(rs);
+    for (const QDateTime& v : {dt, ValueText::naive(QDate(987, 6, 5), QTime(7, 8, 9)),
+                               ValueText::naive(QDate(2024, 12, 31))}) {
+      EXPECT_TRUE(claims(v)) << date;
+      expectReadsBackWhereClaimed(v, db::ftDateTime, claimed);
+    }
+  }
+  EXPECT_EQ(claimed, 9);
+  const std::vector<std::pair<const char*, const char*>> otherForms = {
+      {"dd.MM.yyyy", "HH:mm:ss"},  {"yy/MM/dd", "HH:mm:ss"},   {"yyyy/MM/dd", "h:mm:ss AP"},
+      {"yyyy/MM/dd", "HH:mm"},     {"yyyy-MM-dd", "HH:mm:ss"}, {"yyyy'年'M'月'd'日'", "HH:mm:ss"},
+      {"yyyy/MM/dd/", "HH:mm:ss"}, {"yyyy/MM/MM", "HH:mm:ss"}, {"yyyy/MM/dd", "HH.mm.ss"}};
+  for (const auto& [date, time] : otherForms) {
+    rs = platform::RegionalSettings{};
+    rs.shortDateFormat = QString::fromUtf8(date);
+    rs.longTimeFormat = time;
+    platform::RegionalSettings::setCurrentForTesting(rs);
+    EXPECT_FALSE(claims(dt)) << date << " " << time;
+  }
+}
+// Dates are taken apart from their milliseconds: the parts must be the calendar's own.
+TEST_F(ValueTextTest, DatesTakenApartAgreeWithTheCalendar) {
+  std::vector<QDate> days = {QDate(1, 1, 1),     QDate(1, 2, 28),     QDate(4, 2, 29),
+                             QDate(100, 3, 1),   QDate(1582, 10, 15), QDate(1600, 2, 29),
+                             QDate(1700, 3, 1),  QDate(1899, 12, 30), QDate(1900, 2, 28),
+                             QDate(1900, 3, 1),  QDate(1969, 12, 31), QDate(1970, 1, 1),
+                             QDate(2000, 2, 29), QDate(2100, 3, 1),   QDate(9999, 12, 31)};
+  std::mt19937 random(7);
+  for (int i = 0; i < 3000; ++i)
+    days.push_back(QDate(1, 1, 1).addDays(std::uniform_int_distribution<int>(0, 3652058)(random)));
+  for (const QDate& day : days) {
+    const QTime time(int(day.day()) % 24, day.month() * 4, day.dayOfWeek() * 8, day.day() % 3);
+    const QString expected =
+        QString::asprintf("%04d/%02d/%02d %02d:%02d:%02d", day.year(), day.month(), day.day(),
+                          time.hour(), time.minute(), time.second()) +
+        (time.msec() ? QString::asprintf(".%03d", time.msec()) : QString());
+    EXPECT_EQ(ValueText::plain(ValueText::naive(day, time), db::ftDateTime), expected);
+  }
 }
 
 }  // namespace

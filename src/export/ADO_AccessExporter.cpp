@@ -122,9 +122,15 @@ void TADO_AccessExporter::EmitRow() {
   TExportRow& row = Row();
   const QString& nullString = Formats().NullString();
   for (int i = 0; i < row.Count(); ++i) {
-    QString text = row[i].GetExportText(false);
+    TExportCol& cell = row[i];
+    QString text = cell.GetExportText(false);
     if (text == nullString) text.clear();
-    w.SetParamText(i, std::move(text));
+    // A number, boolean or date whose text is still the one it was read as goes in as
+    // the value; the parameter stores exactly what it would read from the text.
+    if (const QVariant* value = cell.SourceValue(text))
+      w.SetParamValue(i, *value, cell.SourceType());
+    else
+      w.SetParamText(i, std::move(text));
   }
   try {
     w.Command().execute();

@@ -60,4 +60,8 @@ void TAccessWriter::SetParamText(int index, QString&& text) {
     command_->setParamText(index, std::move(text));
 }
 
+void TAccessWriter::SetParamValue(int index, const QVariant& value, db::FieldType type) {
+  command_->setParamValue(index, value, type);
+}
+
 }  // namespace dataexport

@@ -311,7 +311,9 @@ namespace exportengine {
 
 void AssignTrimmed(QString& target, QString&& text) {
   const qsizetype n = text.size();
-  if (n == 0 || (text[0].unicode() > ' ' && text[n - 1].unicode() > ' ')) {
+  // at(), not operator[]: the text is usually shared with the source, and a non-const
+  // operator[] would copy it.
+  if (n == 0 || (text.at(0).unicode() > ' ' && text.at(n - 1).unicode() > ' ')) {
     target.swap(text);
     return;
   }

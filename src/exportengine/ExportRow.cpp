@@ -3,6 +3,8 @@
 #include "exportengine/ExportCommon.h"
 #include "exportengine/Exporter.h"
 
+#include <db/ValueText.h>
+
 #include <algorithm>
 
 namespace exportengine {
@@ -64,8 +66,38 @@ void TExportRow::SetValueAt(int position, const QString& text) {
 void TExportRow::SetFetchedValue(int position, QString&& text, signed char null) {
   if (position < 0 || position >= Count()) return;
   TExportCol& cell = *cells_[size_t(position)];
+  cell.sourceType_ = db::ftUnknown;
+  cell.fetched_ = QString();
   AssignTrimmed(cell.Data, std::move(text));
   cell.null_ = null;
+}
+
+void TExportRow::SetFetchedValue(int position, const QVariant& value, db::FieldType type,
+                                 signed char null) {
+  if (position < 0 || position >= Count()) return;
+  TExportCol& cell = *cells_[size_t(position)];
+  cell.null_ = null;
+  // Let go of the last row's text first, so that Data takes the new one in place.
+  cell.fetched_ = QString();
+  cell.sourceType_ = db::ftUnknown;
+  const int id = value.typeId();
+  const bool scalar = id == QMetaType::LongLong || id == QMetaType::Double ||
+                      id == QMetaType::Bool || id == QMetaType::QDateTime;
+  if (null != 0 || !scalar) {
+    AssignTrimmed(cell.Data, db::ValueText::plain(value, type));
+    return;
+  }
+  db::ValueText::plainInto(value, type, cell.Data);
+  const qsizetype n = cell.Data.size();
+  if (n > 0 && (cell.Data.at(0).unicode() <= ' ' || cell.Data.at(n - 1).unicode() <= ' ')) {
+    // Trimmed, the text is no longer the value's own.
+    QString text = cell.Data;
+    AssignTrimmed(cell.Data, std::move(text));
+    return;
+  }
+  db::ValueText::assign(cell.source_, value);
+  cell.sourceType_ = type;
+  cell.fetched_ = cell.Data;
 }
 
 void TExportRow::Clear() {

@@ -161,7 +161,7 @@ void TExporter::FetchRow() {
         derived = field->value();
         value = &derived;
       }
-      row_->SetFetchedValue(i, db::ValueText::plain(*value, field->dataType()),
+      row_->SetFetchedValue(i, *value, field->dataType(),
                             !value->isValid() || value->isNull() ? 1 : 0);
     }
     return;

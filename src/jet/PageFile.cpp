@@ -121,6 +121,28 @@ std::uint32_t PageFile::appendPage(const PageBytes& bytes) {
   return n;
 }
 
+void PageFile::writeLastAndAppend(std::uint32_t n, const PageBytes& bytes, const PageBytes& next) {
+  requireWritable();
+  if (n + 1 != pageCount_)
+    throw Error(path_, "cannot write page " + std::to_string(n) + ": not the last page");
+  if (pageCount_ >= 0xFFFFFF) throw Error(path_, "the database is full");
+  std::array<std::uint8_t, 2 * fmt::kPageSize> both;
+  std::memcpy(both.data(), bytes.data(), fmt::kPageSize);
+  std::memcpy(both.data() + fmt::kPageSize, next.data(), fmt::kPageSize);
+  const off_t base = static_cast<off_t>(n) * static_cast<off_t>(fmt::kPageSize);
+  std::size_t done = 0;
+  while (done < both.size()) {
+    const ssize_t put = ::pwrite(fd_, both.data() + done, both.size() - done, base + off_t(done));
+    if (put < 0 && errno == EINTR) continue;
+    if (put <= 0) throw Error(path_, systemReason("cannot write the file"));
+    done += static_cast<std::size_t>(put);
+  }
+  cache_.erase(n);
+  cache_.erase(n + 1);
+  ++pageCount_;
+  fileSize_ = std::uint64_t{pageCount_} * fmt::kPageSize;
+}
+
 void PageFile::sync() {
   requireWritable();
   if (::fsync(fd_) != 0) throw Error(path_, systemReason("cannot write the file"));

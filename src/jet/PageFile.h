@@ -66,6 +66,8 @@ class PageFile {
   // ---- writing (ReadWrite only; throws jet::Error otherwise) ----
   void writePage(std::uint32_t n, const PageBytes& bytes);
   std::uint32_t appendPage(const PageBytes& bytes);  // returns the new page's number
+  // Overwrites the last page `n` and appends `next` after it, in one write.
+  void writeLastAndAppend(std::uint32_t n, const PageBytes& bytes, const PageBytes& next);
   void sync();
 
  private:

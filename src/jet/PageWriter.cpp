@@ -36,4 +36,17 @@ void PageWriter::write(std::uint32_t number, const PageImage& page) {
   ++gWritesDone;
 }
 
+void PageWriter::writeLastAndAppend(std::uint32_t number, const PageImage& page,
+                                    const PageImage& next) {
+  const std::int64_t limit = gWriteLimit;
+  if (limit >= 0 && gWritesDone + 2 > static_cast<std::uint64_t>(limit)) {
+    // A stop between the two: the first reaches the file, the second does not.
+    write(number, page);
+    write(number + 1, next);
+    return;
+  }
+  file_.writeLastAndAppend(number, page.bytes, next.bytes);
+  gWritesDone += 2;
+}
+
 }  // namespace jet

@@ -25,6 +25,9 @@ class PageWriter {
   PageImage read(std::uint32_t number) const;
   // Writes page `number`; number == pageCount() appends a page to the file.
   void write(std::uint32_t number, const PageImage& page);
+  // write(number, page) then write(number + 1, next) for the last page `number`, in one
+  // write to the file (two for the write limit).
+  void writeLastAndAppend(std::uint32_t number, const PageImage& page, const PageImage& next);
   void sync() { file_.sync(); }
 
   static void setWriteLimit(std::optional<std::uint64_t> limit);

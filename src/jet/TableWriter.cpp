@@ -346,18 +346,26 @@ void TableWriter::append(const std::vector<Value>& row) {
     throw;
   }
   try {
-    // The rows kept in the current page go first, so that the file never holds a row
-    // without the rows appended before it; the row count written last covers them.
-    if (freshData && unwritten_ > 0) {
-      session_.write(current_);
-      unwritten_ = 0;
-    }
     std::vector<std::pair<std::uint32_t, const PageImage*>> fresh;
     for (auto& p : pending)
       for (auto& [n, img] : p.fresh) fresh.emplace_back(n, &img);
     if (freshData) fresh.emplace_back(target, &*freshData);
     std::sort(fresh.begin(), fresh.end());
     std::vector<std::uint32_t> freshNumbers;
+    // The rows kept in the current page go first, so that the file never holds a row
+    // without the rows appended before it; the row count written last covers them. When
+    // the new data page is the one right after it, one write carries both.
+    if (freshData && unwritten_ > 0) {
+      if (fresh.size() == 1 && current_ + 1 == target && target == session_.pageCount()) {
+        if (session_.writeLastAndAppend(current_, *freshData) != target)
+          throw Error(file, "internal error: page numbering");
+        freshNumbers.push_back(target);
+        fresh.clear();
+      } else {
+        session_.write(current_);
+      }
+      unwritten_ = 0;
+    }
     for (auto [n, img] : fresh) {
       if (session_.append(*img) != n) throw Error(file, "internal error: page numbering");
       freshNumbers.push_back(n);

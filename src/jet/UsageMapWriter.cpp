@@ -196,8 +196,18 @@ void UsageMapWriter::replace(WriteSession& s, RowPointer map, std::uint32_t prev
       const std::uint32_t bp = p.u32(pointerOffset(r, k));
       if (bp != 0) {
         PageImage& b = s.page(bp);
+        if (b[0] != fmt::kPageUsageBitmap)
+          throw Error::damaged(s.path(), bp, "not a usage bitmap page");
         const std::uint32_t bit = previous % std::uint32_t(fmt::kUsageBitmapPageBits);
         b[fmt::kUsageBitmapPageHeaderSize + bit / 8] &= std::uint8_t(~(1u << (bit % 8)));
+        // Both pages in the same bitmap page (a table's next data page nearly always):
+        // one write makes both changes.
+        if (page / std::uint32_t(fmt::kUsageBitmapPageBits) == k) {
+          const std::uint32_t set = page % std::uint32_t(fmt::kUsageBitmapPageBits);
+          b[fmt::kUsageBitmapPageHeaderSize + set / 8] |= std::uint8_t(1u << (set % 8));
+          s.write(bp);
+          return;
+        }
         s.write(bp);
       }
     }

@@ -23,6 +23,14 @@ std::uint32_t WriteSession::append(const PageImage& image) {
   return n;
 }
 
+std::uint32_t WriteSession::writeLastAndAppend(std::uint32_t n, const PageImage& image) {
+  const std::uint32_t next = writer_.pageCount();
+  if (next >= fmt::kMaxPages) throw GlobalPageMap::tooLarge(path());
+  writer_.writeLastAndAppend(n, page(n), image);
+  pages_[next] = image;
+  return next;
+}
+
 void WriteSession::markUsed(const std::vector<std::uint32_t>& pages) {
   GlobalPageMap(*this).markUsed(pages);
 }

@@ -30,6 +30,8 @@ class WriteSession {
   // page is not yet marked used: call markUsed once it may be linked. Refuses a page
   // past 2 GB (callers check requireRoomFor first; this is the last guard).
   std::uint32_t append(const PageImage& image);
+  // write(n) then append(image) for the last page n, as one write to the file.
+  std::uint32_t writeLastAndAppend(std::uint32_t n, const PageImage& image);
   // Drops a page image the caller is done with (keeps memory flat on long loads).
   void forget(std::uint32_t n) { pages_.erase(n); }
 

@@ -56,6 +56,10 @@ class Command {
   void setParamText(int index, const QString& text);
   void setParamText(int index, QString&& text);
   void setParamNull(int index);
+  // Binds what setParamText(index, ValueText::plain(value, valueType)) binds; where the
+  // text would read back as `value` itself (ValueText::readsBackUnchanged), the value is
+  // bound as it is and the text is neither written nor read.
+  void setParamValue(int index, const QVariant& value, FieldType valueType);
   bool paramIsNull(int index) const;
 
   // Prepares the statement now rather than at the first execution, so that a statement
@@ -79,8 +83,12 @@ class Command {
     FieldType type = ftString;
     bool isNull = true;
     QString text;
+    // Set by setParamValue: values_ holds the value, of type valueType, to bind as it is.
+    bool typed = false;
+    FieldType valueType = ftUnknown;
   };
   const Param& param(int index) const;
+  void bindValue(size_t index, const QVariant& value);
   Connection& connection();
   void dropStatement();
 

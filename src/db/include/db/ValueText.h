@@ -53,6 +53,18 @@ class ValueText {
   // midnight and milliseconds added when there are any; bytes as UTF-8 text when they
   // are UTF-8, else one character per byte. NULL gives "".
   static QString plain(const QVariant& value, FieldType type);
+  // plain() into `text`, reusing its storage when it is not shared (a row buffer refilled
+  // row after row).
+  static void plainInto(const QVariant& value, FieldType type, QString& text);
+
+  // Whether parse(plain(value, type), paramType) gives back `value` itself, so that a
+  // statement may bind the value without the text in between. Told cheaply from the
+  // value's type, the value and the regional settings; false where that cannot be told
+  // (the text then decides): NULL, minus zero, NaN and infinities, a decimal separator
+  // other than '.', dates of ftDate or ftTime fields, outside the years 1 to 9999 or
+  // with regional patterns other than plain numbers, and every other type but whole
+  // numbers, floats and booleans.
+  static bool readsBackUnchanged(const QVariant& value, FieldType type, FieldType paramType);
 
   // What a grid shows: like plain(), except that floats show at most 15 significant
   // digits, and a non-empty display format ("#,#0.00", "#,#0", "yyyy/mm/dd", ...)
@@ -67,6 +79,10 @@ class ValueText {
   // parse() into `out`, reusing its storage where the value's type stays (a statement's
   // parameters, converted row after row).
   static void parseInto(const QString& text, FieldType type, QVariant& out);
+
+  // target = value, reusing target's storage when both hold the same whole number,
+  // float, boolean or date (row buffers refilled row after row).
+  static void assign(QVariant& target, const QVariant& value);
 
   // Brings a value as a driver delivers it into the canonical form of `type`; a
   // value that does not convert is returned unchanged.

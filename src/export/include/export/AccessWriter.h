@@ -9,6 +9,7 @@
 #include <db/FieldType.h>
 
 #include <QString>
+#include <QVariant>
 #include <memory>
 #include <vector>
 
@@ -41,6 +42,9 @@ class TAccessWriter : public exportengine::TExportWriter {
                      const std::vector<db::FieldType>& types);
   // The value of parameter `index` for the next row; an empty text is NULL.
   void SetParamText(int index, QString&& text);
+  // The value of parameter `index` for the next row, given as the source value whose
+  // plain text the row holds (see db::Command::setParamValue).
+  void SetParamValue(int index, const QVariant& value, db::FieldType type);
 
   db::Command& Command() { return *command_; }
 

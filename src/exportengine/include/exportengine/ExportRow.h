@@ -2,7 +2,10 @@
 // with an index of the cells by name.
 #pragma once
 
+#include <db/FieldType.h>
+
 #include <QString>
+#include <QVariant>
 #include <memory>
 #include <utility>
 #include <vector>
@@ -27,11 +30,29 @@ class TExportCol {
   // CellText has the last word.
   QString GetExportText(bool formatted);
 
+  // The value behind `text` when `text` is the very text the row was read with: the
+  // plain text of a number, boolean or date of a dataset field, unchanged since (by a
+  // handler, a format or the target). A target may store that value, of type
+  // SourceType(), instead of reading the text back. Null otherwise.
+  const QVariant* SourceValue(const QString& text) const {
+    return sourceType_ != db::ftUnknown && !text.isEmpty() &&
+                   text.constData() == fetched_.constData() && text.size() == fetched_.size()
+               ? &source_
+               : nullptr;
+  }
+  db::FieldType SourceType() const { return sourceType_; }
+
  private:
   friend class TExportRow;
   // Whether the cell's field was null when the row was read: -1 not known (ask the
   // column list), 0 no, 1 yes. Saves reading each value twice.
   signed char null_ = -1;
+  // For SourceValue: the value read and its field type (ftUnknown: none), and the text
+  // made of it. fetched_ shares Data's storage, so any change to Data makes a copy and
+  // no longer matches.
+  db::FieldType sourceType_ = db::ftUnknown;
+  QVariant source_;
+  QString fetched_;
 };
 
 class TExportRow {
@@ -58,6 +79,9 @@ class TExportRow {
   // The same while reading a row, with whether the source's value is null (-1 when
   // the source cannot tell).
   void SetFetchedValue(int position, QString&& text, signed char null);
+  // The same for a dataset field's value of type `type`: the cell takes the value's
+  // plain text, and keeps a number, boolean or date for SourceValue.
+  void SetFetchedValue(int position, const QVariant& value, db::FieldType type, signed char null);
 
   // Drops every cell and empties the name index.
   void Clear();
