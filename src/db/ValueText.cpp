@@ -677,31 +677,31 @@ QDateTime ValueText::naive(const QDate& date, const QTime& time) {
 }
 
 QString ValueText::plain(const QVariant& value, FieldType type) {
-  if (!value.isValid() || value.isNull()) return QString();
+  if (isInvalidOrNull(value)) return QString();
   // Stored text is its own plain text whatever the field's type (every case below
   // leaves it to toString()); most cells an export reads are text.
-  if (value.typeId() == QMetaType::QString) return *static_cast<const QString*>(value.constData());
+  if (typeIdOf(value) == QMetaType::QString) return *static_cast<const QString*>(value.constData());
   switch (basicKind(type)) {
     case BasicKind::Whole:
-      if (value.canConvert<qlonglong>() && value.typeId() != QMetaType::QString)
+      if (value.canConvert<qlonglong>() && typeIdOf(value) != QMetaType::QString)
         return QString::number(value.toLongLong());
       break;
     case BasicKind::Floating:
-      if (value.typeId() == QMetaType::Double) return generalFloat(value.toDouble(), 0);
+      if (typeIdOf(value) == QMetaType::Double) return generalFloat(value.toDouble(), 0);
       break;
     case BasicKind::Boolean:
-      if (value.typeId() == QMetaType::Bool)
+      if (typeIdOf(value) == QMetaType::Bool)
         return value.toBool() ? QStringLiteral("True") : QStringLiteral("False");
       break;
     case BasicKind::DateTime:
-      if (value.typeId() == QMetaType::QDateTime) {
+      if (typeIdOf(value) == QMetaType::QDateTime) {
         QString text;
         plainDateTimeInto(*static_cast<const QDateTime*>(value.constData()), type, text);
         return text;
       }
       break;
     case BasicKind::Binary:
-      if (value.typeId() == QMetaType::QByteArray) return bytesText(value.toByteArray());
+      if (typeIdOf(value) == QMetaType::QByteArray) return bytesText(value.toByteArray());
       break;
     default:
       break;
@@ -711,7 +711,7 @@ QString ValueText::plain(const QVariant& value, FieldType type) {
 
 void ValueText::plainInto(const QVariant& value, FieldType type, QString& text) {
   const BasicKind kind = basicKind(type);
-  switch (value.isNull() ? int(QMetaType::UnknownType) : value.typeId()) {
+  switch (isInvalidOrNull(value) ? int(QMetaType::UnknownType) : typeIdOf(value)) {
     case QMetaType::LongLong:
       if (kind != BasicKind::Whole) break;
       integerInto(*static_cast<const qlonglong*>(value.constData()), text);
@@ -735,7 +735,7 @@ void ValueText::assign(QVariant& target, const QVariant& value) {
     target = value;
     return;
   }
-  switch (value.typeId()) {
+  switch (typeIdOf(value)) {
     case QMetaType::LongLong:
       target.setValue(*static_cast<const qlonglong*>(value.constData()));
       break;
@@ -757,7 +757,7 @@ void ValueText::assign(QVariant& target, const QVariant& value) {
 bool ValueText::readsBackUnchanged(const QVariant& value, FieldType type, FieldType paramType) {
   const BasicKind kind = basicKind(type);
   if (kind != basicKind(paramType) || value.isNull()) return false;
-  switch (value.typeId()) {
+  switch (typeIdOf(value)) {
     case QMetaType::LongLong:
       return kind == BasicKind::Whole;
     case QMetaType::Bool:
@@ -785,15 +785,15 @@ bool ValueText::readsBackUnchanged(const QVariant& value, FieldType type, FieldT
 }
 
 QString ValueText::display(const QVariant& value, FieldType type, const QString& displayFormat) {
-  if (!value.isValid() || value.isNull()) return QString();
+  if (isInvalidOrNull(value)) return QString();
   const BasicKind kind = basicKind(type);
-  if (kind == BasicKind::Floating && value.typeId() == QMetaType::Double)
+  if (kind == BasicKind::Floating && typeIdOf(value) == QMetaType::Double)
     return displayFormat.isEmpty() ? generalFloat(value.toDouble(), 15)
                                    : formatFloat(value.toDouble(), displayFormat);
-  if (kind == BasicKind::Whole && !displayFormat.isEmpty() && value.typeId() != QMetaType::QString)
+  if (kind == BasicKind::Whole && !displayFormat.isEmpty() && typeIdOf(value) != QMetaType::QString)
     return formatFloat(double(value.toLongLong()), displayFormat);
   if (kind == BasicKind::DateTime && !displayFormat.isEmpty() &&
-      value.typeId() == QMetaType::QDateTime)
+      typeIdOf(value) == QMetaType::QDateTime)
     return formatDateTime(value.toDateTime(), displayFormat);
   return plain(value, type);
 }
@@ -1088,8 +1088,8 @@ void ValueText::parseInto(const QString& text, FieldType type, QVariant& out) {
 }
 
 QVariant ValueText::normalize(const QVariant& value, FieldType type) {
-  if (!value.isValid() || value.isNull()) return QVariant();
-  const int id = value.typeId();
+  if (isInvalidOrNull(value)) return QVariant();
+  const int id = typeIdOf(value);
   const bool numeric = id == QMetaType::Int || id == QMetaType::UInt || id == QMetaType::LongLong ||
                        id == QMetaType::ULongLong || id == QMetaType::Short ||
                        id == QMetaType::UShort || id == QMetaType::Char || id == QMetaType::UChar ||

@@ -80,7 +80,7 @@ void TExportRow::SetFetchedValue(int position, const QVariant& value, db::FieldT
   // Let go of the last row's text first, so that Data takes the new one in place.
   cell.fetched_ = QString();
   cell.sourceType_ = db::ftUnknown;
-  const int id = value.typeId();
+  const int id = db::typeIdOf(value);
   const bool scalar = id == QMetaType::LongLong || id == QMetaType::Double ||
                       id == QMetaType::Bool || id == QMetaType::QDateTime;
   if (null != 0 || !scalar) {

@@ -161,8 +161,7 @@ void TExporter::FetchRow() {
         derived = field->value();
         value = &derived;
       }
-      row_->SetFetchedValue(i, *value, field->dataType(),
-                            !value->isValid() || value->isNull() ? 1 : 0);
+      row_->SetFetchedValue(i, *value, field->dataType(), db::isInvalidOrNull(*value) ? 1 : 0);
     }
     return;
   }

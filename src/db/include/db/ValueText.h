@@ -24,6 +24,24 @@ inline int typeIdOf(const QVariant& value) {
   return value.typeId();
 }
 
+// QVariant's own `!isValid() || isNull()`, told inline: a value of a type that is no
+// pointer is null by its flag alone.
+inline bool isInvalidOrNull(const QVariant& value) {
+  switch (typeIdOf(value)) {
+    case QMetaType::UnknownType:
+      return true;
+    case QMetaType::QString:
+    case QMetaType::QByteArray:
+    case QMetaType::LongLong:
+    case QMetaType::Double:
+    case QMetaType::Bool:
+    case QMetaType::QDateTime:
+      return value.data_ptr().is_null;
+    default:
+      return value.isNull();
+  }
+}
+
 // Whether a value is NULL as the drivers bind it: an invalid QVariant, and also a null
 // QString or QByteArray (Qt 6's QVariant::isNull() no longer says so for them), so that
 // an empty Access cell given to a NULL column changes nothing.
