@@ -47,19 +47,12 @@ inline bool isInvalidOrNull(const QVariant& value) {
 // an empty Access cell given to a NULL column changes nothing.
 inline bool isNullValue(const QVariant& value) {
   switch (typeIdOf(value)) {
-    case QMetaType::UnknownType:
-      return true;
     case QMetaType::QString:
       return static_cast<const QString*>(value.constData())->isNull();
     case QMetaType::QByteArray:
       return static_cast<const QByteArray*>(value.constData())->isNull();
-    case QMetaType::LongLong:
-    case QMetaType::Double:
-    case QMetaType::Bool:
-    case QMetaType::QDateTime:
-      return value.data_ptr().is_null;
     default:
-      return value.isNull();
+      return isInvalidOrNull(value);
   }
 }
 
