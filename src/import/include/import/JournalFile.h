@@ -98,6 +98,8 @@ class JournalFile {
   void closeLog();
   void foldWhileRunning();  // the folding thread
   void stopFolding(bool abandon);
+  qsizetype touchTarget() const;     // where the folding thread may touch up to
+  void claimTouched(qsizetype end);  // the run's pages up to `end`, kept from the thread
 
   QString path_;
   sqlite3* db_ = nullptr;
@@ -121,8 +123,6 @@ class JournalFile {
   std::atomic<qsizetype> touched_{0};
   bool touching_ = false;
   std::condition_variable touchDone_;
-  qsizetype touchTarget() const;
-  void claimTouched(qsizetype end);
   QString foldError_;
   std::thread folder_;
   qint64 nextId_ = 1;
