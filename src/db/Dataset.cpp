@@ -227,7 +227,7 @@ void Dataset::close() {
   beginReset();
   statements_.clear();
   indexes_.clear();
-  std::deque<QVariant>().swap(cells_);
+  cells_.clear();
   std::vector<int>().swap(order_);
   std::vector<int>().swap(positionOf_);
   buffer_.clear();
@@ -284,6 +284,12 @@ void Dataset::next() {
   if (position_ + 1 < rowCount()) {
     bof_ = false;
     setPosition(position_ + 1);
+    // Sorted rows lie anywhere in memory, their texts elsewhere again: a walk forward
+    // (an export reads every value of every row) asks for what it reads next ahead.
+    const size_t w = size_t(width_);
+    const size_t ahead = size_t(position_) + 1;
+    if (ahead + 1 < order_.size()) cells_.prefetchValues(size_t(order_[ahead + 1]) * w, w);
+    if (ahead < order_.size()) cells_.prefetchTexts(size_t(order_[ahead]) * w, w);
   } else {
     eof_ = true;
   }
@@ -466,7 +472,8 @@ void Dataset::edit() {
   requireWritable();
   const size_t w = size_t(width_);
   const size_t row = size_t(order_[size_t(position_)]);
-  buffer_.assign(cells_.begin() + qsizetype(row * w), cells_.begin() + qsizetype(row * w + w));
+  buffer_.resize(w);
+  for (size_t s = 0; s < w; ++s) buffer_[s] = cells_[row * w + s];
   changed_.assign(w, false);
   modified_ = false;
   state_ = State::Edit;
@@ -545,7 +552,7 @@ Statement& Dataset::statement(const std::vector<int>& shape, const std::function
 void Dataset::postUpdate() {
   const size_t w = size_t(width_);
   const int rowId = order_[size_t(position_)];
-  // Values as read; the deque is not contiguous, so index it row by row.
+  // Values as read; the store is not contiguous, so index it row by row.
   auto original = [&](size_t s) -> const QVariant& { return cells_[size_t(rowId) * w + s]; };
   // Every column assigned since edit() is written when any of them differs from what
   // was read: rows edited alike (an import's) then share one statement text, and so
@@ -664,8 +671,7 @@ void Dataset::postInsert() {
   if (!controlsDisabled()) emit aboutToAppendRow(position);
   for (auto& [slot, index] : indexes_) index->add(rowId, buffer_[size_t(slot)]);
   // The buffer is dropped after the post; its values move into the new row.
-  cells_.insert(cells_.end(), std::make_move_iterator(buffer_.begin()),
-                std::make_move_iterator(buffer_.end()));
+  for (QVariant& value : buffer_) cells_.push_back(std::move(value));
   order_.push_back(rowId);
   positionOf_.push_back(position);
   position_ = position;

@@ -18,6 +18,7 @@
 // disabled no signal is sent; enabling them again sends one reset.
 #pragma once
 
+#include "db/CellStore.h"
 #include "db/Field.h"
 #include "db/ResultSet.h"
 
@@ -26,7 +27,6 @@
 #include <QString>
 #include <QStringList>
 #include <array>
-#include <deque>
 #include <functional>
 #include <list>
 #include <map>
@@ -193,7 +193,7 @@ class Dataset : public QObject {
   // Rows are stored once, in fetch order, `width_` values each; `order_` gives the
   // row id at each position and `positionOf_` the way back.
   int width_ = 0;
-  std::deque<QVariant> cells_;
+  CellStore cells_;
   std::vector<int> order_;
   std::vector<int> positionOf_;
   std::vector<QString> columnNames_;  // per slot, as the database spells them

@@ -1,11 +1,11 @@
 // The whole result of a query, as a driver fetched it: what a dataset opens on.
 #pragma once
 
+#include "db/CellStore.h"
 #include "db/FieldType.h"
 
 #include <QString>
 #include <QVariant>
-#include <deque>
 #include <vector>
 
 namespace db {
@@ -19,9 +19,8 @@ struct ColumnInfo {
 
 struct ResultSet {
   std::vector<ColumnInfo> columns;
-  // Row-major, one canonical value (see ValueText) per column and row; a deque, so
-  // that growing it never copies what was fetched.
-  std::deque<QVariant> cells;
+  // Row-major, one canonical value (see ValueText) per column and row.
+  CellStore cells;
 
   qsizetype rowCount() const {
     return columns.empty() ? 0 : qsizetype(cells.size() / columns.size());
