@@ -98,6 +98,22 @@ TEST(CellStore, ADatasetOnMoreRowsThanAChunkReadsEveryValueInSortedOrder) {
   ds.setSort(QString());  // the statement's order again
   EXPECT_EQ(ds.valueAt(0, ds.field(0)).toString(), code(kRows - 1));
   EXPECT_EQ(ds.valueAt(kRows - 1, ds.field(3)).toDateTime(), base);
+
+  // Sorting moves the rows themselves: ties keep the statement's order through any
+  // number of sorts, and locating builds on the rows where they now lie.
+  ds.setSort("Code");
+  ds.setSort("Name");  // every fifth row has none: NULL first
+  for (int p = 0; p < kRows / 5; ++p)
+    ASSERT_EQ(ds.valueAt(p, ds.field(0)).toString(), code(kRows - 5 - 5 * p)) << p;
+  ASSERT_TRUE(ds.locate("Code", code(17)));
+  EXPECT_EQ(ds.currentValue(ds.field(2)).toDouble(), 17.25);
+  EXPECT_EQ(ds.lookup("Code", code(1234), "Name").toString(), QStringLiteral("品名1234"));
+  ds.setSort("Code");
+  ASSERT_TRUE(ds.locate("Code", code(17)));
+  EXPECT_EQ(ds.recNo(), 17);
+  ds.setSort(QString());
+  for (int p = 0; p < kRows; ++p)
+    ASSERT_EQ(ds.valueAt(p, ds.field(0)).toString(), code(kRows - 1 - p));
 }
 
 }  // namespace

@@ -203,6 +203,7 @@ void Dataset::open(ResultSet result) {
   order_.resize(n);
   std::iota(order_.begin(), order_.end(), 0);
   positionOf_ = order_;
+  rank_ = order_;
   table_ = tableOf(sql_);
   keyResolved_ = false;
   sort_.clear();
@@ -230,6 +231,7 @@ void Dataset::close() {
   cells_.clear();
   std::vector<int>().swap(order_);
   std::vector<int>().swap(positionOf_);
+  std::vector<int>().swap(rank_);
   buffer_.clear();
   changed_.clear();
   modified_ = false;
@@ -316,8 +318,9 @@ void Dataset::moveTo(int position) {
 
 void Dataset::setSort(const QString& fieldName) {
   checkBrowseMode();
+  // Ties keep the statement's order.
   std::vector<int> order(order_.size());
-  std::iota(order.begin(), order.end(), 0);
+  for (size_t row = 0; row < rank_.size(); ++row) order[size_t(rank_[row])] = int(row);
   if (!fieldName.isEmpty()) {
     Field& f = this->fieldByName(fieldName);
     if (f.isLookup()) {
@@ -334,14 +337,38 @@ void Dataset::setSort(const QString& fieldName) {
     }
   }
   beginReset();
-  order_ = std::move(order);
-  for (size_t p = 0; p < order_.size(); ++p) positionOf_[size_t(order_[p])] = int(p);
+  storeInOrder(order);
   sort_ = fieldName;
   position_ = 0;
   bof_ = true;
   eof_ = isEmpty();
   endReset();
   if (!controlsDisabled()) emit currentChanged(0);
+}
+
+void Dataset::storeInOrder(const std::vector<int>& order) {
+  // Row order[p] moves to row p, following each cycle of the permutation with one row
+  // held aside: no second copy of the rows, each value moved once.
+  const size_t n = order.size(), w = size_t(width_);
+  std::vector<bool> placed(n, false);
+  std::vector<QVariant> held(w);
+  for (size_t start = 0; start < n; ++start) {
+    if (placed[start] || size_t(order[start]) == start) continue;
+    const int heldRank = rank_[start];
+    for (size_t s = 0; s < w; ++s) held[s].swap(cells_[start * w + s]);
+    size_t to = start;
+    for (size_t from = size_t(order[to]); from != start; to = from, from = size_t(order[to])) {
+      for (size_t s = 0; s < w; ++s) cells_[to * w + s].swap(cells_[from * w + s]);
+      rank_[to] = rank_[from];
+      placed[to] = true;
+    }
+    for (size_t s = 0; s < w; ++s) cells_[to * w + s].swap(held[s]);
+    rank_[to] = heldRank;
+    placed[to] = true;
+  }
+  std::iota(order_.begin(), order_.end(), 0);
+  positionOf_ = order_;
+  indexes_.clear();  // built on row ids, which just changed
 }
 
 RowIndex& Dataset::indexFor(int slot) const {
@@ -674,6 +701,7 @@ void Dataset::postInsert() {
   for (QVariant& value : buffer_) cells_.push_back(std::move(value));
   order_.push_back(rowId);
   positionOf_.push_back(position);
+  rank_.push_back(rowId);
   position_ = position;
   bof_ = eof_ = false;
   if (!controlsDisabled()) {

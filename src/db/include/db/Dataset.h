@@ -164,6 +164,7 @@ class Dataset : public QObject {
   void requireBrowsable() const;
   void requireWritable() const;
   void setPosition(int position);
+  void storeInOrder(const std::vector<int>& order);
   RowIndex& indexFor(int slot) const;
   int findRow(const Field& field, const QVariant& value) const;
   QVariant keyValue(const Field& field, const QVariant& value) const;
@@ -190,12 +191,15 @@ class Dataset : public QObject {
   mutable size_t nextFound_ = 0;
 
   State state_ = State::Inactive;
-  // Rows are stored once, in fetch order, `width_` values each; `order_` gives the
-  // row id at each position and `positionOf_` the way back.
+  // Rows are stored once, `width_` values each; `order_` gives the row id at each
+  // position and `positionOf_` the way back, `rank_` each row's place in the order of
+  // the statement (rows appended later after it). Sorting moves the rows themselves
+  // into their new order, so that walking them reads memory front to back.
   int width_ = 0;
   CellStore cells_;
   std::vector<int> order_;
   std::vector<int> positionOf_;
+  std::vector<int> rank_;
   std::vector<QString> columnNames_;  // per slot, as the database spells them
   std::vector<FieldType> slotTypes_;
   QString table_;
