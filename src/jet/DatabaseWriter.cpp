@@ -249,6 +249,9 @@ TableAppender DatabaseWriter::appender(const std::string& name) {
   appenderImpl->table = id;
   info.rowCount = appenderImpl->writer->definition().rowCount;  // as set right on opening
   state_->appending.emplace(id, appenderImpl->writer.get());
+  // Rows are encoded while their pages are written: the session's file writes behind
+  // for as long as an appender is open.
+  state_->session.file().setWriteBehind(true);
   return TableAppender(state_, std::move(appenderImpl), std::move(info));
 }
 
@@ -268,17 +271,33 @@ TableAppender::~TableAppender() {
       if (impl_->writer->appended() > 0) db_->session.sync();
     } catch (const Error&) {
     }
+    if (db_->appending.empty()) {
+      try {
+        db_->session.file().setWriteBehind(false);
+      } catch (const Error&) {
+      }
+    }
   }
 }
 
 void TableAppender::append(const std::vector<Value>& row) {
-  impl_->writer->append(row);
+  try {
+    impl_->writer->append(row);
+  } catch (...) {
+    // Whoever handles the error finds in the file every write made before it.
+    try {
+      db_->session.file().drain();
+    } catch (const Error&) {
+    }
+    throw;
+  }
 }
 std::uint64_t TableAppender::appended() const {
   return impl_->writer->appended();
 }
 void TableAppender::write() {
   impl_->writer->flush();
+  db_->session.file().drain();
 }
 void TableAppender::flush() {
   impl_->writer->flush();

@@ -1,5 +1,7 @@
 #include "PageFile.h"
 
+#include "WriteBehind.h"
+
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -42,12 +44,14 @@ PageFile::PageFile(std::string path, Mode mode) : path_(std::move(path)), mode_(
 }
 
 PageFile::~PageFile() {
+  behind_.reset();  // the queued writes first
   if (fd_ >= 0) ::close(fd_);
 }
 
 PageRef PageFile::readPage(std::uint32_t n) const {
   if (auto it = cache_.find(n); it != cache_.end()) return it->second;
   if (n >= pageCount_) damaged(n, "beyond the end of the file");
+  if (behind_) behind_->drain();
   auto page = std::make_shared<Page>(n, &path_);
   std::size_t done = 0;
   const off_t base = static_cast<off_t>(n) * static_cast<off_t>(fmt::kPageSize);
@@ -64,6 +68,7 @@ PageRef PageFile::readPage(std::uint32_t n) const {
 }
 
 std::size_t PageFile::readPrefix(std::uint8_t* out, std::size_t size) const {
+  if (behind_) behind_->drain();
   std::size_t done = 0;
   while (done < size) {
     const ssize_t got = ::pread(fd_, out + done, size - done, off_t(done));
@@ -91,15 +96,7 @@ void PageFile::writePage(std::uint32_t n, const PageBytes& bytes) {
   requireWritable();
   if (n >= pageCount_)
     throw Error(path_, "cannot write page " + std::to_string(n) + ": beyond the end of the file");
-  const off_t base = static_cast<off_t>(n) * static_cast<off_t>(fmt::kPageSize);
-  std::size_t done = 0;
-  while (done < fmt::kPageSize) {
-    const ssize_t put =
-        ::pwrite(fd_, bytes.data() + done, fmt::kPageSize - done, base + off_t(done));
-    if (put < 0 && errno == EINTR) continue;
-    if (put <= 0) throw Error(path_, systemReason("cannot write the file"));
-    done += static_cast<std::size_t>(put);
-  }
+  put(static_cast<off_t>(n) * static_cast<off_t>(fmt::kPageSize), bytes.data(), bytes.size());
   // Dropped rather than modified: holders of the old snapshot keep what they read, and
   // the next read takes the page from the file. Writers keep their own images, so a
   // copy here would mostly go unread.
@@ -126,25 +123,53 @@ void PageFile::writeLastAndAppend(std::uint32_t n, const PageBytes& bytes, const
   if (n + 1 != pageCount_)
     throw Error(path_, "cannot write page " + std::to_string(n) + ": not the last page");
   if (pageCount_ >= 0xFFFFFF) throw Error(path_, "the database is full");
-  std::array<std::uint8_t, 2 * fmt::kPageSize> both;
-  std::memcpy(both.data(), bytes.data(), fmt::kPageSize);
-  std::memcpy(both.data() + fmt::kPageSize, next.data(), fmt::kPageSize);
-  const off_t base = static_cast<off_t>(n) * static_cast<off_t>(fmt::kPageSize);
-  std::size_t done = 0;
-  while (done < both.size()) {
-    const ssize_t put = ::pwrite(fd_, both.data() + done, both.size() - done, base + off_t(done));
-    if (put < 0 && errno == EINTR) continue;
-    if (put <= 0) throw Error(path_, systemReason("cannot write the file"));
-    done += static_cast<std::size_t>(put);
-  }
+  put(static_cast<off_t>(n) * static_cast<off_t>(fmt::kPageSize), bytes.data(), bytes.size(),
+      next.data(), next.size());
   cache_.erase(n);
   cache_.erase(n + 1);
   ++pageCount_;
   fileSize_ = std::uint64_t{pageCount_} * fmt::kPageSize;
 }
 
+void PageFile::put(off_t offset, const std::uint8_t* first, std::size_t firstSize,
+                   const std::uint8_t* second, std::size_t secondSize) {
+  if (behind_) {
+    behind_->write(offset, first, firstSize, second, secondSize);
+    return;
+  }
+  std::array<std::uint8_t, 2 * fmt::kPageSize> both;
+  const std::uint8_t* bytes = first;
+  if (secondSize > 0) {
+    std::memcpy(both.data(), first, firstSize);
+    std::memcpy(both.data() + firstSize, second, secondSize);
+    bytes = both.data();
+  }
+  const std::size_t size = firstSize + secondSize;
+  std::size_t done = 0;
+  while (done < size) {
+    const ssize_t put = ::pwrite(fd_, bytes + done, size - done, offset + off_t(done));
+    if (put < 0 && errno == EINTR) continue;
+    if (put <= 0) throw Error(path_, systemReason("cannot write the file"));
+    done += static_cast<std::size_t>(put);
+  }
+}
+
+void PageFile::setWriteBehind(bool on) {
+  requireWritable();
+  if (on && !behind_) behind_ = std::make_unique<WriteBehind>(fd_, path_);
+  if (!on && behind_) {
+    std::unique_ptr<WriteBehind> behind = std::move(behind_);
+    behind->drain();
+  }
+}
+
+void PageFile::drain() {
+  if (behind_) behind_->drain();
+}
+
 void PageFile::sync() {
   requireWritable();
+  drain();
   if (::fsync(fd_) != 0) throw Error(path_, systemReason("cannot write the file"));
 }
 

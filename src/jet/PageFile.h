@@ -4,7 +4,9 @@
 //
 // Writing (ReadWrite mode only) is the place for everything that changes the file:
 // writePage() overwrites an existing page, appendPage() adds one at the end, sync()
-// makes written pages durable. Both keep the cache coherent.
+// makes written pages durable. Both keep the cache coherent. With write-behind on,
+// writes are queued to a thread of their own (see WriteBehind) and everything that
+// looks at the file (a read that misses the cache, sync) waits for them first.
 #pragma once
 
 #include <array>
@@ -13,11 +15,15 @@
 #include <string>
 #include <unordered_map>
 
+#include <sys/types.h>
+
 #include "ByteView.h"
 #include "Format.h"
 #include "jet/OpenMode.h"
 
 namespace jet {
+
+class WriteBehind;
 
 using PageBytes = std::array<std::uint8_t, fmt::kPageSize>;
 
@@ -69,9 +75,17 @@ class PageFile {
   // Overwrites the last page `n` and appends `next` after it, in one write.
   void writeLastAndAppend(std::uint32_t n, const PageBytes& bytes, const PageBytes& next);
   void sync();
+  // Turning it off waits for the queued writes and throws their failure, if any.
+  void setWriteBehind(bool on);
+  bool writeBehind() const { return behind_ != nullptr; }
+  // Returns once every write so far is in the file (not yet durable); throws the
+  // failure of a queued write.
+  void drain();
 
  private:
   void requireWritable() const;
+  void put(off_t offset, const std::uint8_t* first, std::size_t firstSize,
+           const std::uint8_t* second = nullptr, std::size_t secondSize = 0);
   void remember(const std::shared_ptr<Page>& page) const;
 
   std::string path_;
@@ -80,6 +94,7 @@ class PageFile {
   std::uint64_t fileSize_ = 0;
   std::uint32_t pageCount_ = 0;
   mutable std::unordered_map<std::uint32_t, std::shared_ptr<Page>> cache_;
+  std::unique_ptr<WriteBehind> behind_;
 };
 
 }  // namespace jet

