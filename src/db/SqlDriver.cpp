@@ -12,6 +12,7 @@
 #include "Driver.h"
 #include "db/Connection.h"
 
+#include "TextPool.h"
 #include "db/ValueText.h"
 
 #include <platform/Error.h>
@@ -730,9 +731,11 @@ class SqlDriver : public Driver {
       }
     }
     const int n = rec.count();
+    TextPool pool{size_t(n)};
     while (q.next())
       for (int i = 0; i < n; ++i)
-        rs.cells.push_back(ValueText::normalize(q.value(i), rs.columns[size_t(i)].type));
+        pool.share(size_t(i), rs.cells.emplace_back(
+                                  ValueText::normalize(q.value(i), rs.columns[size_t(i)].type)));
     if (q.lastError().isValid()) {
       const QString text = errorText(q.lastError());
       q.finish();
