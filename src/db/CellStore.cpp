@@ -4,7 +4,6 @@
 
 #include <QString>
 #include <algorithm>
-#include <cstdint>
 
 namespace db {
 
@@ -31,23 +30,6 @@ void CellStore::resize(size_t count) {
 void CellStore::clear() {
   resize(0);
   std::vector<QVariant*>().swap(chunks_);
-}
-
-void CellStore::prefetchValues(size_t first, size_t count) const {
-  if (first >= size_) return;
-  count = std::min(count, size_ - first);
-  constexpr size_t kLine = 64;
-  const char* p = reinterpret_cast<const char*>(&(*this)[first]);
-  const char* end = p + count * sizeof(QVariant);
-  // A row may run over into the next chunk: each chunk's part is asked for on its own.
-  const size_t inChunk = kChunkSize - (first & (kChunkSize - 1));
-  if (count > inChunk) {
-    end = p + inChunk * sizeof(QVariant);
-    prefetchValues(first + inChunk, count - inChunk);
-  }
-  p = reinterpret_cast<const char*>(reinterpret_cast<std::uintptr_t>(p) &
-                                    ~std::uintptr_t(kLine - 1));
-  for (; p < end; p += kLine) __builtin_prefetch(p);
 }
 
 void CellStore::prefetchTexts(size_t first, size_t count) const {

@@ -200,10 +200,9 @@ void Dataset::open(ResultSet result) {
   result.cells.resize(n * w);
   cells_ = std::move(result.cells);
   width_ = int(w);
-  order_.resize(n);
-  std::iota(order_.begin(), order_.end(), 0);
-  positionOf_ = order_;
-  rank_ = order_;
+  rows_ = int(n);
+  rank_.resize(n);
+  std::iota(rank_.begin(), rank_.end(), 0);
   table_ = tableOf(sql_);
   keyResolved_ = false;
   sort_.clear();
@@ -229,8 +228,7 @@ void Dataset::close() {
   statements_.clear();
   indexes_.clear();
   cells_.clear();
-  std::vector<int>().swap(order_);
-  std::vector<int>().swap(positionOf_);
+  rows_ = 0;
   std::vector<int>().swap(rank_);
   buffer_.clear();
   changed_.clear();
@@ -286,12 +284,11 @@ void Dataset::next() {
   if (position_ + 1 < rowCount()) {
     bof_ = false;
     setPosition(position_ + 1);
-    // Sorted rows lie anywhere in memory, their texts elsewhere again: a walk forward
-    // (an export reads every value of every row) asks for what it reads next ahead.
+    // The values lie in order, but a sorted row's texts lie where they were fetched: a
+    // walk forward (an export reads every value of every row) asks for them ahead.
     const size_t w = size_t(width_);
     const size_t ahead = size_t(position_) + 1;
-    if (ahead + 1 < order_.size()) cells_.prefetchValues(size_t(order_[ahead + 1]) * w, w);
-    if (ahead < order_.size()) cells_.prefetchTexts(size_t(order_[ahead]) * w, w);
+    if (ahead < size_t(rows_)) cells_.prefetchTexts(ahead * w, w);
   } else {
     eof_ = true;
   }
@@ -319,13 +316,13 @@ void Dataset::moveTo(int position) {
 void Dataset::setSort(const QString& fieldName) {
   checkBrowseMode();
   // Ties keep the statement's order.
-  std::vector<int> order(order_.size());
+  std::vector<int> order(rank_.size());
   for (size_t row = 0; row < rank_.size(); ++row) order[size_t(rank_[row])] = int(row);
   if (!fieldName.isEmpty()) {
     Field& f = this->fieldByName(fieldName);
     if (f.isLookup()) {
       std::vector<QVariant> keys(order.size());
-      for (size_t row = 0; row < order.size(); ++row) keys[row] = valueAt(positionOf_[row], f);
+      for (size_t row = 0; row < order.size(); ++row) keys[row] = valueAt(int(row), f);
       std::stable_sort(order.begin(), order.end(), [&](int a, int b) {
         return compareValues(keys[size_t(a)], keys[size_t(b)]) < 0;
       });
@@ -366,9 +363,7 @@ void Dataset::storeInOrder(const std::vector<int>& order) {
     rank_[to] = heldRank;
     placed[to] = true;
   }
-  std::iota(order_.begin(), order_.end(), 0);
-  positionOf_ = order_;
-  indexes_.clear();  // built on row ids, which just changed
+  indexes_.clear();  // built on row positions, which just changed
 }
 
 RowIndex& Dataset::indexFor(int slot) const {
@@ -376,7 +371,7 @@ RowIndex& Dataset::indexFor(int slot) const {
   if (!index) {
     index = std::make_unique<RowIndex>();
     const size_t w = size_t(width_);
-    for (size_t row = 0; row < order_.size(); ++row)
+    for (size_t row = 0; row < size_t(rows_); ++row)
       index->add(int(row), cells_[row * w + size_t(slot)]);
   }
   return *index;
@@ -387,12 +382,12 @@ int Dataset::findRow(const Field& field, const QVariant& value) const {
   int best = -1;
   if (field.isLookup()) {
     for (int p = 0; p < rowCount(); ++p)
-      if (!isNullValue(valueAt(p, field)) && valueAt(p, field) == value) return order_[size_t(p)];
+      if (!isNullValue(valueAt(p, field)) && valueAt(p, field) == value) return p;
     return -1;
   }
   const RowIndex& index = indexFor(field.slot_);
   for (int row = index.head(value); row != -1; row = index.next(row))
-    if (best == -1 || positionOf_[size_t(row)] < positionOf_[size_t(best)]) best = row;
+    if (best == -1 || row < best) best = row;
   return best;
 }
 
@@ -409,7 +404,7 @@ bool Dataset::locate(const QString& fieldName, const QVariant& value) {
   const int row = findRow(f, keyValue(f, value));
   if (row < 0) return false;
   bof_ = eof_ = false;
-  setPosition(positionOf_[size_t(row)]);
+  setPosition(row);
   return true;
 }
 
@@ -426,7 +421,7 @@ QVariant Dataset::lookup(const QString& keyField, const QVariant& value,
     return QVariant();
   }
   const int row = findRow(*key, v);
-  return row < 0 ? QVariant() : valueAt(positionOf_[size_t(row)], *result);
+  return row < 0 ? QVariant() : valueAt(row, *result);
 }
 
 QVariant Dataset::valueAt(int position, const Field& field) const {
@@ -437,7 +432,7 @@ QVariant Dataset::valueAt(int position, const Field& field) const {
     if (!d.lookupDataset || !key) return QVariant();
     return d.lookupDataset->lookup(d.lookupKeyFields, valueAt(position, *key), d.lookupResultField);
   }
-  return cells_[size_t(order_[size_t(position)]) * size_t(width_) + size_t(field.slot_)];
+  return cells_[size_t(position) * size_t(width_) + size_t(field.slot_)];
 }
 
 QVariant Dataset::currentValue(const Field& field) const {
@@ -470,7 +465,7 @@ const QVariant* Dataset::currentCell(const Field& field) const {
   if (field.isLookup()) return nullptr;
   if (state_ == State::Edit || state_ == State::Insert) return &buffer_[size_t(field.slot_)];
   if (!isOpen() || position_ < 0 || position_ >= rowCount()) return nullptr;
-  return &cells_[size_t(order_[size_t(position_)]) * size_t(width_) + size_t(field.slot_)];
+  return &cells_[size_t(position_) * size_t(width_) + size_t(field.slot_)];
 }
 
 bool Dataset::swapCurrentCell(const Field& field, QVariant& value) {
@@ -482,7 +477,7 @@ bool Dataset::swapCurrentCell(const Field& field, QVariant& value) {
 const QVariant* Dataset::originalCell(const Field& field) const {
   if (field.isLookup() || state_ == State::Insert) return nullptr;
   if (!isOpen() || position_ < 0 || position_ >= rowCount()) return nullptr;
-  return &cells_[size_t(order_[size_t(position_)]) * size_t(width_) + size_t(field.slot_)];
+  return &cells_[size_t(position_) * size_t(width_) + size_t(field.slot_)];
 }
 
 void Dataset::requireWritable() const {
@@ -498,7 +493,7 @@ void Dataset::edit() {
         prefixed(QStringLiteral("Cannot perform this operation on an empty dataset")));
   requireWritable();
   const size_t w = size_t(width_);
-  const size_t row = size_t(order_[size_t(position_)]);
+  const size_t row = size_t(position_);
   buffer_.resize(w);
   for (size_t s = 0; s < w; ++s) buffer_[s] = cells_[row * w + s];
   changed_.assign(w, false);
@@ -578,7 +573,7 @@ Statement& Dataset::statement(const std::vector<int>& shape, const std::function
 
 void Dataset::postUpdate() {
   const size_t w = size_t(width_);
-  const int rowId = order_[size_t(position_)];
+  const int rowId = position_;
   // Values as read; the store is not contiguous, so index it row by row.
   auto original = [&](size_t s) -> const QVariant& { return cells_[size_t(rowId) * w + s]; };
   // Every column assigned since edit() is written when any of them differs from what
@@ -693,14 +688,13 @@ void Dataset::postInsert() {
   // A row with every column assigned binds the buffer as it is.
   statement(shape, sqlOf, types).execute(whole ? buffer_ : values);
   values.clear();
-  const int rowId = int(order_.size());
+  const int rowId = rows_;
   const int position = rowId;
   if (!controlsDisabled()) emit aboutToAppendRow(position);
   for (auto& [slot, index] : indexes_) index->add(rowId, buffer_[size_t(slot)]);
   // The buffer is dropped after the post; its values move into the new row.
   for (QVariant& value : buffer_) cells_.push_back(std::move(value));
-  order_.push_back(rowId);
-  positionOf_.push_back(position);
+  ++rows_;
   rank_.push_back(rowId);
   position_ = position;
   bof_ = eof_ = false;

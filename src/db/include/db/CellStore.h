@@ -73,11 +73,9 @@ class CellStore {
   // Drops every value and gives the memory back.
   void clear();
 
-  // Ask the processor to start loading the values [first, first + count), or the
-  // characters of those that hold text (which reads the values themselves: best once
-  // they were asked for earlier). A reader walking rows in an order of its own, as a
-  // sorted dataset does, asks for the values two rows ahead and the texts one ahead.
-  void prefetchValues(size_t first, size_t count) const;
+  // Asks the processor to start loading the characters of the texts among the values
+  // [first, first + count): a reader walking rows whose texts lie elsewhere (a sorted
+  // dataset's) calls it a row ahead.
   void prefetchTexts(size_t first, size_t count) const;
 
  private:

@@ -155,7 +155,7 @@ class Dataset : public QObject {
   void stateChanged();
 
  private:
-  int rowCount() const { return int(order_.size()); }
+  int rowCount() const { return rows_; }
   QString prefixed(const QString& message) const;
   void mapFields(const ResultSet& result, std::vector<int>& columnOfSlot);
   void dropAutoFields();
@@ -191,14 +191,12 @@ class Dataset : public QObject {
   mutable size_t nextFound_ = 0;
 
   State state_ = State::Inactive;
-  // Rows are stored once, `width_` values each; `order_` gives the row id at each
-  // position and `positionOf_` the way back, `rank_` each row's place in the order of
-  // the statement (rows appended later after it). Sorting moves the rows themselves
-  // into their new order, so that walking them reads memory front to back.
+  // Rows are stored once, `width_` values each, in their present order: sorting moves
+  // the rows themselves, so that walking them reads memory front to back. `rank_` is
+  // each row's place in the order of the statement (rows appended later after it).
   int width_ = 0;
+  int rows_ = 0;
   CellStore cells_;
-  std::vector<int> order_;
-  std::vector<int> positionOf_;
   std::vector<int> rank_;
   std::vector<QString> columnNames_;  // per slot, as the database spells them
   std::vector<FieldType> slotTypes_;
