@@ -77,7 +77,6 @@ class PageFile {
   void sync();
   // Turning it off waits for the queued writes and throws their failure, if any.
   void setWriteBehind(bool on);
-  bool writeBehind() const { return behind_ != nullptr; }
   // Returns once every write so far is in the file (not yet durable); throws the
   // failure of a queued write.
   void drain();
