@@ -11,12 +11,17 @@ if [ "${CI:-}" = "true" ] && [ -z "${DATACONV_TEST_PG_DSN:-}" ]; then
   echo "run-tests.sh: the test PostgreSQL server did not start" >&2
   exit 1
 fi
+if [ "${CI:-}" = "true" ] && [ -z "${DATACONV_TEST_TDS_DSN:-}" ]; then
+  echo "run-tests.sh: the test TDS server did not start" >&2
+  exit 1
+fi
 
 build_and_test() {
   local dir=$1; shift
   cmake -S . -B "$dir" -G Ninja "$@"
   cmake --build "$dir"
-  # The suites are independent (each PostgreSQL test works in a schema of its own).
+  # The suites are independent (each PostgreSQL test works in a schema of its own, each
+  # TDS test in a database of its own).
   ctest --test-dir "$dir" --output-on-failure --timeout 900 --parallel 2
   # Permission bits do not stop root: run the file-permission tests once more as an
   # unprivileged user, where they do not skip.

@@ -17,6 +17,9 @@ PACKAGES=(
   libgtest-dev googletest libgmock-dev libbenchmark-dev
   # SQL Server through FreeTDS, PostgreSQL for ODBC tests
   unixodbc unixodbc-dev tdsodbc freetds-bin odbc-postgresql postgresql
+  # the throwaway TDS server of the tests (the shared tools' tds-server): unpacking it and
+  # the libraries its binaries load
+  xz-utils libicu72 libxml2 libxslt1.1 libossp-uuid16 libssl3 zlib1g libreadline8
   # reference readers for Access files
   mdbtools python3
   # a Traditional Chinese font for the grids and dialogs; a display for the demo

@@ -14,4 +14,7 @@ fi
 if [ -x "$_dataconv_root/scripts/start-test-postgres.sh" ]; then
   source "$_dataconv_root/scripts/start-test-postgres.sh"
 fi
+if [ -x "$_dataconv_root/scripts/start-test-tds.sh" ]; then
+  source "$_dataconv_root/scripts/start-test-tds.sh"
+fi
 export QT_QPA_PLATFORM=offscreen
