@@ -15,11 +15,29 @@ namespace {
 // Seconds FreeTDS waits for a server before giving up, unless the text says otherwise.
 constexpr int kDefaultLoginTimeout = 15;
 
+// "伺服器「host」上的資料庫「name」", for the text of a failed login.
+QString targetText(const QString& host, const QString& database) {
+  return QStringLiteral("伺服器「%1」上的資料庫「%2」").arg(host, database);
+}
+
+// The same from an ODBC connection text's own keys.
+QString odbcTarget(const QString& text) {
+  const ConnectionString cs = ConnectionString::parse(text);
+  QString host = cs.value(QStringLiteral("Server"));
+  if (host.isEmpty()) host = cs.value(QStringLiteral("Servername"));
+  const QString port = cs.value(QStringLiteral("Port"));
+  if (!port.isEmpty()) host += u',' + port;
+  QString database = cs.value(QStringLiteral("Database"));
+  if (host.isEmpty() && database.isEmpty()) return QString();
+  return targetText(host, database);
+}
+
 }  // namespace
 
 std::unique_ptr<Driver> makeDriver(const QString& text) {
   const ConnectionString cs = ConnectionString::parse(text);
-  if (!cs.contains(QStringLiteral("Provider"))) return makeOdbcDriver(text, kDefaultLoginTimeout);
+  if (!cs.contains(QStringLiteral("Provider")))
+    return makeOdbcDriver(text, kDefaultLoginTimeout, odbcTarget(text));
   const QString provider = cs.value(QStringLiteral("Provider")).trimmed().toUpper();
   const QString source = cs.value(QStringLiteral("Data Source"));
   if (provider.startsWith(QStringLiteral("SQLOLEDB")) ||
@@ -28,14 +46,17 @@ std::unique_ptr<Driver> makeDriver(const QString& text) {
     bool ok = false;
     int timeout = cs.value(QStringLiteral("Connect Timeout")).toInt(&ok);
     if (!ok || timeout <= 0) timeout = kDefaultLoginTimeout;
-    return makeOdbcDriver(ConnectionString::toFreeTds(cs), timeout);
+    return makeOdbcDriver(ConnectionString::toFreeTds(cs), timeout,
+                          targetText(source, cs.value(QStringLiteral("Initial Catalog"))));
   }
   if (provider.startsWith(QStringLiteral("MICROSOFT.JET.OLEDB")) ||
       provider.startsWith(QStringLiteral("MICROSOFT.ACE.OLEDB")))
     return makeJetDriver(source);
   if (provider == QStringLiteral("SQLITE")) return makeSqliteDriver(source);
-  if (provider.startsWith(QStringLiteral("MSDASQL")))
-    return makeOdbcDriver(cs.value(QStringLiteral("Extended Properties")), kDefaultLoginTimeout);
+  if (provider.startsWith(QStringLiteral("MSDASQL"))) {
+    const QString odbc = cs.value(QStringLiteral("Extended Properties"));
+    return makeOdbcDriver(odbc, kDefaultLoginTimeout, odbcTarget(odbc));
+  }
   throw platform::Error(
       QStringLiteral("Provider cannot be found. It may not be properly installed."));
 }

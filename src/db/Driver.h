@@ -54,7 +54,10 @@ std::unique_ptr<Driver> makeDriver(const QString& connectionString);
 
 // Drivers by engine.
 std::unique_ptr<Driver> makeSqliteDriver(const QString& path);
-std::unique_ptr<Driver> makeOdbcDriver(const QString& odbcText, int loginTimeoutSeconds);
+// `target` names the server and database in the text of a failed login (empty: the
+// driver's text alone).
+std::unique_ptr<Driver> makeOdbcDriver(const QString& odbcText, int loginTimeoutSeconds,
+                                       const QString& target = QString());
 std::unique_ptr<Driver> makeJetDriver(const QString& path);
 
 }  // namespace db

@@ -1,14 +1,9 @@
-// Driver over Qt Sql for SQLite files and ODBC data sources (SQL Server through
-// FreeTDS, PostgreSQL in the tests).
+// Driver for SQLite files: Qt Sql opens the file and runs queries, SQLite itself the
+// prepared statements an import runs row after row.
 //
-// Every query is forward-only and read to its end, then finished: FreeTDS keeps one
-// active statement per connection and turns scrollable queries into server cursors.
-//
-// Waiting. Every ODBC statement is prepared, given the command timeout as its query
-// timeout (FreeTDS and psqlODBC both cancel the statement on the server when it runs
-// out), then executed; the statement running is registered so that cancel() can call
-// SQLCancel on it from another thread. SQLite waits for a lock in a busy handler of
-// our own, which gives up at the same timeout or at once when cancelled.
+// Every query is forward-only and read to its end, then finished. SQLite waits for a
+// lock in a busy handler of our own, which gives up at the command timeout or at once
+// when cancelled.
 #include "Driver.h"
 #include "db/Connection.h"
 
@@ -17,8 +12,6 @@
 
 #include <platform/Error.h>
 
-#include <sql.h>
-#include <sqlext.h>
 #include <sqlite3.h>
 #include <QFileInfo>
 #include <QMutex>
@@ -44,38 +37,6 @@ namespace db {
 
 namespace {
 
-// ODBC SQL type codes (sql.h / sqlext.h), kept here to stay free of the ODBC headers.
-enum OdbcType {
-  kChar = 1,
-  kNumeric = 2,
-  kDecimal = 3,
-  kInteger = 4,
-  kSmallint = 5,
-  kFloat = 6,
-  kReal = 7,
-  kDouble = 8,
-  kDate = 9,
-  kTime = 10,
-  kTimestamp = 11,
-  kVarchar = 12,
-  kTypeDate = 91,
-  kTypeTime = 92,
-  kTypeTimestamp = 93,
-  kLongVarchar = -1,
-  kBinary = -2,
-  kVarBinary = -3,
-  kLongVarBinary = -4,
-  kBigint = -5,
-  kTinyint = -6,
-  kBit = -7,
-  kWChar = -8,
-  kWVarchar = -9,
-  kWLongVarchar = -10,
-  kGuid = -11,
-  kSsTime2 = -154,
-  kSsTimestampOffset = -155,
-};
-
 QString errorText(const QSqlError& error) {
   QString text = error.databaseText().trimmed();
   if (text.isEmpty()) text = error.driverText().trimmed();
@@ -83,74 +44,16 @@ QString errorText(const QSqlError& error) {
   return text;
 }
 
-SQLHSTMT odbcHandle(const QSqlQuery& q) {
-  const QVariant h = q.result() ? q.result()->handle() : QVariant();
-  // Qt hands the statement handle over as its ODBC type, a plain pointer.
-  if (!h.isValid() ||
-      (qstrcmp(h.typeName(), "void*") != 0 && qstrcmp(h.typeName(), "SQLHANDLE") != 0))
-    return nullptr;
-  return *static_cast<SQLHSTMT const*>(h.constData());
-}
-
-// The SQLSTATE of the first diagnostic record of a statement ("" when none).
-QString odbcState(SQLHSTMT stmt) {
-  if (!stmt) return QString();
-  SQLCHAR state[6] = {};
-  SQLINTEGER native = 0;
-  SQLCHAR message[8];
-  SQLSMALLINT length = 0;
-  const SQLRETURN r =
-      SQLGetDiagRec(SQL_HANDLE_STMT, stmt, 1, state, &native, message, sizeof message, &length);
-  if (r != SQL_SUCCESS && r != SQL_SUCCESS_WITH_INFO) return QString();
-  return QString::fromLatin1(reinterpret_cast<const char*>(state), 5);
-}
-
-// What the statements of one link share: the timeout, and the registration of the
-// statement running, so that another thread can cancel it.
+// What the statements of one link share: the timeout, and cancelling from another
+// thread.
 class Waits {
  public:
   void setTimeout(int seconds) { timeout_ = seconds; }
   int timeout() const { return timeout_; }
 
-  void cancel() {
-    QMutexLocker locker(&lock_);
-    cancelled_ = true;
-    if (running_) SQLCancel(running_);
-  }
+  void cancel() { cancelled_ = true; }
   void resetCancel() { cancelled_ = false; }
   bool cancelled() const { return cancelled_; }
-
-  // Runs `exec` on the prepared ODBC statement `stmt` under the timeout; throws the
-  // timeout or cancel text, or the driver's text on any other failure.
-  template <typename Exec>
-  void run(QSqlQuery& q, Exec exec) {
-    SQLHSTMT stmt = odbcHandle(q);
-    if (stmt)
-      SQLSetStmtAttr(stmt, SQL_ATTR_QUERY_TIMEOUT, reinterpret_cast<SQLPOINTER>(SQLULEN(timeout_)),
-                     0);
-    {
-      QMutexLocker locker(&lock_);
-      if (cancelled_) throw platform::Error(Connection::cancelledMessage());
-      running_ = stmt;
-    }
-    const bool ok = exec();
-    {
-      QMutexLocker locker(&lock_);
-      running_ = nullptr;
-    }
-    if (!ok) fail(q, stmt);
-  }
-
-  [[noreturn]] void fail(QSqlQuery& q, SQLHSTMT stmt) {
-    const QString state = odbcState(stmt);
-    const QString text = errorText(q.lastError());
-    q.finish();
-    if (cancelled_) throw platform::Error(Connection::cancelledMessage());
-    // HYT00/HYT01: the driver's own timeout; 57014: PostgreSQL's statement cancelled.
-    if (state == u"HYT00" || state == u"HYT01" || state == u"57014")
-      throw platform::Error(Connection::timeoutMessage(timeout_));
-    throw platform::Error(text);
-  }
 
   // SQLite's busy handler: sleeps in short steps until the lock is free, the timeout
   // has passed or the link is cancelled.
@@ -177,11 +80,9 @@ class Waits {
   void startSqlite() { timedOut_ = false; }
 
  private:
-  QMutex lock_;
   std::atomic<int> timeout_{30};
   std::atomic<bool> cancelled_{false};
   std::atomic<bool> timedOut_{false};
-  SQLHSTMT running_ = nullptr;
   std::chrono::steady_clock::time_point busySince_;
 };
 
@@ -212,82 +113,6 @@ FieldType typeFromMeta(QMetaType meta) {
     default:
       return ftString;
   }
-}
-
-ColumnInfo odbcColumn(const QSqlField& f) {
-  ColumnInfo c;
-  c.name = f.name();
-  switch (f.typeID()) {
-    case kChar:
-    case kWChar:
-      c.type = ftString;
-      c.fixedChar = true;
-      break;
-    case kVarchar:
-    case kWVarchar:
-      c.type = ftString;
-      break;
-    case kLongVarchar:
-    case kWLongVarchar:
-      c.type = ftMemo;
-      break;
-    case kBit:
-      c.type = ftBoolean;
-      break;
-    case kTinyint:
-      c.type = ftWord;
-      break;
-    case kSmallint:
-      c.type = ftSmallint;
-      break;
-    case kInteger:
-      c.type = ftInteger;
-      break;
-    case kBigint:
-      c.type = ftLargeint;
-      break;
-    case kReal:
-    case kFloat:
-    case kDouble:
-      c.type = ftFloat;
-      break;
-    case kNumeric:
-    case kDecimal:
-      c.type = ftBCD;
-      break;
-    case kDate:
-    case kTypeDate:
-      c.type = ftDate;
-      break;
-    case kTime:
-    case kTypeTime:
-    case kSsTime2:
-      c.type = ftTime;
-      break;
-    case kTimestamp:
-    case kTypeTimestamp:
-    case kSsTimestampOffset:
-      c.type = ftDateTime;
-      break;
-    case kBinary:
-      c.type = ftBytes;
-      break;
-    case kVarBinary:
-      c.type = ftVarBytes;
-      break;
-    case kLongVarBinary:
-      c.type = ftBlob;
-      break;
-    case kGuid:
-      c.type = ftGuid;
-      break;
-    default:
-      c.type = typeFromMeta(f.metaType());
-      break;
-  }
-  if (basicKind(c.type) == BasicKind::Text && c.type != ftMemo && f.length() > 0)
-    c.size = f.length();
-  return c;
 }
 
 // SQLite keeps the declared type of a column as text; its affinity rules decide.
@@ -384,33 +209,25 @@ QString sqliteDateTime(const QDateTime& dt) {
   return QString(reinterpret_cast<const QChar*>(text), 23);
 }
 
-// Runs a query under the link's waits: prepared first on ODBC so that the timeout can
-// be set on its handle. `sql` empty: the query is prepared already.
-void runQuery(QSqlQuery& q, bool sqlite, Waits& waits, const QString& sql) {
-  if (sqlite) {
-    if (waits.cancelled()) throw platform::Error(Connection::cancelledMessage());
-    waits.startSqlite();
-    if (!(sql.isEmpty() ? q.exec() : q.exec(sql))) {
-      const QString text = errorText(q.lastError());
-      q.finish();
-      waits.checkSqliteWait();
-      throw platform::Error(text);
-    }
-    return;
+// Runs a query under the link's waits. `sql` empty: the query is prepared already.
+void runQuery(QSqlQuery& q, Waits& waits, const QString& sql) {
+  if (waits.cancelled()) throw platform::Error(Connection::cancelledMessage());
+  waits.startSqlite();
+  if (!(sql.isEmpty() ? q.exec() : q.exec(sql))) {
+    const QString text = errorText(q.lastError());
+    q.finish();
+    waits.checkSqliteWait();
+    throw platform::Error(text);
   }
-  if (!sql.isEmpty() && !q.prepare(sql)) waits.fail(q, odbcHandle(q));
-  waits.run(q, [&q] { return q.exec(); });
 }
 
 class SqlStatement : public Statement {
  public:
-  SqlStatement(QSqlDatabase db, bool sqlite, Waits& waits, const QString& sql,
-               std::vector<FieldType> types)
-      : query_(db), sqlite_(sqlite), waits_(waits), types_(std::move(types)) {
+  SqlStatement(QSqlDatabase db, Waits& waits, const QString& sql, std::vector<FieldType> types)
+      : query_(db), waits_(waits), types_(std::move(types)) {
     query_.setForwardOnly(true);
-    if (sqlite_) waits_.startSqlite();
+    waits_.startSqlite();
     if (!query_.prepare(sql)) {
-      if (!sqlite_) waits_.fail(query_, odbcHandle(query_));
       const QString text = errorText(query_.lastError());
       waits_.checkSqliteWait();
       throw platform::Error(text);
@@ -422,7 +239,7 @@ class SqlStatement : public Statement {
       const FieldType type = i < types_.size() ? types_[i] : ftString;
       query_.bindValue(int(i), bindable(values[i], type));
     }
-    runQuery(query_, sqlite_, waits_, QString());
+    runQuery(query_, waits_, QString());
     const qint64 rows = query_.numRowsAffected();
     query_.finish();
     return rows;
@@ -431,7 +248,7 @@ class SqlStatement : public Statement {
  private:
   QVariant bindable(const QVariant& v, FieldType type) const {
     if (!v.isValid() || v.isNull()) return QVariant(metaFor(type));
-    if (v.typeId() == QMetaType::QDateTime && sqlite_) return sqliteDateTime(v.toDateTime());
+    if (v.typeId() == QMetaType::QDateTime) return sqliteDateTime(v.toDateTime());
     if (v.typeId() == QMetaType::LongLong && type != ftLargeint) {
       const qlonglong n = v.toLongLong();
       if (n >= INT_MIN && n <= INT_MAX) return QVariant(int(n));
@@ -440,7 +257,6 @@ class SqlStatement : public Statement {
   }
 
   QSqlQuery query_;
-  bool sqlite_;
   Waits& waits_;
   std::vector<FieldType> types_;
 };
@@ -608,81 +424,34 @@ class SqliteStatement : public Statement {
 
 class SqlDriver : public Driver {
  public:
-  SqlDriver(bool sqlite, QString target, int loginTimeout)
-      : sqlite_(sqlite), target_(std::move(target)), loginTimeout_(loginTimeout) {}
+  explicit SqlDriver(QString target) : target_(std::move(target)) {}
   ~SqlDriver() override { close(); }
 
   void open() override {
     if (db_.isValid() && db_.isOpen()) return;
-    if (sqlite_ && !QFileInfo(target_).isFile())
+    if (!QFileInfo(target_).isFile())
       throw platform::Error(QStringLiteral("Database file '%1' does not exist").arg(target_));
     static std::atomic<int> counter{0};
     name_ = QStringLiteral("dataconv-%1").arg(++counter);
-    db_ = QSqlDatabase::addDatabase(sqlite_ ? QStringLiteral("QSQLITE") : QStringLiteral("QODBC"),
-                                    name_);
+    db_ = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), name_);
     if (!db_.isValid()) {
       drop();
-      throw platform::Error(QStringLiteral("The %1 database driver is not installed")
-                                .arg(sqlite_ ? QStringLiteral("SQLite") : QStringLiteral("ODBC")));
+      throw platform::Error(QStringLiteral("The SQLite database driver is not installed"));
     }
     db_.setDatabaseName(target_);
-    if (!sqlite_ && loginTimeout_ > 0)
-      db_.setConnectOptions(QStringLiteral("SQL_ATTR_LOGIN_TIMEOUT=%1").arg(loginTimeout_));
-    if (!(sqlite_ || loginTimeout_ <= 0 ? db_.open() : openBounded())) {
+    if (!db_.open()) {
       const QString text = errorText(db_.lastError());
       drop();
       throw platform::Error(text);
     }
     waits_.resetCancel();
-    if (sqlite_) {
-      const QVariant h = db_.driver()->handle();
-      if (h.isValid() && qstrcmp(h.typeName(), "sqlite3*") == 0)
-        if (sqlite3* handle = *static_cast<sqlite3* const*>(h.constData())) {
-          sqlite3_busy_handler(handle, &Waits::busy, &waits_);
-          link_ = std::make_shared<SqliteLink>();
-          link_->handle = handle;
-        }
-    }
-  }
-
-  // FreeTDS keeps waiting for a server that accepted the connection and never
-  // answers, whatever its timeouts say. The login runs on a thread of its own and is
-  // given up, left to end by itself, when it has not finished well after the login
-  // timeout (twice it, as FreeTDS tries a second protocol version on failure).
-  bool openBounded() {
-    struct Attempt {
-      QSqlDatabase db;
-      QString name;
-      std::mutex lock;
-      std::condition_variable finished;
-      bool done = false, ok = false, abandoned = false;
-    };
-    auto attempt = std::make_shared<Attempt>();
-    attempt->db = db_;
-    attempt->name = name_;
-    std::thread([attempt] {
-      const bool ok = attempt->db.open();
-      std::unique_lock<std::mutex> locked(attempt->lock);
-      attempt->done = true;
-      attempt->ok = ok;
-      if (!attempt->abandoned) {
-        attempt->finished.notify_all();
-        return;
+    const QVariant h = db_.driver()->handle();
+    if (h.isValid() && qstrcmp(h.typeName(), "sqlite3*") == 0)
+      if (sqlite3* handle = *static_cast<sqlite3* const*>(h.constData())) {
+        sqlite3_busy_handler(handle, &Waits::busy, &waits_);
+        link_ = std::make_shared<SqliteLink>();
+        link_->handle = handle;
       }
-      locked.unlock();
-      attempt->db.close();
-      attempt->db = QSqlDatabase();
-      QSqlDatabase::removeDatabase(attempt->name);
-    }).detach();
-    std::unique_lock<std::mutex> locked(attempt->lock);
-    const auto limit = std::chrono::seconds(2 * loginTimeout_ + 2);
-    if (attempt->finished.wait_for(locked, limit, [&] { return attempt->done; }))
-      return attempt->ok;
-    attempt->abandoned = true;
-    locked.unlock();
-    db_ = QSqlDatabase();  // the attempt removes the link when it ends
-    name_.clear();
-    throw platform::Error(Connection::noAnswerMessage(int(limit.count())));
   }
 
   void setCommandTimeout(int seconds) override { waits_.setTimeout(seconds); }
@@ -704,7 +473,7 @@ class SqlDriver : public Driver {
   QStringList tableNames() override {
     QStringList names;
     for (const QString& n : db_.tables(QSql::Tables) + db_.tables(QSql::Views))
-      if (!(sqlite_ && n.startsWith(QStringLiteral("sqlite_")))) names << n;
+      if (!n.startsWith(QStringLiteral("sqlite_"))) names << n;
     return names;
   }
 
@@ -712,23 +481,16 @@ class SqlDriver : public Driver {
     QSqlQuery q(db_);
     q.setForwardOnly(true);
     q.setNumericalPrecisionPolicy(QSql::LowPrecisionDouble);
-    runQuery(q, sqlite_, waits_, sql);
+    runQuery(q, waits_, sql);
     ResultSet rs;
     const QSqlRecord rec = q.record();
     sqlite3_stmt* stmt = nullptr;
-    if (sqlite_) {
-      const QVariant h = q.result()->handle();
-      if (h.isValid() && qstrcmp(h.typeName(), "sqlite3_stmt*") == 0)
-        stmt = *static_cast<sqlite3_stmt* const*>(h.constData());
-    }
+    const QVariant h = q.result()->handle();
+    if (h.isValid() && qstrcmp(h.typeName(), "sqlite3_stmt*") == 0)
+      stmt = *static_cast<sqlite3_stmt* const*>(h.constData());
     for (int i = 0; i < rec.count(); ++i) {
-      if (sqlite_) {
-        const char* decl = stmt ? sqlite3_column_decltype(stmt, i) : nullptr;
-        rs.columns.push_back(
-            sqliteColumn(rec.field(i), decl ? QString::fromUtf8(decl) : QString()));
-      } else {
-        rs.columns.push_back(odbcColumn(rec.field(i)));
-      }
+      const char* decl = stmt ? sqlite3_column_decltype(stmt, i) : nullptr;
+      rs.columns.push_back(sqliteColumn(rec.field(i), decl ? QString::fromUtf8(decl) : QString()));
     }
     const int n = rec.count();
     TextPool pool{size_t(n)};
@@ -748,7 +510,7 @@ class SqlDriver : public Driver {
   qint64 execute(const QString& sql) override {
     QSqlQuery q(db_);
     q.setForwardOnly(true);
-    runQuery(q, sqlite_, waits_, sql);
+    runQuery(q, waits_, sql);
     const qint64 rows = q.numRowsAffected();
     q.finish();
     return rows;
@@ -757,7 +519,7 @@ class SqlDriver : public Driver {
   std::unique_ptr<Statement> prepare(const QString& sql,
                                      const std::vector<FieldType>& types) override {
     if (link_) return std::make_unique<SqliteStatement>(link_, waits_, sql);
-    return std::make_unique<SqlStatement>(db_, sqlite_, waits_, sql, types);
+    return std::make_unique<SqlStatement>(db_, waits_, sql, types);
   }
 
   QStringList primaryKey(const QString& table) override {
@@ -778,9 +540,7 @@ class SqlDriver : public Driver {
     name_.clear();
   }
 
-  bool sqlite_;
   QString target_;
-  int loginTimeout_;
   QString name_;
   QSqlDatabase db_;
   Waits waits_;
@@ -800,11 +560,7 @@ QString Driver::quoteName(const QString& name) const {
 }
 
 std::unique_ptr<Driver> makeSqliteDriver(const QString& path) {
-  return std::make_unique<SqlDriver>(true, path, 0);
-}
-
-std::unique_ptr<Driver> makeOdbcDriver(const QString& odbcText, int loginTimeoutSeconds) {
-  return std::make_unique<SqlDriver>(false, odbcText, loginTimeoutSeconds);
+  return std::make_unique<SqlDriver>(path);
 }
 
 }  // namespace db

@@ -4,6 +4,7 @@
 #include "db/CellStore.h"
 #include "db/FieldType.h"
 
+#include <QDateTime>
 #include <QString>
 #include <QVariant>
 #include <vector>
@@ -15,6 +16,13 @@ struct ColumnInfo {
   FieldType type = ftUnknown;
   int size = 0;  // characters of a text column when the database tells, else 0
   bool fixedChar = false;
+  // The server's name of the column's type, lower-case ("datetime", "varchar"), where
+  // the driver tells it.
+  QString typeName{};
+  // The dates the column's type can hold; invalid where the type sets no narrower
+  // bounds than the years 1 to 9999.
+  QDateTime dateMin{};
+  QDateTime dateMax{};
 };
 
 struct ResultSet {
