@@ -1,4 +1,5 @@
-// Datasets against real engines: SQLite files and PostgreSQL through ODBC.
+// Datasets against real engines: SQLite files, and PostgreSQL and a server speaking SQL
+// Server's protocol (TDS) through ODBC.
 #include "db/Dataset.h"
 #include "Driver.h"
 #include "TestDatabase.h"
@@ -31,18 +32,21 @@ class DatasetTest : public ::testing::TestWithParam<TestDatabase::Engine> {
   void SetUp() override {
     platform::RegionalSettings::setCurrentForTesting(platform::RegionalSettings{});
     db_ = std::make_unique<TestDatabase>(GetParam());
-    if (!db_->available()) GTEST_SKIP() << "DATACONV_TEST_PG_DSN is not set";
+    if (!db_->available()) GTEST_SKIP() << db_->unavailableReason().toStdString();
     db_->run(
         "CREATE TABLE Goods (Code varchar(8) NOT NULL PRIMARY KEY, Name varchar(10), Qty smallint, "
-        "Stock integer, Price double precision, Active boolean, Made " +
-        db_->dateTimeType() +
+        "Stock integer, Price double precision, Active " +
+        db_->booleanType() + ", Made " + db_->dateTimeType() +
         ", Void char(1), Extra varchar(5));"
         "INSERT INTO Goods (Code, Name, Qty, Stock, Price, Active, Made, Void, Extra) VALUES "
-        "('B002', '阿斯匹靈', 3, 100, 12.5, TRUE, '2024-03-07 13:05:09', 'N', 'x');"
+        "('B002', '阿斯匹靈', 3, 100, 12.5, " +
+        db_->booleanLiteral(true) +
+        ", '2024-03-07 13:05:09', 'N', 'x');"
         "INSERT INTO Goods (Code, Name, Qty, Stock, Price, Active, Made, Void, Extra) VALUES "
         "('A001', '口罩', NULL, NULL, NULL, NULL, NULL, NULL, NULL);"
         "INSERT INTO Goods (Code, Name, Qty, Stock, Price, Active, Made, Void, Extra) VALUES "
-        "('C003', '口罩', -5, 7, 0.1, FALSE, '1930-01-02 00:00:00', 'Y', NULL)");
+        "('C003', '口罩', -5, 7, 0.1, " +
+        db_->booleanLiteral(false) + ", '1930-01-02 00:00:00', 'Y', NULL)");
     conn_ = db_->connect();
     declare(goods_);
   }
@@ -291,7 +295,12 @@ TEST_P(DatasetTest, AppendInsertsAndCancelDiscards) {
 
 TEST_P(DatasetTest, EveryTypeReadsBackThroughTheDatabase) {
   goods_.open();
-  const std::vector<std::pair<QString, QString>> values = {{"Name", "測試𠀀😀"},
+  // A varchar of SQL Server holds only characters of its code page (others become '?'),
+  // and the TDS server refuses some of them outright: there the name keeps to
+  // characters both code pages have.
+  const QString name =
+      GetParam() == TestDatabase::Engine::Tds ? QString("測試藥品") : QString("測試𠀀😀");
+  const std::vector<std::pair<QString, QString>> values = {{"Name", name},
                                                            {"Qty", "-32768"},
                                                            {"Stock", "2147483647"},
                                                            {"Price", "0.30000000000000004"},
@@ -494,7 +503,8 @@ TEST_P(DatasetTest, CommandBindsNamedParametersAndNulls) {
 
 INSTANTIATE_TEST_SUITE_P(Engines, DatasetTest,
                          ::testing::Values(TestDatabase::Engine::Sqlite,
-                                           TestDatabase::Engine::Postgres),
+                                           TestDatabase::Engine::Postgres,
+                                           TestDatabase::Engine::Tds),
                          [](const auto& info) {
                            return std::string(db::testing::engineName(info.param));
                          });

@@ -1,10 +1,28 @@
 #include "TestDatabase.h"
 
 #include <QFile>
+#include <QRegularExpression>
 #include <QUuid>
 #include <cstdlib>
 
 namespace db::testing {
+namespace {
+
+QString environment(const char* name) {
+  const char* value = std::getenv(name);
+  return value ? QString::fromUtf8(value) : QString();
+}
+
+const char* dsnVariable(TestDatabase::Engine engine) {
+  return engine == TestDatabase::Engine::Tds ? "DATACONV_TEST_TDS_DSN" : "DATACONV_TEST_PG_DSN";
+}
+
+// A name no other test uses at the same time.
+QString uniqueName() {
+  return "t_" + QUuid::createUuid().toString(QUuid::Id128).left(16);
+}
+
+}  // namespace
 
 TestDatabase::TestDatabase(Engine engine) : engine_(engine) {
   if (engine == Engine::Sqlite) {
@@ -15,25 +33,61 @@ TestDatabase::TestDatabase(Engine engine) : engine_(engine) {
     connectionString_ = "Provider=SQLite;Data Source=" + path;
     return;
   }
-  const char* dsn = std::getenv("DATACONV_TEST_PG_DSN");
-  if (!dsn || !*dsn) return;
-  schema_ = "t_" + QUuid::createUuid().toString(QUuid::Id128).left(16);
+  const QString dsn = environment(dsnVariable(engine));
+  if (dsn.isEmpty()) return;
   Connection admin;
-  admin.setConnectionString(QString::fromUtf8(dsn));
+  admin.setConnectionString(dsn);
   admin.open();
-  admin.execute("CREATE SCHEMA " + schema_);
-  connectionString_ = QString::fromUtf8(dsn) + ";ConnSettings={SET search_path TO " + schema_ + "}";
+  if (engine == Engine::Postgres) {
+    schema_ = uniqueName();
+    admin.execute("CREATE SCHEMA " + schema_);
+    connectionString_ = dsn + ";ConnSettings={SET search_path TO " + schema_ + "}";
+    return;
+  }
+  database_ = uniqueName();
+  admin.execute("CREATE DATABASE " + database_);
+  QString text = dsn;
+  static const QRegularExpression databaseEntry(QStringLiteral("(^|;)\\s*Database\\s*=[^;]*"),
+                                                QRegularExpression::CaseInsensitiveOption);
+  text.replace(databaseEntry, QStringLiteral("\\1Database=") + database_);
+  if (!text.contains(QStringLiteral("Database=") + database_))
+    text += QStringLiteral(";Database=") + database_;
+  connectionString_ = text;
 }
 
 TestDatabase::~TestDatabase() {
-  if (schema_.isEmpty()) return;
+  if (schema_.isEmpty() && database_.isEmpty()) return;
   try {
     Connection admin;
-    admin.setConnectionString(QString::fromUtf8(std::getenv("DATACONV_TEST_PG_DSN")));
+    admin.setConnectionString(environment(dsnVariable(engine_)));
     admin.open();
-    admin.execute("DROP SCHEMA " + schema_ + " CASCADE");
+    if (!schema_.isEmpty()) {
+      admin.execute("DROP SCHEMA " + schema_ + " CASCADE");
+      return;
+    }
+    // A session still in the database (one whose statement timed out or was cancelled
+    // may linger on the server) would make the drop fail.
+    const ResultSet sessions =
+        admin.select("SELECT session_id FROM sys.dm_exec_sessions WHERE database_id = DB_ID('" +
+                     database_ + "') AND session_id <> @@SPID");
+    for (size_t i = 0; i < sessions.cells.size(); ++i) {
+      try {
+        admin.execute("KILL " + QString::number(sessions.cells[i].toInt()));
+      } catch (...) {
+      }
+    }
+    admin.execute("DROP DATABASE " + database_);
   } catch (...) {
   }
+}
+
+QString TestDatabase::unavailableReason() const {
+  return available() ? QString() : QStringLiteral("%1 is not set").arg(dsnVariable(engine_));
+}
+
+QString TestDatabase::booleanLiteral(bool value) const {
+  if (engine_ == Engine::Tds) return value ? "1" : "0";
+  return value ? "TRUE" : "FALSE";
 }
 
 std::unique_ptr<Connection> TestDatabase::connect() const {
