@@ -39,15 +39,24 @@ class RecordingUi : public platform::UiServices {
 // ("<null>" for NULL), lookup fields left out.
 using PosSnapshot = std::map<QString, std::map<QString, QStringList>>;
 
+// Where the demo POS lives: an SQLite file, or a database of its own on the test TDS
+// server (SQL Server's protocol, reached through FreeTDS as a shop's server is).
+enum class PosRoute { Sqlite, Tds };
+
 class ProgramTest : public ::testing::Test {
  protected:
   void SetUp() override;
   void TearDown() override;
 
+  // Which route makePos() puts the POS on; Tds skips the test when no TDS server runs.
+  void useRoute(PosRoute route);
+  PosRoute route() const { return route_; }
+
   QString path(const QString& name) const { return folder_.filePath(name); }
-  // A demo POS of `items` items as pos.sqlite, selected by a Config.ini that switches
-  // every table on for import and export and lets an import overwrite every Item
-  // column; `sql` runs on it afterwards.
+  // A demo POS of `items` items as pos.sqlite (on the TDS route copied into a database
+  // of its own there), selected by a Config.ini that switches every table on for import
+  // and export and lets an import overwrite every Item column; `sql` runs on it
+  // afterwards.
   void makePos(int items, const QStringList& sql = {});
   void runSql(const QStringList& sql) const;
   PosSnapshot snapshot() const;
@@ -63,7 +72,11 @@ class ProgramTest : public ::testing::Test {
   std::unique_ptr<app::Program> program_;
 
  private:
+  QString posConnection() const;
+  void copyToTds();
   platform::UiServices* previous_ = nullptr;
+  PosRoute route_ = PosRoute::Sqlite;
+  QString tdsDatabase_;
 };
 
 // The differences of two snapshots, a few lines per table; empty when equal.
