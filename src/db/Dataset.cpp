@@ -158,6 +158,7 @@ void Dataset::mapFields(const ResultSet& result, std::vector<int>& columnOfSlot)
   columnOfSlot.clear();
   columnNames_.clear();
   slotTypes_.clear();
+  slotColumns_.clear();
   for (auto& f : fields_) {
     f->slot_ = -1;
     if (f->isLookup()) continue;
@@ -174,6 +175,7 @@ void Dataset::mapFields(const ResultSet& result, std::vector<int>& columnOfSlot)
     columnOfSlot.push_back(*it);
     columnNames_.push_back(c.name);
     slotTypes_.push_back(f->dataType());
+    slotColumns_.push_back(c);
   }
 }
 
@@ -478,6 +480,12 @@ const QVariant* Dataset::originalCell(const Field& field) const {
   if (field.isLookup() || state_ == State::Insert) return nullptr;
   if (!isOpen() || position_ < 0 || position_ >= rowCount()) return nullptr;
   return &cells_[size_t(position_) * size_t(width_) + size_t(field.slot_)];
+}
+
+const ColumnInfo* Dataset::columnOf(const Field& field) const {
+  if (field.isLookup() || field.slot_ < 0 || size_t(field.slot_) >= slotColumns_.size())
+    return nullptr;
+  return &slotColumns_[size_t(field.slot_)];
 }
 
 void Dataset::requireWritable() const {

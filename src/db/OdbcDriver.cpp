@@ -44,7 +44,7 @@ const SQLWCHAR* wide(const QString& text) {
   return reinterpret_cast<const SQLWCHAR*>(text.utf16());
 }
 
-ColumnInfo describeColumn(const QString& name, SQLSMALLINT sqlType, SQLULEN size,
+ColumnInfo describeColumn(const QString& name, SQLSMALLINT sqlType, SQLULEN size, int codePage,
                           const QString& typeName) {
   ColumnInfo c;
   c.name = name;
@@ -121,6 +121,8 @@ ColumnInfo describeColumn(const QString& name, SQLSMALLINT sqlType, SQLULEN size
   // about two billion) is read as a memo.
   if (c.type == ftString && (size == 0 || size > odbc::kLongestBoundText)) c.type = ftMemo;
   if (basicKind(c.type) == BasicKind::Text && c.type != ftMemo) c.size = int(size);
+  if (sqlType == SQL_CHAR || sqlType == SQL_VARCHAR || sqlType == SQL_LONGVARCHAR)
+    c.codePage = codePage;
   odbc::dateRangeOf(c);
   return c;
 }
@@ -392,7 +394,7 @@ ResultSet OdbcDriver::fetchAll(SQLHSTMT stmt) {
                      nullptr);
     const qsizetype nameUnits = std::min<qsizetype>(nameLength, qsizetype(std::size(name)) - 1);
     rs.columns.push_back(describeColumn(
-        fromWide(name, nameUnits), sqlType, size,
+        fromWide(name, nameUnits), sqlType, size, link_->codePage(),
         fromWide(typeName, std::min<qsizetype>(typeNameLength / SQLSMALLINT(sizeof(SQLWCHAR)),
                                                qsizetype(std::size(typeName)) - 1))));
     fetches.push_back(fetchOf(rs.columns.back(), size));

@@ -1,6 +1,7 @@
 #include "OdbcLink.h"
 
 #include "db/Connection.h"
+#include "db/ServerError.h"
 #include "db/ValueText.h"
 
 #include <platform/Error.h>
@@ -395,6 +396,37 @@ void Link::connect(const QString& odbcText, int loginTimeout, const QString& tar
   cancelled_ = false;
   dead_ = false;
   connected_ = true;
+  codePage_ = readCodePage();
+}
+
+// SQL Server keeps varchar columns in the code page of the database's collation; the
+// sizes of such columns count its bytes.
+int Link::readCodePage() {
+  SQLWCHAR name[64] = {};
+  SQLSMALLINT length = 0;
+  if (!SQL_SUCCEEDED(SQLGetInfoW(handles_->dbc, SQL_DBMS_NAME, name, sizeof name, &length)))
+    return 0;
+  const QString dbms = QString::fromUtf16(reinterpret_cast<const char16_t*>(name),
+                                          std::min<qsizetype>(length / 2, 63));
+  if (!dbms.contains(QLatin1String("SQL Server"), Qt::CaseInsensitive)) return 0;
+  try {
+    SQLHSTMT stmt = newStatement();
+    StatementGuard guard(*this, stmt);
+    const QString sql = QStringLiteral(
+        "SELECT CAST(COLLATIONPROPERTY(CAST(DATABASEPROPERTYEX(DB_NAME(), 'Collation') AS "
+        "nvarchar(128)), 'CodePage') AS int)");
+    call(
+        stmt,
+        [&] {
+          return SQLExecDirectW(
+              stmt, const_cast<SQLWCHAR*>(reinterpret_cast<const SQLWCHAR*>(sql.utf16())), SQL_NTS);
+        },
+        true);
+    if (callFetch(stmt, [&] { return SQLFetch(stmt); }) == SQL_NO_DATA) return 0;
+    return readValue(stmt, 1, SQL_C_SBIGINT, sizeof(SQLBIGINT)).toInt();
+  } catch (const platform::Error&) {
+    return 0;  // sizes are then checked by the code page the program itself uses
+  }
 }
 
 void Link::disconnect() {
@@ -477,6 +509,7 @@ void Link::fail(SQLSMALLINT handleType, SQLHANDLE handle, bool timedOut) {
             "與資料庫伺服器的連線已中斷，請按「停止資料庫」再按「啟動資料庫」重新連線。\n%1")
             .arg(d.text));
   }
+  if (handleType == SQL_HANDLE_STMT) throw ServerError(d.text);
   throw platform::Error(d.text);
 }
 

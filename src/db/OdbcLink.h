@@ -95,6 +95,10 @@ class Link {
   void disconnect();
   bool alive() const { return connected_ && !dead_; }
 
+  // The Windows code page of the database's narrow text columns; 0 when it holds them
+  // in Unicode or does not tell.
+  int codePage() const { return codePage_; }
+
   void setTimeout(int seconds) { timeout_ = seconds; }
   int timeout() const { return timeout_; }
   void cancel();
@@ -133,6 +137,7 @@ class Link {
  private:
   struct Handles;
   void begin(SQLHSTMT stmt, bool timed, bool setTimeout);
+  int readCodePage();
   void end(SQLHSTMT stmt, SQLRETURN r);
 
   std::shared_ptr<Handles> handles_;
@@ -140,6 +145,7 @@ class Link {
   std::atomic<bool> connected_{false};
   std::atomic<bool> dead_{false};
   std::atomic<bool> cancelled_{false};
+  int codePage_ = 0;
   std::mutex runningLock_;
   SQLHSTMT running_ = nullptr;
   Watchdog watchdog_;

@@ -5,7 +5,9 @@
 #include <config/Configs.h>
 #include <db/Dataset.h>
 #include <db/Field.h>
+#include <db/ServerError.h>
 #include <db/ValueText.h>
+#include <platform/CodePage.h>
 #include <platform/ErrorText.h>
 
 #include <QSet>
@@ -191,6 +193,69 @@ void TableImport::stageRow(bool& found) {
     target.setAsString(trimOthers_ ? trimmedText(text) : text);
     assigned(target);
   }
+  checkRow();
+}
+
+QString TableImport::cellText(const db::Field& field) const {
+  return QStringLiteral("%1（%2 = %3）的欄位 %4")
+      .arg(QString::fromUtf8(importTable(table_).name), keyTarget_->fieldName(),
+           keyTarget_->asString(), field.fieldName());
+}
+
+void TableImport::checkRow() {
+  for (db::Field* f : assigned_) {
+    const db::ColumnInfo* column = target_.columnOf(*f);
+    const QVariant* value = target_.currentCell(*f);
+    if (!column || !value || db::isNullValue(*value)) continue;
+    if (column->dateMin.isValid() && db::typeIdOf(*value) == QMetaType::QDateTime) {
+      const QDateTime& date = *static_cast<const QDateTime*>(value->constData());
+      if (date < column->dateMin || date > column->dateMax)
+        throw platform::Error(
+            QStringLiteral("%1 的日期 %2 超出 POS 資料庫這個欄位可存的範圍（%3 到 %4）")
+                .arg(cellText(*f), f->asString(),
+                     db::ValueText::plain(column->dateMin, db::ftDateTime),
+                     db::ValueText::plain(column->dateMax, db::ftDateTime)));
+    }
+    if (column->codePage > 0 && db::typeIdOf(*value) == QMetaType::QString) {
+      const QString& text = *static_cast<const QString*>(value->constData());
+      QString unmappable;
+      const int bytes = platform::codePageLength(text, column->codePage, &unmappable);
+      if (bytes < 0)
+        throw platform::Error(QStringLiteral("%1 含有 POS 資料庫無法儲存的字元「%2」：%3")
+                                  .arg(cellText(*f), unmappable, text));
+      if (column->size > 0 && bytes > column->size)
+        throw platform::Error(QStringLiteral("%1 的內容有 %2 個位元組，超過欄寬 %3：%4")
+                                  .arg(cellText(*f))
+                                  .arg(bytes)
+                                  .arg(column->size)
+                                  .arg(text));
+    }
+  }
+}
+
+void TableImport::postRow(bool found) {
+  try {
+    target_.post();
+  } catch (const db::ServerError& e) {
+    // Name the row and the values it was to write: the database's own text rarely says
+    // which column it refused.
+    QStringList cells;
+    for (db::Field* f : assigned_) {
+      const QVariant* now = target_.currentCell(*f);
+      if (!now || f == keyTarget_) continue;
+      const QVariant* before = found ? target_.originalCell(*f) : nullptr;
+      if (found ? (!before || sameValue(*before, *now)) : db::isNullValue(*now)) continue;
+      if (cells.size() == 6) {
+        cells << QStringLiteral("…");
+        break;
+      }
+      cells << QStringLiteral("%1 =「%2」").arg(f->fieldName(), f->asString());
+    }
+    throw platform::Error(QStringLiteral("%1（%2 = %3）無法寫入 POS 資料庫（%4）：%5")
+                              .arg(QString::fromUtf8(importTable(table_).name),
+                                   keyTarget_->fieldName(), keyTarget_->asString(),
+                                   cells.join(QStringLiteral("、")), e.message()));
+  }
 }
 
 void TableImport::describeChange(bool found) {
@@ -243,7 +308,7 @@ void TableImport::importRow() {
   bool found = false;
   stageRow(found);
   if (!observer_) {
-    target_.post();
+    postRow(found);
     return;
   }
   describeChange(found);
@@ -259,7 +324,7 @@ void TableImport::importRow() {
   }
   returnLent();
   try {
-    target_.post();
+    postRow(found);
   } catch (...) {
     observer_->rowFailed();
     throw;

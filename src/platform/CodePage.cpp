@@ -15,6 +15,7 @@
 
 #include <memory>
 #include <stdexcept>
+#include <string>
 #include <vector>
 
 namespace platform {
@@ -134,6 +135,56 @@ QByteArray cutBig5Bytes(const QByteArray& bytes, int maxBytes) {
     i += width;
   }
   return bytes.left(i);
+}
+
+namespace {
+
+// Converters that stop at a character they cannot map, one per code page and thread.
+UConverter* strictConverter(int codePage) {
+  thread_local std::vector<std::pair<int, std::unique_ptr<UConverter, ConverterCloser>>> open;
+  for (auto& [page, c] : open)
+    if (page == codePage) return c.get();
+  UErrorCode err = U_ZERO_ERROR;
+  const std::string name = "windows-" + std::to_string(codePage);
+  std::unique_ptr<UConverter, ConverterCloser> c(ucnv_open(name.c_str(), &err));
+  if (U_FAILURE(err)) c.reset();
+  if (c) {
+    err = U_ZERO_ERROR;
+    ucnv_setFromUCallBack(c.get(), UCNV_FROM_U_CALLBACK_STOP, nullptr, nullptr, nullptr, &err);
+  }
+  open.emplace_back(codePage, std::move(c));
+  return open.back().second.get();
+}
+
+}  // namespace
+
+int codePageLength(const QString& text, int codePage, QString* unmappable) {
+  if (isAscii(text)) return int(text.size());
+  UConverter* conv = strictConverter(codePage);
+  if (!conv) return int(text.size());
+  char buffer[4096];
+  int total = 0;
+  const UChar* src = reinterpret_cast<const UChar*>(text.constData());
+  const UChar* const srcEnd = src + text.size();
+  ucnv_resetFromUnicode(conv);
+  for (;;) {
+    char* dst = buffer;
+    UErrorCode err = U_ZERO_ERROR;
+    ucnv_fromUnicode(conv, &dst, buffer + sizeof buffer, &src, srcEnd, nullptr, true, &err);
+    total += int(dst - buffer);
+    if (err == U_BUFFER_OVERFLOW_ERROR) continue;
+    if (U_SUCCESS(err)) return total;
+    if (unmappable) {
+      // The converter stopped just past the character it could not map.
+      qsizetype at = qsizetype(src - reinterpret_cast<const UChar*>(text.constData()));
+      if (at > 0) --at;
+      if (at > 0 && QChar::isLowSurrogate(text.at(at).unicode()) &&
+          QChar::isHighSurrogate(text.at(at - 1).unicode()))
+        --at;
+      *unmappable = text.mid(at, QChar::isHighSurrogate(text.at(at).unicode()) ? 2 : 1);
+    }
+    return -1;
+  }
 }
 
 }  // namespace platform

@@ -136,6 +136,9 @@ class Dataset : public QObject {
   // The current row's value as read (before any pending edit), read in place; null for a
   // lookup field, while appending and when there is no current row.
   const QVariant* originalCell(const Field& field) const;
+  // The database's description of the column behind `field` while the dataset is open
+  // (none for a lookup field).
+  const ColumnInfo* columnOf(const Field& field) const;
   // Exchanges the value being edited or appended in the field with `value`, copying
   // neither (a caller lends the row's values out and gives them back before posting).
   // False, with nothing exchanged, outside editing or for a lookup field.
@@ -200,6 +203,7 @@ class Dataset : public QObject {
   std::vector<int> rank_;
   std::vector<QString> columnNames_;  // per slot, as the database spells them
   std::vector<FieldType> slotTypes_;
+  std::vector<ColumnInfo> slotColumns_;  // the database's description of each slot's column
   QString table_;
   std::vector<int> keySlots_;
   bool keyResolved_ = false;

@@ -23,6 +23,9 @@ struct ColumnInfo {
   // bounds than the years 1 to 9999.
   QDateTime dateMin{};
   QDateTime dateMax{};
+  // A text column that holds bytes of this Windows code page (its size counts them);
+  // 0 when it holds Unicode or the driver cannot tell.
+  int codePage = 0;
 };
 
 struct ResultSet {

@@ -109,6 +109,14 @@ class TableImport {
   db::Field& sourceField(Column& column);
   db::Field& targetField(Column& column);
   void addStock(db::Field& target, const QString& text);
+  // Fails the row before anything is sent when a value cannot be held by its POS
+  // column: a date outside the column type's range, a text with a character outside
+  // the column's code page or longer than its width in that code page's bytes.
+  void checkRow();
+  // "Customer（CustNo = M0001）的欄位 Birthday": where a value of the row failed.
+  QString cellText(const db::Field& field) const;
+  // Posts the row; what the database refuses is the row's error, naming it.
+  void postRow(bool found);
 
   PosTable table_;
   db::Dataset& source_;

@@ -25,4 +25,10 @@ QString cutToBig5Bytes(const QString& text, int maxBytes);
 // double-byte character.
 QByteArray cutBig5Bytes(const QByteArray& bytes, int maxBytes);
 
+// The length of `text` in bytes of Windows code page `codePage` (936, 950, 1252, ...),
+// or -1 when a character has no form there (a server would store '?' for it); then
+// `*unmappable`, when given, is that character. A code page that ICU does not know
+// gives the length in UTF-16 units.
+int codePageLength(const QString& text, int codePage, QString* unmappable = nullptr);
+
 }  // namespace platform
