@@ -189,6 +189,10 @@ void TfrmMain::click(void (TfrmMain::*handler)()) {
     return;
   }
   guard([this, handler] { (this->*handler)(); });
+  // A statement that timed out or a server that went away leaves the link dead (FreeTDS
+  // gives it up): the window goes back to its state after "停止資料庫", so that the next
+  // click is "啟動資料庫" and not one more failure.
+  if (bbtnStopSQL_->isEnabled() && !dm_.cnKAROS.isConnected()) bbtnStopSQLClick();
   if (closeWhenStarted_ && !starting_) {
     closeWhenStarted_ = false;
     QTimer::singleShot(0, this, &QWidget::close);

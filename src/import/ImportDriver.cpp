@@ -72,10 +72,14 @@ QString ImportDriver::run() {
       db::Dataset* target = pos_.queryOf(QString::fromUtf8(t.name));
       TableImport import(t.table, access_.qryAccess, *target);
       import.setObserver(journal.get());
-      if (frontEnd_.importTable(t, import))
+      if (frontEnd_.importTable(t, import)) {
         report += QStringLiteral("\r\n") + QString::fromUtf8(t.done);
-      else
+      } else {
         completed = false;
+        // A link that timed out or lost its server is gone: every later table would
+        // fail alike, each with an error box of its own.
+        if (!pos_.cnKAROS.isConnected()) break;
+      }
     }
   } catch (...) {
     finishJournal(journal.get(), false);
