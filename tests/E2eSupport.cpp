@@ -10,15 +10,9 @@
 #include <platform/RegionalSettings.h>
 #include <posdb/DmMdf.h>
 
-#include <db/Command.h>
-#include <db/ConnectionString.h>
-#include <db/Dataset.h>
-
 #include <QAbstractButton>
 #include <QApplication>
 #include <QFile>
-#include <QRegularExpression>
-#include <QUuid>
 #include <cstdlib>
 #include <sstream>
 
@@ -40,14 +34,6 @@ QString tdsDsn() {
   return dsn ? QString::fromUtf8(dsn) : QString();
 }
 
-QString withDatabase(const QString& dsn, const QString& database) {
-  QString out = dsn;
-  out.replace(QRegularExpression(QStringLiteral("Database=[^;]*"),
-                                 QRegularExpression::CaseInsensitiveOption),
-              QStringLiteral("Database=") + database);
-  return out;
-}
-
 }  // namespace
 
 void ProgramTest::useRoute(PosRoute route) {
@@ -58,15 +44,7 @@ void ProgramTest::useRoute(PosRoute route) {
 
 void ProgramTest::TearDown() {
   program_.reset();
-  if (!tdsDatabase_.isEmpty()) {
-    try {
-      db::Connection admin;
-      admin.setConnectionString(tdsDsn());
-      admin.open();
-      admin.execute("DROP DATABASE " + tdsDatabase_);
-    } catch (...) {
-    }
-  }
+  tds_.reset();
   platform::UiServices::install(previous_);
   platform::setProgramFolderForTesting(QString());
 }
@@ -79,12 +57,8 @@ void ProgramTest::makePos(int items, const QStringList& sql) {
   demopos::generate(o);
   QByteArray server = "[MSSQL]\r\nProvider=SQLite\r\nDatabase=pos.sqlite\r\n";
   if (route_ == PosRoute::Tds) {
-    copyToTds();
-    const db::ConnectionString dsn = db::ConnectionString::parse(tdsDsn());
-    server = ("[MSSQL]\r\nHost=" + dsn.value("Server") + u',' + dsn.value("Port") +
-              "\r\nDatabase=" + tdsDatabase_ + "\r\nUser=" + dsn.value("UID") +
-              "\r\nPassword=" + dsn.value("PWD") + "\r\n")
-                 .toUtf8();
+    tds_ = std::make_unique<demopos::TdsPos>(o.path);
+    server = ("[MSSQL]\r\n" + tds_->configSection()).toUtf8();
   }
   runSql(sql);
   QFile config(path("Config.ini"));
@@ -98,54 +72,8 @@ void ProgramTest::makePos(int items, const QStringList& sql) {
 }
 
 QString ProgramTest::posConnection() const {
-  if (route_ == PosRoute::Tds) return withDatabase(tdsDsn(), tdsDatabase_);
+  if (route_ == PosRoute::Tds) return tds_->connectionString();
   return "Provider=SQLite;Data Source=" + path("pos.sqlite");
-}
-
-// The four tables made from the SQL Server DDL the operators get, and the demo rows
-// copied in through the program's own data layer.
-void ProgramTest::copyToTds() {
-  tdsDatabase_ = "e2e_" + QUuid::createUuid().toString(QUuid::Id128).left(16);
-  {
-    db::Connection admin;
-    admin.setConnectionString(tdsDsn());
-    admin.open();
-    admin.execute("CREATE DATABASE " + tdsDatabase_);
-  }
-  QFile ddl(QStringLiteral(DATACONV_SOURCE_DIR "/sql/pos-sqlserver.sql"));
-  ASSERT_TRUE(ddl.open(QIODevice::ReadOnly));
-  db::Connection target;
-  target.setConnectionString(posConnection());
-  target.open();
-  for (const QString& batch : QString::fromUtf8(ddl.readAll())
-                                  .split(QRegularExpression(QStringLiteral("^GO\\s*$"),
-                                                            QRegularExpression::MultilineOption)))
-    if (!batch.trimmed().isEmpty() && batch.contains(QLatin1String("CREATE")))
-      target.execute(batch);
-  db::Connection source;
-  source.setConnectionString("Provider=SQLite;Data Source=" + path("pos.sqlite"));
-  source.open();
-  for (const QString table : {"Classify", "Supplier", "Item", "Customer"}) {
-    db::Dataset rows(QStringLiteral("qryCopy"));
-    rows.setConnection(&source);
-    rows.setSql("select * from " + table);
-    rows.open();
-    QStringList names, marks;
-    for (int i = 0; i < rows.fieldCount(); ++i) {
-      names << "[" + rows.field(i).fieldName() + "]";
-      marks << ":p" + QString::number(i);
-    }
-    db::Command insert;
-    insert.setConnection(&target);
-    insert.setCommandText("INSERT INTO " + table + " (" + names.join(", ") + ") VALUES (" +
-                          marks.join(", ") + ")");
-    for (int i = 0; i < rows.fieldCount(); ++i) insert.setParamType(i, rows.field(i).dataType());
-    for (rows.first(); !rows.eof(); rows.next()) {
-      for (int i = 0; i < rows.fieldCount(); ++i)
-        insert.setParamValue(i, rows.field(i).value(), rows.field(i).dataType());
-      insert.execute();
-    }
-  }
 }
 
 void ProgramTest::runSql(const QStringList& sql) const {

@@ -3,6 +3,8 @@
 // snapshots of the POS tables to compare.
 #pragma once
 
+#include "TdsPos.h"
+
 #include <app/Program.h>
 #include <platform/UiServices.h>
 
@@ -73,10 +75,9 @@ class ProgramTest : public ::testing::Test {
 
  private:
   QString posConnection() const;
-  void copyToTds();
   platform::UiServices* previous_ = nullptr;
   PosRoute route_ = PosRoute::Sqlite;
-  QString tdsDatabase_;
+  std::unique_ptr<demopos::TdsPos> tds_;
 };
 
 // The differences of two snapshots, a few lines per table; empty when equal.

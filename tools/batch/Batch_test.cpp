@@ -2,6 +2,7 @@
 // POS (SQLite) and a program folder of its own, with Access files the export makes.
 #include "BatchTestSupport.h"
 #include "DemoPos.h"
+#include "TdsPos.h"
 
 #include <import/DmMdb.h>
 #include <platform/ErrorText.h>
@@ -312,6 +313,44 @@ TEST_F(BatchTest, ImportKeepsAJournalThatUndoTakesBackAndJournalsLists) {
       << conflict.out.toStdString();
   EXPECT_EQ(sql(QStringLiteral("select ClsName from Classify where ClsNo = '%1'").arg(clsNo)),
             "other");
+}
+
+// The same commands against the TDS test server, reached through Config.ini as a shop's
+// SQL Server is: export, a POS changed behind the export, import, the dry run, undo.
+TEST_F(BatchTest, ExportImportDryRunAndUndoOverTheTdsServer) {
+  demopos::TdsPos tds(pos_);
+  if (!tds.available()) GTEST_SKIP() << "DATACONV_TEST_TDS_DSN is not set";
+  test::writeConfig(folder_.path(), tds.configSection().chopped(2), {"Supplier", "Customer"});
+  const Outcome exported = run({"export"});
+  ASSERT_EQ(exported.status, 0) << exported.err.toStdString();
+  const QString factNo = tds.sql("select min(FactNo) from Supplier");
+  const QString bank =
+      tds.sql(QStringLiteral("select Bank from Supplier where FactNo = '%1'").arg(factNo));
+  tds.sql(QStringLiteral("update Supplier set Responser = N'改名', Bank = NULL where FactNo = '%1'")
+              .arg(factNo));
+  tds.sql("delete from Customer where CustNo = (select min(CustNo) from Customer)");
+  const int customers = tds.sql("select count(*) from Customer").toInt();
+
+  const Outcome dry = run({"import", "--dry-run"});
+  EXPECT_EQ(dry.status, 0) << dry.err.toStdString();
+  EXPECT_EQ(tds.sql("select count(*) from Customer").toInt(), customers);
+
+  const Outcome imported = run({"import"});
+  ASSERT_EQ(imported.status, 0) << imported.err.toStdString();
+  EXPECT_EQ(tds.sql(QStringLiteral("select Bank from Supplier where FactNo = '%1'").arg(factNo)),
+            bank);
+  EXPECT_EQ(tds.sql("select count(*) from Customer").toInt(), customers + 1);
+
+  const Outcome list = run({"journals"});
+  const QString journal = list.out.section(QLatin1Char(' '), 0, 0);
+  const Outcome undo = run({"undo", journal});
+  EXPECT_EQ(undo.status, 0) << undo.err.toStdString() << undo.out.toStdString();
+  EXPECT_EQ(
+      tds.sql(QStringLiteral("select Responser from Supplier where FactNo = '%1'").arg(factNo)),
+      QStringLiteral("改名"));
+  EXPECT_EQ(tds.sql(QStringLiteral("select Bank from Supplier where FactNo = '%1'").arg(factNo)),
+            QString());
+  EXPECT_EQ(tds.sql("select count(*) from Customer").toInt(), customers);
 }
 
 TEST_F(BatchTest, UndoOfAMissingOrForeignFileFailsWithItsText) {

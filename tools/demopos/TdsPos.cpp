@@ -1,0 +1,100 @@
+#include "TdsPos.h"
+
+#include <db/Command.h>
+#include <db/Connection.h>
+#include <db/ConnectionString.h>
+#include <db/Dataset.h>
+#include <db/Field.h>
+
+#include <QFile>
+#include <QRegularExpression>
+#include <QStringList>
+#include <QUuid>
+#include <cstdlib>
+#include <stdexcept>
+
+namespace demopos {
+
+TdsPos::TdsPos(const QString& sqlitePath) {
+  const char* dsn = std::getenv("DATACONV_TEST_TDS_DSN");
+  if (!dsn || !*dsn) return;
+  dsn_ = QString::fromUtf8(dsn);
+  const QString name = "pos_" + QUuid::createUuid().toString(QUuid::Id128).left(16);
+  {
+    db::Connection admin;
+    admin.setConnectionString(dsn_);
+    admin.open();
+    admin.execute("CREATE DATABASE " + name);
+  }
+  database_ = name;
+  connection_ = dsn_;
+  connection_.replace(QRegularExpression(QStringLiteral("Database=[^;]*"),
+                                         QRegularExpression::CaseInsensitiveOption),
+                      QStringLiteral("Database=") + name);
+
+  QFile ddl(QStringLiteral(DATACONV_SOURCE_DIR "/sql/pos-sqlserver.sql"));
+  if (!ddl.open(QIODevice::ReadOnly)) throw std::runtime_error("sql/pos-sqlserver.sql is missing");
+  db::Connection target;
+  target.setConnectionString(connection_);
+  target.open();
+  for (const QString& batch : QString::fromUtf8(ddl.readAll())
+                                  .split(QRegularExpression(QStringLiteral("^GO\\s*$"),
+                                                            QRegularExpression::MultilineOption)))
+    if (batch.contains(QLatin1String("CREATE TABLE"))) target.execute(batch);
+
+  db::Connection source;
+  source.setConnectionString("Provider=SQLite;Data Source=" + sqlitePath);
+  source.open();
+  for (const QString table : {"Classify", "Supplier", "Item", "Customer"}) {
+    db::Dataset rows(QStringLiteral("qryCopy"));
+    rows.setConnection(&source);
+    rows.setSql("select * from " + table);
+    rows.open();
+    QStringList names, marks;
+    for (int i = 0; i < rows.fieldCount(); ++i) {
+      names << "[" + rows.field(i).fieldName() + "]";
+      marks << ":p" + QString::number(i);
+    }
+    db::Command insert;
+    insert.setConnection(&target);
+    insert.setCommandText("INSERT INTO " + table + " (" + names.join(", ") + ") VALUES (" +
+                          marks.join(", ") + ")");
+    for (int i = 0; i < rows.fieldCount(); ++i) insert.setParamType(i, rows.field(i).dataType());
+    for (rows.first(); !rows.eof(); rows.next()) {
+      for (int i = 0; i < rows.fieldCount(); ++i)
+        insert.setParamValue(i, rows.field(i).value(), rows.field(i).dataType());
+      insert.execute();
+    }
+  }
+}
+
+TdsPos::~TdsPos() {
+  if (database_.isEmpty()) return;
+  try {
+    db::Connection admin;
+    admin.setConnectionString(dsn_);
+    admin.open();
+    admin.execute("DROP DATABASE " + database_);
+  } catch (...) {
+  }
+}
+
+QString TdsPos::configSection() const {
+  const db::ConnectionString dsn = db::ConnectionString::parse(dsn_);
+  return QStringLiteral("Host=%1,%2\r\nDatabase=%3\r\nUser=%4\r\nPassword=%5\r\n")
+      .arg(dsn.value("Server"), dsn.value("Port"), database_, dsn.value("UID"), dsn.value("PWD"));
+}
+
+QString TdsPos::sql(const QString& statement) const {
+  db::Connection c;
+  c.setConnectionString(connection_);
+  c.open();
+  if (!statement.trimmed().startsWith(QLatin1String("select"), Qt::CaseInsensitive)) {
+    c.execute(statement);
+    return QString();
+  }
+  const db::ResultSet rs = c.select(statement);
+  return rs.cells.empty() ? QString() : rs.cells[0].toString();
+}
+
+}  // namespace demopos

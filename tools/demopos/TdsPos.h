@@ -1,0 +1,34 @@
+// Test support: the demo POS on the test TDS server (scripts/start-test-tds.sh), in a
+// database of its own made from the SQL Server DDL the operators get, its rows copied
+// in through the program's own data layer.
+#pragma once
+
+#include <QString>
+
+namespace demopos {
+
+class TdsPos {
+ public:
+  // Copies the four tables of the SQLite demo POS `sqlitePath`; unavailable() when no
+  // TDS test server is set up (DATACONV_TEST_TDS_DSN).
+  explicit TdsPos(const QString& sqlitePath);
+  ~TdsPos();
+  TdsPos(const TdsPos&) = delete;
+  TdsPos& operator=(const TdsPos&) = delete;
+
+  bool available() const { return !database_.isEmpty(); }
+  // The ODBC connection text of the database.
+  const QString& connectionString() const { return connection_; }
+  // Section MSSQL of a Config.ini that reaches it as a shop's server: host and port,
+  // database, login and password, lines ending in CR LF.
+  QString configSection() const;
+  // Runs one statement; the first column of the first row, if any, as text.
+  QString sql(const QString& statement) const;
+
+ private:
+  QString dsn_;
+  QString database_;
+  QString connection_;
+};
+
+}  // namespace demopos
