@@ -68,12 +68,12 @@ class ImportPreviewTest : public ::testing::TestWithParam<TestDatabase::Engine> 
     platform::setProgramFolderForTesting(dir_.path());
     config::createConfig();
     pos_ = std::make_unique<ScratchPos>(GetParam());
-    if (!pos_->available()) GTEST_SKIP() << "DATACONV_TEST_PG_DSN is not set";
+    if (!pos_->available()) GTEST_SKIP() << pos_->unavailableReason().toStdString();
     for (int i = 1; i <= 5; ++i) {
       pos_->exec(QStringLiteral("INSERT INTO Classify (ClsNo, ClsName, Flag) VALUES "
                                 "('A%1', '分類%1', %2)")
                      .arg(i)
-                     .arg(i % 2 ? "TRUE" : "FALSE"));
+                     .arg(pos_->booleanLiteral(i % 2)));
       pos_->exec(QStringLiteral("INSERT INTO Supplier (FactNo, FactName, DisRate) VALUES "
                                 "('S0%1', '廠商, \"%1\"', %1.5)")
                      .arg(i));
@@ -381,7 +381,8 @@ TEST(RowChangeTest, ANullTextIsNullAndTheEmptyTextIsNot) {
 
 INSTANTIATE_TEST_SUITE_P(Engines, ImportPreviewTest,
                          ::testing::Values(TestDatabase::Engine::Sqlite,
-                                           TestDatabase::Engine::Postgres),
+                                           TestDatabase::Engine::Postgres,
+                                           TestDatabase::Engine::Tds),
                          [](const auto& info) { return std::string(engineName(info.param)); });
 
 }  // namespace

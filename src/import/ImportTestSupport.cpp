@@ -10,15 +10,25 @@
 
 #include <QFile>
 #include <QFileInfo>
+#include <QRegularExpression>
 
 namespace dataimport::test {
 namespace {
 
-QString readDdl(TestDatabase::Engine engine) {
-  QFile f(QStringLiteral(DATACONV_SOURCE_DIR "/sql/") +
-          (engine == TestDatabase::Engine::Sqlite ? "pos-sqlite.sql" : "pos-postgresql.sql"));
-  if (!f.open(QIODevice::ReadOnly)) return QString();
-  return QString::fromUtf8(f.readAll());
+// The statements of the engine's DDL file in sql/: SQL Server's file is made of batches
+// ended by lines that say GO, the others of statements ended by ';'.
+QStringList readDdl(TestDatabase::Engine engine) {
+  const char* file = engine == TestDatabase::Engine::Sqlite     ? "pos-sqlite.sql"
+                     : engine == TestDatabase::Engine::Postgres ? "pos-postgresql.sql"
+                                                                : "pos-sqlserver.sql";
+  QFile f(QStringLiteral(DATACONV_SOURCE_DIR "/sql/") + file);
+  if (!f.open(QIODevice::ReadOnly)) return {};
+  const QString text = QString::fromUtf8(f.readAll());
+  if (engine != TestDatabase::Engine::Tds) return text.split(u';');
+  static const QRegularExpression go(
+      QStringLiteral("^\\s*GO\\s*$"),
+      QRegularExpression::MultilineOption | QRegularExpression::CaseInsensitiveOption);
+  return text.split(go);
 }
 
 }  // namespace
@@ -26,7 +36,7 @@ QString readDdl(TestDatabase::Engine engine) {
 ScratchPos::ScratchPos(TestDatabase::Engine engine) : database_(engine) {
   if (!available()) return;
   admin_ = database_.connect();
-  for (const QString& s : readDdl(engine).split(';')) {
+  for (const QString& s : readDdl(engine)) {
     QString code;
     for (const QString& line : s.split('\n'))
       if (!line.trimmed().startsWith(QLatin1String("--"))) code += line + '\n';

@@ -26,8 +26,11 @@ class ScratchPos {
   explicit ScratchPos(TestDatabase::Engine engine);
   ~ScratchPos();
 
-  // False for PostgreSQL when no test server is set up.
+  // False for PostgreSQL and TDS when no test server is set up; why, for the skip message.
   bool available() const { return database_.available(); }
+  QString unavailableReason() const { return database_.unavailableReason(); }
+  // An SQL literal of a boolean value (bit columns on SQL Server take 1 and 0).
+  QString booleanLiteral(bool value) const { return database_.booleanLiteral(value); }
   TestDatabase::Engine engine() const { return database_.engine(); }
   const QString& connectionString() const { return database_.connectionString(); }
 

@@ -68,7 +68,7 @@ class JournalTest : public ::testing::TestWithParam<TestDatabase::Engine> {
                           k::UpdateMemPrice, k::UpdateVipPrice, k::UpdateStkQty})
       config::Config().write(s, true);
     pos_ = std::make_unique<ScratchPos>(GetParam());
-    if (!pos_->available()) GTEST_SKIP() << "DATACONV_TEST_PG_DSN is not set";
+    if (!pos_->available()) GTEST_SKIP() << pos_->unavailableReason().toStdString();
   }
   void TearDown() override {
     pos_.reset();
@@ -77,9 +77,9 @@ class JournalTest : public ::testing::TestWithParam<TestDatabase::Engine> {
   }
 
   void seed(int customers = 6) {
-    pos_->exec(
-        "INSERT INTO Classify (ClsNo, ClsName, Flag) VALUES ('001', '感冒藥', true), "
-        "('002', '維他命', false)");
+    pos_->exec("INSERT INTO Classify (ClsNo, ClsName, Flag) VALUES ('001', '感冒藥', " +
+               pos_->booleanLiteral(true) + "), ('002', '維他命', " + pos_->booleanLiteral(false) +
+               ")");
     pos_->exec(
         "INSERT INTO Supplier (FactNo, FactName, DisRate, TradeDate) VALUES "
         "('S01', '甲廠商', 0.075, '1899-12-30 00:00:00'), ('S02', NULL, NULL, NULL)");
@@ -169,7 +169,8 @@ TEST_P(JournalTest, UndoRestoresEveryColumnAndAnUndoCanBeUndone) {
   exportAll();
   // The operator's mistakes after the export: rows changed (to NULL and from it), dates
   // moved, rows deleted; the stale files then imported over them.
-  pos_->exec("UPDATE Classify SET ClsName = '改過', Flag = false WHERE ClsNo = '001'");
+  pos_->exec("UPDATE Classify SET ClsName = '改過', Flag = " + pos_->booleanLiteral(false) +
+             " WHERE ClsNo = '001'");
   pos_->exec("DELETE FROM Classify WHERE ClsNo = '002'");
   pos_->exec(
       "UPDATE Supplier SET FactName = '乙', DisRate = 0.5, TradeDate = NULL "
@@ -379,7 +380,8 @@ TEST_P(JournalTest, AJournalOfAnotherPosIsRefusedAndTheNewestFiftyAreKept) {
 
 INSTANTIATE_TEST_SUITE_P(Engines, JournalTest,
                          ::testing::Values(TestDatabase::Engine::Sqlite,
-                                           TestDatabase::Engine::Postgres),
+                                           TestDatabase::Engine::Postgres,
+                                           TestDatabase::Engine::Tds),
                          [](const auto& info) { return std::string(engineName(info.param)); });
 
 }  // namespace
