@@ -1,6 +1,7 @@
 #include "app/Main.h"
 
 #include "PosTestDatabase.h"
+#include "TestDatabase.h"
 #include "TestSupport.h"
 #include "app/DbGrid.h"
 #include "app/Program.h"
@@ -9,6 +10,7 @@
 #include <config/ColumnMap.h>
 #include <db/Command.h>
 #include <db/Connection.h>
+#include <db/ConnectionString.h>
 #include <jet/DatabaseWriter.h>
 #include <platform/ProgramFolder.h>
 #include <posdb/DmMdf.h>
@@ -21,6 +23,7 @@
 #include <QHeaderView>
 #include <QLineEdit>
 #include <QSqlDatabase>
+#include <QSqlError>
 #include <QSqlQuery>
 #include <QTabWidget>
 #include <QTest>
@@ -33,6 +36,9 @@ namespace {
 
 using test::ShownMessage;
 
+const char kDisconnected[] = "StartSQL Setting Exit";
+const char kConnected[] = "StopSQL Import Export Setting Exit";
+
 class MainTest : public test::ProgramFolderTest {
  protected:
   MainTest() { createConfig_ = false; }
@@ -40,6 +46,7 @@ class MainTest : public test::ProgramFolderTest {
   void TearDown() override {
     program_.reset();
     if (!pgSchema_.isEmpty()) pgAdmin_.execute("drop schema " + pgSchema_ + " cascade");
+    tds_.reset();
     test::ProgramFolderTest::TearDown();
   }
 
@@ -60,6 +67,23 @@ class MainTest : public test::ProgramFolderTest {
     c.open();
     test::createPosTables(c, test::SqlDialect::PostgreSQL);
     return text;
+  }
+
+  // The POS tables in a database of its own on the TDS test server, dropped at the end
+  // of the test; false when the test server is not set up. Config.ini selects it by host
+  // and port, database, login and password (tdsConfig_ holds those [MSSQL] lines), so
+  // that the program makes its own SQL Server connection text, as for a real server.
+  bool makeTdsPos() {
+    tds_ = std::make_unique<db::testing::TestDatabase>(db::testing::TestDatabase::Engine::Tds);
+    if (!tds_->available()) return false;
+    const auto odbc = db::ConnectionString::parse(tds_->connectionString());
+    tdsConfig_ = QStringLiteral("Host=%1,%2\r\nDatabase=%3\r\nUser=%4\r\nPassword=%5\r\n")
+                     .arg(odbc.value("Server"), odbc.value("Port"), odbc.value("Database"),
+                          odbc.value("UID"), odbc.value("PWD"))
+                     .toUtf8();
+    auto c = tds_->connect();
+    test::createPosTables(*c, test::SqlDialect::SqlServer);
+    return true;
   }
 
   // An SQLite POS in the program folder, selected by Config.ini.
@@ -109,13 +133,70 @@ class MainTest : public test::ProgramFolderTest {
     return e;
   }
 
+  // Starts the POS the program is pointed at, checks the grids, stops, and starts once
+  // more after `dropFlag` took a declared column away.
+  void startAndStop(const std::function<void()>& dropFlag) {
+    click("bbtnStartSQL");
+    ASSERT_EQ(ui_.messages.size(), 1u) << ui_.messages[0].text.toStdString();
+    EXPECT_EQ(ui_.messages[0].text, "啟動資料庫成功。");
+    EXPECT_EQ(enabledButtons(), kConnected);
+    EXPECT_EQ(cell(TfrmMain::tabClassify, 0, 0), "A01");
+    EXPECT_EQ(cell(TfrmMain::tabItem, 1, 6), "健康批發");
+    EXPECT_EQ(rows(TfrmMain::tabCustomer), 2);
+
+    click("bbtnStopSQL");
+    EXPECT_EQ(enabledButtons(), kDisconnected);
+    EXPECT_EQ(rows(TfrmMain::tabItem), 0);
+
+    dropFlag();
+    click("bbtnStartSQL");
+    ASSERT_EQ(ui_.messages.size(), 2u);
+    EXPECT_EQ(ui_.messages[1].text, "qryClassify: Field 'Flag' not found.");
+    EXPECT_EQ(enabledButtons(), kDisconnected);
+  }
+
+  // Another session holds the Item table over ODBC (`holderText`, through `lock` in a
+  // transaction): the start fails at the command timeout; with no limit, a close request
+  // ends the wait. `mssql` is the rest of the [MSSQL] section of Config.ini.
+  void heldTableTimesOutOrIsCancelledByClosing(const QString& holderText, const QString& lock,
+                                               const QByteArray& mssql, bool freeBeforeEnd) {
+    {
+      QSqlDatabase holder = QSqlDatabase::addDatabase("QODBC", "app-holder");
+      holder.setDatabaseName(holderText);
+      ASSERT_TRUE(holder.open()) << holder.lastError().text().toStdString();
+      ASSERT_TRUE(holder.transaction());
+      QSqlQuery held(holder);
+      held.setForwardOnly(true);  // FreeTDS opens a server cursor otherwise, for a query only
+      ASSERT_TRUE(held.exec(lock)) << held.lastError().text().toStdString();
+
+      writeConfig("[MSSQL]\r\n" + mssql + "CommandTimeout=2\r\n");
+      startProgram();
+      if (mssql.isEmpty()) main().setConnectionForTesting(holderText);
+      click("bbtnStartSQL");
+      ASSERT_EQ(errors().size(), 1u);
+      EXPECT_EQ(errors()[0].text, db::Connection::timeoutMessage(2) + ".");
+      EXPECT_EQ(enabledButtons(), kDisconnected);
+
+      writeConfig("[MSSQL]\r\n" + mssql + "CommandTimeout=0\r\n");
+      QTimer::singleShot(0, [&] { main().close(); });
+      click("bbtnStartSQL");
+      EXPECT_EQ(errors().size(), 1u);
+      QTRY_VERIFY_WITH_TIMEOUT(!main().isVisible(), 10000);
+      if (freeBeforeEnd) holder.rollback();
+      QTRY_COMPARE_WITH_TIMEOUT(AbandonableWait::abandonedStillRunning(), 0, 10000);
+      holder.rollback();
+      held.finish();
+      holder.close();
+    }
+    QSqlDatabase::removeDatabase("app-holder");
+  }
+
   std::unique_ptr<Program> program_;
   db::Connection pgAdmin_;
   QString pgSchema_;
+  std::unique_ptr<db::testing::TestDatabase> tds_;
+  QByteArray tdsConfig_;
 };
-
-const char kDisconnected[] = "StartSQL Setting Exit";
-const char kConnected[] = "StopSQL Import Export Setting Exit";
 
 TEST_F(MainTest, StartsDisconnectedOnTheClassifyTabWithItsGridsAndDialogsSetUp) {
   startProgram();
@@ -372,26 +453,19 @@ TEST_F(MainTest, AStartOnAHeldTableFailsAtTheCommandTimeout) {
 TEST_F(MainTest, StartAndStopOverOdbcAgainstPostgres) {
   const QString text = makePostgresPos();
   if (text.isEmpty()) GTEST_SKIP() << "DATACONV_TEST_PG_DSN is not set";
-
   startProgram();
   main().setConnectionForTesting(text);
-  click("bbtnStartSQL");
-  ASSERT_EQ(ui_.messages.size(), 1u) << ui_.messages[0].text.toStdString();
-  EXPECT_EQ(ui_.messages[0].text, "啟動資料庫成功。");
-  EXPECT_EQ(enabledButtons(), kConnected);
-  EXPECT_EQ(cell(TfrmMain::tabClassify, 0, 0), "A01");
-  EXPECT_EQ(cell(TfrmMain::tabItem, 1, 6), "健康批發");
-  EXPECT_EQ(rows(TfrmMain::tabCustomer), 2);
+  startAndStop(
+      [&] { pgAdmin_.execute("alter table " + pgSchema_ + ".classify drop column flag"); });
+}
 
-  click("bbtnStopSQL");
-  EXPECT_EQ(enabledButtons(), kDisconnected);
-  EXPECT_EQ(rows(TfrmMain::tabItem), 0);
-
-  pgAdmin_.execute("alter table " + pgSchema_ + ".classify drop column flag");
-  click("bbtnStartSQL");
-  ASSERT_EQ(ui_.messages.size(), 2u);
-  EXPECT_EQ(ui_.messages[1].text, "qryClassify: Field 'Flag' not found.");
-  EXPECT_EQ(enabledButtons(), kDisconnected);
+// The SQL Server path as an operator sets it up: Config.ini names the server, and the
+// program reaches it through FreeTDS.
+TEST_F(MainTest, StartAndStopAgainstATdsServerNamedInConfigIni) {
+  if (!makeTdsPos()) GTEST_SKIP() << tds_->unavailableReason().toStdString();
+  writeConfig("[MSSQL]\r\n" + tdsConfig_);
+  startProgram();
+  startAndStop([&] { tds_->run("ALTER TABLE Classify DROP COLUMN Flag"); });
 }
 
 TEST_F(MainTest, ExportWritesTheEnabledTablesAndReportsOrShowsTheFailureAlone) {
@@ -429,32 +503,19 @@ TEST_F(MainTest, ExportWritesTheEnabledTablesAndReportsOrShowsTheFailureAlone) {
 TEST_F(MainTest, AHeldTableOverOdbcTimesOutOrIsCancelledByClosing) {
   const QString text = makePostgresPos();
   if (text.isEmpty()) GTEST_SKIP() << "DATACONV_TEST_PG_DSN is not set";
-  {
-    QSqlDatabase holder = QSqlDatabase::addDatabase("QODBC", "app-holder");
-    holder.setDatabaseName(text);
-    ASSERT_TRUE(holder.open());
-    ASSERT_TRUE(holder.transaction());
-    QSqlQuery lock(holder);
-    ASSERT_TRUE(lock.exec("LOCK TABLE item IN ACCESS EXCLUSIVE MODE"));
+  heldTableTimesOutOrIsCancelledByClosing(text, "LOCK TABLE item IN ACCESS EXCLUSIVE MODE", {},
+                                          false);
+}
 
-    writeConfig("[MSSQL]\r\nCommandTimeout=2\r\n");
-    startProgram();
-    main().setConnectionForTesting(text);
-    click("bbtnStartSQL");
-    ASSERT_EQ(errors().size(), 1u);
-    EXPECT_EQ(errors()[0].text, db::Connection::timeoutMessage(2) + ".");
-    EXPECT_EQ(enabledButtons(), kDisconnected);
-
-    writeConfig("[MSSQL]\r\nCommandTimeout=0\r\n");
-    QTimer::singleShot(0, [&] { main().close(); });
-    click("bbtnStartSQL");
-    EXPECT_EQ(errors().size(), 1u);
-    QTRY_VERIFY_WITH_TIMEOUT(!main().isVisible(), 10000);
-    QTRY_COMPARE_WITH_TIMEOUT(AbandonableWait::abandonedStillRunning(), 0, 10000);
-    holder.rollback();
-    holder.close();
-  }
-  QSqlDatabase::removeDatabase("app-holder");
+// The same on the TDS server named in Config.ini. That server has no LOCK TABLE and
+// ignores locking hints; a column added in a transaction not committed keeps readers
+// out, as on SQL Server. It does not act on the cancel while the statement waits (SQL
+// Server does): the window still closes at once, and the abandoned statement ends once
+// the table is free.
+TEST_F(MainTest, AHeldTableOnATdsServerTimesOutOrIsCancelledByClosing) {
+  if (!makeTdsPos()) GTEST_SKIP() << tds_->unavailableReason().toStdString();
+  heldTableTimesOutOrIsCancelledByClosing(tds_->connectionString(),
+                                          "ALTER TABLE Item ADD Held integer", tdsConfig_, true);
 }
 
 TEST_F(MainTest, ExitClosesTheWindowWhileConnectedWithoutAQuestion) {

@@ -126,11 +126,13 @@ void createPosTables(db::Connection& connection, SqlDialect dialect, const QStri
     QStringList names;
     for (const Column& c : t.columns) {
       QString type = QString::fromUtf8(c.type);
-      if (type == u"B") type = dialect == SqlDialect::SQLite ? "bit" : "boolean";
-      if (type == u"D") type = dialect == SqlDialect::SQLite ? "datetime" : "timestamp";
+      if (type == u"B") type = dialect == SqlDialect::PostgreSQL ? "boolean" : "bit";
+      if (type == u"D") type = dialect == SqlDialect::PostgreSQL ? "timestamp" : "datetime";
       if (adjust) type = adjust(table, QString::fromUtf8(c.name), type);
       if (type.isEmpty()) continue;
-      const QString name = QString::fromUtf8(c.name);
+      // SQL Server reserves some of the names (Percent); quoted there, they keep their case.
+      const QString name = dialect == SqlDialect::SqlServer ? '[' + QString::fromUtf8(c.name) + ']'
+                                                            : QString::fromUtf8(c.name);
       columns << name + ' ' + type;
       names << name;
     }
