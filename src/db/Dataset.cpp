@@ -1,4 +1,5 @@
 #include "db/Dataset.h"
+#include "db/ServerError.h"
 
 #include "Driver.h"
 #include "RowIndex.h"
@@ -234,6 +235,7 @@ void Dataset::close() {
   std::vector<int>().swap(rank_);
   buffer_.clear();
   changed_.clear();
+  added_.clear();
   modified_ = false;
   width_ = 0;
   state_ = State::Inactive;
@@ -460,7 +462,28 @@ void Dataset::setCurrentValue(Field& field, QVariant&& canonical) {
   if (field.isLookup()) return;  // derived from other columns; nothing to store
   buffer_[size_t(field.slot_)] = std::move(canonical);
   changed_[size_t(field.slot_)] = true;
+  if (!added_.empty()) added_[size_t(field.slot_)] = QVariant();
   modified_ = true;
+}
+
+void Dataset::addOnPost(Field& field, const QVariant& amount) {
+  if (state_ != State::Edit)
+    throw platform::Error(prefixed(QStringLiteral("Dataset not in edit mode")));
+  if (field.isLookup() || isNullValue(amount)) return;
+  const QVariant* read = originalCell(field);
+  const bool whole = basicKind(field.dataType()) == BasicKind::Whole;
+  const QVariant now =
+      whole ? QVariant(qint64((read && !isNullValue(*read) ? read->toLongLong() : 0) +
+                              amount.toLongLong()))
+            : QVariant((read && !isNullValue(*read) ? read->toDouble() : 0.0) + amount.toDouble());
+  field.setValue(now);
+  added_[size_t(field.slot_)] =
+      whole ? QVariant(qint64(amount.toLongLong())) : QVariant(amount.toDouble());
+}
+
+bool Dataset::addsOnPost(const Field& field) const {
+  return !field.isLookup() && size_t(field.slot_) < added_.size() &&
+         added_[size_t(field.slot_)].isValid();
 }
 
 const QVariant* Dataset::currentCell(const Field& field) const {
@@ -505,6 +528,7 @@ void Dataset::edit() {
   buffer_.resize(w);
   for (size_t s = 0; s < w; ++s) buffer_[s] = cells_[row * w + s];
   changed_.assign(w, false);
+  added_.assign(w, QVariant());
   modified_ = false;
   state_ = State::Edit;
   emit stateChanged();
@@ -515,6 +539,7 @@ void Dataset::append() {
   requireWritable();
   buffer_.assign(size_t(width_), QVariant());
   changed_.assign(size_t(width_), false);
+  added_.assign(size_t(width_), QVariant());
   modified_ = false;
   state_ = State::Insert;
   emit stateChanged();
@@ -524,6 +549,7 @@ void Dataset::cancel() {
   if (state_ != State::Edit && state_ != State::Insert) return;
   buffer_.clear();
   changed_.clear();
+  added_.clear();
   modified_ = false;
   state_ = State::Browse;
   emit stateChanged();
@@ -538,6 +564,7 @@ void Dataset::post() {
     return;
   buffer_.clear();
   changed_.clear();
+  added_.clear();
   modified_ = false;
   state_ = State::Browse;
   emit stateChanged();
@@ -579,41 +606,61 @@ Statement& Dataset::statement(const std::vector<int>& shape, const std::function
   return *statements_.front().second;
 }
 
+namespace {
+
+// A date-time read back over a route that keeps less than its full precision (the
+// milliseconds of SQL Server's 1/300 s, PostgreSQL's microseconds cut to milliseconds)
+// still matches the stored value within this window, whichever way the server rounds
+// the bounds it is given.
+constexpr qint64 kDateBefore = 1;  // milliseconds
+constexpr qint64 kDateAfter = 2;
+
+}  // namespace
+
 void Dataset::postUpdate() {
   const size_t w = size_t(width_);
   const int rowId = position_;
   // Values as read; the store is not contiguous, so index it row by row.
   auto original = [&](size_t s) -> const QVariant& { return cells_[size_t(rowId) * w + s]; };
-  // Every column assigned since edit() is written when any of them differs from what
-  // was read: rows edited alike (an import's) then share one statement text, and so
-  // one prepared statement, instead of one per combination of changed columns.
+  // Only the cells whose value changes are written, each on condition that it still
+  // holds the value read: a row that another user changed since it was read is not
+  // overwritten, and columns the row does not change (a member's total, a stock count
+  // the tills keep lowering) are never written back from an old reading.
   std::vector<int>& picked = scratch_.picked;
   picked.clear();
-  bool differs = false;
   for (size_t s = 0; s < w; ++s) {
     if (!changed_[s]) continue;
-    picked.push_back(int(s));
-    if (!differs && !(isNullValue(buffer_[s]) && isNullValue(original(s))) &&
-        (isNullValue(buffer_[s]) != isNullValue(original(s)) || buffer_[s] != original(s) ||
-         buffer_[s].typeId() != original(s).typeId()))
-      differs = true;
+    if (added_[s].isValid() ||
+        (!(isNullValue(buffer_[s]) && isNullValue(original(s))) &&
+         (isNullValue(buffer_[s]) != isNullValue(original(s)) || buffer_[s] != original(s) ||
+          buffer_[s].typeId() != original(s).typeId())))
+      picked.push_back(int(s));
   }
-  if (!differs) return;
+  if (picked.empty()) return;
   resolveKey();
-  // The statement is known by its shape: the columns set, and which key values are
-  // NULL as read. Its text is made only when it is prepared.
+  // The statement is known by its shape: the columns set and how, which key values are
+  // NULL as read, and how each written cell is checked. Its text is made only when it is
+  // prepared.
+  enum Check { kIsNull = 0, kEquals = 1, kWithin = 2, kNone = 3 };
+  auto checkOf = [&](size_t s) {
+    if (added_[s].isValid()) return kNone;
+    if (isNullValue(original(s))) return kIsNull;
+    return basicKind(slotTypes_[s]) == BasicKind::DateTime ? kWithin : kEquals;
+  };
   std::vector<int>& shape = scratch_.shape;
   shape.assign(1, 0);
-  shape.insert(shape.end(), picked.begin(), picked.end());
-  shape.push_back(-1);
   std::vector<QVariant>& values = scratch_.values;
   std::vector<FieldType>& types = scratch_.types;
   values.clear();
   types.clear();
   for (int slot : picked) {
-    values.push_back(buffer_[size_t(slot)]);
+    shape.push_back(slot);
+    const bool add = added_[size_t(slot)].isValid();
+    values.push_back(add ? added_[size_t(slot)] : buffer_[size_t(slot)]);
     types.push_back(slotTypes_[size_t(slot)]);
+    shape.push_back(add ? 1 : 0);
   }
+  shape.push_back(-1);
   for (int slot : keySlots_) {
     const bool null = isNullValue(original(size_t(slot)));
     shape.push_back(null ? 1 : 0);
@@ -621,11 +668,31 @@ void Dataset::postUpdate() {
     values.push_back(original(size_t(slot)));
     types.push_back(slotTypes_[size_t(slot)]);
   }
+  shape.push_back(-2);
+  for (int slot : picked) {
+    const size_t s = size_t(slot);
+    const Check check = checkOf(s);
+    shape.push_back(check);
+    if (check == kEquals) {
+      values.push_back(original(s));
+      types.push_back(slotTypes_[s]);
+    } else if (check == kWithin) {
+      const QDateTime at = original(s).toDateTime();
+      values.push_back(at.addMSecs(-kDateBefore));
+      values.push_back(at.addMSecs(kDateAfter));
+      types.push_back(slotTypes_[s]);
+      types.push_back(slotTypes_[s]);
+    }
+  }
   const auto sqlOf = [&] {
     QString sql = QStringLiteral("UPDATE %1 SET ").arg(table_);
     for (size_t i = 0; i < picked.size(); ++i) {
+      const size_t s = size_t(picked[i]);
+      const QString name = connection_->quoteName(columnNames_[s]);
       if (i) sql += QStringLiteral(", ");
-      sql += connection_->quoteName(columnNames_[size_t(picked[i])]) + QStringLiteral(" = ?");
+      sql += added_[s].isValid()
+                 ? name + QStringLiteral(" = COALESCE(") + name + QStringLiteral(", 0) + ?")
+                 : name + QStringLiteral(" = ?");
     }
     sql += QStringLiteral(" WHERE ");
     for (size_t i = 0; i < keySlots_.size(); ++i) {
@@ -634,14 +701,28 @@ void Dataset::postUpdate() {
       sql += connection_->quoteName(columnNames_[s]) +
              (isNullValue(original(s)) ? QStringLiteral(" IS NULL") : QStringLiteral(" = ?"));
     }
+    for (int slot : picked) {
+      const QString name = connection_->quoteName(columnNames_[size_t(slot)]);
+      switch (checkOf(size_t(slot))) {
+        case kIsNull:
+          sql += QStringLiteral(" AND ") + name + QStringLiteral(" IS NULL");
+          break;
+        case kEquals:
+          sql += QStringLiteral(" AND ") + name + QStringLiteral(" = ?");
+          break;
+        case kWithin:
+          sql += QStringLiteral(" AND ") + name + QStringLiteral(" >= ? AND ") + name +
+                 QStringLiteral(" <= ?");
+          break;
+        case kNone:
+          break;
+      }
+    }
     return sql;
   };
   const qint64 rows = statement(shape, sqlOf, types).execute(values);
   values.clear();
-  if (rows == 0)
-    throw platform::Error(
-        prefixed(QStringLiteral("Row cannot be located for updating. Some values may have been "
-                                "changed since it was last read.")));
+  if (rows == 0) explainMissedUpdate(picked);
   if (rows > 1)
     throw platform::Error(prefixed(
         QStringLiteral("The update changed %1 rows: the key does not identify one row").arg(rows)));
@@ -658,6 +739,76 @@ void Dataset::postUpdate() {
     emit rowChanged(position_);
   else
     changedWhileDisabled_ = true;
+}
+
+void Dataset::explainMissedUpdate(const std::vector<int>& picked) {
+  const size_t w = size_t(width_);
+  const int rowId = position_;
+  auto original = [&](size_t s) -> const QVariant& { return cells_[size_t(rowId) * w + s]; };
+  // Columns as the program declares them, not as the database folds their names.
+  auto nameOf = [&](size_t s) {
+    for (const auto& f : fields_)
+      if (f->slot_ == int(s)) return f->fieldName();
+    return columnNames_[s];
+  };
+  const QString missing = prefixed(QStringLiteral(
+      "Row cannot be located for updating. Some values may have been changed since it was last "
+      "read."));
+  // The row as the database holds it now, found by its key.
+  QString where, keyText, keyNames;
+  for (int slot : keySlots_) {
+    const size_t s = size_t(slot);
+    const QVariant& v = original(s);
+    if (!where.isEmpty()) where += QStringLiteral(" AND ");
+    where += connection_->quoteName(columnNames_[s]);
+    const QString text = ValueText::plain(v, slotTypes_[s]);
+    if (isNullValue(v)) {
+      where += QStringLiteral(" IS NULL");
+    } else if (basicKind(slotTypes_[s]) == BasicKind::Whole) {
+      where += QStringLiteral(" = ") + QString::number(v.toLongLong());
+    } else if (basicKind(slotTypes_[s]) == BasicKind::Text) {
+      where += QStringLiteral(" = '") + QString(text).replace(u'\'', QStringLiteral("''")) + u'\'';
+    } else {
+      throw platform::Error(missing);
+    }
+    keyNames += (keyNames.isEmpty() ? QString() : QStringLiteral(", ")) + nameOf(s);
+    keyText += (keyText.isEmpty() ? QString() : QStringLiteral(", ")) + text;
+  }
+  QString columns;
+  for (int slot : picked)
+    columns += (columns.isEmpty() ? QString() : QStringLiteral(", ")) +
+               connection_->quoteName(columnNames_[size_t(slot)]);
+  ResultSet now;
+  try {
+    now = connection_->select(
+        QStringLiteral("SELECT %1 FROM %2 WHERE %3").arg(columns, table_, where));
+  } catch (const platform::Error&) {
+    throw platform::Error(missing);
+  }
+  if (now.rowCount() != 1) throw platform::Error(missing);
+  for (size_t i = 0; i < picked.size(); ++i) {
+    const size_t s = size_t(picked[i]);
+    if (added_[s].isValid()) continue;
+    const QVariant found = ValueText::normalize(now.cells[i], slotTypes_[s]);
+    const QVariant& read = original(s);
+    bool same = isNullValue(found) == isNullValue(read);
+    if (same && !isNullValue(read)) {
+      if (basicKind(slotTypes_[s]) == BasicKind::DateTime)
+        same = qAbs(found.toDateTime().msecsTo(read.toDateTime())) <= kDateAfter;
+      else
+        same = found == read;
+    }
+    if (same) continue;
+    auto shown = [&](const QVariant& v) {
+      return isNullValue(v) ? QStringLiteral("（空白）") : ValueText::plain(v, slotTypes_[s]);
+    };
+    throw ConflictError(
+        QStringLiteral("%1（%2 = %3）的欄位 %4 在讀取後已被其他使用者修改：讀取時為「%5」，"
+                       "現在為「%6」；這一列沒有寫入")
+            .arg(table_, keyNames, keyText, nameOf(s), shown(read), shown(found)));
+  }
+  throw ConflictError(QStringLiteral("%1（%2 = %3）在讀取後已被其他使用者修改；這一列沒有寫入")
+                          .arg(table_, keyNames, keyText));
 }
 
 void Dataset::postInsert() {

@@ -130,6 +130,12 @@ class Dataset : public QObject {
   QVariant currentValue(const Field& field) const;
   void setCurrentValue(Field& field, const QVariant& canonical);
   void setCurrentValue(Field& field, QVariant&& canonical);
+  // Adds `amount` to the field's value on the database as the row is posted
+  // ("col = COALESCE(col, 0) + amount"), whatever others wrote there since the row was
+  // read; the row being edited shows the value read plus the amount. Edit mode only.
+  void addOnPost(Field& field, const QVariant& amount);
+  // Whether the field's pending change is such an amount.
+  bool addsOnPost(const Field& field) const;
   // The stored value currentValue() gives, read in place; null for a lookup field and
   // when there is no current row.
   const QVariant* currentCell(const Field& field) const;
@@ -160,6 +166,9 @@ class Dataset : public QObject {
  private:
   int rowCount() const { return rows_; }
   QString prefixed(const QString& message) const;
+  // After an update that matched no row: throws the text for a row deleted since it was
+  // read, or a ConflictError naming the first written cell another user changed.
+  [[noreturn]] void explainMissedUpdate(const std::vector<int>& picked);
   void mapFields(const ResultSet& result, std::vector<int>& columnOfSlot);
   void dropAutoFields();
   void forgetFound();
@@ -223,6 +232,8 @@ class Dataset : public QObject {
 
   std::vector<QVariant> buffer_;
   std::vector<bool> changed_;
+  // Per slot: the amount addOnPost() adds on the database; invalid for a plain value.
+  std::vector<QVariant> added_;
   bool modified_ = false;
 
   mutable std::map<int, std::unique_ptr<RowIndex>> indexes_;

@@ -12,4 +12,10 @@ class ServerError : public platform::Error {
   using platform::Error::Error;
 };
 
+// A row that another user changed or deleted since it was read: the post wrote nothing.
+class ConflictError : public platform::Error {
+ public:
+  using platform::Error::Error;
+};
+
 }  // namespace db
