@@ -8,6 +8,9 @@
 namespace dataimport {
 namespace {
 
+// Top bit of a cell's type byte: its value was added on the POS (see RowChange::Cell).
+constexpr quint8 kAddedFlag = 0x80;
+
 constexpr quint8 kEntry = 1;
 constexpr quint8 kRemoval = 2;
 constexpr quint8 kName = 3;
@@ -407,7 +410,8 @@ void JournalRecords::writeEntry(qint64 id, const RowChange& change, QByteArray& 
   for (size_t i = 0; i < change.cells.size(); ++i) {
     const RowChange::Cell& c = change.cells[i];
     p.putVarint(cellNames_[i]);
-    p.put(quint8(c.type));
+    // The type's byte carries in its top bit that the value was added, not written.
+    p.put(quint8(c.type | (c.added ? kAddedFlag : 0)));
     if (before) putValue(p, c.before, c.type);
     if (after) putValue(p, c.after, c.type);
   }
@@ -509,8 +513,9 @@ bool JournalRecords::readRecord(const QByteArray& payload) {
   for (quint64 i = 0; i < n; ++i) {
     RowChange::Cell cell;
     quint8 type = 0;
-    if (!name(cell.column) || !r.get(type) || type > db::ftGuid) return false;
-    cell.type = db::FieldType(type);
+    if (!name(cell.column) || !r.get(type) || (type & ~kAddedFlag) > db::ftGuid) return false;
+    cell.added = (type & kAddedFlag) != 0;
+    cell.type = db::FieldType(type & ~kAddedFlag);
     if ((before && !getValue(r, cell.before, cell.type)) ||
         (after && !getValue(r, cell.after, cell.type)))
       return false;

@@ -58,10 +58,19 @@ bool holds(const db::Field& field, const QVariant& expected) {
 
 enum class Holds { After, Before, Neither };
 
-Holds compare(db::Dataset& ds, const RowChange& entry, QString& detail) {
+// An amount the import added (stock) is taken back whatever the POS holds now, since
+// others may have added or taken since; only a journal already undone keeps it.
+Holds compare(db::Dataset& ds, const RowChange& entry, bool undoneBefore, QString& detail) {
   bool after = true, before = true;
   QStringList differing;
   for (const RowChange::Cell& c : entry.cells) {
+    if (c.added) {
+      if (undoneBefore)
+        after = false;
+      else
+        before = false;
+      continue;
+    }
     const db::Field& f = ds.fieldByName(c.column);
     const bool a = holds(f, c.after);
     after = after && a;
@@ -96,7 +105,15 @@ void putBack(db::Dataset& ds, const RowChange& entry, const RowChange& undoEntry
   else
     ds.edit();
   try {
-    for (const RowChange::Cell& c : entry.cells) ds.fieldByName(c.column).setValue(c.before);
+    for (const RowChange::Cell& c : entry.cells) {
+      db::Field& f = ds.fieldByName(c.column);
+      if (c.added && entry.action == RowChange::Action::Update)
+        ds.addOnPost(f, db::basicKind(c.type) == db::BasicKind::Whole
+                            ? QVariant(qint64(c.before.toLongLong() - c.after.toLongLong()))
+                            : QVariant(c.before.toDouble() - c.after.toDouble()));
+      else
+        f.setValue(c.before);
+    }
     ds.post();
   } catch (...) {
     ds.cancel();
@@ -123,6 +140,16 @@ JournalUndo::JournalUndo(posdb::TDmMSSQL& pos, const QString& journalPath)
                        "沒有還原任何資料")
             .arg(QFileInfo(journalPath).fileName(), run.pos, here));
   entries_ = file->entries();
+  // A completed undo of this journal took its added amounts back already.
+  const QString name = QFileInfo(journalPath).fileName();
+  for (const QString& other : ImportJournal::list()) {
+    if (QFileInfo(other).fileName() == name) continue;
+    try {
+      const JournalRun r = JournalFile::open(other)->run();
+      if (r.kind == u"undo" && r.undoes == name && r.outcome == u"completed") undoneBefore_ = true;
+    } catch (const platform::Error&) {
+    }
+  }
   for (const RowChange& e : entries_) {
     db::Dataset* ds = pos.queryOf(e.table);
     if (!ds || e.keyColumn.compare(posdb::TDmMSSQL::keyOf(e.table), Qt::CaseInsensitive) != 0)
@@ -166,7 +193,7 @@ UndoResult JournalUndo::run(bool dryRun, platform::Progress& progress) {
           step.detail = QStringLiteral("這一列已經不存在");
         }
       } else {
-        switch (compare(ds, e, step.detail)) {
+        switch (compare(ds, e, undoneBefore_, step.detail)) {
           case Holds::After:
             step.outcome = e.action == RowChange::Action::Append ? UndoStep::Outcome::Delete
                                                                  : UndoStep::Outcome::Restore;
@@ -183,7 +210,7 @@ UndoResult JournalUndo::run(bool dryRun, platform::Progress& progress) {
         switch (step.outcome) {
           case UndoStep::Outcome::Restore:
             for (const RowChange::Cell& c : e.cells)
-              done_.cells.push_back({c.column, c.type, c.after, c.before});
+              done_.cells.push_back({c.column, c.type, c.after, c.before, c.added});
             putBack(ds, e, done_, *journal);
             break;
           case UndoStep::Outcome::Delete: {

@@ -161,6 +161,7 @@ void TableImport::stageRow(bool& found) {
   };
   const bool item = table_ == PosTable::Item;
   const QString keyText = item ? completeItemNo(keySource_->asString()) : keySource_->asString();
+  checkKeyFits(keyText);
   found = target_.locate(keyField_, keyText);
   if (found) {
     target_.edit();
@@ -200,6 +201,21 @@ QString TableImport::cellText(const db::Field& field) const {
   return QStringLiteral("%1（%2 = %3）的欄位 %4")
       .arg(QString::fromUtf8(importTable(table_).name), keyTarget_->fieldName(),
            keyTarget_->asString(), field.fieldName());
+}
+
+void TableImport::checkKeyFits(const QString& key) const {
+  const int width = keyTarget_->size();
+  if (width <= 0 || db::basicKind(keyTarget_->dataType()) != db::BasicKind::Text) return;
+  const db::ColumnInfo* column = target_.columnOf(*keyTarget_);
+  const int bytes = column && column->codePage > 0 ? platform::codePageLength(key, column->codePage)
+                                                   : platform::big5Length(key);
+  // Cut to the column's width it would be another key, and the row would be appended
+  // or written under it.
+  if (bytes > width || bytes < 0)
+    throw platform::Error(
+        QStringLiteral("%1 的索引欄 %2「%3」超過欄寬 %4 個位元組；這一列沒有匯入")
+            .arg(QString::fromUtf8(importTable(table_).name), keyTarget_->fieldName(), key)
+            .arg(width));
 }
 
 void TableImport::checkRow() {
@@ -288,8 +304,10 @@ void TableImport::describeChange(bool found) {
       RowChange::Cell& c = cell(*f);
       c.before = *before;
       c.after = *now;
+      c.added = target_.addsOnPost(*f);
     } else {
       RowChange::Cell& c = cell(*f);
+      c.added = false;
       if (c.before.isValid()) c.before = QVariant();
       if (c.after.isValid()) c.after = QVariant();
       if (target_.swapCurrentCell(*f, c.after)) lent_.emplace_back(f, used - 1);
@@ -336,11 +354,9 @@ void TableImport::addStock(db::Field& target, const QString& text) {
   if (trimmedText(text).isEmpty()) return;
   const QVariant add = db::ValueText::parse(text, target.dataType());
   if (add.isNull()) return;
-  const QVariant current = target.value();
-  if (db::basicKind(target.dataType()) == db::BasicKind::Whole)
-    target.setValue(QVariant(current.toLongLong() + add.toLongLong()));
-  else
-    target.setValue(QVariant(current.toDouble() + add.toDouble()));
+  // Added on the server as the row is posted, to the stock the POS holds then: a sale
+  // made at the till since the start must not be written over.
+  target_.addOnPost(target, add);
 }
 
 }  // namespace dataimport

@@ -50,6 +50,7 @@ class JournalUndo {
   posdb::TDmMSSQL& pos_;
   QString path_;
   std::vector<RowChange> entries_;
+  bool undoneBefore_ = false;  // a completed undo of this journal exists
 };
 
 }  // namespace dataimport

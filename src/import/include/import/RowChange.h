@@ -21,6 +21,9 @@ struct RowChange {
     db::FieldType type = db::ftString;
     QVariant before;
     QVariant after;
+    // The value was added on the POS (after - before is the amount), not written: an
+    // undo takes back the amount, keeping what others added or took since.
+    bool added = false;
   };
 
   QString table;

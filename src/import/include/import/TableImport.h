@@ -113,6 +113,8 @@ class TableImport {
   // column: a date outside the column type's range, a text with a character outside
   // the column's code page or longer than its width in that code page's bytes.
   void checkRow();
+  // Fails the row when its key is longer than the POS key column.
+  void checkKeyFits(const QString& key) const;
   // "Customer（CustNo = M0001）的欄位 Birthday": where a value of the row failed.
   QString cellText(const db::Field& field) const;
   // Posts the row; what the database refuses is the row's error, naming it.
