@@ -20,7 +20,7 @@ namespace app {
 namespace {
 
 constexpr int kClientWidth = 452;
-constexpr int kClientHeight = 493;
+constexpr int kClientHeight = 521;
 
 QLineEdit* makeEdit(QWidget* parent, const char* name, QRect geometry) {
   auto* edit = new QLineEdit(parent);
@@ -66,11 +66,11 @@ TfrmSetting::TfrmSetting(QWidget* parent) : QDialog(parent) {
   BitBtnPost_ = new ImageButton(QStringLiteral("存檔"), QStringLiteral("write"), QSize(16, 16),
                                 ImageButton::Layout::ImageLeft, 4, this);
   BitBtnPost_->setObjectName(QStringLiteral("BitBtnPost"));
-  BitBtnPost_->setGeometry(72, 449, 100, 30);
+  BitBtnPost_->setGeometry(72, 477, 100, 30);
   BitBtnCancel_ = new ImageButton(QStringLiteral("離開"), QStringLiteral("cancel"), QSize(16, 16),
                                   ImageButton::Layout::ImageLeft, 4, this);
   BitBtnCancel_->setObjectName(QStringLiteral("BitBtnCancel"));
-  BitBtnCancel_->setGeometry(280, 449, 100, 30);
+  BitBtnCancel_->setGeometry(280, 477, 100, 30);
 
   connect(BitBtnPost_, &QAbstractButton::clicked, this,
           [this] { guard([this] { BitBtnPostClick(); }); });
@@ -95,6 +95,7 @@ TfrmSetting::TfrmSetting(QWidget* parent) : QDialog(parent) {
                       cbItem_,
                       cbSupplier_,
                       cbCustomer_,
+                      cbEditsOnly_,
                       BitBtnPost_,
                       BitBtnCancel_};
   for (size_t i = 1; i < std::size(order); ++i) setTabOrder(order[i - 1], order[i]);
@@ -153,7 +154,7 @@ void TfrmSetting::buildImportItemGroup() {
 void TfrmSetting::buildInOutDataGroup() {
   gbInOutData_ = new QGroupBox(QStringLiteral(" 匯出 / 匯入設定 "), this);
   gbInOutData_->setObjectName(QStringLiteral("gbInOutData"));
-  gbInOutData_->setGeometry(0, 335, kClientWidth, 100);
+  gbInOutData_->setGeometry(0, 335, kClientWidth, 128);
   cbClassify_ = makeCheck(gbInOutData_, "cbClassify", QStringLiteral("分類資料匯出 / 匯入"),
                           {24, 30, 200, 20});
   cbItem_ =
@@ -162,6 +163,8 @@ void TfrmSetting::buildInOutDataGroup() {
                           {24, 62, 200, 20});
   cbCustomer_ = makeCheck(gbInOutData_, "cbCustomer", QStringLiteral("會員資料匯出 / 匯入"),
                           {240, 62, 200, 20});
+  cbEditsOnly_ = makeCheck(gbInOutData_, "cbEditsOnly",
+                           QStringLiteral("只匯入在 Access 中修改過的欄位"), {24, 94, 400, 20});
 }
 
 void TfrmSetting::showEvent(QShowEvent* event) {
@@ -255,6 +258,7 @@ void TfrmSetting::showValues(const SettingValues& v) {
   cbItem_->setChecked(v.item);
   cbSupplier_->setChecked(v.supplier);
   cbCustomer_->setChecked(v.customer);
+  cbEditsOnly_->setChecked(v.editsOnly);
 }
 
 SettingValues TfrmSetting::enteredValues() const {
@@ -275,6 +279,7 @@ SettingValues TfrmSetting::enteredValues() const {
   v.item = cbItem_->isChecked();
   v.supplier = cbSupplier_->isChecked();
   v.customer = cbCustomer_->isChecked();
+  v.editsOnly = cbEditsOnly_->isChecked();
   return v;
 }
 

@@ -22,6 +22,7 @@ SettingValues SettingValues::read(const config::TConfig& ini) {
   v.item = ini.read(keys::ExportItem);
   v.supplier = ini.read(keys::ExportSupplier);
   v.customer = ini.read(keys::ExportCustomer);
+  v.editsOnly = ini.read(keys::EditsOnly);
   return v;
 }
 
@@ -49,6 +50,7 @@ SettingValues::Missing SettingValues::write(config::TConfig& ini) const {
   ini.write(keys::ExportItem, item);
   ini.write(keys::ExportSupplier, supplier);
   ini.write(keys::ExportCustomer, customer);
+  ini.write(keys::EditsOnly, editsOnly);
   return Missing::None;
 }
 

@@ -30,7 +30,7 @@ TEST_F(SettingValuesTest, WithoutConfigTheDefaultsAreReadAndSavingWritesEveryKey
   EXPECT_EQ(v.user, "sa");
   EXPECT_EQ(v.password, "kora");
   EXPECT_FALSE(v.shelfNo || v.stkQty || v.avgCost || v.uniPrice || v.price || v.memPrice ||
-               v.vipPrice || v.classify || v.item || v.supplier || v.customer);
+               v.vipPrice || v.classify || v.item || v.supplier || v.customer || v.editsOnly);
   EXPECT_EQ(v.stkQtyAction, -1);
 
   v.item = true;
@@ -40,7 +40,7 @@ TEST_F(SettingValuesTest, WithoutConfigTheDefaultsAreReadAndSavingWritesEveryKey
       "Password=kora",     "[Import Item]",     "Update_ShelfNo=0", "Update_StkQty=0",
       "Update_AvgCost=0",  "Update_UniPrice=0", "Update_Price=0",   "Update_MemPrice=0",
       "Update_VipPrice=0", "[Export Import]",   "Classify=0",       "Item=1",
-      "Supplier=0",        "Customer=0"};
+      "Supplier=0",        "Customer=0",        "EditsOnly=0"};
   EXPECT_EQ(configLines(), expected);
 }
 

@@ -481,6 +481,15 @@ void Dataset::addOnPost(Field& field, const QVariant& amount) {
       whole ? QVariant(qint64(amount.toLongLong())) : QVariant(amount.toDouble());
 }
 
+void Dataset::revertCurrentCell(const Field& field) {
+  if (field.isLookup() || (state_ != State::Edit && state_ != State::Insert)) return;
+  const size_t s = size_t(field.slot_);
+  const QVariant* read = originalCell(field);
+  buffer_[s] = read ? *read : QVariant();
+  changed_[s] = false;
+  added_[s] = QVariant();
+}
+
 bool Dataset::addsOnPost(const Field& field) const {
   return !field.isLookup() && size_t(field.slot_) < added_.size() &&
          added_[size_t(field.slot_)].isValid();

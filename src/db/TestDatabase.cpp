@@ -1,7 +1,9 @@
 #include "TestDatabase.h"
 
+#include <QElapsedTimer>
 #include <QFile>
 #include <QRegularExpression>
+#include <QThread>
 #include <QUuid>
 #include <cstdlib>
 
@@ -65,18 +67,30 @@ TestDatabase::~TestDatabase() {
       admin.execute("DROP SCHEMA " + schema_ + " CASCADE");
       return;
     }
-    // A session still in the database (one whose statement timed out or was cancelled
-    // may linger on the server) would make the drop fail.
-    const ResultSet sessions =
-        admin.select("SELECT session_id FROM sys.dm_exec_sessions WHERE database_id = DB_ID('" +
-                     database_ + "') AND session_id <> @@SPID");
-    for (size_t i = 0; i < sessions.cells.size(); ++i) {
+    // The drop fails while a session is in the database: one the test closed a moment
+    // ago (the server lets go of it a little after the close), or one whose statement
+    // timed out or was cancelled and lingers. Sessions still there are ended and the
+    // drop tried again, for a while.
+    QElapsedTimer trying;
+    trying.start();
+    for (;;) {
       try {
-        admin.execute("KILL " + QString::number(sessions.cells[i].toInt()));
+        admin.execute("DROP DATABASE " + database_);
+        return;
       } catch (...) {
+        if (trying.elapsed() > 10000) throw;
       }
+      const ResultSet sessions =
+          admin.select("SELECT session_id FROM sys.dm_exec_sessions WHERE database_id = DB_ID('" +
+                       database_ + "') AND session_id <> @@SPID");
+      for (size_t i = 0; i < sessions.cells.size(); ++i) {
+        try {
+          admin.execute("KILL " + QString::number(sessions.cells[i].toInt()));
+        } catch (...) {
+        }
+      }
+      QThread::msleep(50);
     }
-    admin.execute("DROP DATABASE " + database_);
   } catch (...) {
   }
 }

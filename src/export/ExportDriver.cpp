@@ -9,6 +9,7 @@
 #include <platform/Progress.h>
 #include <platform/UiServices.h>
 #include <posdb/DmMdf.h>
+#include <posdb/ExportRecord.h>
 
 #include <iterator>
 
@@ -77,6 +78,8 @@ QString ExportDriver::Run() {
       else
         exporter_.Execute();
     }
+    // What was written, for an import that brings back only the operator's edits.
+    posdb::ExportRecord::write(table, queryOf(pos_, table), posdb::TDmMSSQL::keyOf(table));
     report += QStringLiteral("\r\n") + QString::fromUtf8(entry.completion);
   }
   return report;

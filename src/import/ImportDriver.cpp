@@ -71,6 +71,7 @@ QString ImportDriver::run() {
       journal->beginTable(QString::fromUtf8(t.name), file);
       db::Dataset* target = pos_.queryOf(QString::fromUtf8(t.name));
       TableImport import(t.table, access_.qryAccess, *target);
+      if (editsOnly_) import.setEditsOnly(*editsOnly_);
       import.setObserver(journal.get());
       if (frontEnd_.importTable(t, import)) {
         report += QStringLiteral("\r\n") + QString::fromUtf8(t.done);

@@ -23,6 +23,7 @@ std::vector<TablePreview> ImportPreview::run(const ChangeSink& onChange) {
       p.file = openImportSource(access_, t);
       db::Dataset* target = pos_.queryOf(QString::fromUtf8(t.name));
       TableImport import(t.table, access_.qryAccess, *target);
+      if (editsOnly_) import.setEditsOnly(*editsOnly_);
       p.counts = frontEnd_.previewTable(t, import, onChange);
     } catch (...) {
       p.counts.reset();
@@ -51,6 +52,8 @@ QString previewReport(const std::vector<TablePreview>& tables) {
                   .arg(c.changed)
                   .arg(c.unchanged)
                   .arg(c.failures.size());
+    if (c.leftAlone > 0)
+      report += QStringLiteral("，只有 POS 改過而保留的欄位 %1 格").arg(c.leftAlone);
     for (const TableImport::Failure& f : c.failures)
       failures += QStringLiteral("\r\n%1 第 %2 列：%3")
                       .arg(name)

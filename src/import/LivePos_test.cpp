@@ -7,6 +7,7 @@
 #include "ImportTestSupport.h"
 #include "import/DmMdb.h"
 #include "import/ImportJournal.h"
+#include "import/ImportPreview.h"
 #include "import/JournalUndo.h"
 #include "import/TableImport.h"
 
@@ -16,6 +17,7 @@
 #include <platform/Error.h>
 #include <platform/ProgramFolder.h>
 #include <platform/RegionalSettings.h>
+#include <posdb/ExportRecord.h>
 
 #include <gtest/gtest.h>
 #include <QTemporaryDir>
@@ -41,6 +43,16 @@ class CollectingFrontEnd : public ImportFrontEnd {
     }
   }
   QStringList errors;
+};
+
+class QuietPreview : public PreviewFrontEnd {
+ public:
+  TableImport::Preview previewTable(const ImportTable&, TableImport& import,
+                                    const ChangeSink& onChange) override {
+    platform::NoProgress none;
+    return import.preview(none, onChange);
+  }
+  void tableUnreadable(const ImportTable&, const QString&) override {}
 };
 
 using Changes = std::vector<std::pair<QString, QString>>;
@@ -185,6 +197,53 @@ TEST_P(LivePosTest, AKeyLongerThanThePosKeyColumnFailsTheRowInsteadOfBeingCut) {
             QStringLiteral("Classify 的索引欄 ClsNo「A012」超過欄寬 3 個位元組；這一列沒有匯入"));
   EXPECT_EQ(pos_->rowCount("Classify"), 1);
   EXPECT_EQ(pos("Classify", "ClsNo", "A01", "ClsName"), QStringLiteral("新"));
+}
+
+// The next morning: the program starts afresh, so what it reads holds the day's sales
+// and the back office's changes. Edits only, the import brings back just the cells the
+// operator changed in Access since the export.
+TEST_P(LivePosTest, EditsOnlyBringsBackTheOperatorsEditsAndKeepsWhatOnlyThePosChanged) {
+  posdb::ExportRecord::write("Customer", pos_->dm.qryCustomer, "CustNo");
+  exportEdited("Customer", {{"C1", {{"TelNo", "02-9999"}}}, {"C3", {{"Name", "林小同"}}}});
+  pos_->exec("UPDATE Customer SET VipCount = VipCount + 500, Name = '王大明' WHERE CustNo = 'C1'");
+  pos_->start();
+  {
+    TDmAccess access;
+    QuietPreview frontEnd;
+    ImportPreview preview(access, pos_->dm, frontEnd);
+    preview.setTables({"Customer"});
+    preview.setEditsOnly(true);
+    const std::vector<TablePreview> tables = preview.run();
+    ASSERT_EQ(tables.size(), 1u);
+    ASSERT_TRUE(tables[0].counts);
+    EXPECT_EQ(tables[0].counts->changed, 2);
+    EXPECT_EQ(tables[0].counts->leftAlone, 2);  // C1's name and total
+  }
+  CollectingFrontEnd frontEnd;
+  TDmAccess access;
+  ImportDriver driver(access, pos_->dm, frontEnd);
+  driver.setTables({"Customer"});
+  driver.setEditsOnly(true);
+  driver.run();
+  EXPECT_EQ(frontEnd.errors, QStringList());
+  EXPECT_EQ(pos("Customer", "CustNo", "C1", "TelNo"), "02-9999");
+  EXPECT_EQ(pos("Customer", "CustNo", "C1", "Name"), QStringLiteral("王大明"));
+  EXPECT_EQ(pos("Customer", "CustNo", "C1", "VipCount"), "1500");
+  EXPECT_EQ(pos("Customer", "CustNo", "C3", "Name"), QStringLiteral("林小同"));
+}
+
+TEST_P(LivePosTest, EditsOnlyRefusesACellChangedBothInAccessAndInThePos) {
+  posdb::ExportRecord::write("Customer", pos_->dm.qryCustomer, "CustNo");
+  exportEdited("Customer", {{"C2", {{"Name", "陳美玲"}}}});
+  pos_->exec("UPDATE Customer SET Name = '陳美美' WHERE CustNo = 'C2'");
+  pos_->start();
+  config::Config().write(k::EditsOnly, true);
+  const QStringList errors = import({"Customer"});
+  ASSERT_EQ(errors.size(), 1);
+  EXPECT_EQ(errors[0],
+            QStringLiteral("Customer（CustNo = C2）的欄位 Name 在 Access 與 POS 都改過：匯出時為"
+                           "「陳美麗」，Access 為「陳美玲」，POS 現為「陳美美」；這一列沒有寫入"));
+  EXPECT_EQ(pos("Customer", "CustNo", "C2", "Name"), QStringLiteral("陳美美"));
 }
 
 INSTANTIATE_TEST_SUITE_P(Engines, LivePosTest,

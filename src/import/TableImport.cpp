@@ -53,6 +53,9 @@ void TableImport::prepare() {
   const bool item = table_ == PosTable::Item;
   if (item && !rules_) rules_ = ItemRules::fromConfig(config::Config());
   trimOthers_ = table_ == PosTable::Classify || table_ == PosTable::Customer;
+  record_.reset();
+  if (editsOnly_.value_or(config::Config().read(config::keys::EditsOnly)))
+    record_ = posdb::ExportRecord::read(QString::fromUtf8(importTable(table_).name));
   keyField_ = map_->keyField();
   keyDisplay_ = map_->keyDisplay();
   keySource_ = nullptr;
@@ -116,6 +119,7 @@ TableImport::Preview TableImport::preview(platform::Progress& progress,
         TableImport& t;
         ~GiveBack() { t.returnLent(); }
       } giveBack{*this};
+      result.leftAlone += leftAlone_;
       if (found && change_.cells.empty()) {
         ++result.unchanged;
       } else {
@@ -194,7 +198,38 @@ void TableImport::stageRow(bool& found) {
     target.setAsString(trimOthers_ ? trimmedText(text) : text);
     assigned(target);
   }
+  leftAlone_ = found && record_ ? keepUnedited() : 0;
   checkRow();
+}
+
+int TableImport::keepUnedited() {
+  const QString key = keyTarget_->asString();
+  int left = 0;
+  for (db::Field* f : assigned_) {
+    // An amount added to the stock is an amount received, not an edit.
+    if (f == keyTarget_ || target_.addsOnPost(*f)) continue;
+    const std::optional<QVariant> exported = record_->value(key, f->fieldName());
+    if (!exported) continue;  // not exported: brought back as without the record
+    const QVariant* now = target_.currentCell(*f);
+    const QVariant* read = target_.originalCell(*f);
+    if (!now || !read) continue;
+    if (sameValue(*now, *exported)) {
+      if (!sameValue(*read, *exported)) ++left;
+      target_.revertCurrentCell(*f);
+      continue;
+    }
+    if (!sameValue(*read, *exported)) {
+      auto shown = [f](const QVariant& v) {
+        return db::isNullValue(v) ? QStringLiteral("（空白）")
+                                  : db::ValueText::plain(v, f->dataType());
+      };
+      throw platform::Error(
+          QStringLiteral("%1 在 Access 與 POS 都改過：匯出時為「%2」，Access 為「%3」，POS "
+                         "現為「%4」；這一列沒有寫入")
+              .arg(cellText(*f), shown(*exported), shown(*now), shown(*read)));
+    }
+  }
+  return left;
 }
 
 QString TableImport::cellText(const db::Field& field) const {

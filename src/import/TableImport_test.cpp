@@ -232,7 +232,9 @@ TEST_P(TableImportTest, ARowHeldByAnotherSessionFailsAtTheCommandTimeout) {
   }
   holder = QSqlDatabase();
   QSqlDatabase::removeDatabase("row-holder");
-  if (!tds) EXPECT_EQ(pos("Customer", "CustNo", "C1", "Name"), "old");
+  if (!tds) {
+    EXPECT_EQ(pos("Customer", "CustNo", "C1", "Name"), "old");
+  }
   EXPECT_EQ(pos_->value("Customer", "CustNo", "N1", "Name").isValid(), !sqlite);
   EXPECT_EQ(pos_->value("Customer", "CustNo", "N2", "Name").isValid(), !sqlite);
   EXPECT_FALSE(pos_->value("Customer", "CustNo", "N4", "Name").isValid());

@@ -115,6 +115,7 @@ int runImport(const Options& options, posdb::TDmMSSQL& pos, std::FILE* out, std:
   BatchImport frontEnd(progress, err);
   dataimport::ImportDriver driver(access, pos, frontEnd);
   if (options.tables) driver.setTables(*options.tables);
+  if (options.editsOnly) driver.setEditsOnly(true);
   try {
     const QString report = driver.run();
     write(out, reportLines(report));
@@ -131,6 +132,7 @@ int runImport(const Options& options, posdb::TDmMSSQL& pos, std::FILE* out, std:
 QString usageText() {
   return QStringLiteral(
              "Usage: dataconv-batch export|import [--folder DIR] [--tables TABLE,...]\n"
+             "       dataconv-batch import --edits-only [--folder DIR] [--tables TABLE,...]\n"
              "       dataconv-batch undo JOURNAL [--dry-run] [--folder DIR]\n"
              "       dataconv-batch journals [--folder DIR]\n"
              "       dataconv-batch import --dry-run [--changes FILE.csv] [--folder DIR]\n"
@@ -157,6 +159,8 @@ QString usageText() {
              "                  unchanged, and every row that would fail), writing nothing;\n"
              "                  undo: show what it would do and change nothing\n"
              "  --changes FILE  with --dry-run: list each cell it would write in a CSV file\n"
+             "  --edits-only    import: bring back only the cells changed in the Access files\n"
+             "                  since the export, as [Export Import] EditsOnly=1 does\n"
              "  --help          show this text\n"
              "\n"
              "The report goes to standard output, errors and progress to standard error.\n"
@@ -193,6 +197,8 @@ Options parseArguments(const QStringList& arguments) {
       options.changes = *changes;
     } else if (arg == QStringLiteral("--dry-run")) {
       options.dryRun = true;
+    } else if (arg == QStringLiteral("--edits-only")) {
+      options.editsOnly = true;
     } else if (arg.startsWith(QLatin1Char('-'))) {
       throw UsageError{QStringLiteral("unknown option '%1'").arg(arg)};
     } else if (haveCommand && options.command == Options::Command::Undo &&
@@ -226,6 +232,8 @@ Options parseArguments(const QStringList& arguments) {
   if (options.dryRun && options.command != Options::Command::Import &&
       options.command != Options::Command::Undo)
     throw UsageError{QStringLiteral("--dry-run is for import and undo only")};
+  if (options.editsOnly && options.command != Options::Command::Import)
+    throw UsageError{QStringLiteral("--edits-only is for import only")};
   if (!options.changes.isEmpty() &&
       !(options.dryRun && options.command == Options::Command::Import))
     throw UsageError{QStringLiteral("--changes needs import --dry-run")};

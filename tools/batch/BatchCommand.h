@@ -18,6 +18,7 @@ struct Options {
   QString folder;                     // empty: the program folder
   std::optional<QStringList> tables;  // instead of the switches of Config.ini
   bool dryRun = false;                // import, undo: show what it would do, write nothing
+  bool editsOnly = false;             // import: only the cells changed in Access, this run
   QString changes;                    // with dryRun: the CSV file of the cells it would write
 };
 

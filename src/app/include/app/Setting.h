@@ -62,6 +62,7 @@ class TfrmSetting : public QDialog {
   QCheckBox* cbItem_ = nullptr;
   QCheckBox* cbSupplier_ = nullptr;
   QCheckBox* cbCustomer_ = nullptr;
+  QCheckBox* cbEditsOnly_ = nullptr;
   ImageButton* BitBtnPost_ = nullptr;
   ImageButton* BitBtnCancel_ = nullptr;
 };

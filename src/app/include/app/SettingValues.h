@@ -30,6 +30,7 @@ struct SettingValues {
   bool item = false;
   bool supplier = false;
   bool customer = false;
+  bool editsOnly = false;
 
   // The stock action is only read while the stock update is on; otherwise no item
   // is selected.

@@ -59,6 +59,10 @@ inline constexpr FlagSetting ExportItem{SectionExportImport, "Item", false};
 inline constexpr FlagSetting ExportSupplier{SectionExportImport, "Supplier", false};
 inline constexpr FlagSetting ExportCustomer{SectionExportImport, "Customer", false};
 
+// An import brings back only the cells the operator changed in Access since the export
+// (compared with what the export wrote); off: every mapped cell, as the import always did.
+inline constexpr FlagSetting EditsOnly{SectionExportImport, "EditsOnly", false};
+
 // In the order import and export walk the tables.
 inline constexpr FlagSetting TableSwitches[] = {ExportClassify, ExportItem, ExportSupplier,
                                                 ExportCustomer};

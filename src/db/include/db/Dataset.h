@@ -136,6 +136,8 @@ class Dataset : public QObject {
   void addOnPost(Field& field, const QVariant& amount);
   // Whether the field's pending change is such an amount.
   bool addsOnPost(const Field& field) const;
+  // Drops the field's pending change: the post leaves its column as it is.
+  void revertCurrentCell(const Field& field);
   // The stored value currentValue() gives, read in place; null for a lookup field and
   // when there is no current row.
   const QVariant* currentCell(const Field& field) const;

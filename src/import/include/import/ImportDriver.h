@@ -59,6 +59,8 @@ class ImportDriver {
   // Runs the named tables (their configuration keys, any order, any case) instead of
   // those Config.ini switches on; the order stays the list's.
   void setTables(const QStringList& tables) { tables_ = tables; }
+  // Edits only for this run, whatever Config.ini says (see TableImport::setEditsOnly).
+  void setEditsOnly(bool on) { editsOnly_ = on; }
 
   // The journal of the last run; empty when it imported no table.
   const QString& journalPath() const { return journalPath_; }
@@ -71,6 +73,7 @@ class ImportDriver {
   posdb::TDmMSSQL& pos_;
   ImportFrontEnd& frontEnd_;
   std::optional<QStringList> tables_;
+  std::optional<bool> editsOnly_;
   QString journalPath_;
 };
 

@@ -56,6 +56,8 @@ class ImportPreview {
 
   // As ImportDriver::setTables.
   void setTables(const QStringList& tables) { tables_ = tables; }
+  // Edits only for this run, whatever Config.ini says (see TableImport::setEditsOnly).
+  void setEditsOnly(bool on) { editsOnly_ = on; }
 
   // `onChange`, when given, receives each row the import would append or change.
   std::vector<TablePreview> run(const ChangeSink& onChange = {});
@@ -65,6 +67,7 @@ class ImportPreview {
   posdb::TDmMSSQL& pos_;
   PreviewFrontEnd& frontEnd_;
   std::optional<QStringList> tables_;
+  std::optional<bool> editsOnly_;
 };
 
 // The preview as the operator reads it, lines joined by CR LF like the import's report:

@@ -14,6 +14,7 @@
 
 #include <config/ColumnMap.h>
 #include <platform/Progress.h>
+#include <posdb/ExportRecord.h>
 
 #include "import/ImportTables.h"
 #include "import/RowChange.h"
@@ -62,6 +63,10 @@ class TableImport {
   void setColumnMap(config::ColumnMap map) { map_ = std::move(map); }
   void setItemRules(const ItemRules& rules) { rules_ = rules; }
 
+  // Brings back only the cells the operator changed in Access since the export (see
+  // posdb::ExportRecord); unset: as Config.ini's EditsOnly says.
+  void setEditsOnly(bool on) { editsOnly_ = on; }
+
   // Told of every row before and after it is posted (the import journal).
   void setObserver(ImportObserver* observer) { observer_ = observer; }
 
@@ -81,6 +86,9 @@ class TableImport {
     int added = 0;
     int changed = 0;
     int unchanged = 0;
+    // Edits only: cells the Access file holds as exported that only the POS changed
+    // since, left as the POS holds them.
+    int leftAlone = 0;
     std::vector<Failure> failures;
   };
   // `onChange`, when given, receives each row that would be appended or changed.
@@ -119,6 +127,10 @@ class TableImport {
   QString cellText(const db::Field& field) const;
   // Posts the row; what the database refuses is the row's error, naming it.
   void postRow(bool found);
+  // Edits only: keeps the POS value of each cell the Access file holds as exported, and
+  // fails the row on a cell changed both in Access and in the POS. Returns the cells left
+  // alone that only the POS changed.
+  int keepUnedited();
 
   PosTable table_;
   db::Dataset& source_;
@@ -141,6 +153,9 @@ class TableImport {
   db::Field* keyTarget_ = nullptr;
   RowChange change_;
   std::vector<std::pair<db::Field*, size_t>> lent_;  // field, cell of change_
+  std::optional<bool> editsOnly_;
+  std::optional<posdb::ExportRecord> record_;  // edits only: what the export wrote
+  int leftAlone_ = 0;                          // the current row's, see keepUnedited()
 };
 
 }  // namespace dataimport
