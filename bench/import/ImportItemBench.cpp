@@ -272,6 +272,7 @@ int main(int argc, char** argv) {
     dataimport::TableImport import(dataimport::PosTable::Item, qryAccess, pos.qryItem);
     import.setColumnMap(map);
     import.setItemRules(rules);
+    import.setEditsOnly(false);
     std::unique_ptr<dataimport::ImportJournal> journal;
     if (journaled) {
       journal = std::make_unique<dataimport::ImportJournal>("import", "bench");

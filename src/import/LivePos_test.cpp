@@ -5,6 +5,7 @@
 #include "import/ImportDriver.h"
 
 #include "ImportTestSupport.h"
+#include "import/ChangesCsv.h"
 #include "import/DmMdb.h"
 #include "import/ImportJournal.h"
 #include "import/ImportPreview.h"
@@ -20,6 +21,7 @@
 #include <posdb/ExportRecord.h>
 
 #include <gtest/gtest.h>
+#include <QFile>
 #include <QTemporaryDir>
 
 namespace dataimport {
@@ -128,6 +130,21 @@ TEST_P(LivePosTest, StockIsAddedToWhatThePosHoldsAtThePostAndUndoTakesBackTheAmo
   config::Config().write(k::UpdateStkQty, true);
   config::Config().write(k::UpdateStkQtyAction, 1);
   exportEdited("Item", {{"12345670", {{"StkQty", "5"}}}, {"23456784", {{"StkQty", "7"}}}});
+  // The dry run's list of changes shows the amount to be added.
+  {
+    TDmAccess access;
+    QuietPreview frontEnd;
+    ImportPreview preview(access, pos_->dm, frontEnd);
+    preview.setTables({"Item"});
+    ChangesCsv csv(dir_.filePath("changes.csv"));
+    preview.run([&csv](const RowChange& change) { csv.add(change); });
+    csv.commit();
+    QFile file(dir_.filePath("changes.csv"));
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    const QString text = QString::fromUtf8(file.readAll());
+    EXPECT_TRUE(text.contains(QStringLiteral("Item,12345670,StkQty,330,+5\r\n")))
+        << text.toStdString();
+  }
   // The till sells 3 after the start.
   pos_->exec("UPDATE Item SET StkQty = StkQty - 3 WHERE ItemNo = '12345670'");
   EXPECT_EQ(import({"Item"}), QStringList());

@@ -64,7 +64,8 @@ class TableImport {
   void setItemRules(const ItemRules& rules) { rules_ = rules; }
 
   // Brings back only the cells the operator changed in Access since the export (see
-  // posdb::ExportRecord); unset: as Config.ini's EditsOnly says.
+  // posdb::ExportRecord); unset: as Config.ini's EditsOnly says, read when the run
+  // starts.
   void setEditsOnly(bool on) { editsOnly_ = on; }
 
   // Told of every row before and after it is posted (the import journal).
