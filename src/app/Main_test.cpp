@@ -18,6 +18,7 @@
 #include <gtest/gtest.h>
 #include <QAbstractButton>
 #include <QApplication>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QFileDialog>
 #include <QHeaderView>
@@ -586,6 +587,52 @@ TEST_F(MainTest, ImportMergesTheEnabledTablesIntoTheGridsAndReports) {
   ASSERT_EQ(rows(TfrmMain::tabClassify), 4);
   EXPECT_EQ(cell(TfrmMain::tabClassify, 1, 1), "感冒藥");
   EXPECT_EQ(cell(TfrmMain::tabClassify, 3, 0), "D04");
+  EXPECT_EQ(enabledButtons(), kConnected);
+}
+
+// A row held by another session on the TDS server during "匯入檔案": the row fails in the
+// program's words within the command timeout and a few seconds (FreeTDS alone would wait
+// twice the timeout), FreeTDS gives the link up, and the window returns to its state
+// after "停止資料庫" instead of failing every later table and click on a dead link.
+TEST_F(MainTest, AnImportThatTimesOutOnATdsServerLeavesTheWindowAsAfterTheStop) {
+  if (!makeTdsPos()) GTEST_SKIP() << tds_->unavailableReason().toStdString();
+  writeConfig("[MSSQL]\r\n" + tdsConfig_ +
+              "CommandTimeout=2\r\n[Export Import]\r\nClassify=1\r\nSupplier=1\r\n");
+  for (const char* table : {"Classify", "Supplier"}) {
+    const bool classify = QByteArray(table) == "Classify";
+    config::ColumnMap map;
+    map.setKey(classify ? "ClsNo" : "FactNo", "K");
+    map.addPair(classify ? "ClsNo" : "FactNo", "K");
+    map.addPair(classify ? "ClsName" : "FactName", "N");
+    map.write(path(QString(table) + ".ini"));
+    writeAccessTable(path(QString(table) + ".mdb"), table, {"K", "N"},
+                     {{classify ? "B02" : "S001", "新名"}});
+  }
+  startProgram();
+  click("bbtnStartSQL");
+  ASSERT_EQ(enabledButtons(), kConnected);
+  ui_.messages.clear();
+  {
+    db::Connection holder;
+    holder.setConnectionString(tds_->connectionString());
+    holder.open();
+    holder.execute("BEGIN TRANSACTION");
+    holder.execute("UPDATE Classify SET ClsName = ClsName WHERE ClsNo = 'B02'");
+    QElapsedTimer waited;
+    waited.start();
+    click("bbtnImport");
+    const qint64 ms = waited.elapsed();
+    EXPECT_GE(ms, 2000);
+    EXPECT_LT(ms, 2000 + 2000 + 8000);  // the grace, and room for a slow machine
+    holder.execute("ROLLBACK");
+  }
+  ASSERT_EQ(errors().size(), 1u);
+  EXPECT_EQ(errors()[0].text, db::Connection::timeoutMessage(2) + ".");
+  EXPECT_EQ(ui_.messages.back().text, "匯入狀態：");
+  EXPECT_EQ(enabledButtons(), kDisconnected);
+  EXPECT_EQ(rows(TfrmMain::tabClassify), 0);
+  // The next start connects afresh.
+  click("bbtnStartSQL");
   EXPECT_EQ(enabledButtons(), kConnected);
 }
 
