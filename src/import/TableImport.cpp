@@ -54,7 +54,7 @@ void TableImport::prepare() {
   if (item && !rules_) rules_ = ItemRules::fromConfig(config::Config());
   trimOthers_ = table_ == PosTable::Classify || table_ == PosTable::Customer;
   record_.reset();
-  if (editsOnly_.value_or(config::Config().read(config::keys::EditsOnly)))
+  if (editsOnly_ ? *editsOnly_ : config::Config().read(config::keys::EditsOnly))
     record_ = posdb::ExportRecord::read(QString::fromUtf8(importTable(table_).name));
   keyField_ = map_->keyField();
   keyDisplay_ = map_->keyDisplay();
