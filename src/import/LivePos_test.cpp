@@ -187,6 +187,20 @@ TEST_P(LivePosTest, ACellChangedByAnotherUserIsNotOverwrittenAndTheTableStopsThe
   EXPECT_EQ(pos("Customer", "CustNo", "C3", "Name"), QStringLiteral("林大同"));
 }
 
+TEST_P(LivePosTest, AfterATableStoppedAtAConflictTheNextTableIsImported) {
+  pos_->exec("INSERT INTO Supplier (FactNo, FactName) VALUES ('S01', '甲廠'), ('S02', '乙廠')");
+  pos_->start();
+  exportEdited("Supplier", {{"S01", {{"FactName", "甲廠商"}}}, {"S02", {{"FactName", "乙廠商"}}}});
+  exportEdited("Customer", {{"C3", {{"TelNo", "02-0000"}}}});
+  pos_->exec("UPDATE Supplier SET FactName = '甲' WHERE FactNo = 'S01'");
+  const QStringList errors = import({"Supplier", "Customer"});
+  ASSERT_EQ(errors.size(), 1);
+  EXPECT_TRUE(errors[0].startsWith(QStringLiteral("Supplier（FactNo = S01）的欄位 FactName")))
+      << errors[0].toStdString();
+  EXPECT_EQ(pos("Supplier", "FactNo", "S02", "FactName"), QStringLiteral("乙廠"));
+  EXPECT_EQ(pos("Customer", "CustNo", "C3", "TelNo"), "02-0000");
+}
+
 TEST_P(LivePosTest, ANullReadAndAValueFoundIsAConflict) {
   exportEdited("Customer", {{"C1", {{"Notes", "匯入的備註"}}}});
   pos_->exec("UPDATE Customer SET Notes = '櫃台備註' WHERE CustNo = 'C1'");
