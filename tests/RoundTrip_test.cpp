@@ -25,7 +25,30 @@ QString itemNo(const QString& seven) {
   return seven + QChar::fromLatin1(demopos::itemCheckDigit(seven));
 }
 
-class RoundTripTest : public ProgramTest {};
+class RoundTripTest : public ProgramTest {
+ protected:
+  // Starts the program, exports every table, changes the POS behind the export with
+  // `changes`, starts again and imports: the POS must hold `original` again.
+  void exportChangeAndImportBack(const PosSnapshot& original, const QStringList& changes) {
+    startProgram();
+    click("bbtnStartSQL");
+    ASSERT_TRUE(lastShown().information) << lastShown().text.toStdString();
+    click("bbtnExport");
+    ASSERT_TRUE(lastShown().information) << lastShown().text.toStdString();
+    EXPECT_EQ(lastShown().text, kExportReport);
+
+    click("bbtnStopSQL");
+    runSql(changes);
+    ASSERT_NE(differences(original, snapshot()), "");
+    click("bbtnStartSQL");
+    click("bbtnImport");
+    ASSERT_TRUE(lastShown().information) << lastShown().text.toStdString();
+    EXPECT_EQ(lastShown().text, kImportReport);
+    EXPECT_EQ(ui_.busyDepth, 0);
+
+    EXPECT_EQ(differences(original, snapshot()), "");
+  }
+};
 
 TEST_F(RoundTripTest, ExportThenImportRestoresEveryColumnOfAChangedPos) {
   const QString special = itemNo("9876543");
@@ -53,37 +76,26 @@ TEST_F(RoundTripTest, ExportThenImportRestoresEveryColumnOfAChangedPos) {
   const PosSnapshot original = snapshot();
   ASSERT_EQ(original.at("Item").at(special).size(), 44);
 
-  startProgram();
-  click("bbtnStartSQL");
-  click("bbtnExport");
-  ASSERT_TRUE(lastShown().information) << lastShown().text.toStdString();
-  EXPECT_EQ(lastShown().text, kExportReport);
-
   // The operator changes and deletes rows in the POS after the export.
-  click("bbtnStopSQL");
-  runSql({
-      "UPDATE Classify SET ClsName = '改過', Flag = 1, Void = 'Y' WHERE ClsNo = '999'",
-      "DELETE FROM Classify WHERE ClsNo = '002'",
-      "UPDATE Supplier SET DisRate = 0.5, Addr = '新地址', TradeDate = NULL WHERE FactNo = 'Z999'",
-      "DELETE FROM Supplier WHERE rowid IN (SELECT rowid FROM Supplier LIMIT 2)",
-      "UPDATE Item SET PtName = 'x', Price = NULL, StkQty = 0, MTDate = '2000-01-01 00:00:00', "
-      "Notes = NULL WHERE ItemNo = '" +
-          special + "'",
-      "UPDATE Item SET Notes = '改', ShelfNo = NULL, AvgCost = AvgCost + 1 WHERE rowid % 7 = 0",
-      "DELETE FROM Item WHERE rowid IN (SELECT rowid FROM Item LIMIT 5 OFFSET 10)",
-      "UPDATE Customer SET Birthday = '2000-01-01 00:00:00', Name = NULL, Height = 1 "
-      "WHERE CustNo = 'M9000001'",
-      "UPDATE Customer SET EMail = 'x@example.com', VipCount = VipCount + 1 WHERE rowid % 5 = 0",
-      "DELETE FROM Customer WHERE CustNo = 'M0000002'",
-  });
-  ASSERT_NE(differences(original, snapshot()), "");
-  click("bbtnStartSQL");
-  click("bbtnImport");
-  ASSERT_TRUE(lastShown().information) << lastShown().text.toStdString();
-  EXPECT_EQ(lastShown().text, kImportReport);
-  EXPECT_EQ(ui_.busyDepth, 0);
-
-  EXPECT_EQ(differences(original, snapshot()), "");
+  exportChangeAndImportBack(
+      original,
+      {
+          "UPDATE Classify SET ClsName = '改過', Flag = 1, Void = 'Y' WHERE ClsNo = '999'",
+          "DELETE FROM Classify WHERE ClsNo = '002'",
+          "UPDATE Supplier SET DisRate = 0.5, Addr = '新地址', TradeDate = NULL WHERE FactNo = "
+          "'Z999'",
+          "DELETE FROM Supplier WHERE rowid IN (SELECT rowid FROM Supplier LIMIT 2)",
+          "UPDATE Item SET PtName = 'x', Price = NULL, StkQty = 0, MTDate = '2000-01-01 00:00:00', "
+          "Notes = NULL WHERE ItemNo = '" +
+              special + "'",
+          "UPDATE Item SET Notes = '改', ShelfNo = NULL, AvgCost = AvgCost + 1 WHERE rowid % 7 = 0",
+          "DELETE FROM Item WHERE rowid IN (SELECT rowid FROM Item LIMIT 5 OFFSET 10)",
+          "UPDATE Customer SET Birthday = '2000-01-01 00:00:00', Name = NULL, Height = 1 "
+          "WHERE CustNo = 'M9000001'",
+          "UPDATE Customer SET EMail = 'x@example.com', VipCount = VipCount + 1 WHERE rowid % 5 = "
+          "0",
+          "DELETE FROM Customer WHERE CustNo = 'M0000002'",
+      });
 }
 
 TEST_F(RoundTripTest, ExportedFilesReadAlikeInEveryReaderAndTwiceDoublesTheRows) {
@@ -161,41 +173,28 @@ TEST_F(RoundTripTest, ExportThenImportRestoresEveryColumnOverTheTdsServer) {
   ASSERT_EQ(original.at("Item").at(special).size(), 44);
   ASSERT_EQ(original.at("Supplier").at("Z999").filter("Bank=").value(0), "Bank=土地銀行甲");
 
-  startProgram();
-  click("bbtnStartSQL");
-  ASSERT_TRUE(lastShown().information) << lastShown().text.toStdString();
-  click("bbtnExport");
-  ASSERT_TRUE(lastShown().information) << lastShown().text.toStdString();
-  EXPECT_EQ(lastShown().text, kExportReport);
-
-  click("bbtnStopSQL");
-  runSql({
-      "UPDATE Classify SET ClsName = N'改過', Flag = 1, Void = 'Y' WHERE ClsNo = '999'",
-      "DELETE FROM Classify WHERE ClsNo = '002'",
-      "UPDATE Supplier SET DisRate = 0.5, Addr = N'新地址', TradeDate = NULL, Bank = NULL "
-      "WHERE FactNo = 'Z999'",
-      "DELETE FROM Supplier WHERE FactNo IN (SELECT TOP 2 FactNo FROM Supplier ORDER BY FactNo)",
-      "UPDATE Item SET PtName = 'x', Price = NULL, StkQty = 0, MTDate = '2000-01-01 00:00:00', "
-      "ImUpDate = NULL, Notes = NULL WHERE ItemNo = '" +
-          special + "'",
-      "UPDATE Item SET Notes = N'改', ShelfNo = NULL, AvgCost = AvgCost + 1 "
-      "WHERE RIGHT(ItemNo, 1) IN ('0', '7')",
-      "DELETE FROM Item WHERE ItemNo IN (SELECT TOP 5 ItemNo FROM Item WHERE ItemNo > '2' "
-      "ORDER BY ItemNo)",
-      "UPDATE Customer SET Birthday = '2000-01-01 00:00:00', Name = NULL, Height = 1, "
-      "Address = N'短' WHERE CustNo = 'M9000001'",
-      "UPDATE Customer SET EMail = 'x@example.com', VipCount = VipCount + 1 "
-      "WHERE RIGHT(CustNo, 1) IN ('0', '5')",
-      "DELETE FROM Customer WHERE CustNo = 'M0000002'",
-  });
-  ASSERT_NE(differences(original, snapshot()), "");
-  click("bbtnStartSQL");
-  click("bbtnImport");
-  ASSERT_TRUE(lastShown().information) << lastShown().text.toStdString();
-  EXPECT_EQ(lastShown().text, kImportReport);
-  EXPECT_EQ(ui_.busyDepth, 0);
-
-  EXPECT_EQ(differences(original, snapshot()), "");
+  exportChangeAndImportBack(
+      original,
+      {
+          "UPDATE Classify SET ClsName = N'改過', Flag = 1, Void = 'Y' WHERE ClsNo = '999'",
+          "DELETE FROM Classify WHERE ClsNo = '002'",
+          "UPDATE Supplier SET DisRate = 0.5, Addr = N'新地址', TradeDate = NULL, Bank = NULL "
+          "WHERE FactNo = 'Z999'",
+          "DELETE FROM Supplier WHERE FactNo IN (SELECT TOP 2 FactNo FROM Supplier ORDER BY "
+          "FactNo)",
+          "UPDATE Item SET PtName = 'x', Price = NULL, StkQty = 0, MTDate = '2000-01-01 00:00:00', "
+          "ImUpDate = NULL, Notes = NULL WHERE ItemNo = '" +
+              special + "'",
+          "UPDATE Item SET Notes = N'改', ShelfNo = NULL, AvgCost = AvgCost + 1 "
+          "WHERE RIGHT(ItemNo, 1) IN ('0', '7')",
+          "DELETE FROM Item WHERE ItemNo IN (SELECT TOP 5 ItemNo FROM Item WHERE ItemNo > '2' "
+          "ORDER BY ItemNo)",
+          "UPDATE Customer SET Birthday = '2000-01-01 00:00:00', Name = NULL, Height = 1, "
+          "Address = N'短' WHERE CustNo = 'M9000001'",
+          "UPDATE Customer SET EMail = 'x@example.com', VipCount = VipCount + 1 "
+          "WHERE RIGHT(CustNo, 1) IN ('0', '5')",
+          "DELETE FROM Customer WHERE CustNo = 'M0000002'",
+      });
 }
 
 }  // namespace

@@ -181,45 +181,6 @@ Fetch fetchOf(const ColumnInfo& c, SQLULEN size) {
   return f;
 }
 
-QVariant valueOf(const Fetch& f, const char* data, SQLLEN length) {
-  if (length == SQL_NULL_DATA) return QVariant();
-  switch (f.cType) {
-    case SQL_C_SBIGINT: {
-      SQLBIGINT v;
-      std::memcpy(&v, data, sizeof v);
-      return QVariant(qint64(v));
-    }
-    case SQL_C_DOUBLE: {
-      double v;
-      std::memcpy(&v, data, sizeof v);
-      return QVariant(v);
-    }
-    case SQL_C_BIT:
-      return QVariant(*data != 0);
-    case SQL_C_TYPE_DATE: {
-      SQL_DATE_STRUCT d;
-      std::memcpy(&d, data, sizeof d);
-      return ValueText::naive(QDate(d.year, d.month, d.day));
-    }
-    case SQL_C_TYPE_TIME: {
-      SQL_TIME_STRUCT t;
-      std::memcpy(&t, data, sizeof t);
-      return ValueText::naive(QDate(1899, 12, 30), QTime(t.hour, t.minute, t.second));
-    }
-    case SQL_C_TYPE_TIMESTAMP: {
-      SQL_TIMESTAMP_STRUCT t;
-      std::memcpy(&t, data, sizeof t);
-      return ValueText::naive(QDate(t.year, t.month, t.day),
-                              QTime(t.hour, t.minute, t.second, int(t.fraction / 1000000)));
-    }
-    case SQL_C_BINARY:
-      return QVariant(QByteArray(data, qsizetype(length)));
-    default:
-      return QVariant(fromWide(reinterpret_cast<const SQLWCHAR*>(data),
-                               qsizetype(length / SQLLEN(sizeof(SQLWCHAR)))));
-  }
-}
-
 class OdbcStatement : public Statement {
  public:
   OdbcStatement(std::shared_ptr<odbc::Link> link, const QString& sql, std::vector<FieldType> types)
@@ -451,8 +412,9 @@ ResultSet OdbcDriver::fetchAll(SQLHSTMT stmt) {
           throw platform::Error(
               QStringLiteral("The value of column '%1' is longer than the column's declared size")
                   .arg(rs.columns[i].name));
-        pool.share(i, rs.cells.emplace_back(valueOf(
-                          fetches[i], data[i].data() + size_t(fetches[i].width) * row, length)));
+        pool.share(i,
+                   rs.cells.emplace_back(odbc::decode(
+                       fetches[i].cType, data[i].data() + size_t(fetches[i].width) * row, length)));
       }
   }
   return rs;

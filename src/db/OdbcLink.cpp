@@ -513,6 +513,45 @@ void Link::fail(SQLSMALLINT handleType, SQLHANDLE handle, bool timedOut) {
   throw platform::Error(d.text);
 }
 
+QVariant decode(SQLSMALLINT cType, const char* data, SQLLEN length) {
+  if (length == SQL_NULL_DATA) return QVariant();
+  switch (cType) {
+    case SQL_C_SBIGINT: {
+      SQLBIGINT v;
+      std::memcpy(&v, data, sizeof v);
+      return QVariant(qint64(v));
+    }
+    case SQL_C_DOUBLE: {
+      double v;
+      std::memcpy(&v, data, sizeof v);
+      return QVariant(v);
+    }
+    case SQL_C_BIT:
+      return QVariant(*data != 0);
+    case SQL_C_TYPE_DATE: {
+      SQL_DATE_STRUCT d;
+      std::memcpy(&d, data, sizeof d);
+      return ValueText::naive(QDate(d.year, d.month, d.day));
+    }
+    case SQL_C_TYPE_TIME: {
+      SQL_TIME_STRUCT t;
+      std::memcpy(&t, data, sizeof t);
+      return ValueText::naive(QDate(1899, 12, 30), QTime(t.hour, t.minute, t.second));
+    }
+    case SQL_C_TYPE_TIMESTAMP: {
+      SQL_TIMESTAMP_STRUCT t;
+      std::memcpy(&t, data, sizeof t);
+      return ValueText::naive(QDate(t.year, t.month, t.day),
+                              QTime(t.hour, t.minute, t.second, int(t.fraction / 1000000)));
+    }
+    case SQL_C_BINARY:
+      return QVariant(QByteArray(data, qsizetype(length)));
+    default:
+      return QVariant(QString::fromUtf16(reinterpret_cast<const char16_t*>(data),
+                                         qsizetype(length / SQLLEN(sizeof(SQLWCHAR)))));
+  }
+}
+
 QVariant Link::readValue(SQLHSTMT stmt, SQLUSMALLINT column, SQLSMALLINT cType, SQLLEN width) {
   if (cType != SQL_C_WCHAR && cType != SQL_C_BINARY) {
     alignas(8) char buffer[64] = {};
@@ -520,37 +559,7 @@ QVariant Link::readValue(SQLHSTMT stmt, SQLUSMALLINT column, SQLSMALLINT cType, 
     const SQLRETURN r =
         SQLGetData(stmt, column, cType, buffer, std::min<SQLLEN>(width, 64), &length);
     if (!SQL_SUCCEEDED(r)) fail(SQL_HANDLE_STMT, stmt);
-    if (length == SQL_NULL_DATA) return QVariant();
-    switch (cType) {
-      case SQL_C_SBIGINT: {
-        SQLBIGINT v;
-        std::memcpy(&v, buffer, sizeof v);
-        return QVariant(qint64(v));
-      }
-      case SQL_C_DOUBLE: {
-        double v;
-        std::memcpy(&v, buffer, sizeof v);
-        return QVariant(v);
-      }
-      case SQL_C_BIT:
-        return QVariant(buffer[0] != 0);
-      case SQL_C_TYPE_DATE: {
-        SQL_DATE_STRUCT d;
-        std::memcpy(&d, buffer, sizeof d);
-        return ValueText::naive(QDate(d.year, d.month, d.day));
-      }
-      case SQL_C_TYPE_TIME: {
-        SQL_TIME_STRUCT t;
-        std::memcpy(&t, buffer, sizeof t);
-        return ValueText::naive(QDate(1899, 12, 30), QTime(t.hour, t.minute, t.second));
-      }
-      default: {
-        SQL_TIMESTAMP_STRUCT t;
-        std::memcpy(&t, buffer, sizeof t);
-        return ValueText::naive(QDate(t.year, t.month, t.day),
-                                QTime(t.hour, t.minute, t.second, int(t.fraction / 1000000)));
-      }
-    }
+    return decode(cType, buffer, length);
   }
   // In pieces: each piece but the last fills the buffer (less a terminating zero for
   // text); the bytes are joined first and decoded once.

@@ -29,6 +29,10 @@ constexpr SQLULEN kLongestBoundText = 8000;
 // Seconds past the command timeout after which a call still waiting is ended.
 constexpr int kTimeoutGrace = 2;
 
+// A value as a driver delivered it in C type `cType` (`length`: its indicator), in its
+// canonical form (see ValueText).
+QVariant decode(SQLSMALLINT cType, const char* data, SQLLEN length);
+
 // The dates a column of the server's type can hold, from its type name.
 void dateRangeOf(ColumnInfo& column);
 

@@ -9,33 +9,16 @@
 #include <QFile>
 #include <QRegularExpression>
 #include <QStringList>
-#include <QUuid>
-#include <cstdlib>
 #include <stdexcept>
 
 namespace demopos {
 
 TdsPos::TdsPos(const QString& sqlitePath) {
-  const char* dsn = std::getenv("DATACONV_TEST_TDS_DSN");
-  if (!dsn || !*dsn) return;
-  dsn_ = QString::fromUtf8(dsn);
-  const QString name = "pos_" + QUuid::createUuid().toString(QUuid::Id128).left(16);
-  {
-    db::Connection admin;
-    admin.setConnectionString(dsn_);
-    admin.open();
-    admin.execute("CREATE DATABASE " + name);
-  }
-  database_ = name;
-  connection_ = dsn_;
-  connection_.replace(QRegularExpression(QStringLiteral("Database=[^;]*"),
-                                         QRegularExpression::CaseInsensitiveOption),
-                      QStringLiteral("Database=") + name);
-
+  if (!available()) return;
   QFile ddl(QStringLiteral(DATACONV_SOURCE_DIR "/sql/pos-sqlserver.sql"));
   if (!ddl.open(QIODevice::ReadOnly)) throw std::runtime_error("sql/pos-sqlserver.sql is missing");
   db::Connection target;
-  target.setConnectionString(connection_);
+  target.setConnectionString(connectionString());
   target.open();
   for (const QString& batch : QString::fromUtf8(ddl.readAll())
                                   .split(QRegularExpression(QStringLiteral("^GO\\s*$"),
@@ -68,26 +51,16 @@ TdsPos::TdsPos(const QString& sqlitePath) {
   }
 }
 
-TdsPos::~TdsPos() {
-  if (database_.isEmpty()) return;
-  try {
-    db::Connection admin;
-    admin.setConnectionString(dsn_);
-    admin.open();
-    admin.execute("DROP DATABASE " + database_);
-  } catch (...) {
-  }
-}
-
 QString TdsPos::configSection() const {
-  const db::ConnectionString dsn = db::ConnectionString::parse(dsn_);
+  const db::ConnectionString dsn = db::ConnectionString::parse(connectionString());
   return QStringLiteral("Host=%1,%2\r\nDatabase=%3\r\nUser=%4\r\nPassword=%5\r\n")
-      .arg(dsn.value("Server"), dsn.value("Port"), database_, dsn.value("UID"), dsn.value("PWD"));
+      .arg(dsn.value("Server"), dsn.value("Port"), dsn.value("Database"), dsn.value("UID"),
+           dsn.value("PWD"));
 }
 
 QString TdsPos::sql(const QString& statement) const {
   db::Connection c;
-  c.setConnectionString(connection_);
+  c.setConnectionString(connectionString());
   c.open();
   if (!statement.trimmed().startsWith(QLatin1String("select"), Qt::CaseInsensitive)) {
     c.execute(statement);

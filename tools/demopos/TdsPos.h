@@ -3,7 +3,10 @@
 // in through the program's own data layer.
 #pragma once
 
+#include "TestDatabase.h"
+
 #include <QString>
+#include <memory>
 
 namespace demopos {
 
@@ -12,13 +15,10 @@ class TdsPos {
   // Copies the four tables of the SQLite demo POS `sqlitePath`; unavailable() when no
   // TDS test server is set up (DATACONV_TEST_TDS_DSN).
   explicit TdsPos(const QString& sqlitePath);
-  ~TdsPos();
-  TdsPos(const TdsPos&) = delete;
-  TdsPos& operator=(const TdsPos&) = delete;
 
-  bool available() const { return !database_.isEmpty(); }
+  bool available() const { return database_.available(); }
   // The ODBC connection text of the database.
-  const QString& connectionString() const { return connection_; }
+  const QString& connectionString() const { return database_.connectionString(); }
   // Section MSSQL of a Config.ini that reaches it as a shop's server: host and port,
   // database, login and password, lines ending in CR LF.
   QString configSection() const;
@@ -26,9 +26,7 @@ class TdsPos {
   QString sql(const QString& statement) const;
 
  private:
-  QString dsn_;
-  QString database_;
-  QString connection_;
+  db::testing::TestDatabase database_{db::testing::TestDatabase::Engine::Tds};
 };
 
 }  // namespace demopos
