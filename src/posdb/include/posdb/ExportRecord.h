@@ -3,6 +3,7 @@
 // the POS changed since: per key, the canonical value of every column.
 #pragma once
 
+#include <QByteArray>
 #include <QHash>
 #include <QString>
 #include <QStringList>
@@ -32,8 +33,15 @@ class ExportRecord {
   std::optional<QVariant> value(const QString& key, const QString& column) const;
 
  private:
-  QHash<QString, int> columns_;  // lower-case name → index
-  QHash<QString, std::vector<QVariant>> rows_;
+  std::vector<QVariant> unpack(qsizetype offset) const;
+
+  QByteArray bytes_;                // the file as read
+  QHash<QString, int> columns_;     // lower-case name → index
+  std::vector<quint8> kinds_;       // db::BasicKind of each column
+  QHash<QString, qsizetype> rows_;  // key → where its values start in bytes_
+  // The row asked for last: an import asks for its columns one after another.
+  mutable QString cachedKey_;
+  mutable std::vector<QVariant> cachedRow_;
 };
 
 }  // namespace posdb
