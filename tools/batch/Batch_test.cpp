@@ -39,7 +39,8 @@ class BatchTest : public ::testing::Test {
     writeConfig(QStringLiteral("Provider=SQLite\r\nDatabase=") + pos_, {});
   }
   void TearDown() override {
-    QFile::setPermissions(folder_.path(), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+    for (const QString& dir : {folder_.path(), path("journal")})
+      QFile::setPermissions(dir, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
   }
 
   // Section MSSQL as given, section "Export Import" switching on `tables`.
@@ -373,6 +374,8 @@ TEST_F(BatchTest, ReadOnlyFolderFailsTheImportBeforeThePosIsTouched) {
   enable({"Classify"});
   ASSERT_EQ(run({"export"}).status, 0);
   sql("update Classify set ClsName = 'changed'");
+  // The export made the journal folder (it keeps what it wrote there): read-only too.
+  QFile::setPermissions(path("journal"), QFile::ReadOwner | QFile::ExeOwner);
   QFile::setPermissions(folder_.path(), QFile::ReadOwner | QFile::ExeOwner);
   const Outcome o = run({"import"});
   EXPECT_EQ(o.status, 1);
