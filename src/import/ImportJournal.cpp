@@ -43,6 +43,10 @@ ImportJournal::ImportJournal(const QString& kind, const QString& pos, const QStr
   const QString dirPath = folder();
   if (!QDir().mkpath(dirPath))
     throw platform::Error(journalWriteError(dirPath, QStringLiteral("無法建立資料夾")));
+  // Private to its owner; what the owner may do there is left as it is.
+  QFile::setPermissions(dirPath, QFile::permissions(dirPath) &
+                                     (QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner |
+                                      QFile::ReadUser | QFile::WriteUser | QFile::ExeUser));
   JournalRun run;
   run.kind = kind;
   run.started = QDateTime::currentDateTime();

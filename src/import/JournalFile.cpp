@@ -140,6 +140,15 @@ sqlite3_stmt* JournalFile::prepare(const char* sql) const {
 std::unique_ptr<JournalFile> JournalFile::create(const QString& path, const JournalRun& run) {
   if (QFile::exists(path))
     throw platform::Error(journalWriteError(path, QStringLiteral("檔案已存在")));
+  // Members' identity numbers, addresses and health data pass through a journal: it is
+  // made readable by its owner only, before anything is written to it, and SQLite gives
+  // its own side files the mode of the database file.
+  {
+    const int fd =
+        ::open(QFile::encodeName(path).constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
+    if (fd < 0) throw platform::Error(journalWriteError(path, systemError()));
+    ::close(fd);
+  }
   sqlite3* db = nullptr;
   // Serialized: the folding thread inserts while the run adds its sources.
   const int rc =
@@ -165,7 +174,7 @@ std::unique_ptr<JournalFile> JournalFile::create(const QString& path, const Jour
   sqlite3_finalize(st);
   if (step != SQLITE_DONE) j->fail(QString());
   j->logFd_ = ::open(QFile::encodeName(logPath(path)).constData(),
-                     O_RDWR | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+                     O_RDWR | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
   if (j->logFd_ < 0) j->fail(systemError());
   // Held while the run writes, so that no reader takes the log in under it.
   ::flock(j->logFd_, LOCK_EX | LOCK_NB);

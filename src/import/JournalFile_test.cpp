@@ -60,9 +60,14 @@ TEST(JournalFile, KeepsEveryKindOfValueExactlyAndDropsARemovedEntry) {
     RowChange append{"Customer", "CustNo", "M1", RowChange::Action::Append, {}};
     append.cells.push_back({"CustNo", db::ftString, QVariant(), QStringLiteral("M1")});
     j->add(append);
+    EXPECT_EQ(QFile::permissions(path + "-log"),
+              QFile::ReadOwner | QFile::WriteOwner | QFile::ReadUser | QFile::WriteUser);
     j->finish(true);
   }
   EXPECT_FALSE(QFile::exists(path + "-log"));
+  // Private to its owner: it holds members' personal data.
+  EXPECT_EQ(QFile::permissions(path),
+            QFile::ReadOwner | QFile::WriteOwner | QFile::ReadUser | QFile::WriteUser);
   const auto j = JournalFile::open(path);
   const std::vector<RowChange> entries = j->entries();
   ASSERT_EQ(entries.size(), 2u);

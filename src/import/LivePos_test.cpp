@@ -22,6 +22,7 @@
 
 #include <gtest/gtest.h>
 #include <QFile>
+#include <QFileInfo>
 #include <QTemporaryDir>
 
 namespace dataimport {
@@ -149,6 +150,9 @@ TEST_P(LivePosTest, StockIsAddedToWhatThePosHoldsAtThePostAndUndoTakesBackTheAmo
   pos_->exec("UPDATE Item SET StkQty = StkQty - 3 WHERE ItemNo = '12345670'");
   EXPECT_EQ(import({"Item"}), QStringList());
   EXPECT_EQ(pos("Item", "ItemNo", "12345670", "StkQty"), "332");
+  // The journal's folder is its owner's alone.
+  EXPECT_EQ(QFile::permissions(QFileInfo(journal_).absolutePath()) & 0x0777,
+            QFile::ReadUser | QFile::WriteUser | QFile::ExeUser);
   // No stock held: the amount received is the stock.
   EXPECT_EQ(pos("Item", "ItemNo", "23456784", "StkQty"), "7");
   // Sold again after the import; the undo takes back the 5 received, not the sale.

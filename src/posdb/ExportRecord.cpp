@@ -126,7 +126,10 @@ void ExportRecord::write(const QString& table, const db::Dataset& query, const Q
   if (!QDir().mkpath(dir))
     throw platform::Error(
         QStringLiteral("Unable to write to %1").arg(QDir::toNativeSeparators(file)));
-  QFile::setPermissions(dir, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+  // Private to its owner; what the owner may do there is left as it is.
+  QFile::setPermissions(
+      dir, QFile::permissions(dir) & (QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner |
+                                      QFile::ReadUser | QFile::WriteUser | QFile::ExeUser));
 
   std::vector<const db::Field*> fields;
   for (int i = 0; i < query.fieldCount(); ++i)
