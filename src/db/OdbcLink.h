@@ -104,7 +104,6 @@ class Link {
   int codePage() const { return codePage_; }
 
   void setTimeout(int seconds) { timeout_ = seconds; }
-  int timeout() const { return timeout_; }
   void cancel();
   bool cancelled() const { return cancelled_; }
 

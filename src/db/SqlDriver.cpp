@@ -14,7 +14,6 @@
 
 #include <sqlite3.h>
 #include <QFileInfo>
-#include <QMutex>
 #include <QSqlDatabase>
 #include <QSqlDriver>
 #include <QSqlError>
@@ -26,9 +25,7 @@
 #include <QThread>
 #include <atomic>
 #include <chrono>
-#include <condition_variable>
 #include <memory>
-#include <mutex>
 #include <set>
 #include <string>
 #include <thread>
@@ -49,7 +46,6 @@ QString errorText(const QSqlError& error) {
 class Waits {
  public:
   void setTimeout(int seconds) { timeout_ = seconds; }
-  int timeout() const { return timeout_; }
 
   void cancel() { cancelled_ = true; }
   void resetCancel() { cancelled_ = false; }
