@@ -156,6 +156,10 @@ QStringList Connection::primaryKey(const QString& table) {
   return driver().primaryKey(table);
 }
 
+std::vector<ColumnDefault> Connection::columnDefaults(const QString& table) {
+  return driver().columnDefaults(table);
+}
+
 QString Connection::quoteName(const QString& name) const {
   if (driver_) return driver_->quoteName(name);
   QString quoted = name;

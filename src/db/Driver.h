@@ -37,6 +37,8 @@ class Driver {
   virtual std::unique_ptr<Statement> prepare(const QString& sql,
                                              const std::vector<FieldType>& types) = 0;
   virtual QStringList primaryKey(const QString& table) = 0;
+  // Every column of the table with its default; empty when the engine cannot tell.
+  virtual std::vector<ColumnDefault> columnDefaults(const QString&) { return {}; }
   virtual QString quoteName(const QString& name) const;
   // Creates the empty database the driver was made for; only file engines can.
   virtual void create();

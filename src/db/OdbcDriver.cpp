@@ -299,6 +299,54 @@ class OdbcDriver : public Driver {
     return out;
   }
 
+  std::vector<ColumnDefault> columnDefaults(const QString& table) override {
+    std::vector<ColumnDefault> out = columnDefaultsOf(table);
+    // PostgreSQL keeps unquoted names in lower case, and its catalog matches them as kept.
+    if (out.empty() && table != table.toLower()) out = columnDefaultsOf(table.toLower());
+    // Not every server marks identity columns in its catalog's type names, nor in the
+    // result's columns; SQL Server's own catalog does.
+    if (!out.empty() && link_->sqlServer()) {
+      try {
+        const ResultSet filled = select(
+            QStringLiteral("SELECT name FROM sys.columns WHERE object_id = OBJECT_ID('%1') AND "
+                           "(is_identity = 1 OR is_computed = 1 OR system_type_id = 189)")
+                .arg(QString(table).replace(u'\'', QStringLiteral("''"))));
+        for (qsizetype r = 0; r < filled.rowCount(); ++r)
+          for (ColumnDefault& d : out)
+            if (d.column.compare(filled.cells[size_t(r)].toString(), Qt::CaseInsensitive) == 0)
+              d.generated = true;
+      } catch (const platform::Error&) {
+      }
+    }
+    return out;
+  }
+
+  std::vector<ColumnDefault> columnDefaultsOf(const QString& table) {
+    SQLHSTMT stmt = link().newStatement();
+    odbc::StatementGuard guard(*link_, stmt);
+    try {
+      link_->call(stmt, [&] {
+        return SQLColumnsW(stmt, nullptr, 0, nullptr, 0, const_cast<SQLWCHAR*>(wide(table)),
+                           SQL_NTS, nullptr, 0);
+      });
+    } catch (const platform::Error&) {
+      return {};  // a server without the catalog call: defaults unknown
+    }
+    std::vector<ColumnDefault> out;
+    for (;;) {
+      const SQLRETURN r = link_->callFetch(stmt, [&] { return SQLFetch(stmt); });
+      if (r == SQL_NO_DATA) break;
+      ColumnDefault d;
+      d.column = link_->readText(stmt, 4).toString();
+      // SQL Server names an identity column's type "int identity".
+      d.generated = link_->readText(stmt, 6).toString().contains(QLatin1String("identity"),
+                                                                 Qt::CaseInsensitive);
+      if (const QVariant v = link_->readText(stmt, 13); !v.isNull()) d.text = v.toString();
+      out.push_back(d);
+    }
+    return out;
+  }
+
   void setCommandTimeout(int seconds) override {
     timeout_ = seconds;
     if (link_) link_->setTimeout(seconds);
@@ -358,6 +406,13 @@ ResultSet OdbcDriver::fetchAll(SQLHSTMT stmt) {
         fromWide(name, nameUnits), sqlType, size, link_->codePage(),
         fromWide(typeName, std::min<qsizetype>(typeNameLength / SQLSMALLINT(sizeof(SQLWCHAR)),
                                                qsizetype(std::size(typeName)) - 1))));
+    SQLLEN autoUnique = SQL_FALSE;
+    SQLColAttributeW(stmt, i, SQL_DESC_AUTO_UNIQUE_VALUE, nullptr, 0, nullptr, &autoUnique);
+    // An identity, or SQL Server's row version (a "timestamp" of bytes).
+    rs.columns.back().generated =
+        autoUnique == SQL_TRUE ||
+        (sqlType == SQL_BINARY && (rs.columns.back().typeName == u"timestamp" ||
+                                   rs.columns.back().typeName == u"rowversion"));
     fetches.push_back(fetchOf(rs.columns.back(), size));
     pieces = pieces || fetches.back().pieces;
     rowBytes += fetches.back().width + SQLLEN(sizeof(SQLLEN));

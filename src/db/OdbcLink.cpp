@@ -409,6 +409,7 @@ int Link::readCodePage() {
   const QString dbms = QString::fromUtf16(reinterpret_cast<const char16_t*>(name),
                                           std::min<qsizetype>(length / 2, 63));
   if (!dbms.contains(QLatin1String("SQL Server"), Qt::CaseInsensitive)) return 0;
+  sqlServer_ = true;
   try {
     SQLHSTMT stmt = newStatement();
     StatementGuard guard(*this, stmt);

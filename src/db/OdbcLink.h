@@ -102,6 +102,8 @@ class Link {
   // The Windows code page of the database's narrow text columns; 0 when it holds them
   // in Unicode or does not tell.
   int codePage() const { return codePage_; }
+  // The server speaks SQL Server's dialect.
+  bool sqlServer() const { return sqlServer_; }
 
   void setTimeout(int seconds) { timeout_ = seconds; }
   void cancel();
@@ -149,6 +151,7 @@ class Link {
   std::atomic<bool> dead_{false};
   std::atomic<bool> cancelled_{false};
   int codePage_ = 0;
+  bool sqlServer_ = false;
   std::mutex runningLock_;
   SQLHSTMT running_ = nullptr;
   Watchdog watchdog_;

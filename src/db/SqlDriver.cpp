@@ -525,6 +525,21 @@ class SqlDriver : public Driver {
     return names;
   }
 
+  std::vector<ColumnDefault> columnDefaults(const QString& table) override {
+    QSqlQuery q(db_);
+    q.setForwardOnly(true);
+    runQuery(q, waits_, QStringLiteral("PRAGMA table_info(%1)").arg(quoteName(table)));
+    std::vector<ColumnDefault> out;
+    while (q.next()) {
+      ColumnDefault d;
+      d.column = q.value(1).toString();
+      if (const QVariant v = q.value(4); !v.isNull()) d.text = v.toString();
+      out.push_back(d);
+    }
+    q.finish();
+    return out;
+  }
+
   void moveToThread(QThread* thread) override {
     if (db_.isValid() && db_.driver()) db_.driver()->moveToThread(thread);
   }

@@ -1,5 +1,7 @@
 #include "db/ValueText.h"
 
+#include "db/DefaultValue.h"
+
 #include <platform/Error.h>
 #include <platform/RegionalSettings.h>
 
@@ -391,6 +393,26 @@ TEST_F(ValueTextTest, DatesTakenApartAgreeWithTheCalendar) {
         (time.msec() ? QString::asprintf(".%03d", time.msec()) : QString());
     EXPECT_EQ(ValueText::plain(ValueText::naive(day, time), db::ftDateTime), expected);
   }
+}
+
+// Defaults as SQL Server's catalog shows them (the PostgreSQL and SQLite forms are read
+// from real servers in the dataset tests).
+TEST(DefaultValue, SqlServerFormsOfConstantsAreReadAndExpressionsAreNot) {
+  auto of = [](const char* text, db::FieldType type) {
+    return db::constantDefault({"c", QString::fromUtf8(text), false}, type);
+  };
+  EXPECT_EQ(of("((0))", db::ftInteger), QVariant(qint64(0)));
+  EXPECT_EQ(of("((-2.5))", db::ftFloat), QVariant(-2.5));
+  EXPECT_EQ(of("((1))", db::ftBoolean), QVariant(true));
+  EXPECT_EQ(of("(N'台北''s')", db::ftString), QVariant(QStringLiteral("台北's")));
+  EXPECT_EQ(of("('')", db::ftString), QVariant(QString("")));
+  EXPECT_EQ(of("('1900-01-01')", db::ftDateTime), QVariant(ValueText::naive(QDate(1900, 1, 1))));
+  EXPECT_EQ(of("(NULL)", db::ftString), QVariant());
+  EXPECT_EQ(of("((1)+(2))", db::ftInteger), std::nullopt);
+  EXPECT_EQ(of("(getdate())", db::ftDateTime), std::nullopt);
+  EXPECT_EQ(of("(newid())", db::ftString), std::nullopt);
+  EXPECT_EQ(of("('abc')", db::ftInteger), std::nullopt);
+  EXPECT_EQ(db::constantDefault({"c", "((0))", true}, db::ftInteger), std::nullopt);
 }
 
 }  // namespace

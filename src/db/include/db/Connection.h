@@ -76,6 +76,8 @@ class Connection : public QObject {
   std::unique_ptr<Statement> prepare(const QString& sql, const std::vector<FieldType>& types);
   // Column names of the table's primary key, empty when unknown.
   QStringList primaryKey(const QString& table);
+  // Every column of the table with the default a new row gets; empty when unknown.
+  std::vector<ColumnDefault> columnDefaults(const QString& table);
   // Quotes a column name for a statement of this connection.
   QString quoteName(const QString& name) const;
 

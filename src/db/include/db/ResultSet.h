@@ -7,6 +7,7 @@
 #include <QDateTime>
 #include <QString>
 #include <QVariant>
+#include <optional>
 #include <vector>
 
 namespace db {
@@ -26,6 +27,20 @@ struct ColumnInfo {
   // A text column that holds bytes of this Windows code page (its size counts them);
   // 0 when it holds Unicode or the driver cannot tell.
   int codePage = 0;
+  // The database fills the column itself (an identity, a row version), where the
+  // driver tells.
+  bool generated = false;
+};
+
+// What a column of a table gets in a row added without a value for it, as the
+// database declares it.
+struct ColumnDefault {
+  QString column;
+  // The declared default's text, as the database shows it ("((0))", "'x'::bpchar");
+  // none when the column declares none (the row gets NULL).
+  std::optional<QString> text;
+  // The database fills the column itself (an identity, a row version).
+  bool generated = false;
 };
 
 struct ResultSet {
