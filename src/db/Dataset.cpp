@@ -778,7 +778,7 @@ void Dataset::explainMissedUpdate(const std::vector<int>& picked) {
     } else if (basicKind(slotTypes_[s]) == BasicKind::Text) {
       where += QStringLiteral(" = '") + QString(text).replace(u'\'', QStringLiteral("''")) + u'\'';
     } else {
-      throw platform::Error(missing);
+      throw ConflictError(missing);
     }
     keyNames += (keyNames.isEmpty() ? QString() : QStringLiteral(", ")) + nameOf(s);
     keyText += (keyText.isEmpty() ? QString() : QStringLiteral(", ")) + text;
@@ -792,9 +792,9 @@ void Dataset::explainMissedUpdate(const std::vector<int>& picked) {
     now = connection_->select(
         QStringLiteral("SELECT %1 FROM %2 WHERE %3").arg(columns, table_, where));
   } catch (const platform::Error&) {
-    throw platform::Error(missing);
+    throw ConflictError(missing);
   }
-  if (now.rowCount() != 1) throw platform::Error(missing);
+  if (now.rowCount() != 1) throw ConflictError(missing);
   for (size_t i = 0; i < picked.size(); ++i) {
     const size_t s = size_t(picked[i]);
     if (added_[s].isValid()) continue;

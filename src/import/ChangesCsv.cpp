@@ -4,6 +4,7 @@
 
 #include <QFile>
 #include <QFileInfo>
+#include <QRegularExpression>
 
 namespace dataimport {
 
@@ -29,7 +30,16 @@ ChangesCsv::~ChangesCsv() {
   if (file_.isOpen()) file_.cancelWriting();
 }
 
-QString ChangesCsv::field(const QString& text) {
+QString ChangesCsv::field(const QString& given) {
+  // Excel and LibreOffice run a cell that starts like a formula: such a text gets a
+  // "'" in front, and so does one that starts with "'" itself, so that a reader drops
+  // the first "'" of a field and has the value back. Plain numbers ("-5", "+12.5") are
+  // no formula and stay numbers.
+  static const QRegularExpression number(QStringLiteral(R"(^[+-]?\d+(\.\d+)?([eE][+-]?\d+)?$)"));
+  QString text = given;
+  if (!text.isEmpty() && QStringView(u"=+-@\t\r'").contains(text.front()) &&
+      !number.match(text).hasMatch())
+    text.prepend(u'\'');
   bool quote = false;
   for (const QChar c : text)
     if (c == u',' || c == u'"' || c == u'\r' || c == u'\n') quote = true;
@@ -44,6 +54,7 @@ void ChangesCsv::add(const RowChange& change) {
   const QString head = field(change.table) + u',' + field(change.key) + u',';
   QString lines;
   for (const RowChange::Cell& cell : change.cells) {
+    if (cell.defaulted) continue;  // not a value the Access file gives
     // An amount added to the POS's stock shows as the amount, signed: what the POS
     // ends with depends on what the tills do meanwhile.
     QString after = valueText(cell.after, cell.type).value_or(QString());

@@ -48,6 +48,40 @@ TEST(ChangesCsvTest, QuotesWhatNeedsItAndWritesUtf8WithBomAndCrLf) {
   EXPECT_EQ(bytes(path), expected);
 }
 
+// A cell that a spreadsheet would run as a formula shows as text; a reader that drops a
+// field's first "'" has every value back; numbers stay numbers.
+TEST(ChangesCsvTest, CellsThatStartLikeAFormulaAreWrittenAsTextAndNumbersStayNumbers) {
+  QTemporaryDir dir;
+  const QString path = dir.filePath("changes.csv");
+  {
+    ChangesCsv csv(path);
+    RowChange c{"Customer", "CustNo", "=1+1", RowChange::Action::Update, {}};
+    c.cells = {
+        {"Name", db::ftString, QStringLiteral("@SUM(A1)"), QStringLiteral("=HYPERLINK(\"x\")")},
+        {"Notes", db::ftString, QStringLiteral("\tx"), QStringLiteral("'quoted")},
+        {"TelNo", db::ftString, QStringLiteral("+886-2"), QStringLiteral("-cmd|' /C calc'!A0")},
+        {"EMail", db::ftString, QStringLiteral("\rx"), QStringLiteral("a=b")},
+        {"VipCount", db::ftInteger, qint64(-5), qint64(12)},
+        {"Height", db::ftFloat, -1.5, 1e-7}};
+    csv.add(c);
+    RowChange stock{"Item", "ItemNo", "1", RowChange::Action::Update, {}};
+    stock.cells = {{"StkQty", db::ftInteger, qint64(10), qint64(15), true}};
+    csv.add(stock);
+    csv.commit();
+  }
+  const QByteArray expected =
+      kHead + QStringLiteral(
+                  "Customer,'=1+1,Name,'@SUM(A1),\"'=HYPERLINK(\"\"x\"\")\"\r\n"
+                  "Customer,'=1+1,Notes,'\tx,''quoted\r\n"
+                  "Customer,'=1+1,TelNo,'+886-2,'-cmd|' /C calc'!A0\r\n"
+                  "Customer,'=1+1,EMail,\"'\rx\",a=b\r\n"
+                  "Customer,'=1+1,VipCount,-5,12\r\n"
+                  "Customer,'=1+1,Height,-1.5,1e-07\r\n"
+                  "Item,1,StkQty,10,+5\r\n")
+                  .toUtf8();
+  EXPECT_EQ(bytes(path), expected);
+}
+
 TEST(ChangesCsvTest, NothingAppearsUnlessCommittedAndAnOldFileStaysUntilThen) {
   QTemporaryDir dir;
   const QString path = dir.filePath("changes.csv");

@@ -19,10 +19,17 @@ QString userName() {
   return qEnvironmentVariable("USER");
 }
 
-void removeJournal(const QString& path) {
-  QFile::remove(path);
-  QFile::remove(path + QStringLiteral("-wal"));
-  QFile::remove(path + QStringLiteral("-shm"));
+// The oldest journals past the newest `kept`, and files left of journals already gone
+// (a run stopped before its journal was whole); a run still writing keeps its files.
+void prune(const QString& dirPath, const QStringList& all, qsizetype kept, const QString& own) {
+  for (qsizetype i = 0; i + kept < all.size(); ++i)
+    if (all.at(i) != own && !JournalFile::isRunning(all.at(i))) JournalFile::remove(all.at(i));
+  const QDir dir(dirPath);
+  for (const QString& name : dir.entryList({QStringLiteral("*.sqlite-*")}, QDir::Files)) {
+    const QString base = dir.filePath(name.left(name.lastIndexOf(QLatin1String(".sqlite-")) + 7));
+    if (base != own && !QFileInfo::exists(base) && !JournalFile::isRunning(base))
+      QFile::remove(dir.filePath(name));
+  }
 }
 
 }  // namespace
@@ -60,9 +67,7 @@ ImportJournal::ImportJournal(const QString& kind, const QString& pos, const QStr
   for (int n = 2; QFileInfo::exists(path); ++n)
     path = QDir(dirPath).filePath(QStringLiteral("%1-%2.sqlite").arg(stem).arg(n));
   file_ = JournalFile::create(path, run);
-  const QStringList all = list();
-  for (qsizetype i = 0; i + kKept < all.size(); ++i)
-    if (all.at(i) != path) removeJournal(all.at(i));
+  prune(dirPath, list(), kKept, path);
 }
 
 ImportJournal::~ImportJournal() = default;
@@ -80,12 +85,14 @@ void ImportJournal::rowPosted() {
   pending_ = 0;
 }
 
-void ImportJournal::rowFailed() {
+void ImportJournal::rowFailed(bool mayHaveWritten) {
   if (!pending_) return;
   const qint64 entry = pending_;
   pending_ = 0;
-  // Left behind, the entry would only be found not applied by an undo; the row's own
-  // error is what the operator must see.
+  // A row that may have been written keeps its entry: an undo then finds what the POS
+  // holds. Otherwise the entry would only be found not applied; the row's own error is
+  // what the operator must see.
+  if (mayHaveWritten) return;
   try {
     file_->remove(entry);
   } catch (...) {

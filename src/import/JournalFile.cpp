@@ -8,6 +8,7 @@
 #include <sqlite3.h>
 #include <sys/file.h>
 #include <sys/mman.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
 #include <QFile>
@@ -24,8 +25,10 @@ constexpr qsizetype kChunk = 4 << 20;
 // which ends the records for a reader.
 constexpr qsizetype kLogStep = 1 << 20;
 // Address room for the log, mapped once so that its bytes never move while the
-// folding thread reads them (a log grows by about a kilobyte a row).
+// folding thread reads them (a log grows by about a kilobyte a row): this much when
+// the process may take all it wants, else a part of what its limit leaves.
 constexpr qsizetype kLogRoom = qsizetype(64) << 30;
+constexpr qsizetype kLeastRoom = qsizetype(16) << 20;
 // How far ahead of the run the folding thread keeps the log's pages touched.
 constexpr qsizetype kAhead = 8 << 20;
 constexpr qsizetype kPage = 4096;
@@ -64,6 +67,28 @@ QString isoTime(const QDateTime& t) {
 
 QString logPath(const QString& path) {
   return path + QStringLiteral("-log");
+}
+
+// Room for the log under the process's address-space limit (ulimit -v, common for
+// scheduled jobs): a quarter of what the limit leaves, so that the rest of the run
+// keeps room to allocate.
+qsizetype logRoomAllowed() {
+  rlimit limit{};
+  if (::getrlimit(RLIMIT_AS, &limit) != 0 || limit.rlim_cur == RLIM_INFINITY) return kLogRoom;
+  qsizetype used = 0;
+  if (QFile statm(QStringLiteral("/proc/self/statm")); statm.open(QIODevice::ReadOnly))
+    used = statm.readLine().split(' ').value(0).toLongLong() * ::sysconf(_SC_PAGESIZE);
+  const qsizetype left = qsizetype(limit.rlim_cur) - used;
+  return std::clamp(left / 4 / kLogStep * kLogStep, kLeastRoom, kLogRoom);
+}
+
+// Whether a program holds the log: its run is still writing.
+bool heldByARun(const QString& log) {
+  const int fd = ::open(QFile::encodeName(log).constData(), O_RDONLY | O_CLOEXEC);
+  if (fd < 0) return false;
+  const bool held = ::flock(fd, LOCK_SH | LOCK_NB) != 0 && errno == EWOULDBLOCK;
+  ::close(fd);
+  return held;
 }
 
 // The whole file from its start, read into room made once.
@@ -140,52 +165,80 @@ sqlite3_stmt* JournalFile::prepare(const char* sql) const {
 std::unique_ptr<JournalFile> JournalFile::create(const QString& path, const JournalRun& run) {
   if (QFile::exists(path))
     throw platform::Error(journalWriteError(path, QStringLiteral("檔案已存在")));
+  // The log comes first, held until the run's end is recorded: whoever finds the
+  // journal finds its run still writing, and leaves it alone.
+  const int logFd = ::open(QFile::encodeName(logPath(path)).constData(),
+                           O_RDWR | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
+  if (logFd < 0) throw platform::Error(journalWriteError(path, systemError()));
+  if (::flock(logFd, LOCK_EX | LOCK_NB) != 0) {
+    ::close(logFd);
+    throw platform::Error(journalWriteError(path, QStringLiteral("檔案已存在")));
+  }
   // Members' identity numbers, addresses and health data pass through a journal: it is
   // made readable by its owner only, before anything is written to it, and SQLite gives
   // its own side files the mode of the database file.
-  {
-    const int fd =
-        ::open(QFile::encodeName(path).constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
-    if (fd < 0) throw platform::Error(journalWriteError(path, systemError()));
-    ::close(fd);
+  const int fd =
+      ::open(QFile::encodeName(path).constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
+  if (fd < 0) {
+    const QString why = systemError();
+    QFile::remove(logPath(path));
+    ::close(logFd);
+    throw platform::Error(journalWriteError(path, why));
   }
+  ::close(fd);
   sqlite3* db = nullptr;
   // Serialized: the folding thread inserts while the run adds its sources.
   const int rc =
       sqlite3_open_v2(QFile::encodeName(path).constData(), &db,
                       SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_FULLMUTEX, nullptr);
   std::unique_ptr<JournalFile> j(new JournalFile(path, db));
-  if (rc != SQLITE_OK) j->fail(QString());
-  // The log carries the entries' safety until the run ends; the file then takes them in
-  // one transaction, its rollback journal and flushes keeping every stop of that
-  // readable, a power cut included.
-  j->exec(kSchema);
-  sqlite3_stmt* st = j->prepare(
-      "INSERT INTO run(format, kind, started, user, folder, pos, undoes) "
-      "VALUES (?, ?, ?, ?, ?, ?, ?)");
-  sqlite3_bind_int(st, 1, JournalRecords::kFormat);
-  bind(st, 2, run.kind);
-  bind(st, 3, isoTime(run.started));
-  bind(st, 4, run.user);
-  bind(st, 5, run.folder);
-  bind(st, 6, run.pos);
-  if (!run.undoes.isEmpty()) bind(st, 7, run.undoes);
-  const int step = sqlite3_step(st);
-  sqlite3_finalize(st);
-  if (step != SQLITE_DONE) j->fail(QString());
-  j->logFd_ = ::open(QFile::encodeName(logPath(path)).constData(),
-                     O_RDWR | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
-  if (j->logFd_ < 0) j->fail(systemError());
-  // Held while the run writes, so that no reader takes the log in under it.
-  ::flock(j->logFd_, LOCK_EX | LOCK_NB);
-  void* map = ::mmap(nullptr, size_t(kLogRoom), PROT_READ | PROT_WRITE, MAP_SHARED, j->logFd_, 0);
-  if (map == MAP_FAILED) j->fail(systemError());
-  j->logMap_ = static_cast<char*>(map);
+  j->logFd_ = logFd;
+  try {
+    if (rc != SQLITE_OK) j->fail(QString());
+    // The log carries the entries' safety until the run ends; the file then takes them
+    // in one transaction, its rollback journal and flushes keeping every stop of that
+    // readable, a power cut included.
+    j->exec(kSchema);
+    sqlite3_stmt* st = j->prepare(
+        "INSERT INTO run(format, kind, started, user, folder, pos, undoes) "
+        "VALUES (?, ?, ?, ?, ?, ?, ?)");
+    sqlite3_bind_int(st, 1, JournalRecords::kFormat);
+    bind(st, 2, run.kind);
+    bind(st, 3, isoTime(run.started));
+    bind(st, 4, run.user);
+    bind(st, 5, run.folder);
+    bind(st, 6, run.pos);
+    if (!run.undoes.isEmpty()) bind(st, 7, run.undoes);
+    const int step = sqlite3_step(st);
+    sqlite3_finalize(st);
+    if (step != SQLITE_DONE) j->fail(QString());
+    void* map = MAP_FAILED;
+    for (j->logRoom_ = logRoomAllowed();; j->logRoom_ /= 2) {
+      map = ::mmap(nullptr, size_t(j->logRoom_), PROT_READ | PROT_WRITE, MAP_SHARED, logFd, 0);
+      if (map != MAP_FAILED || errno != ENOMEM || j->logRoom_ <= kLeastRoom) break;
+    }
+    if (map == MAP_FAILED) j->fail(systemError());
+    j->logMap_ = static_cast<char*>(map);
+  } catch (...) {
+    j.reset();
+    remove(path);
+    throw;
+  }
   // The first pages, for the thread to touch; without the room the log grows as it is
   // written, and the entry that does not fit fails.
-  if (::posix_fallocate(j->logFd_, 0, off_t(kAhead)) == 0) j->logSize_ = kAhead;
+  if (::posix_fallocate(j->logFd_, 0, off_t(std::min(kAhead, j->logRoom_))) == 0)
+    j->logSize_ = std::min(kAhead, j->logRoom_);
   j->folder_ = std::thread([p = j.get()] { p->foldWhileRunning(); });
   return j;
+}
+
+void JournalFile::remove(const QString& path) {
+  for (const char* suffix : {"", "-log", "-journal", "-wal", "-shm"})
+    QFile::remove(path + QLatin1String(suffix));
+}
+
+bool JournalFile::isRunning(const QString& path) {
+  return heldByARun(logPath(path));
 }
 
 std::unique_ptr<JournalFile> JournalFile::open(const QString& path) {
@@ -211,7 +264,15 @@ std::unique_ptr<JournalFile> JournalFile::open(const QString& path) {
   sqlite3_finalize(st);
   if (j->format_ != 2 && j->format_ != JournalRecords::kFormat)
     throw platform::Error(journalReadError(path, QStringLiteral("不是匯入記錄檔")));
+  // The run may be writing the file at this moment.
+  sqlite3_busy_timeout(db, 5000);
   if (QFile::exists(logPath(path))) {
+    // A run still writing holds its log: its entries are not all in the file yet, and
+    // taking in the log under it would end it for the run.
+    if (heldByARun(logPath(path))) {
+      j->running_ = true;
+      return j;
+    }
     if (!writable)
       throw platform::Error(
           journalReadError(path, QStringLiteral("中斷的記錄需要寫入權限才能整理")));
@@ -390,13 +451,15 @@ void JournalFile::addSource(const JournalSource& source) {
 void JournalFile::appendLog() {
   const qsizetype n = record_.size();
   if (logUsed_ + n + (aheadRefused_ ? 0 : kAhead) > logSize_) {
-    if (logUsed_ + n > kLogRoom) fail(QStringLiteral("記錄超過 64 GB"));
+    if (logUsed_ + n > logRoom_)
+      fail(QStringLiteral("記錄超過 %1 MB，程式可用的記憶體位址空間只容得下這麼多")
+               .arg(logRoom_ >> 20));
     // Room is reserved on the disk before it is used: a full disk fails this entry
     // here, never a store into the mapping later. The room ahead, for the folding
     // thread to touch, is only asked for.
     qsizetype size = std::max<qsizetype>(logSize_ * 2, kLogStep);
     while (size < logUsed_ + n + kAhead) size *= 2;
-    size = std::min(size, kLogRoom);
+    size = std::min(size, logRoom_);
     if (::posix_fallocate(logFd_, 0, off_t(size)) != 0) {
       aheadRefused_ = true;
       size = (logUsed_ + n + kPage - 1) / kPage * kPage;
@@ -457,7 +520,7 @@ void JournalFile::finish(bool completed) {
 }
 
 void JournalFile::closeLog() {
-  if (logMap_) ::munmap(logMap_, size_t(kLogRoom));
+  if (logMap_) ::munmap(logMap_, size_t(logRoom_));
   logMap_ = nullptr;
   logSize_ = logUsed_ = 0;
   if (logFd_ >= 0) ::close(logFd_);
@@ -478,6 +541,10 @@ JournalRun JournalFile::run() const {
     r.finished = text16(st, 6);
     r.outcome = text16(st, 7);
   }
+  // Neither ended nor writing, nor a log to take in: its program stopped before it
+  // kept one.
+  if (r.outcome.isEmpty() && !running_ && logFd_ < 0 && !QFile::exists(logPath(path_)))
+    r.outcome = QStringLiteral("interrupted");
   sqlite3_finalize(st);
   return r;
 }

@@ -8,8 +8,11 @@
 namespace dataimport {
 namespace {
 
-// Top bit of a cell's type byte: its value was added on the POS (see RowChange::Cell).
+// Top bits of a cell's type byte: its value was added on the POS, or is an appended
+// row's default (see RowChange::Cell).
 constexpr quint8 kAddedFlag = 0x80;
+constexpr quint8 kDefaultedFlag = 0x40;
+constexpr quint8 kFlags = kAddedFlag | kDefaultedFlag;
 
 constexpr quint8 kEntry = 1;
 constexpr quint8 kRemoval = 2;
@@ -411,7 +414,7 @@ void JournalRecords::writeEntry(qint64 id, const RowChange& change, QByteArray& 
     const RowChange::Cell& c = change.cells[i];
     p.putVarint(cellNames_[i]);
     // The type's byte carries in its top bit that the value was added, not written.
-    p.put(quint8(c.type | (c.added ? kAddedFlag : 0)));
+    p.put(quint8(c.type | (c.added ? kAddedFlag : 0) | (c.defaulted ? kDefaultedFlag : 0)));
     if (before) putValue(p, c.before, c.type);
     if (after) putValue(p, c.after, c.type);
   }
@@ -513,9 +516,10 @@ bool JournalRecords::readRecord(const QByteArray& payload) {
   for (quint64 i = 0; i < n; ++i) {
     RowChange::Cell cell;
     quint8 type = 0;
-    if (!name(cell.column) || !r.get(type) || (type & ~kAddedFlag) > db::ftGuid) return false;
+    if (!name(cell.column) || !r.get(type) || (type & ~kFlags) > db::ftGuid) return false;
     cell.added = (type & kAddedFlag) != 0;
-    cell.type = db::FieldType(type & ~kAddedFlag);
+    cell.defaulted = (type & kDefaultedFlag) != 0;
+    cell.type = db::FieldType(type & ~kFlags);
     if ((before && !getValue(r, cell.before, cell.type)) ||
         (after && !getValue(r, cell.after, cell.type)))
       return false;

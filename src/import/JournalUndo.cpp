@@ -7,6 +7,7 @@
 #include <db/Command.h>
 #include <db/Dataset.h>
 #include <db/Field.h>
+#include <db/ValueText.h>
 #include <platform/Error.h>
 #include <posdb/DmMdf.h>
 
@@ -23,36 +24,39 @@ QString shown(const QVariant& v, db::FieldType type) {
   return valueText(v, type).value_or(QStringLiteral("NULL"));
 }
 
-// Whether the POS still holds `expected` in the field. Values read back from a server
-// may differ in ways that are no change by anyone: blanks padding a fixed-width text,
-// a server's rounding of milliseconds, a single-precision column's last digits.
-bool holds(const db::Field& field, const QVariant& expected) {
+// Whether the POS still holds `expected` in the field, as exactly as the column keeps
+// values and a post compares them: a text's trailing blanks are padding (a fixed-width
+// column adds them, SQL Server compares without them), a date may have moved to the
+// column type's own step (1/300 s for datetime, the minute for smalldatetime), a
+// single-precision column keeps a float's first 24 bits. Any other difference is a
+// change by someone.
+bool holds(const db::Dataset& ds, const db::Field& field, const QVariant& expected) {
   const QVariant now = field.value();
   if (sameValue(now, expected)) return true;
-  const std::optional<QString> a = valueText(now, field.dataType());
-  const std::optional<QString> b = valueText(expected, field.dataType());
-  if (a.has_value() != b.has_value()) return false;
+  if (db::isNullValue(now) || db::isNullValue(expected)) return false;
+  const db::ColumnInfo* column = ds.columnOf(field);
+  const QString type = column ? column->typeName : QString();
   switch (db::basicKind(field.dataType())) {
     case db::BasicKind::Text: {
-      auto rtrim = [](const QString& s) {
+      auto rtrim = [](QString s) {
         qsizetype n = s.size();
         while (n > 0 && s.at(n - 1) == u' ') --n;
-        return s.left(n);
+        s.truncate(n);
+        return s;
       };
-      return rtrim(*a) == rtrim(*b);
+      return rtrim(now.toString()) == rtrim(expected.toString());
     }
-    case db::BasicKind::Floating: {
-      const double x = now.toDouble(), y = expected.toDouble();
-      return std::fabs(x - y) <= 1e-6 * std::max({1.0, std::fabs(x), std::fabs(y)});
+    case db::BasicKind::Floating:
+      return (type == u"real" || type == u"float4") &&
+             float(now.toDouble()) == float(expected.toDouble());
+    case db::BasicKind::DateTime: {
+      const qint64 apart = std::llabs(now.toDateTime().msecsTo(expected.toDateTime()));
+      if (type == u"datetime") return apart <= 3;
+      if (type == u"smalldatetime") return apart <= 30'000;
+      return false;
     }
-    case db::BasicKind::DateTime:
-      return std::llabs(now.toDateTime().msecsTo(expected.toDateTime())) <= 3;
-    case db::BasicKind::Whole:
-      return now.toLongLong() == expected.toLongLong();
-    case db::BasicKind::Boolean:
-      return now.toBool() == expected.toBool();
     default:
-      return *a == *b;
+      return false;
   }
 }
 
@@ -72,11 +76,12 @@ Holds compare(db::Dataset& ds, const RowChange& entry, bool undoneBefore, QStrin
       continue;
     }
     const db::Field& f = ds.fieldByName(c.column);
-    const bool a = holds(f, c.after);
+    const bool a = holds(ds, f, c.after);
     after = after && a;
-    before = before && holds(f, c.before);
+    before = before && holds(ds, f, c.before);
     if (!a)
-      differing << QStringLiteral("%1 現為「%2」，匯入寫入「%3」")
+      differing << (c.defaulted ? QStringLiteral("%1 現為「%2」，匯入新增這一列時為「%3」")
+                                : QStringLiteral("%1 現為「%2」，匯入寫入「%3」"))
                        .arg(c.column, shown(f.value(), f.dataType()), shown(c.after, c.type));
   }
   if (after) return Holds::After;
@@ -117,7 +122,7 @@ void putBack(db::Dataset& ds, const RowChange& entry, const RowChange& undoEntry
     ds.post();
   } catch (...) {
     ds.cancel();
-    journal.rowFailed();
+    journal.rowFailed(postMayHaveWritten(std::current_exception()));
     throw;
   }
   journal.rowPosted();
@@ -133,6 +138,14 @@ JournalUndo::JournalUndo(posdb::TDmMSSQL& pos, const QString& journalPath)
     : pos_(pos), path_(journalPath) {
   const auto file = JournalFile::open(journalPath);
   const JournalRun run = file->run();
+  // Its entries are not all written yet, and its rows may still be being posted.
+  if (file->running())
+    throw platform::Error(
+        QStringLiteral(
+            "匯入記錄 %1 的%2還在執行中，還沒有結束；請等它結束後再還原。沒有還原任何資料")
+            .arg(QFileInfo(journalPath).fileName(),
+                 run.kind == u"undo" ? QStringLiteral("還原") : QStringLiteral("匯入")));
+  interrupted_ = run.outcome == u"interrupted";
   const QString here = ImportDriver::posDescription(pos.cnKAROS.connectionString());
   if (run.pos != here)
     throw platform::Error(
@@ -234,11 +247,11 @@ UndoResult JournalUndo::run(bool dryRun, platform::Progress& progress) {
             try {
               rows = del.execute();
             } catch (...) {
-              journal->rowFailed();
+              journal->rowFailed(postMayHaveWritten(std::current_exception()));
               throw;
             }
             if (rows != 1) {
-              journal->rowFailed();
+              journal->rowFailed(rows > 1);
               throw platform::Error(
                   QStringLiteral("%1: 無法刪除 %2 = %3 的那一列").arg(e.table, e.keyColumn, e.key));
             }

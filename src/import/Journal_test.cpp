@@ -378,11 +378,138 @@ TEST_P(JournalTest, AJournalOfAnotherPosIsRefusedAndTheNewestFiftyAreKept) {
   EXPECT_TRUE(error.endsWith("沒有還原任何資料")) << error.toStdString();
 }
 
+// The import gives a new class its number only; the POS gives the rest. Someone then
+// names one of the new classes: the undo deletes the other and leaves that one.
+TEST_P(JournalTest, AnAppendedRowChangedSinceInAnyColumnIsLeftAloneByUndo) {
+  seed();
+  pos_->start();
+  config::ColumnMap map;
+  map.setKey("ClsNo", "ClsNo");
+  map.addPair("ClsNo", "ClsNo");
+  map.writeTable("Classify");
+  test::writeAccessTable(dir_.filePath("Classify.mdb"), "Classify", {{"ClsNo"}},
+                         {{QStringLiteral("555")}, {QStringLiteral("556")}});
+  for (const auto& t : {k::ExportItem, k::ExportSupplier, k::ExportCustomer})
+    config::Config().write(t, false);
+  const Snapshot before = snapshot();
+  DirectFrontEnd ui;
+  const QString journal = import(ui);
+  ASSERT_TRUE(ui.errors.isEmpty()) << ui.errors.join('\n').toStdString();
+  ASSERT_EQ(JournalFile::open(journal)->counts().appends, 2);
+  pos_->exec("UPDATE Classify SET ClsName = '櫃台取名' WHERE ClsNo = '555'");
+  const Snapshot named = snapshot();
+
+  const UndoResult r = undo(journal);
+  EXPECT_EQ(r.deleted, 1);
+  ASSERT_EQ(r.conflicts, 1);
+  for (const UndoStep& step : r.steps)
+    if (step.outcome == UndoStep::Outcome::Conflict) {
+      EXPECT_EQ(step.entry.key, "555");
+      EXPECT_EQ(step.detail, "ClsName 現為「櫃台取名」，匯入新增這一列時為「NULL」");
+    }
+  Snapshot expected = before;
+  expected["Classify"]["555"] = named.at("Classify").at("555");
+  EXPECT_EQ(snapshot(), expected);
+}
+
+// A failed post whose statement may have reached the POS keeps its entry; the undo then
+// finds the row as it is. (The POS's own trigger fails the statement here.)
+TEST_P(JournalTest, APostThatFailedAfterItsStatementRanKeepsItsEntry) {
+  if (GetParam() != TestDatabase::Engine::Sqlite) GTEST_SKIP() << "the trigger is SQLite's";
+  seed();
+  exportAll();
+  pos_->exec("UPDATE Customer SET Name = '改'");
+  pos_->exec(
+      "CREATE TRIGGER refuse AFTER UPDATE ON Customer WHEN NEW.CustNo = 'M0000004' "
+      "BEGIN SELECT RAISE(ABORT, 'refused'); END");
+  for (const auto& t : {k::ExportClassify, k::ExportItem, k::ExportSupplier})
+    config::Config().write(t, false);
+  const Snapshot before = snapshot();
+  DirectFrontEnd ui;
+  const QString journal = import(ui);
+  ASSERT_EQ(ui.errors.size(), 1);
+  const auto file = JournalFile::open(journal);
+  const std::vector<RowChange> entries = file->entries();
+  ASSERT_EQ(entries.size(), 4u);
+  EXPECT_EQ(entries.back().key, "M0000004");
+  pos_->exec("DROP TRIGGER refuse");
+  const UndoResult r = undo(journal);
+  EXPECT_EQ(r.restored, 3);
+  EXPECT_EQ(r.notApplied, 1);
+  EXPECT_EQ(snapshot(), before);
+}
+
+// While its run writes, a journal is neither taken back nor taken in: its entries are
+// not all there.
+TEST_P(JournalTest, UndoRefusesAJournalWhoseRunIsStillGoing) {
+  seed();
+  pos_->start();
+  ImportJournal running("import", ImportDriver::posDescription(pos_->connectionString()));
+  RowChange change{"Classify", "ClsNo", "001", RowChange::Action::Update, {}};
+  change.cells.push_back({"ClsName", db::ftString, QStringLiteral("感冒藥"), QStringLiteral("x")});
+  running.rowReady(change);
+  running.rowPosted();
+  const QString error = [&] {
+    try {
+      JournalUndo(pos_->dm, running.path());
+    } catch (const platform::Error& e) {
+      return e.message();
+    }
+    return QString();
+  }();
+  EXPECT_EQ(error, "匯入記錄 " + QFileInfo(running.path()).fileName() +
+                       " 的匯入還在執行中，還沒有結束；請等它結束後再還原。沒有還原任何資料")
+      << error.toStdString();
+  EXPECT_TRUE(JournalFile::open(running.path())->running());
+  EXPECT_TRUE(QFile::exists(running.path() + "-log"));
+  running.finish(true);
+  EXPECT_FALSE(JournalFile::open(running.path())->running());
+  EXPECT_EQ(undo(running.path()).notApplied, 1);
+}
+
 INSTANTIATE_TEST_SUITE_P(Engines, JournalTest,
                          ::testing::Values(TestDatabase::Engine::Sqlite,
                                            TestDatabase::Engine::Postgres,
                                            TestDatabase::Engine::Tds),
                          [](const auto& info) { return std::string(engineName(info.param)); });
+
+// Pruning removes every file of the journals it drops (their logs and SQLite's side
+// files), and files left of journals already gone; a run still writing keeps its own.
+TEST(JournalPruning, RemovesEveryFileOfADroppedJournalAndLeftoversButNotARunningOne) {
+  QTemporaryDir dir;
+  platform::setProgramFolderForTesting(dir.path());
+  const QString pos = "Provider=SQLite;Data Source=/x/pos.sqlite";
+  QString cutShort;
+  {
+    ImportJournal j("import", pos);  // killed: its log stays beside it
+    cutShort = j.path();
+  }
+  ASSERT_TRUE(QFile::exists(cutShort + "-log"));
+  auto held = std::make_unique<ImportJournal>("import", pos);
+  const QDir folder(ImportJournal::folder());
+  for (const char* leftover :
+       {"20000101-000000-000.sqlite-log", "20000101-000000-000.sqlite-journal",
+        "20000101-000000-001.sqlite-wal"}) {
+    QFile f(folder.filePath(leftover));
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+  }
+  for (int i = 0; i < ImportJournal::kKept; ++i) ImportJournal("import", pos).finish(true);
+  QStringList names = folder.entryList(QDir::Files, QDir::Name);
+  EXPECT_FALSE(names.join(' ').contains(QFileInfo(cutShort).fileName()))
+      << names.join(' ').toStdString();
+  EXPECT_FALSE(names.join(' ').contains("20000101")) << names.join(' ').toStdString();
+  // The oldest now, but still writing.
+  EXPECT_TRUE(QFile::exists(held->path()));
+  EXPECT_TRUE(QFile::exists(held->path() + "-log"));
+  EXPECT_EQ(ImportJournal::list().size(), ImportJournal::kKept + 1);
+  held->finish(true);
+  held.reset();
+  ImportJournal("import", pos).finish(true);
+  EXPECT_EQ(ImportJournal::list().size(), ImportJournal::kKept);
+  names = folder.entryList(QDir::Files);
+  EXPECT_EQ(names.size(), ImportJournal::kKept) << names.join(' ').toStdString();
+  platform::setProgramFolderForTesting(QString());
+}
 
 }  // namespace
 }  // namespace dataimport

@@ -1,5 +1,6 @@
 #include "import/RowChange.h"
 
+#include <db/ServerError.h>
 #include <db/ValueText.h>
 
 #include <QLocale>
@@ -81,6 +82,18 @@ bool sameValue(const QVariant& a, const QVariant& b) {
              *static_cast<const qint64*>(b.constData());
     default:
       return a == b;
+  }
+}
+
+bool postMayHaveWritten(const std::exception_ptr& failure) {
+  try {
+    std::rethrow_exception(failure);
+  } catch (const db::ConflictError&) {
+    return false;
+  } catch (const db::ServerError&) {
+    return false;
+  } catch (...) {
+    return true;
   }
 }
 

@@ -3,7 +3,9 @@
 #include "import/ItemNumber.h"
 
 #include <config/Configs.h>
+#include <db/Connection.h>
 #include <db/Dataset.h>
+#include <db/DefaultValue.h>
 #include <db/Field.h>
 #include <db/ServerError.h>
 #include <db/ValueText.h>
@@ -302,7 +304,7 @@ void TableImport::postRow(bool found) {
       }
       cells << QStringLiteral("%1 =「%2」").arg(f->fieldName(), f->asString());
     }
-    throw platform::Error(QStringLiteral("%1（%2 = %3）無法寫入 POS 資料庫（%4）：%5")
+    throw db::ServerError(QStringLiteral("%1（%2 = %3）無法寫入 POS 資料庫（%4）：%5")
                               .arg(QString::fromUtf8(importTable(table_).name),
                                    keyTarget_->fieldName(), keyTarget_->asString(),
                                    cells.join(QStringLiteral("、")), e.message()));
@@ -340,15 +342,46 @@ void TableImport::describeChange(bool found) {
       c.before = *before;
       c.after = *now;
       c.added = target_.addsOnPost(*f);
+      c.defaulted = false;
     } else {
       RowChange::Cell& c = cell(*f);
       c.added = false;
+      c.defaulted = false;
       if (c.before.isValid()) c.before = QVariant();
       if (c.after.isValid()) c.after = QVariant();
       if (target_.swapCurrentCell(*f, c.after)) lent_.emplace_back(f, used - 1);
     }
   }
+  if (!found) addDefaultedCells(cell);
   change_.cells.resize(used);
+}
+
+void TableImport::addDefaultedCells(const std::function<RowChange::Cell&(const db::Field&)>& cell) {
+  if (!defaults_) {
+    defaults_.emplace(size_t(target_.fieldCount()));
+    std::vector<db::ColumnDefault> declared;
+    try {
+      declared = target_.connection()->columnDefaults(QString::fromUtf8(importTable(table_).name));
+    } catch (const platform::Error&) {
+      // Unknown: an undo then compares the columns the import gave values to.
+    }
+    for (const db::ColumnDefault& d : declared) {
+      db::Field* f = target_.findField(d.column);
+      const db::ColumnInfo* column = f ? target_.columnOf(*f) : nullptr;
+      if (f && !f->isLookup() && !(column && column->generated))
+        (*defaults_)[size_t(f->index())] = db::constantDefault(d, f->dataType());
+    }
+  }
+  for (int i = 0; i < target_.fieldCount(); ++i) {
+    const std::optional<QVariant>& value = (*defaults_)[size_t(i)];
+    if (!value || (size_t(i) < assignedStamp_.size() && assignedStamp_[size_t(i)] == rowStamp_))
+      continue;
+    RowChange::Cell& c = cell(target_.field(i));
+    c.added = false;
+    c.defaulted = true;
+    c.before = QVariant();
+    c.after = *value;
+  }
 }
 
 void TableImport::returnLent() {
@@ -379,7 +412,8 @@ void TableImport::importRow() {
   try {
     postRow(found);
   } catch (...) {
-    observer_->rowFailed();
+    // Still the database's refusal when named: nothing of the row was written.
+    observer_->rowFailed(postMayHaveWritten(std::current_exception()));
     throw;
   }
   observer_->rowPosted();

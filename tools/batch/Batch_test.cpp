@@ -5,7 +5,10 @@
 #include "TdsPos.h"
 
 #include <import/DmMdb.h>
+#include <import/ImportDriver.h>
+#include <import/ImportJournal.h>
 #include <platform/ErrorText.h>
+#include <platform/ProgramFolder.h>
 
 #include <gtest/gtest.h>
 #include <unistd.h>
@@ -314,6 +317,67 @@ TEST_F(BatchTest, ImportKeepsAJournalThatUndoTakesBackAndJournalsLists) {
       << conflict.out.toStdString();
   EXPECT_EQ(sql(QStringLiteral("select ClsName from Classify where ClsNo = '%1'").arg(clsNo)),
             "other");
+}
+
+// A journal whose import is still writing (held here, as another program's would be) is
+// listed as running and not undone; one whose program was killed is undone after saying
+// so.
+TEST_F(BatchTest, JournalsAndUndoRefuseARunStillGoingAndSayWhenARunWasCutShort) {
+  enable({"Classify"});
+  ASSERT_EQ(run({"export"}).status, 0);
+  const QString clsNo = sql("select ClsNo from Classify order by ClsNo");
+  platform::setProgramFolderForTesting(folder_.path());
+  auto running = std::make_unique<dataimport::ImportJournal>(
+      QStringLiteral("import"), dataimport::ImportDriver::posDescription(
+                                    QStringLiteral("Provider=SQLite;Data Source=") + pos_));
+  platform::setProgramFolderForTesting(QString());
+  const QString name = QFileInfo(running->path()).fileName();
+  dataimport::RowChange change{
+      "Classify", "ClsNo", clsNo, dataimport::RowChange::Action::Update, {}};
+  // Its row was not posted yet when the program was killed.
+  change.cells.push_back(
+      {"ClsName", db::ftString,
+       sql(QStringLiteral("select ClsName from Classify where ClsNo = '%1'").arg(clsNo)),
+       QStringLiteral("b")});
+  running->rowReady(change);
+
+  const Outcome list = run({"journals"});
+  EXPECT_EQ(list.status, 1);
+  EXPECT_TRUE(list.out.contains(name + QStringLiteral("  ")) && list.out.endsWith("執行中\n"))
+      << list.out.toStdString();
+  EXPECT_EQ(list.err, name + QStringLiteral(" 的執行還沒有結束，它的內容還不完整。\n"));
+  const Outcome refused = run({"undo", name});
+  EXPECT_EQ(refused.status, 1);
+  EXPECT_TRUE(refused.out.isEmpty()) << refused.out.toStdString();
+  EXPECT_TRUE(refused.err.contains(QStringLiteral("的匯入還在執行中，還沒有結束")))
+      << refused.err.toStdString();
+
+  running.reset();  // its program killed: the log stays behind
+  const Outcome undone = run({"undo", name});
+  EXPECT_EQ(undone.status, 0) << undone.err.toStdString();
+  EXPECT_TRUE(undone.out.startsWith(QStringLiteral("注意：%1 的執行在途中被中斷").arg(name)))
+      << undone.out.toStdString();
+  EXPECT_TRUE(undone.out.contains(QStringLiteral("不需處理 1 列"))) << undone.out.toStdString();
+  EXPECT_TRUE(run({"journals"}).out.contains(QStringLiteral("中斷")));
+}
+
+// Scheduled jobs often run under an address-space limit: the journal takes what the
+// limit leaves room for.
+TEST_F(BatchTest, AnImportRunsUnderALimitedAddressSpace) {
+#if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
+  GTEST_SKIP() << "a sanitizer's shadow memory does not fit under the limit";
+#endif
+  enable({"Classify", "Customer"});
+  ASSERT_EQ(run({"export"}).status, 0);
+  sql("update Customer set Name = 'changed'");
+  QProcess process;
+  process.start(QStringLiteral("/bin/sh"),
+                {"-c", "ulimit -v 4000000 && exec \"$0\" \"$@\"", DATACONV_BATCH_EXE, "import",
+                 "--folder", folder_.path()});
+  ASSERT_TRUE(process.waitForFinished(300000));
+  EXPECT_EQ(process.exitCode(), 0) << process.readAllStandardError().toStdString();
+  EXPECT_EQ(sql("select count(*) from Customer where Name = 'changed'"), "0");
+  EXPECT_EQ(QDir(path("journal")).entryList({"*.sqlite"}, QDir::Files).size(), 1);
 }
 
 // The same commands against the TDS test server, reached through Config.ini as a shop's

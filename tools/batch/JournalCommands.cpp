@@ -74,6 +74,16 @@ int listJournals(std::FILE* out, std::FILE* err) {
     try {
       const auto file = dataimport::JournalFile::open(path);
       const dataimport::JournalRun run = file->run();
+      if (file->running()) {
+        // Its counts are not known until it ends.
+        write(out, QStringLiteral("%1  %2  %3  執行中\n")
+                       .arg(QFileInfo(path).fileName(),
+                            run.started.toString(QStringLiteral("yyyy-MM-dd HH:mm:ss")), run.user));
+        write(err, QStringLiteral("%1 的執行還沒有結束，它的內容還不完整。\n")
+                       .arg(QFileInfo(path).fileName()));
+        status = kTableFailed;
+        continue;
+      }
       const dataimport::JournalCounts n = file->counts();
       QStringList tables;
       for (const auto& s : file->sources()) tables << s.table;
@@ -98,6 +108,10 @@ int listJournals(std::FILE* out, std::FILE* err) {
 int undoJournal(posdb::TDmMSSQL& pos, const QString& journal, bool dryRun, std::FILE* out,
                 ConsoleProgress& progress) {
   dataimport::JournalUndo undo(pos, journal);
+  if (undo.interrupted())
+    write(out, QStringLiteral("注意：%1 的執行在途中被中斷（程式沒有正常結束）。只還原已寫入 POS "
+                              "的列；最後記錄的一列若沒有寫入，就不需處理。\n")
+                   .arg(QFileInfo(journal).fileName()));
   progress.begin(QFileInfo(journal).fileName());
   dataimport::UndoResult r;
   try {

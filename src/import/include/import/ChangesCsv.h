@@ -25,7 +25,9 @@ class ChangesCsv {
   void commit();
 
   // One field as RFC 4180 writes it: quoted when it holds a comma, a quote, a line
-  // break or leading or trailing blanks, inner quotes doubled.
+  // break or leading or trailing blanks, inner quotes doubled; a text that starts with
+  // =, +, -, @, a tab, a carriage return or ' (and is not a plain number) gets a ' in
+  // front, so that a spreadsheet shows it as text.
   static QString field(const QString& text);
 
  private:

@@ -37,7 +37,7 @@ class ImportJournal : public ImportObserver {
 
   void rowReady(const RowChange& change) override;
   void rowPosted() override;
-  void rowFailed() override;
+  void rowFailed(bool mayHaveWritten) override;
 
   void finish(bool completed);
 

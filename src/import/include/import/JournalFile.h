@@ -67,7 +67,15 @@ class JournalFile {
   JournalFile(const JournalFile&) = delete;
   JournalFile& operator=(const JournalFile&) = delete;
 
+  // Removes every file of the journal at `path`: the file, its log and SQLite's own.
+  static void remove(const QString& path);
+  // Whether a program is writing the journal at `path` now.
+  static bool isRunning(const QString& path);
+
   const QString& path() const { return path_; }
+  // Opened while its run was still writing (by this program or another): the entries
+  // read are the run's so far, and its end is not known yet.
+  bool running() const { return running_; }
 
   void addSource(const JournalSource& source);
   // Returns the entry's number once it is safe from the program being killed.
@@ -105,6 +113,8 @@ class JournalFile {
   sqlite3* db_ = nullptr;
   int logFd_ = -1;          // the log while this object writes the run
   char* logMap_ = nullptr;  // address room for the largest log, reserved once
+  qsizetype logRoom_ = 0;   // its size
+  bool running_ = false;
   // Of the log's file: room reserved on the disk (grown by the run, read by the
   // folding thread).
   std::atomic<qsizetype> logSize_{0};

@@ -1,7 +1,8 @@
 // Takes back what a journal's run did to the POS, newest entry first: an appended row
 // is deleted, changed columns get their earlier values back, a deleted row (an undo's
 // journal) is added again. A row that no longer holds what the run wrote was changed
-// again since, and is left alone as a conflict; a row that still holds what it held
+// again since, and is left alone as a conflict (an appended row in any column, those
+// it got by default included); a row that still holds what it held
 // before the run was never posted (the run was cut short there) and needs nothing.
 //
 // An undo keeps a journal of its own, so that it can be taken back in turn.
@@ -43,6 +44,10 @@ class JournalUndo {
   // POS (its connection, password aside).
   JournalUndo(posdb::TDmMSSQL& pos, const QString& journalPath);
 
+  // The run was cut short (its program was killed): the journal holds the rows that
+  // may have reached the POS, its last one perhaps not posted.
+  bool interrupted() const { return interrupted_; }
+
   // Writes nothing when `dryRun`: the steps say what would be done.
   UndoResult run(bool dryRun, platform::Progress& progress);
 
@@ -51,6 +56,7 @@ class JournalUndo {
   QString path_;
   std::vector<RowChange> entries_;
   bool undoneBefore_ = false;  // a completed undo of this journal exists
+  bool interrupted_ = false;
 };
 
 }  // namespace dataimport

@@ -8,6 +8,7 @@
 
 #include <QString>
 #include <QVariant>
+#include <exception>
 #include <optional>
 #include <vector>
 
@@ -24,6 +25,9 @@ struct RowChange {
     // The value was added on the POS (after - before is the amount), not written: an
     // undo takes back the amount, keeping what others added or took since.
     bool added = false;
+    // An appended row's column the import left to the table's default: the value a new
+    // row gets there. Kept so that an undo sees when someone fills it in later.
+    bool defaulted = false;
   };
 
   QString table;
@@ -45,14 +49,20 @@ QVariant textValue(const std::optional<QString>& text, db::FieldType type);
 bool sameValue(const QVariant& a, const QVariant& b);
 
 // Receives each row an import is about to post: rowReady() before the POS is
-// written, then rowPosted() once it is, or rowFailed() when the post failed (the row
-// did not change). Rows the post leaves as they were are not reported.
+// written, then rowPosted() once it is, or rowFailed() when the post failed. A failed
+// post `mayHaveWritten` the row unless the database refused its statement or found the
+// row changed by someone else (a lost link or a timeout leaves it unknown; an update
+// that reached more than one row did write). Rows the post leaves as they were are not
+// reported.
 class ImportObserver {
  public:
   virtual ~ImportObserver() = default;
   virtual void rowReady(const RowChange& change) = 0;
   virtual void rowPosted() = 0;
-  virtual void rowFailed() = 0;
+  virtual void rowFailed(bool mayHaveWritten) = 0;
 };
+
+// Whether the failure of a post may have left its row written, as above.
+bool postMayHaveWritten(const std::exception_ptr& failure);
 
 }  // namespace dataimport

@@ -154,6 +154,10 @@ class TableImport {
   db::Field* keyTarget_ = nullptr;
   RowChange change_;
   std::vector<std::pair<db::Field*, size_t>> lent_;  // field, cell of change_
+  // Per target field: what a new row gets where the import sets no value; none where
+  // that is not a constant. Read from the POS at the first append.
+  std::optional<std::vector<std::optional<QVariant>>> defaults_;
+  void addDefaultedCells(const std::function<RowChange::Cell&(const db::Field&)>& cell);
   std::optional<bool> editsOnly_;
   std::optional<posdb::ExportRecord> record_;  // edits only: what the export wrote
   int leftAlone_ = 0;                          // the current row's, see keepUnedited()
