@@ -54,7 +54,7 @@ TEST_F(ConfigTest, WithoutConfigIniTheDefaultsApplyAndNoTableTakesPart) {
   EXPECT_EQ(Config().read(keys::Database), QStringLiteral("KAROS"));
   EXPECT_EQ(Config().read(keys::User), QStringLiteral("sa"));
   EXPECT_EQ(Config().read(keys::Password), QStringLiteral("kora"));
-  for (const FlagSetting& table : keys::TableSwitches) EXPECT_FALSE(Config().read(table));
+  for (const PosTableInfo& table : kPosTables) EXPECT_FALSE(Config().read(table.enabled));
   EXPECT_EQ(Config().read(keys::UpdateStkQtyAction), 0);
   EXPECT_FALSE(QFile::exists(configPath()));
 }

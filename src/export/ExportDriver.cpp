@@ -11,8 +11,6 @@
 #include <posdb/DmMdf.h>
 #include <posdb/ExportRecord.h>
 
-#include <iterator>
-
 namespace dataexport {
 
 namespace {
@@ -57,11 +55,10 @@ void ExportDriver::execute(platform::Progress& progress, int rows) {
 
 QString ExportDriver::Run() {
   QString report = QString::fromUtf8(kExportReportTitle);
-  for (size_t i = 0; i < std::size(kExportTables); ++i) {
-    const ExportTable& entry = kExportTables[i];
+  for (const ExportTable& entry : kExportTables) {
     const QString table = QString::fromLatin1(entry.name);
     const bool enabled = tables_ ? tables_->contains(table, Qt::CaseInsensitive)
-                                 : config::Config().read(config::keys::TableSwitches[i]);
+                                 : config::Config().read(entry.enabled);
     if (!enabled) continue;
     if (view_.showTab) view_.showTab(entry.tab);
     {
@@ -69,7 +66,7 @@ QString ExportDriver::Run() {
       WriteColumnMap(table);
       if (view_.repaint) view_.repaint();
       const QString folder = platform::programFolder();
-      exporter_.SetDatabaseName(folder + table + QStringLiteral(".mdb"));
+      exporter_.SetDatabaseName(folder + QString::fromLatin1(entry.file));
       exporter_.SetDataSet(&queryOf(pos_, table));
       exporter_.SetTableName(table);
       exporter_.SetKeyField(posdb::TDmMSSQL::keyOf(table));

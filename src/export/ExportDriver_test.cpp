@@ -45,8 +45,8 @@ class ExportDriverTest : public ::testing::Test {
     platform::setProgramFolderForTesting(QString());
   }
   void enable(const QStringList& tables) {
-    for (const auto& s : config::keys::TableSwitches)
-      config::Config().write(s, tables.contains(QString::fromLatin1(s.key)));
+    for (const auto& t : config::kPosTables)
+      config::Config().write(t.enabled, tables.contains(QString::fromLatin1(t.name)));
   }
   QString run() {
     ExportView view;

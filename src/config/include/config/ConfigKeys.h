@@ -53,19 +53,12 @@ inline constexpr FlagSetting UpdatePrice{SectionImportItem, "Update_Price", fals
 inline constexpr FlagSetting UpdateMemPrice{SectionImportItem, "Update_MemPrice", false};
 inline constexpr FlagSetting UpdateVipPrice{SectionImportItem, "Update_VipPrice", false};
 
-// The tables that take part in import and export; the key is the table's name.
-inline constexpr FlagSetting ExportClassify{SectionExportImport, "Classify", false};
-inline constexpr FlagSetting ExportItem{SectionExportImport, "Item", false};
-inline constexpr FlagSetting ExportSupplier{SectionExportImport, "Supplier", false};
-inline constexpr FlagSetting ExportCustomer{SectionExportImport, "Customer", false};
+// The switches of the tables that take part in import and export (key: the table's
+// name) belong to the list of the tables, PosTables.h.
 
 // An import brings back only the cells the operator changed in Access since the export
 // (compared with what the export wrote); off: every mapped cell, as the import always did.
 inline constexpr FlagSetting EditsOnly{SectionExportImport, "EditsOnly", false};
-
-// In the order import and export walk the tables.
-inline constexpr FlagSetting TableSwitches[] = {ExportClassify, ExportItem, ExportSupplier,
-                                                ExportCustomer};
 
 }  // namespace keys
 }  // namespace config

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <config/ConfigKeys.h>
+#include <config/PosTables.h>
 #include <platform/IniFile.h>
 
 #include <QString>

@@ -9,10 +9,13 @@
 // when a table begins.
 #pragma once
 
+#include <config/PosTables.h>
+
 #include <QString>
 #include <QStringList>
 #include <functional>
 #include <optional>
+#include <stdexcept>
 
 namespace platform {
 class Progress;
@@ -35,19 +38,28 @@ struct ExportView {
   platform::Progress* progress = nullptr;
 };
 
-// One table of the export, in export order.
-struct ExportTable {
-  const char* name;        // configuration key, Access table and file base name
-  int tab;                 // page index of the main window
+// One table of the export: the table (name, Access file, page, switch) and what the
+// export adds to it.
+struct ExportTable : config::PosTableInfo {
   const char* completion;  // the report's line for the table
 };
 
-inline constexpr ExportTable kExportTables[] = {
-    {"Classify", 0, "匯出分類資料完成。"},
-    {"Item", 1, "匯出商品資料完成。"},
-    {"Supplier", 2, "匯出廠商資料完成。"},
-    {"Customer", 3, "匯出客戶資料完成。"},
-};
+constexpr ExportTable exportEntry(const config::PosTableInfo& table) {
+  switch (table.table) {
+    case config::PosTable::Classify:
+      return {table, "匯出分類資料完成。"};
+    case config::PosTable::Item:
+      return {table, "匯出商品資料完成。"};
+    case config::PosTable::Supplier:
+      return {table, "匯出廠商資料完成。"};
+    case config::PosTable::Customer:
+      return {table, "匯出客戶資料完成。"};
+  }
+  throw std::invalid_argument("not a POS table");
+}
+
+// In export order, the order of config::kPosTables.
+inline constexpr auto kExportTables = config::mapPosTables(exportEntry);
 
 inline constexpr char kExportReportTitle[] = "匯出狀態：";
 

@@ -1,30 +1,26 @@
-// The four POS tables as the import walks them: the order, the switch in Config.ini,
-// the main window's tab, the Access file and statement, the progress window's caption
-// and the report's completion line.
+// The four POS tables as the import walks them: the tables of config::kPosTables (name,
+// switch in Config.ini, main window's tab, Access file) in their order, each with the
+// import's statement over the Access file, the progress window's caption and the report's
+// completion line.
 #pragma once
 
-#include <config/ConfigKeys.h>
+#include <config/PosTables.h>
 
 #include <QString>
 #include <array>
 
 namespace dataimport {
 
-enum class PosTable { Classify, Item, Supplier, Customer };
+using config::PosTable;
 
-struct ImportTable {
-  PosTable table;
-  const char* name;  // the POS table, the Access table and the column map file's name
-  config::FlagSetting enabled;
-  int tab;           // page index of the main window's PageControl
-  const char* file;  // Access file in the program folder
-  const char* sql;
+struct ImportTable : config::PosTableInfo {
+  const char* sql;      // over the Access file
   const char* caption;  // of the progress window
   const char* done;     // completion line of the report
 };
 
 // In the order the import walks them.
-extern const std::array<ImportTable, 4> kImportTables;
+extern const std::array<ImportTable, config::kPosTables.size()> kImportTables;
 
 const ImportTable& importTable(PosTable table);
 

@@ -1,0 +1,62 @@
+// The four POS tables the program moves, in the order the import and the export walk
+// them: each with its name, its Access file, the main window's page that shows it and
+// its switch in Config.ini. The import's and the export's own table lists are made from
+// this one, entry by entry, so that they cannot differ in tables or order.
+#pragma once
+
+#include <config/ConfigKeys.h>
+
+#include <array>
+#include <cstddef>
+#include <stdexcept>
+
+namespace config {
+
+enum class PosTable { Classify, Item, Supplier, Customer };
+
+struct PosTableInfo {
+  PosTable table;
+  const char* name;     // the POS table, the Access table and the column map file's name
+  const char* file;     // the Access file in the program folder
+  int tab;              // page index of the main window's PageControl
+  FlagSetting enabled;  // section "Export Import", keyed by the table's name
+};
+
+namespace detail {
+constexpr PosTableInfo posTableInfo(PosTable table, const char* name, const char* file, int tab) {
+  return {table, name, file, tab, {keys::SectionExportImport, name, false}};
+}
+}  // namespace detail
+
+inline constexpr std::array<PosTableInfo, 4> kPosTables = {{
+    detail::posTableInfo(PosTable::Classify, "Classify", "Classify.mdb", 0),
+    detail::posTableInfo(PosTable::Item, "Item", "Item.mdb", 1),
+    detail::posTableInfo(PosTable::Supplier, "Supplier", "Supplier.mdb", 2),
+    detail::posTableInfo(PosTable::Customer, "Customer", "Customer.mdb", 3),
+}};
+
+constexpr const PosTableInfo& posTable(PosTable table) {
+  for (const PosTableInfo& t : kPosTables)
+    if (t.table == table) return t;
+  throw std::invalid_argument("not a POS table");  // in a constant expression: no build
+}
+
+// A layer's own list of the tables: `entry` maps each table of kPosTables, in order, to
+// that layer's entry.
+template <class Entry>
+constexpr auto mapPosTables(Entry (*entry)(const PosTableInfo&)) {
+  std::array<Entry, kPosTables.size()> entries{};
+  for (std::size_t i = 0; i < kPosTables.size(); ++i) entries[i] = entry(kPosTables[i]);
+  return entries;
+}
+
+namespace keys {
+
+// The tables that take part in import and export; the key is the table's name.
+inline constexpr FlagSetting ExportClassify = posTable(PosTable::Classify).enabled;
+inline constexpr FlagSetting ExportItem = posTable(PosTable::Item).enabled;
+inline constexpr FlagSetting ExportSupplier = posTable(PosTable::Supplier).enabled;
+inline constexpr FlagSetting ExportCustomer = posTable(PosTable::Customer).enabled;
+
+}  // namespace keys
+}  // namespace config
