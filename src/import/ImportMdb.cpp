@@ -5,12 +5,14 @@
 #include <platform/UiServices.h>
 
 #include <QCloseEvent>
+#include <QFontMetrics>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QScreen>
 #include <QStatusBar>
 #include <QTimer>
 #include <QVBoxLayout>
+#include <algorithm>
 
 namespace dataimport {
 namespace {
@@ -18,11 +20,37 @@ namespace {
 constexpr int kClientWidth = 258;
 constexpr int kClientHeight = 67;
 constexpr int kStatusHeight = 24;
+// The status panel's width before a table's row count is known, and its least.
+constexpr int kPanelWidth = 50;
 
 QFont arial(int pixels) {
   QFont font(QStringLiteral("Arial"));
   font.setPixelSize(pixels);
   return font;
+}
+
+// The counter's widest text for a table of `total` rows: the done count with as many
+// digits as the total, each the font's widest digit.
+QString widestCounter(const QFontMetrics& metrics, int total) {
+  const QString rows = QString::number(total);
+  QChar widest = u'0';
+  for (char16_t digit = u'1'; digit <= u'9'; ++digit)
+    if (metrics.horizontalAdvance(QChar(digit)) > metrics.horizontalAdvance(widest))
+      widest = QChar(digit);
+  return QString(rows.size(), widest) + QStringLiteral(" / ") + rows;
+}
+
+// Wide enough for the counter of a table of `total` rows: the text, the frame and
+// contents margins, the label's margins and the indent a framed label keeps (half an
+// 'x' on each side, as its size hint reckons it), never narrower than kPanelWidth.
+int panelWidth(const QLabel& panel, int total) {
+  const QFontMetrics metrics = panel.fontMetrics();
+  const int frame = panel.width() - panel.contentsRect().width();
+  int indent = panel.indent();
+  if (indent < 0) indent = panel.frameWidth() > 0 ? metrics.horizontalAdvance(u'x') : 0;
+  const int width = metrics.horizontalAdvance(widestCounter(metrics, total)) + frame +
+                    2 * panel.margin() + indent;
+  return std::max(kPanelWidth, width);
 }
 
 }  // namespace
@@ -54,7 +82,7 @@ TImportMdbBox::TImportMdbBox(QWidget* parent) : QDialog(parent) {
   StatusBar_->setSizeGripEnabled(false);
   StatusBar_->setFixedHeight(kStatusHeight);
   panel_ = new QLabel(StatusBar_);
-  panel_->setFixedWidth(50);
+  panel_->setFixedWidth(kPanelWidth);
   panel_->setFrameShape(QFrame::Panel);
   panel_->setFrameShadow(QFrame::Sunken);
   StatusBar_->addWidget(panel_);
@@ -139,11 +167,18 @@ void TImportMdbBox::runImport() {
   done(mrOk);
 }
 
-void TImportMdbBox::start(int) {
+void TImportMdbBox::fitPanel(int total) {
+  panelRows_ = total;
+  panel_->setFixedWidth(panelWidth(*panel_, total));
+}
+
+void TImportMdbBox::start(int total) {
   sinceMessages_.invalidate();
+  fitPanel(total);
 }
 
 void TImportMdbBox::step(int done, int total) {
+  if (total != panelRows_) fitPanel(total);
   Gauge_->setProgress(int(qint64(done) * 100 / total));
   panel_->setText(QString::number(done) + QStringLiteral(" / ") + QString::number(total));
   // Repainting this window costs more than importing a row into a local database, so

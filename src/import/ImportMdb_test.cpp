@@ -7,6 +7,8 @@
 
 #include <gtest/gtest.h>
 #include <QApplication>
+#include <QFontMetrics>
+#include <QLabel>
 #include <QStatusBar>
 #include <QTimer>
 
@@ -76,6 +78,40 @@ TEST_F(ImportMdbTest, ThreeRowsMoveGaugeAndPanelThenOk) {
   EXPECT_EQ(box.ModalResult(), mrOk);
   EXPECT_FALSE(box.isVisible());
   EXPECT_FALSE(box.Timer()->isActive());
+}
+
+// The counter "done / total" shows whole for the table's own row count, up to seven
+// digits a side, and the window keeps its size and its other controls their places.
+TEST_F(ImportMdbTest, StatusPanelHoldsTheWholeCounterOfTheTable) {
+  for (const int rows : {300, 9999999}) {
+    SCOPED_TRACE(rows);
+    TImportMdbBox box;
+    auto* panel = box.StatusBar()->findChild<QLabel*>();
+    ASSERT_NE(panel, nullptr);
+    QRect gaugeBefore, barBefore, gaugeAfter, barAfter, panelAfter;
+    int contents = 0;
+    box.setWork([&](platform::Progress& p) {
+      gaugeBefore = box.Gauge()->geometry();
+      barBefore = box.StatusBar()->geometry();
+      p.start(rows);
+      p.step(rows, rows);  // the first row lets the window lay itself out
+      gaugeAfter = box.Gauge()->geometry();
+      barAfter = box.StatusBar()->geometry();
+      panelAfter = panel->geometry();
+      contents = panel->contentsRect().width();
+    });
+    box.ImportItem();
+    const QString counter = QStringLiteral("%1 / %1").arg(rows);
+    EXPECT_EQ(box.panelText(), counter);
+    const QFontMetrics metrics = panel->fontMetrics();
+    // A framed label draws its text half an 'x' in from the frame.
+    const int indent = metrics.horizontalAdvance(u'x') / 2;
+    EXPECT_GE(contents, indent + metrics.horizontalAdvance(counter));
+    EXPECT_LE(panelAfter.right(), barAfter.width() - 1);  // not cut by the status bar
+    EXPECT_EQ(box.size(), QSize(258, 67));
+    EXPECT_EQ(gaugeAfter, gaugeBefore);
+    EXPECT_EQ(barAfter, barBefore);
+  }
 }
 
 TEST_F(ImportMdbTest, FailureIsShownWhileTheWindowIsUpAndEndsWithCancel) {

@@ -63,6 +63,8 @@ class TImportMdbBox : public QDialog, private platform::Progress {
   void ItemTimer();
   void CustomerTimer();
   void runImport();
+  // Sizes the status panel to the counter of a table of `total` rows.
+  void fitPanel(int total);
 
   void start(int total) override;
   void step(int done, int total) override;
@@ -71,6 +73,7 @@ class TImportMdbBox : public QDialog, private platform::Progress {
   TGauge* Gauge_ = nullptr;
   QStatusBar* StatusBar_ = nullptr;
   QLabel* panel_ = nullptr;
+  int panelRows_ = 0;  // the row count the panel is sized for
   QTimer* Timer_ = nullptr;
   QMetaObject::Connection timerHandler_;
   std::function<void(platform::Progress&)> work_;
