@@ -2,8 +2,8 @@
 // columns (a third of them NULL, the rest texts, numbers and dates as a POS holds them),
 // then N updates of three columns, written as an import writes them, then the end of
 // the run. bench_journal [--rows N]
-#include <import/JournalFile.h>
-#include <import/RowChange.h>
+#include <journal/JournalFile.h>
+#include <journal/RowChange.h>
 
 #include <QCoreApplication>
 #include <QDateTime>
@@ -12,8 +12,8 @@
 #include <QTemporaryDir>
 #include <cstdio>
 
-using dataimport::JournalFile;
-using dataimport::RowChange;
+using journal::JournalFile;
+using journal::RowChange;
 
 int main(int argc, char** argv) {
   QCoreApplication app(argc, argv);
@@ -22,12 +22,12 @@ int main(int argc, char** argv) {
   for (qsizetype i = 1; i + 1 < args.size(); i += 2)
     if (args[i] == "--rows") rows = args[i + 1].toInt();
   QTemporaryDir dir;
-  dataimport::JournalRun run;
+  journal::JournalRun run;
   run.kind = "import";
   run.started = QDateTime::currentDateTime();
-  const auto journal = JournalFile::create(dir.filePath("bench.sqlite"), run);
+  const auto journal = journal::JournalFile::create(dir.filePath("bench.sqlite"), run);
 
-  RowChange append{"Item", "ItemNo", QString(), RowChange::Action::Append, {}};
+  journal::RowChange append{"Item", "ItemNo", QString(), journal::RowChange::Action::Append, {}};
   const db::FieldType types[] = {db::ftString, db::ftFloat, db::ftInteger, db::ftDateTime};
   for (int i = 0; i < 45; ++i) {
     const db::FieldType type = types[i % 4];
@@ -49,7 +49,7 @@ int main(int argc, char** argv) {
     }
     append.cells.push_back({QStringLiteral("Column%1").arg(i), type, QVariant(), value});
   }
-  RowChange update{"Item", "ItemNo", QString(), RowChange::Action::Update, {}};
+  journal::RowChange update{"Item", "ItemNo", QString(), journal::RowChange::Action::Update, {}};
   update.cells.push_back({"PtName", db::ftString, QStringLiteral("舊名"), QStringLiteral("新名")});
   update.cells.push_back({"Price", db::ftFloat, 100.0, 120.5});
   update.cells.push_back({"StkQty", db::ftInteger, qint64(3), qint64(7)});

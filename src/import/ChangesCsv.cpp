@@ -50,25 +50,25 @@ QString ChangesCsv::field(const QString& given) {
   return u'"' + quoted + u'"';
 }
 
-void ChangesCsv::add(const RowChange& change) {
+void ChangesCsv::add(const journal::RowChange& change) {
   const QString head = field(change.table) + u',' + field(change.key) + u',';
   QString lines;
-  for (const RowChange::Cell& cell : change.cells) {
+  for (const journal::RowChange::Cell& cell : change.cells) {
     if (cell.defaulted) continue;  // not a value the Access file gives
     // An amount added to the POS's stock shows as the amount, signed: what the POS
     // ends with depends on what the tills do meanwhile.
-    QString after = valueText(cell.after, cell.type).value_or(QString());
+    QString after = journal::valueText(cell.after, cell.type).value_or(QString());
     if (cell.added) {
       const bool whole = db::basicKind(cell.type) == db::BasicKind::Whole;
       const QVariant amount =
           whole ? QVariant(qint64(cell.after.toLongLong() - cell.before.toLongLong()))
                 : QVariant(cell.after.toDouble() - cell.before.toDouble());
-      after = valueText(amount, cell.type).value_or(QString());
+      after = journal::valueText(amount, cell.type).value_or(QString());
       if (!after.startsWith(u'-')) after.prepend(u'+');
     }
     lines += head + field(cell.column) + u',' +
-             field(valueText(cell.before, cell.type).value_or(QString())) + u',' + field(after) +
-             QStringLiteral("\r\n");
+             field(journal::valueText(cell.before, cell.type).value_or(QString())) + u',' +
+             field(after) + QStringLiteral("\r\n");
   }
   file_.write(lines.toUtf8());
 }

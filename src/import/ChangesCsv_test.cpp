@@ -26,16 +26,17 @@ TEST(ChangesCsvTest, QuotesWhatNeedsItAndWritesUtf8WithBomAndCrLf) {
   const QString path = dir.filePath("changes.csv");
   {
     ChangesCsv csv(path);
-    RowChange update{"Supplier", "FactNo", "S,1", RowChange::Action::Update, {}};
+    journal::RowChange update{"Supplier", "FactNo", "S,1", journal::RowChange::Action::Update, {}};
     update.cells = {{"FactName", db::ftString, QStringLiteral("舊 \"名\""), QStringLiteral("新名")},
                     {"Addr", db::ftString, QVariant(), QStringLiteral("line1\r\nline2")},
                     {"Notes", db::ftString, QStringLiteral(" padded"), QVariant()}};
     csv.add(update);
-    RowChange append{"Classify", "ClsNo", "A1", RowChange::Action::Append, {}};
+    journal::RowChange append{"Classify", "ClsNo", "A1", journal::RowChange::Action::Append, {}};
     append.cells = {{"ClsNo", db::ftString, QVariant(), QStringLiteral("A1")},
                     {"ClsName", db::ftString, QVariant(), QStringLiteral("x\ny")}};
     csv.add(append);
-    csv.add(RowChange{"Classify", "ClsNo", "A2", RowChange::Action::Update, {}});  // no line
+    csv.add(journal::RowChange{
+        "Classify", "ClsNo", "A2", journal::RowChange::Action::Update, {}});  // no line
     csv.commit();
   }
   const QByteArray expected = kHead + QStringLiteral(
@@ -55,7 +56,7 @@ TEST(ChangesCsvTest, CellsThatStartLikeAFormulaAreWrittenAsTextAndNumbersStayNum
   const QString path = dir.filePath("changes.csv");
   {
     ChangesCsv csv(path);
-    RowChange c{"Customer", "CustNo", "=1+1", RowChange::Action::Update, {}};
+    journal::RowChange c{"Customer", "CustNo", "=1+1", journal::RowChange::Action::Update, {}};
     c.cells = {
         {"Name", db::ftString, QStringLiteral("@SUM(A1)"), QStringLiteral("=HYPERLINK(\"x\")")},
         {"Notes", db::ftString, QStringLiteral("\tx"), QStringLiteral("'quoted")},
@@ -64,7 +65,7 @@ TEST(ChangesCsvTest, CellsThatStartLikeAFormulaAreWrittenAsTextAndNumbersStayNum
         {"VipCount", db::ftInteger, qint64(-5), qint64(12)},
         {"Height", db::ftFloat, -1.5, 1e-7}};
     csv.add(c);
-    RowChange stock{"Item", "ItemNo", "1", RowChange::Action::Update, {}};
+    journal::RowChange stock{"Item", "ItemNo", "1", journal::RowChange::Action::Update, {}};
     stock.cells = {{"StkQty", db::ftInteger, qint64(10), qint64(15), true}};
     csv.add(stock);
     csv.commit();
@@ -87,8 +88,11 @@ TEST(ChangesCsvTest, NothingAppearsUnlessCommittedAndAnOldFileStaysUntilThen) {
   const QString path = dir.filePath("changes.csv");
   {
     ChangesCsv csv(path);
-    csv.add(RowChange{
-        "Item", "ItemNo", "1", RowChange::Action::Append, {{"PtName", db::ftString, {}, "a"}}});
+    csv.add(journal::RowChange{"Item",
+                               "ItemNo",
+                               "1",
+                               journal::RowChange::Action::Append,
+                               {{"PtName", db::ftString, {}, "a"}}});
   }
   EXPECT_FALSE(QFile::exists(path));
   {

@@ -23,11 +23,12 @@ QString userName() {
 // (a run stopped before its journal was whole); a run still writing keeps its files.
 void prune(const QString& dirPath, const QStringList& all, qsizetype kept, const QString& own) {
   for (qsizetype i = 0; i + kept < all.size(); ++i)
-    if (all.at(i) != own && !JournalFile::isRunning(all.at(i))) JournalFile::remove(all.at(i));
+    if (all.at(i) != own && !journal::JournalFile::isRunning(all.at(i)))
+      journal::JournalFile::remove(all.at(i));
   const QDir dir(dirPath);
   for (const QString& name : dir.entryList({QStringLiteral("*.sqlite-*")}, QDir::Files)) {
     const QString base = dir.filePath(name.left(name.lastIndexOf(QLatin1String(".sqlite-")) + 7));
-    if (base != own && !QFileInfo::exists(base) && !JournalFile::isRunning(base))
+    if (base != own && !QFileInfo::exists(base) && !journal::JournalFile::isRunning(base))
       QFile::remove(dir.filePath(name));
   }
 }
@@ -49,12 +50,12 @@ QStringList ImportJournal::list() {
 ImportJournal::ImportJournal(const QString& kind, const QString& pos, const QString& undoes) {
   const QString dirPath = folder();
   if (!QDir().mkpath(dirPath))
-    throw platform::Error(journalWriteError(dirPath, QStringLiteral("無法建立資料夾")));
+    throw platform::Error(journal::journalWriteError(dirPath, QStringLiteral("無法建立資料夾")));
   // Private to its owner; what the owner may do there is left as it is.
   QFile::setPermissions(dirPath, QFile::permissions(dirPath) &
                                      (QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner |
                                       QFile::ReadUser | QFile::WriteUser | QFile::ExeUser));
-  JournalRun run;
+  journal::JournalRun run;
   run.kind = kind;
   run.started = QDateTime::currentDateTime();
   run.user = userName();
@@ -66,7 +67,7 @@ ImportJournal::ImportJournal(const QString& kind, const QString& pos, const QStr
   QString path = QDir(dirPath).filePath(stem + QStringLiteral(".sqlite"));
   for (int n = 2; QFileInfo::exists(path); ++n)
     path = QDir(dirPath).filePath(QStringLiteral("%1-%2.sqlite").arg(stem).arg(n));
-  file_ = JournalFile::create(path, run);
+  file_ = journal::JournalFile::create(path, run);
   prune(dirPath, list(), kKept, path);
 }
 
@@ -77,7 +78,7 @@ void ImportJournal::beginTable(const QString& table, const QString& accessFile) 
       {table, QDir::toNativeSeparators(accessFile), QFileInfo(accessFile).lastModified()});
 }
 
-void ImportJournal::rowReady(const RowChange& change) {
+void ImportJournal::rowReady(const journal::RowChange& change) {
   pending_ = file_->add(change);
 }
 

@@ -117,12 +117,12 @@ class ImportPreviewTest : public ::testing::TestWithParam<TestDatabase::Engine> 
     return QCryptographicHash::hash(f.readAll(), QCryptographicHash::Sha256);
   }
 
-  std::vector<TablePreview> preview(const QStringList& tables, std::vector<RowChange>* changes,
-                                    QuietPreview& ui) {
+  std::vector<TablePreview> preview(const QStringList& tables,
+                                    std::vector<journal::RowChange>* changes, QuietPreview& ui) {
     ImportPreview p(access_, pos_->dm, ui);
     p.setTables(tables);
     ChangeSink sink;
-    if (changes) sink = [changes](const RowChange& c) { changes->push_back(c); };
+    if (changes) sink = [changes](const journal::RowChange& c) { changes->push_back(c); };
     return p.run(sink);
   }
 
@@ -150,7 +150,7 @@ TEST_P(ImportPreviewTest, CountsAndChangesAreWhatTheImportThenDoesAndNothingIsWr
   const auto before = snapshot();
   const QByteArray hash = posFileHash();
   QuietPreview ui;
-  std::vector<RowChange> changes;
+  std::vector<journal::RowChange> changes;
   const std::vector<TablePreview> tables = preview(kAll, &changes, ui);
   EXPECT_EQ(snapshot(), before);
   EXPECT_EQ(posFileHash(), hash);
@@ -195,15 +195,15 @@ TEST_P(ImportPreviewTest, CountsAndChangesAreWhatTheImportThenDoesAndNothingIsWr
     EXPECT_EQ(t.counts->unchanged, 5 - added - changed);
     EXPECT_TRUE(t.counts->failures.empty());
   }
-  for (const RowChange& c : changes) {
-    if (c.action != RowChange::Action::Update) {
-      EXPECT_EQ(c.action, RowChange::Action::Append);
+  for (const journal::RowChange& c : changes) {
+    if (c.action != journal::RowChange::Action::Update) {
+      EXPECT_EQ(c.action, journal::RowChange::Action::Append);
       EXPECT_EQ(before.at(c.table).count(c.key), 0u) << c.key.toStdString();
       EXPECT_EQ(after.at(c.table).count(c.key), 1u) << c.key.toStdString();
-      for (const RowChange::Cell& cell : c.cells) EXPECT_FALSE(cell.before.isValid());
+      for (const journal::RowChange::Cell& cell : c.cells) EXPECT_FALSE(cell.before.isValid());
       continue;
     }
-    for (const RowChange::Cell& cell : c.cells)
+    for (const journal::RowChange::Cell& cell : c.cells)
       listedCells.insert({c.table, c.key, cell.column.toLower()});
   }
   EXPECT_EQ(listedCells, changedCells);
@@ -289,7 +289,7 @@ TEST_P(ImportPreviewTest, GuardedColumnsAndStockAreListedAsTheImportAppliesThem)
 
     QuietPreview ui;
     ui.rules = rules;
-    std::vector<RowChange> changes;
+    std::vector<journal::RowChange> changes;
     const std::vector<TablePreview> tables = preview({"Item"}, &changes, ui);
     ASSERT_EQ(tables.size(), 1u);
     ASSERT_TRUE(tables[0].counts) << tables[0].error.toStdString();
@@ -299,16 +299,16 @@ TEST_P(ImportPreviewTest, GuardedColumnsAndStockAreListedAsTheImportAppliesThem)
     EXPECT_EQ(changes[0].key, "12345670");
     std::set<QString> listed;
     std::map<QString, QString> after;
-    for (const RowChange::Cell& cell : changes[0].cells) {
+    for (const journal::RowChange::Cell& cell : changes[0].cells) {
       listed.insert(cell.column);
-      after[cell.column] = valueText(cell.after, cell.type).value_or("<NULL>");
+      after[cell.column] = journal::valueText(cell.after, cell.type).value_or("<NULL>");
     }
     EXPECT_EQ(listed, rc.listed);
     // A new item is given every column, guarded or not.
-    EXPECT_EQ(changes[1].action, RowChange::Action::Append);
+    EXPECT_EQ(changes[1].action, journal::RowChange::Action::Append);
     bool freshPrice = false;
-    for (const RowChange::Cell& cell : changes[1].cells)
-      if (cell.column == "Price") freshPrice = valueText(cell.after, cell.type) == "20";
+    for (const journal::RowChange::Cell& cell : changes[1].cells)
+      if (cell.column == "Price") freshPrice = journal::valueText(cell.after, cell.type) == "20";
     EXPECT_TRUE(freshPrice);
 
     QuietImport importUi;
@@ -372,11 +372,11 @@ TEST_P(ImportPreviewTest, AnUnreadableTableIsReportedAndTheNextOneStillPreviewed
 // The drivers store a null text as NULL: giving one to a NULL column changes nothing,
 // while the empty text is a value.
 TEST(RowChangeTest, ANullTextIsNullAndTheEmptyTextIsNot) {
-  EXPECT_TRUE(sameValue(QVariant(), QVariant(QString())));
-  EXPECT_TRUE(sameValue(QVariant(), QVariant(QByteArray())));
-  EXPECT_FALSE(sameValue(QVariant(), QVariant(QStringLiteral(""))));
-  EXPECT_FALSE(valueText(QVariant(QString()), db::ftString));
-  EXPECT_EQ(valueText(QVariant(QStringLiteral("")), db::ftString), QString());
+  EXPECT_TRUE(journal::sameValue(QVariant(), QVariant(QString())));
+  EXPECT_TRUE(journal::sameValue(QVariant(), QVariant(QByteArray())));
+  EXPECT_FALSE(journal::sameValue(QVariant(), QVariant(QStringLiteral(""))));
+  EXPECT_FALSE(journal::valueText(QVariant(QString()), db::ftString));
+  EXPECT_EQ(journal::valueText(QVariant(QStringLiteral("")), db::ftString), QString());
 }
 
 INSTANTIATE_TEST_SUITE_P(Engines, ImportPreviewTest,

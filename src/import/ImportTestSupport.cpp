@@ -6,7 +6,7 @@
 #include <db/ValueText.h>
 #include <jet/DatabaseWriter.h>
 
-#include "import/RowChange.h"
+#include <journal/RowChange.h>
 
 #include <QFile>
 #include <QFileInfo>
@@ -77,7 +77,8 @@ ScratchPos::Rows ScratchPos::rows(const QString& table, const QString& keyColumn
     QString key;
     for (size_t c = 0; c < width; ++c) {
       const QVariant& v = r.cells[size_t(i) * width + c];
-      const QString text = valueText(v, r.columns[c].type).value_or(QStringLiteral("<NULL>"));
+      const QString text =
+          journal::valueText(v, r.columns[c].type).value_or(QStringLiteral("<NULL>"));
       row[r.columns[c].name.toLower()] = text;
       if (r.columns[c].name.compare(keyColumn, Qt::CaseInsensitive) == 0) key = text;
     }

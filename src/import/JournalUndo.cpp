@@ -1,8 +1,10 @@
 #include "import/JournalUndo.h"
 
+#include "import/ImportObserver.h"
+
+#include <journal/JournalFile.h>
 #include "import/ImportDriver.h"
 #include "import/ImportJournal.h"
-#include "import/JournalFile.h"
 
 #include <db/Command.h>
 #include <db/Dataset.h>
@@ -21,7 +23,7 @@ namespace dataimport {
 namespace {
 
 QString shown(const QVariant& v, db::FieldType type) {
-  return valueText(v, type).value_or(QStringLiteral("NULL"));
+  return journal::valueText(v, type).value_or(QStringLiteral("NULL"));
 }
 
 // Whether the POS still holds `expected` in the field, as exactly as the column keeps
@@ -32,7 +34,7 @@ QString shown(const QVariant& v, db::FieldType type) {
 // change by someone.
 bool holds(const db::Dataset& ds, const db::Field& field, const QVariant& expected) {
   const QVariant now = field.value();
-  if (sameValue(now, expected)) return true;
+  if (journal::sameValue(now, expected)) return true;
   if (db::isNullValue(now) || db::isNullValue(expected)) return false;
   const db::ColumnInfo* column = ds.columnOf(field);
   const QString type = column ? column->typeName : QString();
@@ -64,10 +66,11 @@ enum class Holds { After, Before, Neither };
 
 // An amount the import added (stock) is taken back whatever the POS holds now, since
 // others may have added or taken since; only a journal already undone keeps it.
-Holds compare(db::Dataset& ds, const RowChange& entry, bool undoneBefore, QString& detail) {
+Holds compare(db::Dataset& ds, const journal::RowChange& entry, bool undoneBefore,
+              QString& detail) {
   bool after = true, before = true;
   QStringList differing;
-  for (const RowChange::Cell& c : entry.cells) {
+  for (const journal::RowChange::Cell& c : entry.cells) {
     if (c.added) {
       if (undoneBefore)
         after = false;
@@ -90,8 +93,8 @@ Holds compare(db::Dataset& ds, const RowChange& entry, bool undoneBefore, QStrin
 }
 
 // Every column of the current row, as a deleted row's entry keeps it.
-std::vector<RowChange::Cell> wholeRow(db::Dataset& ds) {
-  std::vector<RowChange::Cell> cells;
+std::vector<journal::RowChange::Cell> wholeRow(db::Dataset& ds) {
+  std::vector<journal::RowChange::Cell> cells;
   for (int i = 0; i < ds.fieldCount(); ++i) {
     const db::Field& f = ds.field(i);
     if (f.isLookup()) continue;
@@ -102,17 +105,17 @@ std::vector<RowChange::Cell> wholeRow(db::Dataset& ds) {
 
 // Gives the row (the current one, or a new one for an append) the values the entry
 // had before, its own entry made first.
-void putBack(db::Dataset& ds, const RowChange& entry, const RowChange& undoEntry,
+void putBack(db::Dataset& ds, const journal::RowChange& entry, const journal::RowChange& undoEntry,
              ImportJournal& journal) {
   journal.rowReady(undoEntry);
-  if (undoEntry.action == RowChange::Action::Append)
+  if (undoEntry.action == journal::RowChange::Action::Append)
     ds.append();
   else
     ds.edit();
   try {
-    for (const RowChange::Cell& c : entry.cells) {
+    for (const journal::RowChange::Cell& c : entry.cells) {
       db::Field& f = ds.fieldByName(c.column);
-      if (c.added && entry.action == RowChange::Action::Update)
+      if (c.added && entry.action == journal::RowChange::Action::Update)
         ds.addOnPost(f, db::basicKind(c.type) == db::BasicKind::Whole
                             ? QVariant(qint64(c.before.toLongLong() - c.after.toLongLong()))
                             : QVariant(c.before.toDouble() - c.after.toDouble()));
@@ -128,7 +131,7 @@ void putBack(db::Dataset& ds, const RowChange& entry, const RowChange& undoEntry
   journal.rowPosted();
 }
 
-QString rowKey(const RowChange& e) {
+QString rowKey(const journal::RowChange& e) {
   return e.table.toLower() + QChar(0x1f) + e.key;
 }
 
@@ -136,8 +139,8 @@ QString rowKey(const RowChange& e) {
 
 JournalUndo::JournalUndo(posdb::TDmMSSQL& pos, const QString& journalPath)
     : pos_(pos), path_(journalPath) {
-  const auto file = JournalFile::open(journalPath);
-  const JournalRun run = file->run();
+  const auto file = journal::JournalFile::open(journalPath);
+  const journal::JournalRun run = file->run();
   // Its entries are not all written yet, and its rows may still be being posted.
   if (file->running())
     throw platform::Error(
@@ -158,15 +161,15 @@ JournalUndo::JournalUndo(posdb::TDmMSSQL& pos, const QString& journalPath)
   for (const QString& other : ImportJournal::list()) {
     if (QFileInfo(other).fileName() == name) continue;
     try {
-      const JournalRun r = JournalFile::open(other)->run();
+      const journal::JournalRun r = journal::JournalFile::open(other)->run();
       if (r.kind == u"undo" && r.undoes == name && r.outcome == u"completed") undoneBefore_ = true;
     } catch (const platform::Error&) {
     }
   }
-  for (const RowChange& e : entries_) {
+  for (const journal::RowChange& e : entries_) {
     db::Dataset* ds = pos.queryOf(e.table);
     if (!ds || e.keyColumn.compare(posdb::TDmMSSQL::keyOf(e.table), Qt::CaseInsensitive) != 0)
-      throw platform::Error(journalReadError(
+      throw platform::Error(journal::journalReadError(
           journalPath, QStringLiteral("不認得的資料表或索引欄 %1.%2").arg(e.table, e.keyColumn)));
   }
 }
@@ -188,12 +191,12 @@ UndoResult JournalUndo::run(bool dryRun, platform::Progress& progress) {
   int done = 0;
   try {
     for (auto it = entries_.rbegin(); it != entries_.rend(); ++it) {
-      const RowChange& e = *it;
+      const journal::RowChange& e = *it;
       db::Dataset& ds = *pos_.queryOf(e.table);
       UndoStep step{e, UndoStep::Outcome::NotApplied, QString()};
       const bool present = !deleted.contains(rowKey(e)) && ds.locate(e.keyColumn, e.key);
-      RowChange done_{e.table, e.keyColumn, e.key, RowChange::Action::Update, {}};
-      if (e.action == RowChange::Action::Delete) {
+      journal::RowChange done_{e.table, e.keyColumn, e.key, journal::RowChange::Action::Update, {}};
+      if (e.action == journal::RowChange::Action::Delete) {
         if (present) {
           step.outcome = UndoStep::Outcome::Conflict;
           step.detail = QStringLiteral("這一列已經再次存在");
@@ -201,15 +204,16 @@ UndoResult JournalUndo::run(bool dryRun, platform::Progress& progress) {
           step.outcome = UndoStep::Outcome::Readd;
         }
       } else if (!present) {
-        if (e.action == RowChange::Action::Update) {
+        if (e.action == journal::RowChange::Action::Update) {
           step.outcome = UndoStep::Outcome::Conflict;
           step.detail = QStringLiteral("這一列已經不存在");
         }
       } else {
         switch (compare(ds, e, undoneBefore_, step.detail)) {
           case Holds::After:
-            step.outcome = e.action == RowChange::Action::Append ? UndoStep::Outcome::Delete
-                                                                 : UndoStep::Outcome::Restore;
+            step.outcome = e.action == journal::RowChange::Action::Append
+                               ? UndoStep::Outcome::Delete
+                               : UndoStep::Outcome::Restore;
             break;
           case Holds::Before:
             step.detail.clear();
@@ -222,12 +226,12 @@ UndoResult JournalUndo::run(bool dryRun, platform::Progress& progress) {
       if (!dryRun) {
         switch (step.outcome) {
           case UndoStep::Outcome::Restore:
-            for (const RowChange::Cell& c : e.cells)
+            for (const journal::RowChange::Cell& c : e.cells)
               done_.cells.push_back({c.column, c.type, c.after, c.before, c.added});
             putBack(ds, e, done_, *journal);
             break;
           case UndoStep::Outcome::Delete: {
-            done_.action = RowChange::Action::Delete;
+            done_.action = journal::RowChange::Action::Delete;
             done_.cells = wholeRow(ds);
             journal->rowReady(done_);
             // One prepared statement per table.
@@ -260,8 +264,8 @@ UndoResult JournalUndo::run(bool dryRun, platform::Progress& progress) {
             break;
           }
           case UndoStep::Outcome::Readd:
-            done_.action = RowChange::Action::Append;
-            for (const RowChange::Cell& c : e.cells)
+            done_.action = journal::RowChange::Action::Append;
+            for (const journal::RowChange::Cell& c : e.cells)
               done_.cells.push_back({c.column, c.type, QVariant(), c.before});
             putBack(ds, e, done_, *journal);
             deleted.remove(rowKey(e));

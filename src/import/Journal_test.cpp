@@ -3,10 +3,10 @@
 // back, and taken back again; later changes left alone; a run that failed or was killed.
 #include "import/ImportDriver.h"
 
+#include <journal/JournalFile.h>
 #include "ImportTestSupport.h"
 #include "import/DmMdb.h"
 #include "import/ImportJournal.h"
-#include "import/JournalFile.h"
 #include "import/JournalUndo.h"
 #include "import/TableImport.h"
 
@@ -138,7 +138,8 @@ class JournalTest : public ::testing::TestWithParam<TestDatabase::Engine> {
         for (int i = 0; i < q.fieldCount(); ++i) {
           const db::Field& f = q.field(i);
           if (!f.isLookup())
-            values << valueText(f.value(), f.dataType()).value_or(QStringLiteral("<null>"));
+            values
+                << journal::valueText(f.value(), f.dataType()).value_or(QStringLiteral("<null>"));
         }
         s[table][key.asString()] = values;
       }
@@ -192,8 +193,8 @@ TEST_P(JournalTest, UndoRestoresEveryColumnAndAnUndoCanBeUndone) {
   const Snapshot imported = snapshot();
   ASSERT_NE(imported, before);
 
-  const auto file = JournalFile::open(journal);
-  const JournalCounts n = file->counts();
+  const auto file = journal::JournalFile::open(journal);
+  const journal::JournalCounts n = file->counts();
   EXPECT_EQ(n.appends, 3);  // Classify 002, Item 23456784, Customer M0000002
   EXPECT_EQ(n.updates, 5);
   EXPECT_EQ(file->sources().size(), 4u);
@@ -215,7 +216,7 @@ TEST_P(JournalTest, UndoRestoresEveryColumnAndAnUndoCanBeUndone) {
   // The undo kept a journal of its own: taking it back brings the import's result back,
   // deleted rows added again with every column.
   ASSERT_FALSE(r.journal.isEmpty());
-  EXPECT_EQ(JournalFile::open(r.journal)->run().undoes, QFileInfo(journal).fileName());
+  EXPECT_EQ(journal::JournalFile::open(r.journal)->run().undoes, QFileInfo(journal).fileName());
   const UndoResult again = undo(r.journal);
   EXPECT_EQ(again.readded, 3);
   EXPECT_EQ(again.restored, 5);
@@ -285,7 +286,7 @@ TEST_P(JournalTest, AFailedRunIsUndoneAsFarAsItWentAndItsFailedRowHasNoEntry) {
   DirectFrontEnd ui;
   const QString journal = import(ui);
   ASSERT_EQ(ui.errors, QStringList("'tall' is not a valid floating point value"));
-  const auto file = JournalFile::open(journal);
+  const auto file = journal::JournalFile::open(journal);
   EXPECT_EQ(file->counts().updates, 5);
   EXPECT_EQ(file->run().outcome, "failed");
   EXPECT_EQ(undo(journal).restored, 5);
@@ -395,7 +396,7 @@ TEST_P(JournalTest, AnAppendedRowChangedSinceInAnyColumnIsLeftAloneByUndo) {
   DirectFrontEnd ui;
   const QString journal = import(ui);
   ASSERT_TRUE(ui.errors.isEmpty()) << ui.errors.join('\n').toStdString();
-  ASSERT_EQ(JournalFile::open(journal)->counts().appends, 2);
+  ASSERT_EQ(journal::JournalFile::open(journal)->counts().appends, 2);
   pos_->exec("UPDATE Classify SET ClsName = '櫃台取名' WHERE ClsNo = '555'");
   const Snapshot named = snapshot();
 
@@ -428,8 +429,8 @@ TEST_P(JournalTest, APostThatFailedAfterItsStatementRanKeepsItsEntry) {
   DirectFrontEnd ui;
   const QString journal = import(ui);
   ASSERT_EQ(ui.errors.size(), 1);
-  const auto file = JournalFile::open(journal);
-  const std::vector<RowChange> entries = file->entries();
+  const auto file = journal::JournalFile::open(journal);
+  const std::vector<journal::RowChange> entries = file->entries();
   ASSERT_EQ(entries.size(), 4u);
   EXPECT_EQ(entries.back().key, "M0000004");
   pos_->exec("DROP TRIGGER refuse");
@@ -445,7 +446,7 @@ TEST_P(JournalTest, UndoRefusesAJournalWhoseRunIsStillGoing) {
   seed();
   pos_->start();
   ImportJournal running("import", ImportDriver::posDescription(pos_->connectionString()));
-  RowChange change{"Classify", "ClsNo", "001", RowChange::Action::Update, {}};
+  journal::RowChange change{"Classify", "ClsNo", "001", journal::RowChange::Action::Update, {}};
   change.cells.push_back({"ClsName", db::ftString, QStringLiteral("感冒藥"), QStringLiteral("x")});
   running.rowReady(change);
   running.rowPosted();
@@ -460,10 +461,10 @@ TEST_P(JournalTest, UndoRefusesAJournalWhoseRunIsStillGoing) {
   EXPECT_EQ(error, "匯入記錄 " + QFileInfo(running.path()).fileName() +
                        " 的匯入還在執行中，還沒有結束；請等它結束後再還原。沒有還原任何資料")
       << error.toStdString();
-  EXPECT_TRUE(JournalFile::open(running.path())->running());
+  EXPECT_TRUE(journal::JournalFile::open(running.path())->running());
   EXPECT_TRUE(QFile::exists(running.path() + "-log"));
   running.finish(true);
-  EXPECT_FALSE(JournalFile::open(running.path())->running());
+  EXPECT_FALSE(journal::JournalFile::open(running.path())->running());
   EXPECT_EQ(undo(running.path()).notApplied, 1);
 }
 

@@ -138,7 +138,7 @@ TEST_P(LivePosTest, StockIsAddedToWhatThePosHoldsAtThePostAndUndoTakesBackTheAmo
     ImportPreview preview(access, pos_->dm, frontEnd);
     preview.setTables({"Item"});
     ChangesCsv csv(dir_.filePath("changes.csv"));
-    preview.run([&csv](const RowChange& change) { csv.add(change); });
+    preview.run([&csv](const journal::RowChange& change) { csv.add(change); });
     csv.commit();
     QFile file(dir_.filePath("changes.csv"));
     ASSERT_TRUE(file.open(QIODevice::ReadOnly));

@@ -100,8 +100,8 @@ void TableImport::run(platform::Progress& progress) {
   progress.finish();
 }
 
-TableImport::Preview TableImport::preview(platform::Progress& progress,
-                                          const std::function<void(const RowChange&)>& onChange) {
+TableImport::Preview TableImport::preview(
+    platform::Progress& progress, const std::function<void(const journal::RowChange&)>& onChange) {
   prepare();
   Preview result;
   result.rows = source_.recordCount();
@@ -215,12 +215,12 @@ int TableImport::keepUnedited() {
     const QVariant* now = target_.currentCell(*f);
     const QVariant* read = target_.originalCell(*f);
     if (!now || !read) continue;
-    if (sameValue(*now, *exported)) {
-      if (!sameValue(*read, *exported)) ++left;
+    if (journal::sameValue(*now, *exported)) {
+      if (!journal::sameValue(*read, *exported)) ++left;
       target_.revertCurrentCell(*f);
       continue;
     }
-    if (!sameValue(*read, *exported)) {
+    if (!journal::sameValue(*read, *exported)) {
       auto shown = [f](const QVariant& v) {
         return db::isNullValue(v) ? QStringLiteral("（空白）")
                                   : db::ValueText::plain(v, f->dataType());
@@ -297,7 +297,7 @@ void TableImport::postRow(bool found) {
       const QVariant* now = target_.currentCell(*f);
       if (!now || f == keyTarget_) continue;
       const QVariant* before = found ? target_.originalCell(*f) : nullptr;
-      if (found ? (!before || sameValue(*before, *now)) : db::isNullValue(*now)) continue;
+      if (found ? (!before || journal::sameValue(*before, *now)) : db::isNullValue(*now)) continue;
       if (cells.size() == 6) {
         cells << QStringLiteral("…");
         break;
@@ -314,20 +314,20 @@ void TableImport::postRow(bool found) {
 void TableImport::describeChange(bool found) {
   if (change_.table.isEmpty()) change_.table = QString::fromUtf8(importTable(table_).name);
   if (change_.keyColumn.isEmpty()) change_.keyColumn = keyTarget_->fieldName();
-  change_.action = found ? RowChange::Action::Update : RowChange::Action::Append;
+  change_.action = found ? journal::RowChange::Action::Update : journal::RowChange::Action::Append;
   // The key as the POS holds it: the row's own for an update, the new one for an append
   // (read before the row's values are lent out).
   const QVariant key = found ? target_.valueAt(target_.recNo(), *keyTarget_) : keyTarget_->value();
-  change_.key = valueText(key, keyTarget_->dataType()).value_or(QString());
+  change_.key = journal::valueText(key, keyTarget_->dataType()).value_or(QString());
   // Values still lent by a row that failed before giving them back went with its
   // cancelled edit.
   lent_.clear();
   // The cells of the last row are given this row's values in place: rows name the same
   // columns, so most names and types stay as they are.
   size_t used = 0;
-  auto cell = [this, &used](const db::Field& f) -> RowChange::Cell& {
+  auto cell = [this, &used](const db::Field& f) -> journal::RowChange::Cell& {
     if (used == change_.cells.size()) change_.cells.emplace_back();
-    RowChange::Cell& c = change_.cells[used++];
+    journal::RowChange::Cell& c = change_.cells[used++];
     if (c.column.constData() != f.fieldName().constData()) c.column = f.fieldName();
     c.type = f.dataType();
     return c;
@@ -337,14 +337,14 @@ void TableImport::describeChange(bool found) {
     if (!now) continue;  // a lookup field has no column to write
     if (found) {
       const QVariant* before = target_.originalCell(*f);
-      if (!before || sameValue(*before, *now)) continue;
-      RowChange::Cell& c = cell(*f);
+      if (!before || journal::sameValue(*before, *now)) continue;
+      journal::RowChange::Cell& c = cell(*f);
       c.before = *before;
       c.after = *now;
       c.added = target_.addsOnPost(*f);
       c.defaulted = false;
     } else {
-      RowChange::Cell& c = cell(*f);
+      journal::RowChange::Cell& c = cell(*f);
       c.added = false;
       c.defaulted = false;
       if (c.before.isValid()) c.before = QVariant();
@@ -356,7 +356,8 @@ void TableImport::describeChange(bool found) {
   change_.cells.resize(used);
 }
 
-void TableImport::addDefaultedCells(const std::function<RowChange::Cell&(const db::Field&)>& cell) {
+void TableImport::addDefaultedCells(
+    const std::function<journal::RowChange::Cell&(const db::Field&)>& cell) {
   if (!defaults_) {
     defaults_.emplace(size_t(target_.fieldCount()));
     std::vector<db::ColumnDefault> declared;
@@ -376,7 +377,7 @@ void TableImport::addDefaultedCells(const std::function<RowChange::Cell&(const d
     const std::optional<QVariant>& value = (*defaults_)[size_t(i)];
     if (!value || (size_t(i) < assignedStamp_.size() && assignedStamp_[size_t(i)] == rowStamp_))
       continue;
-    RowChange::Cell& c = cell(target_.field(i));
+    journal::RowChange::Cell& c = cell(target_.field(i));
     c.added = false;
     c.defaulted = true;
     c.before = QVariant();

@@ -61,7 +61,7 @@ int BatchPreview::run(posdb::TDmMSSQL& pos, std::FILE* out, std::FILE* err,
   if (options_.tables) preview.setTables(*options_.tables);
   if (options_.editsOnly) preview.setEditsOnly(true);
   dataimport::ChangeSink onChange;
-  if (changes_) onChange = [this](const dataimport::RowChange& c) { changes_->add(c); };
+  if (changes_) onChange = [this](const journal::RowChange& c) { changes_->add(c); };
   std::vector<dataimport::TablePreview> tables;
   try {
     tables = preview.run(onChange);

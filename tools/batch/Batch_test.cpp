@@ -332,8 +332,7 @@ TEST_F(BatchTest, JournalsAndUndoRefuseARunStillGoingAndSayWhenARunWasCutShort) 
                                     QStringLiteral("Provider=SQLite;Data Source=") + pos_));
   platform::setProgramFolderForTesting(QString());
   const QString name = QFileInfo(running->path()).fileName();
-  dataimport::RowChange change{
-      "Classify", "ClsNo", clsNo, dataimport::RowChange::Action::Update, {}};
+  journal::RowChange change{"Classify", "ClsNo", clsNo, journal::RowChange::Action::Update, {}};
   // Its row was not posted yet when the program was killed.
   change.cells.push_back(
       {"ClsName", db::ftString,

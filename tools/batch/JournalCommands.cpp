@@ -5,8 +5,8 @@
 #include "ConsoleText.h"
 
 #include <import/ImportJournal.h>
-#include <import/JournalFile.h>
 #include <import/JournalUndo.h>
+#include <journal/JournalFile.h>
 #include <platform/ErrorText.h>
 
 #include <QDir>
@@ -16,7 +16,7 @@ namespace batch {
 namespace {
 
 QString shown(const QVariant& value, db::FieldType type) {
-  return dataimport::valueText(value, type).value_or(QStringLiteral("NULL"));
+  return journal::valueText(value, type).value_or(QStringLiteral("NULL"));
 }
 
 QString describe(const dataimport::UndoStep& step) {
@@ -43,7 +43,7 @@ QString describe(const dataimport::UndoStep& step) {
   return row;
 }
 
-QString outcomeText(const dataimport::JournalRun& run) {
+QString outcomeText(const journal::JournalRun& run) {
   if (run.outcome == QLatin1String("completed")) return QStringLiteral("完成");
   if (run.outcome == QLatin1String("failed")) return QStringLiteral("失敗");
   if (run.outcome == QLatin1String("interrupted")) return QStringLiteral("中斷");
@@ -72,8 +72,8 @@ int listJournals(std::FILE* out, std::FILE* err) {
   int status = kSuccess;
   for (const QString& path : all) {
     try {
-      const auto file = dataimport::JournalFile::open(path);
-      const dataimport::JournalRun run = file->run();
+      const auto file = journal::JournalFile::open(path);
+      const journal::JournalRun run = file->run();
       if (file->running()) {
         // Its counts are not known until it ends.
         write(out, QStringLiteral("%1  %2  %3  執行中\n")
@@ -84,7 +84,7 @@ int listJournals(std::FILE* out, std::FILE* err) {
         status = kTableFailed;
         continue;
       }
-      const dataimport::JournalCounts n = file->counts();
+      const journal::JournalCounts n = file->counts();
       QStringList tables;
       for (const auto& s : file->sources()) tables << s.table;
       QString what = run.kind == QLatin1String("undo")

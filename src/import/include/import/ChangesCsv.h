@@ -7,7 +7,7 @@
 // run that ends before leaves the path as it was.
 #pragma once
 
-#include "import/RowChange.h"
+#include <journal/RowChange.h>
 
 #include <QSaveFile>
 #include <QString>
@@ -20,7 +20,7 @@ class ChangesCsv {
   explicit ChangesCsv(const QString& path);
   ~ChangesCsv();
 
-  void add(const RowChange& change);
+  void add(const journal::RowChange& change);
   // Puts the file in place; throws when it cannot be written.
   void commit();
 

@@ -6,8 +6,8 @@
 // have reached the POS.
 #pragma once
 
-#include "import/JournalFile.h"
-#include "import/RowChange.h"
+#include <journal/JournalFile.h>
+#include "import/ImportObserver.h"
 
 #include <QString>
 #include <memory>
@@ -30,19 +30,19 @@ class ImportJournal : public ImportObserver {
   ~ImportJournal() override;
 
   const QString& path() const { return file_->path(); }
-  JournalFile& file() { return *file_; }
+  journal::JournalFile& file() { return *file_; }
 
   // The Access file a table is read from, before its rows.
   void beginTable(const QString& table, const QString& accessFile);
 
-  void rowReady(const RowChange& change) override;
+  void rowReady(const journal::RowChange& change) override;
   void rowPosted() override;
   void rowFailed(bool mayHaveWritten) override;
 
   void finish(bool completed);
 
  private:
-  std::unique_ptr<JournalFile> file_;
+  std::unique_ptr<journal::JournalFile> file_;
   qint64 pending_ = 0;
 };
 

@@ -8,8 +8,8 @@
 // import would stumble on.
 #pragma once
 
+#include <journal/RowChange.h>
 #include "import/ImportTables.h"
-#include "import/RowChange.h"
 #include "import/TableImport.h"
 
 #include <QString>
@@ -26,7 +26,7 @@ namespace dataimport {
 
 class TDmAccess;
 
-using ChangeSink = std::function<void(const RowChange&)>;
+using ChangeSink = std::function<void(const journal::RowChange&)>;
 
 // One table's outcome: its counts, or why it could not be read.
 struct TablePreview {

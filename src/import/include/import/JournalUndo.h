@@ -8,7 +8,7 @@
 // An undo keeps a journal of its own, so that it can be taken back in turn.
 #pragma once
 
-#include "import/RowChange.h"
+#include <journal/RowChange.h>
 
 #include <platform/Progress.h>
 
@@ -23,7 +23,7 @@ namespace dataimport {
 
 struct UndoStep {
   enum class Outcome { Restore, Delete, Readd, NotApplied, Conflict };
-  RowChange entry;
+  journal::RowChange entry;
   Outcome outcome = Outcome::NotApplied;
   QString detail;  // a conflict: what the row holds instead
 };
@@ -54,7 +54,7 @@ class JournalUndo {
  private:
   posdb::TDmMSSQL& pos_;
   QString path_;
-  std::vector<RowChange> entries_;
+  std::vector<journal::RowChange> entries_;
   bool undoneBefore_ = false;  // a completed undo of this journal exists
   bool interrupted_ = false;
 };

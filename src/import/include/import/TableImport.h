@@ -16,8 +16,8 @@
 #include <platform/Progress.h>
 #include <posdb/ExportRecord.h>
 
+#include "import/ImportObserver.h"
 #include "import/ImportTables.h"
-#include "import/RowChange.h"
 
 #include <functional>
 #include <optional>
@@ -94,7 +94,7 @@ class TableImport {
   };
   // `onChange`, when given, receives each row that would be appended or changed.
   Preview preview(platform::Progress& progress,
-                  const std::function<void(const RowChange&)>& onChange = {});
+                  const std::function<void(const journal::RowChange&)>& onChange = {});
 
  private:
   enum class Rule { Copy, Key, Guarded, Stock };
@@ -152,12 +152,12 @@ class TableImport {
   std::vector<int> assignedStamp_;    // per target field: the row that last set it
   int rowStamp_ = 0;
   db::Field* keyTarget_ = nullptr;
-  RowChange change_;
+  journal::RowChange change_;
   std::vector<std::pair<db::Field*, size_t>> lent_;  // field, cell of change_
   // Per target field: what a new row gets where the import sets no value; none where
   // that is not a constant. Read from the POS at the first append.
   std::optional<std::vector<std::optional<QVariant>>> defaults_;
-  void addDefaultedCells(const std::function<RowChange::Cell&(const db::Field&)>& cell);
+  void addDefaultedCells(const std::function<journal::RowChange::Cell&(const db::Field&)>& cell);
   std::optional<bool> editsOnly_;
   std::optional<posdb::ExportRecord> record_;  // edits only: what the export wrote
   int leftAlone_ = 0;                          // the current row's, see keepUnedited()

@@ -5,7 +5,7 @@
 #include <QDateTime>
 #include <cstring>
 
-namespace dataimport {
+namespace journal {
 namespace {
 
 // Top bits of a cell's type byte: its value was added on the POS, or is an appended
@@ -565,4 +565,4 @@ std::vector<RowChange> JournalRecords::takeEntries() {
   return out;
 }
 
-}  // namespace dataimport
+}  // namespace journal

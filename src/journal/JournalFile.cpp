@@ -1,4 +1,4 @@
-#include "import/JournalFile.h"
+#include "journal/JournalFile.h"
 
 #include "JournalRecords.h"
 
@@ -16,7 +16,7 @@
 #include <cerrno>
 #include <cstring>
 
-namespace dataimport {
+namespace journal {
 namespace {
 
 // The log moves into the file in rows of at most this many bytes.
@@ -586,4 +586,4 @@ std::vector<RowChange> JournalFile::entries() const {
   return reader.takeEntries();
 }
 
-}  // namespace dataimport
+}  // namespace journal

@@ -1,6 +1,6 @@
 // The journal file on its own: values of every kind kept exactly, the log of a run
 // that was cut short (even in the middle of a write) taken in by the next reader.
-#include "import/JournalFile.h"
+#include "journal/JournalFile.h"
 
 #include "JournalRecords.h"
 
@@ -14,7 +14,7 @@
 #include <QThread>
 #include <limits>
 
-namespace dataimport {
+namespace journal {
 namespace {
 
 RowChange sample(const QString& key) {
@@ -129,7 +129,7 @@ TEST(JournalFile, AJournalOfTheEarlierLayoutStillReads) {
   // append and a deleted row.
   QTemporaryDir dir;
   const QString path = dir.filePath("j.sqlite");
-  ASSERT_TRUE(QFile::copy(DATACONV_IMPORT_TESTDATA "/journal-format2.sqlite", path));
+  ASSERT_TRUE(QFile::copy(DATACONV_JOURNAL_TESTDATA "/journal-format2.sqlite", path));
   QFile::setPermissions(path, QFile::ReadOwner | QFile::WriteOwner);
   const auto j = JournalFile::open(path);
   const std::vector<RowChange> entries = j->entries();
@@ -237,4 +237,4 @@ TEST(JournalFile, SomethingElseIsNotAJournal) {
 }
 
 }  // namespace
-}  // namespace dataimport
+}  // namespace journal

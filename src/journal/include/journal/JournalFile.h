@@ -13,7 +13,7 @@
 // finished journal is one self-contained file, written through to the disk.
 #pragma once
 
-#include "import/RowChange.h"
+#include "journal/RowChange.h"
 
 #include <QDateTime>
 #include <QString>
@@ -28,7 +28,7 @@
 struct sqlite3;
 struct sqlite3_stmt;
 
-namespace dataimport {
+namespace journal {
 
 class JournalRecords;
 
@@ -147,4 +147,4 @@ class JournalFile {
 QString journalWriteError(const QString& path, const QString& reason);
 QString journalReadError(const QString& path, const QString& reason);
 
-}  // namespace dataimport
+}  // namespace journal

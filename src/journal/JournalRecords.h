@@ -12,14 +12,14 @@
 // format 2 (fixed-width numbers, UTF-16 texts, both values of every cell) still read.
 #pragma once
 
-#include "import/RowChange.h"
+#include "journal/RowChange.h"
 
 #include <QByteArray>
 #include <QHash>
 #include <QStringList>
 #include <vector>
 
-namespace dataimport {
+namespace journal {
 
 class JournalRecords {
  public:
@@ -66,4 +66,4 @@ class JournalRecords {
   std::vector<bool> removed_;
 };
 
-}  // namespace dataimport
+}  // namespace journal

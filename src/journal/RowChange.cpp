@@ -1,11 +1,10 @@
-#include "import/RowChange.h"
+#include "journal/RowChange.h"
 
-#include <db/ServerError.h>
 #include <db/ValueText.h>
 
 #include <QLocale>
 
-namespace dataimport {
+namespace journal {
 
 std::optional<QString> valueText(const QVariant& value, db::FieldType type) {
   if (db::isNullValue(value)) return std::nullopt;
@@ -85,16 +84,4 @@ bool sameValue(const QVariant& a, const QVariant& b) {
   }
 }
 
-bool postMayHaveWritten(const std::exception_ptr& failure) {
-  try {
-    std::rethrow_exception(failure);
-  } catch (const db::ConflictError&) {
-    return false;
-  } catch (const db::ServerError&) {
-    return false;
-  } catch (...) {
-    return true;
-  }
-}
-
-}  // namespace dataimport
+}  // namespace journal

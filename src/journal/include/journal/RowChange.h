@@ -1,18 +1,17 @@
-// What posting one row does to a POS table, in the text form values travel in: the
-// row's key, and for each column the text before and after (no text: NULL). An update
-// lists the columns whose value changes; an append lists every column the row is given
-// (the key among them); a delete lists every column of the row as it was.
+// A journal's entry: what posting one row does to a POS table, in the text form values travel in:
+// the row's key, and for each column the text before and after (no text: NULL). An update lists the
+// columns whose value changes; an append lists every column the row is given (the key among them);
+// a delete lists every column of the row as it was.
 #pragma once
 
 #include <db/FieldType.h>
 
 #include <QString>
 #include <QVariant>
-#include <exception>
 #include <optional>
 #include <vector>
 
-namespace dataimport {
+namespace journal {
 
 struct RowChange {
   enum class Action { Update, Append, Delete };
@@ -48,21 +47,4 @@ QVariant textValue(const std::optional<QString>& text, db::FieldType type);
 // Whether the dataset would write the two canonical values as different.
 bool sameValue(const QVariant& a, const QVariant& b);
 
-// Receives each row an import is about to post: rowReady() before the POS is
-// written, then rowPosted() once it is, or rowFailed() when the post failed. A failed
-// post `mayHaveWritten` the row unless the database refused its statement or found the
-// row changed by someone else (a lost link or a timeout leaves it unknown; an update
-// that reached more than one row did write). Rows the post leaves as they were are not
-// reported.
-class ImportObserver {
- public:
-  virtual ~ImportObserver() = default;
-  virtual void rowReady(const RowChange& change) = 0;
-  virtual void rowPosted() = 0;
-  virtual void rowFailed(bool mayHaveWritten) = 0;
-};
-
-// Whether the failure of a post may have left its row written, as above.
-bool postMayHaveWritten(const std::exception_ptr& failure);
-
-}  // namespace dataimport
+}  // namespace journal
