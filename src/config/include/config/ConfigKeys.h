@@ -59,6 +59,9 @@ inline constexpr FlagSetting UpdateVipPrice{SectionImportItem, "Update_VipPrice"
 // An import brings back only the cells the operator changed in Access since the export
 // (compared with what the export wrote); off: every mapped cell, as the import always did.
 inline constexpr FlagSetting EditsOnly{SectionExportImport, "EditsOnly", false};
+// The exchange files' format: "mdb" (Access, as always) or "xlsx" (an Excel workbook per
+// table); any other value reads as "mdb".
+inline constexpr TextSetting FileType{SectionExportImport, "FileType", "mdb"};
 
 }  // namespace keys
 }  // namespace config
