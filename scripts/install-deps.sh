@@ -20,8 +20,10 @@ PACKAGES=(
   # the throwaway TDS server of the tests (the shared tools' tds-server): unpacking it and
   # the libraries its binaries load
   xz-utils libicu72 libxml2 libxslt1.1 libossp-uuid16 libssl3 zlib1g libreadline8
-  # reference readers for Access files
-  mdbtools python3
+  # Excel workbooks: written through libxlsxwriter, unzipped through libzip to be read
+  libxlsxwriter-dev libzip-dev
+  # reference readers for Access files; a reference writer and reader of workbooks
+  mdbtools python3 python3-openpyxl
   # a Traditional Chinese font for the grids and dialogs; a display for the demo
   fonts-arphic-uming fonts-liberation2 xvfb xauth
 )
