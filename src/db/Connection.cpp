@@ -49,6 +49,12 @@ std::unique_ptr<Driver> makeDriver(const QString& text) {
     return makeOdbcDriver(ConnectionString::toFreeTds(cs), timeout,
                           targetText(source, cs.value(QStringLiteral("Initial Catalog"))));
   }
+  // A workbook is reached as Office's own provider reaches one: Extended Properties
+  // "Excel 12.0 Xml".
+  if (provider.startsWith(QStringLiteral("MICROSOFT.ACE.OLEDB")) &&
+      cs.value(QStringLiteral("Extended Properties")).contains(QLatin1String("Excel"),
+                                                               Qt::CaseInsensitive))
+    return makeXlsxDriver(source);
   if (provider.startsWith(QStringLiteral("MICROSOFT.JET.OLEDB")) ||
       provider.startsWith(QStringLiteral("MICROSOFT.ACE.OLEDB")))
     return makeJetDriver(source);

@@ -61,5 +61,7 @@ std::unique_ptr<Driver> makeSqliteDriver(const QString& path);
 std::unique_ptr<Driver> makeOdbcDriver(const QString& odbcText, int loginTimeoutSeconds,
                                        const QString& target = QString());
 std::unique_ptr<Driver> makeJetDriver(const QString& path);
+// An Excel workbook, read only.
+std::unique_ptr<Driver> makeXlsxDriver(const QString& path);
 
 }  // namespace db

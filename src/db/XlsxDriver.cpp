@@ -1,0 +1,122 @@
+// An Excel workbook read as the import reads an Access file: "select * from [Item]"
+// gives the sheet of that name (or, without one, the first sheet), its first row with a
+// value naming the columns and every row after it that holds a value. Cells come as
+// the texts the import converts by the POS column's type: numbers in their shortest
+// exact form ("123", not "123.0"), date cells as ISO 8601 date-times, booleans as
+// "True" and "False", error cells as their code ("#N/A"), empty cells as NULL.
+#include "Driver.h"
+
+#include <platform/Error.h>
+#include <xlsx/XlsxReader.h>
+
+#include <QRegularExpression>
+
+namespace db {
+namespace {
+
+QString cellText(const xlsx::Cell& cell, const xlsx::Workbook& book, bool& null) {
+  null = false;
+  switch (cell.kind) {
+    case xlsx::Cell::Kind::Empty:
+      null = true;
+      return QString();
+    case xlsx::Cell::Kind::Text:
+    case xlsx::Cell::Kind::Error:
+      return cell.text;
+    case xlsx::Cell::Kind::Boolean:
+      return cell.boolean ? QStringLiteral("True") : QStringLiteral("False");
+    case xlsx::Cell::Kind::Number:
+      if (cell.dateFormatted) {
+        const QDateTime at = book.dateOf(cell.number);
+        if (at.isValid())
+          return at.toString(at.time().msec() ? QStringLiteral("yyyy-MM-ddTHH:mm:ss.zzz")
+                                              : QStringLiteral("yyyy-MM-ddTHH:mm:ss"));
+      }
+      return QString::number(cell.number, 'g', QLocale::FloatingPointShortest);
+  }
+  return QString();
+}
+
+class XlsxDriver : public Driver {
+ public:
+  explicit XlsxDriver(const QString& path) : path_(path) {}
+
+  void open() override { book_ = std::make_unique<xlsx::Workbook>(path_); }
+  void close() override { book_.reset(); }
+  bool isOpen() const override { return book_ != nullptr; }
+  QStringList tableNames() override { return workbook().sheetNames(); }
+
+  ResultSet select(const QString& sql) override {
+    static const QRegularExpression re(
+        QStringLiteral(R"(^\s*select\s+\*\s+from\s+(\[(?:[^\]]|\]\])+\]|[^\s\[\]\(\),;]+)\s*;?\s*$)"),
+        QRegularExpression::CaseInsensitiveOption);
+    const auto m = re.match(sql);
+    if (!m.hasMatch())
+      throw platform::Error(QStringLiteral("Unsupported statement for a workbook: %1").arg(sql));
+    QString sheet = m.captured(1);
+    if (sheet.startsWith(u'[')) sheet = sheet.mid(1, sheet.size() - 2).replace(QStringLiteral("]]"), QStringLiteral("]"));
+    if (sheet.endsWith(u'$')) sheet.chop(1);  // the sheet as OLE DB names it: [Item$]
+    const xlsx::Workbook& book = workbook();
+    // The sheet named like the table, else the first.
+    QString chosen;
+    for (const QString& name : book.sheetNames())
+      if (name.compare(sheet, Qt::CaseInsensitive) == 0) chosen = name;
+    ResultSet rs;
+    std::vector<int> columnOf;  // sheet column -> result column, -1: no header
+    bool header = true;
+    book.forEachRow(chosen, [&](const xlsx::Row& row) {
+      bool any = false;
+      for (const xlsx::Cell& c : row.cells) any = any || !c.isEmpty();
+      if (!any) return;
+      if (header) {
+        header = false;
+        for (size_t i = 0; i < row.cells.size(); ++i) {
+          bool null = false;
+          const QString name = cellText(row.cells[i], book, null).trimmed();
+          columnOf.push_back(name.isEmpty() ? -1 : int(rs.columns.size()));
+          if (name.isEmpty()) continue;
+          ColumnInfo c;
+          c.name = name;
+          c.type = ftMemo;
+          rs.columns.push_back(c);
+        }
+        return;
+      }
+      const size_t first = rs.cells.size();
+      rs.cells.resize(first + rs.columns.size());
+      for (size_t i = 0; i < row.cells.size() && i < columnOf.size(); ++i) {
+        if (columnOf[i] < 0) continue;
+        bool null = false;
+        QString text = cellText(row.cells[i], book, null);
+        if (!null) rs.cells[first + size_t(columnOf[i])] = QVariant(std::move(text));
+      }
+    });
+    return rs;
+  }
+
+  qint64 execute(const QString&) override { refuse(); }
+  std::unique_ptr<Statement> prepare(const QString&, const std::vector<FieldType>&) override {
+    refuse();
+  }
+  QStringList primaryKey(const QString&) override { return {}; }
+
+ private:
+  const xlsx::Workbook& workbook() {
+    if (!book_) open();
+    return *book_;
+  }
+  [[noreturn]] void refuse() const {
+    throw platform::Error(QStringLiteral("A workbook is read only: %1").arg(path_));
+  }
+
+  QString path_;
+  std::unique_ptr<xlsx::Workbook> book_;
+};
+
+}  // namespace
+
+std::unique_ptr<Driver> makeXlsxDriver(const QString& path) {
+  return std::make_unique<XlsxDriver>(path);
+}
+
+}  // namespace db

@@ -1,0 +1,120 @@
+// A workbook read through a connection as the import reads an Access table: written by
+// the program's own sheet writer, and by another program (openpyxl).
+#include "db/Connection.h"
+#include "db/Dataset.h"
+#include "db/Field.h"
+
+#include <platform/Error.h>
+#include <platform/RegionalSettings.h>
+#include <xlsx/XlsxWriter.h>
+
+#include <gtest/gtest.h>
+#include <QProcess>
+#include <QTemporaryDir>
+
+namespace db {
+namespace {
+
+QString connectionText(const QString& path) {
+  return QStringLiteral(
+             "Provider=Microsoft.ACE.OLEDB.12.0;Data Source=%1;"
+             "Extended Properties=\"Excel 12.0 Xml;HDR=YES\"")
+      .arg(path);
+}
+
+// Each row's cells as the import sees them: the text, "<null>" for NULL.
+QStringList read(const QString& path, const QString& table) {
+  Connection c;
+  c.setConnectionString(connectionText(path));
+  Dataset ds("qryAccess");
+  ds.setConnection(&c);
+  ds.setSql(QStringLiteral("select * from [%1]").arg(table));
+  ds.open();
+  QStringList rows;
+  QStringList names;
+  for (int i = 0; i < ds.fieldCount(); ++i) names << ds.field(i).fieldName();
+  rows << names.join(u'|');
+  for (ds.first(); !ds.eof(); ds.next()) {
+    QStringList cells;
+    for (int i = 0; i < ds.fieldCount(); ++i)
+      cells << (ds.field(i).isNull() ? QStringLiteral("<null>") : ds.field(i).asString());
+    rows << cells.join(u'|');
+  }
+  return rows;
+}
+
+class XlsxDriverTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    platform::RegionalSettings::setCurrentForTesting(platform::RegionalSettings{});
+  }
+  QTemporaryDir dir_;
+};
+
+TEST_F(XlsxDriverTest, TheProgramsOwnSheetReadsBackAsTheTextsTheImportConverts) {
+  const QString path = dir_.filePath("Item.xlsx");
+  {
+    xlsx::SheetWriter w(path, "Item",
+                        {{"貨號", xlsx::ColumnKind::Text},
+                         {"售價", xlsx::ColumnKind::Float},
+                         {"庫存", xlsx::ColumnKind::Whole},
+                         {"停用", xlsx::ColumnKind::Boolean},
+                         {"日期", xlsx::ColumnKind::DateTime}});
+    w.addRow({QStringLiteral("00032971"), 0.30000000000000004, qint64(-5), true,
+              QDateTime(QDate(2024, 2, 29), QTime(13, 5, 9, 997), Qt::UTC)});
+    w.addRow({QString(""), QVariant(), QVariant(), false,
+              QDateTime(QDate(1850, 2, 28), QTime(0, 0), Qt::UTC)});
+    w.addRow({QStringLiteral("維他命Ｃ"), 12.5, qint64(9007199254740993LL), QVariant(),
+              QDateTime(QDate(1900, 3, 1), QTime(0, 0), Qt::UTC)});
+    w.commit();
+  }
+  EXPECT_EQ(read(path, "Item"),
+            QStringList({"貨號|售價|庫存|停用|日期",
+                         "00032971|0.30000000000000004|-5|True|2024-02-29T13:05:09.997",
+                         "|<null>|<null>|False|1850-02-28 00:00:00",
+                         "維他命Ｃ|12.5|9007199254740993|<null>|1900-03-01T00:00:00"}));
+}
+
+TEST_F(XlsxDriverTest, AnotherProgramsSheetIsFoundByNameAndReadAsTyped) {
+  QProcess probe;
+  probe.start("/usr/bin/python3", {"-c", "import openpyxl"});
+  if (!probe.waitForFinished(30000) || probe.exitCode() != 0) GTEST_SKIP() << "no openpyxl";
+  const QString path = dir_.filePath("Customer.xlsx");
+  QProcess make;
+  make.start("/usr/bin/python3", {"-c", R"(
+import sys, datetime, openpyxl
+wb = openpyxl.Workbook()
+wb.active.title = 'Notes'
+wb.active['A1'] = 'not this one'
+ws = wb.create_sheet('Customer')
+ws.append(['Name', None, 'CustNo', 'Birthday', 'Height', 'Extra'])
+ws.append(['陳美麗', None, 123, datetime.datetime(1990, 1, 2), 170.25, 'x'])
+ws.append([])
+ws.append(['  ', None, 'C2', None, '=1/0', None])
+ws['E4'].value = None
+wb.save(sys.argv[1])
+)",
+                       path});
+  ASSERT_TRUE(make.waitForFinished(60000));
+  ASSERT_EQ(make.exitCode(), 0) << make.readAllStandardError().toStdString();
+  EXPECT_EQ(read(path, "Customer"), QStringList({"Name|CustNo|Birthday|Height|Extra",
+                                                 "陳美麗|123|1990-01-02T00:00:00|170.25|x",
+                                                 "  |C2|<null>|<null>|<null>"}));
+}
+
+TEST_F(XlsxDriverTest, AFileThatIsNoWorkbookFailsWithItsName) {
+  const QString path = dir_.filePath("Item.xlsx");
+  QFile f(path);
+  ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+  f.write("not a workbook");
+  f.close();
+  try {
+    read(path, "Item");
+    FAIL() << "no error";
+  } catch (const platform::Error& e) {
+    EXPECT_TRUE(e.message().contains(path)) << e.message().toStdString();
+  }
+}
+
+}  // namespace
+}  // namespace db
