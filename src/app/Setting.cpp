@@ -20,7 +20,7 @@ namespace app {
 namespace {
 
 constexpr int kClientWidth = 452;
-constexpr int kClientHeight = 521;
+constexpr int kClientHeight = 579;
 
 QLineEdit* makeEdit(QWidget* parent, const char* name, QRect geometry) {
   auto* edit = new QLineEdit(parent);
@@ -66,11 +66,11 @@ TfrmSetting::TfrmSetting(QWidget* parent) : QDialog(parent) {
   BitBtnPost_ = new ImageButton(QStringLiteral("存檔"), QStringLiteral("write"), QSize(16, 16),
                                 ImageButton::Layout::ImageLeft, 4, this);
   BitBtnPost_->setObjectName(QStringLiteral("BitBtnPost"));
-  BitBtnPost_->setGeometry(72, 477, 100, 30);
+  BitBtnPost_->setGeometry(72, 535, 100, 30);
   BitBtnCancel_ = new ImageButton(QStringLiteral("離開"), QStringLiteral("cancel"), QSize(16, 16),
                                   ImageButton::Layout::ImageLeft, 4, this);
   BitBtnCancel_->setObjectName(QStringLiteral("BitBtnCancel"));
-  BitBtnCancel_->setGeometry(280, 477, 100, 30);
+  BitBtnCancel_->setGeometry(280, 535, 100, 30);
 
   connect(BitBtnPost_, &QAbstractButton::clicked, this,
           [this] { guard([this] { BitBtnPostClick(); }); });
@@ -96,6 +96,8 @@ TfrmSetting::TfrmSetting(QWidget* parent) : QDialog(parent) {
                       cbSupplier_,
                       cbCustomer_,
                       cbEditsOnly_,
+                      rgFileTypeItems_->button(int(SettingValues::FileType::Mdb)),
+                      rgFileTypeItems_->button(int(SettingValues::FileType::Xlsx)),
                       BitBtnPost_,
                       BitBtnCancel_};
   for (size_t i = 1; i < std::size(order); ++i) setTabOrder(order[i - 1], order[i]);
@@ -154,7 +156,7 @@ void TfrmSetting::buildImportItemGroup() {
 void TfrmSetting::buildInOutDataGroup() {
   gbInOutData_ = new QGroupBox(QStringLiteral(" 匯出 / 匯入設定 "), this);
   gbInOutData_->setObjectName(QStringLiteral("gbInOutData"));
-  gbInOutData_->setGeometry(0, 335, kClientWidth, 128);
+  gbInOutData_->setGeometry(0, 335, kClientWidth, 186);
   cbClassify_ = makeCheck(gbInOutData_, "cbClassify", QStringLiteral("分類資料匯出 / 匯入"),
                           {24, 30, 200, 20});
   cbItem_ =
@@ -165,6 +167,28 @@ void TfrmSetting::buildInOutDataGroup() {
                           {240, 62, 200, 20});
   cbEditsOnly_ = makeCheck(gbInOutData_, "cbEditsOnly",
                            QStringLiteral("只匯入在 Access 中修改過的欄位"), {24, 94, 400, 20});
+
+  // The format of the exchange files, for export and import alike. The second item
+  // lines up with the right-hand column of the table switches above.
+  rgFileType_ = new QGroupBox(QStringLiteral("交換檔案格式"), gbInOutData_);
+  rgFileType_->setObjectName(QStringLiteral("rgFileType"));
+  rgFileType_->setGeometry(24, 122, 408, 50);
+  rgFileTypeItems_ = new QButtonGroup(rgFileType_);
+  const struct {
+    const char* name;
+    const char* caption;
+    SettingValues::FileType type;
+    int x;
+  } items[] = {
+      {"rbFileTypeMdb", "Access (.mdb)", SettingValues::FileType::Mdb, 12},
+      {"rbFileTypeXlsx", "Excel (.xlsx)", SettingValues::FileType::Xlsx, 216},
+  };
+  for (const auto& item : items) {
+    auto* radio = new QRadioButton(QLatin1String(item.caption), rgFileType_);
+    radio->setObjectName(QLatin1String(item.name));
+    radio->setGeometry(item.x, 20, 180, 20);
+    rgFileTypeItems_->addButton(radio, int(item.type));
+  }
 }
 
 void TfrmSetting::showEvent(QShowEvent* event) {
@@ -259,6 +283,7 @@ void TfrmSetting::showValues(const SettingValues& v) {
   cbSupplier_->setChecked(v.supplier);
   cbCustomer_->setChecked(v.customer);
   cbEditsOnly_->setChecked(v.editsOnly);
+  rgFileTypeItems_->button(int(v.fileType))->setChecked(true);
 }
 
 SettingValues TfrmSetting::enteredValues() const {
@@ -280,6 +305,9 @@ SettingValues TfrmSetting::enteredValues() const {
   v.supplier = cbSupplier_->isChecked();
   v.customer = cbCustomer_->isChecked();
   v.editsOnly = cbEditsOnly_->isChecked();
+  v.fileType = rgFileTypeItems_->checkedId() == int(SettingValues::FileType::Xlsx)
+                   ? SettingValues::FileType::Xlsx
+                   : SettingValues::FileType::Mdb;
   return v;
 }
 

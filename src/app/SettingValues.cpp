@@ -4,6 +4,13 @@ namespace app {
 
 namespace keys = config::keys;
 
+namespace {
+
+constexpr char kMdb[] = "mdb";
+constexpr char kXlsx[] = "xlsx";
+
+}  // namespace
+
 SettingValues SettingValues::read(const config::TConfig& ini) {
   SettingValues v;
   v.host = ini.read(keys::Host);
@@ -23,6 +30,7 @@ SettingValues SettingValues::read(const config::TConfig& ini) {
   v.supplier = ini.read(keys::ExportSupplier);
   v.customer = ini.read(keys::ExportCustomer);
   v.editsOnly = ini.read(keys::EditsOnly);
+  v.fileType = ini.read(keys::FileType) == QLatin1String(kXlsx) ? FileType::Xlsx : FileType::Mdb;
   return v;
 }
 
@@ -51,6 +59,7 @@ SettingValues::Missing SettingValues::write(config::TConfig& ini) const {
   ini.write(keys::ExportSupplier, supplier);
   ini.write(keys::ExportCustomer, customer);
   ini.write(keys::EditsOnly, editsOnly);
+  ini.write(keys::FileType, QLatin1String(fileType == FileType::Xlsx ? kXlsx : kMdb));
   return Missing::None;
 }
 

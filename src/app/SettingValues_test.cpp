@@ -32,6 +32,7 @@ TEST_F(SettingValuesTest, WithoutConfigTheDefaultsAreReadAndSavingWritesEveryKey
   EXPECT_FALSE(v.shelfNo || v.stkQty || v.avgCost || v.uniPrice || v.price || v.memPrice ||
                v.vipPrice || v.classify || v.item || v.supplier || v.customer || v.editsOnly);
   EXPECT_EQ(v.stkQtyAction, -1);
+  EXPECT_EQ(v.fileType, SettingValues::FileType::Mdb);
 
   v.item = true;
   EXPECT_EQ(v.write(config::Config()), SettingValues::Missing::None);
@@ -40,7 +41,7 @@ TEST_F(SettingValuesTest, WithoutConfigTheDefaultsAreReadAndSavingWritesEveryKey
       "Password=kora",     "[Import Item]",     "Update_ShelfNo=0", "Update_StkQty=0",
       "Update_AvgCost=0",  "Update_UniPrice=0", "Update_Price=0",   "Update_MemPrice=0",
       "Update_VipPrice=0", "[Export Import]",   "Classify=0",       "Item=1",
-      "Supplier=0",        "Customer=0",        "EditsOnly=0"};
+      "Supplier=0",        "Customer=0",        "EditsOnly=0",      "FileType=mdb"};
   EXPECT_EQ(configLines(), expected);
 }
 
@@ -86,6 +87,24 @@ TEST_F(SettingValuesTest, StockActionIsReadOnlyWithTheStockUpdateAndWrittenOnlyW
   v.stkQtyAction = 0;
   v.write(config::Config());
   EXPECT_EQ(config::Config().readInteger("Import Item", "Update_StkQty_Action", 9), 0);
+}
+
+TEST_F(SettingValuesTest, FileTypeIsExcelOnlyForXlsxAndAStoppedSaveLeavesItAlone) {
+  const auto stored = [this](const QByteArray& value) {
+    writeConfig("[Export Import]\r\nFileType=" + value + "\r\n");
+    return SettingValues::read(config::Config()).fileType;
+  };
+  EXPECT_EQ(stored("mdb"), SettingValues::FileType::Mdb);
+  EXPECT_EQ(stored("xls"), SettingValues::FileType::Mdb);
+  EXPECT_EQ(stored(""), SettingValues::FileType::Mdb);
+  EXPECT_EQ(stored("xlsx"), SettingValues::FileType::Xlsx);
+
+  // A save stopped by an empty connection value does not reach the format.
+  SettingValues v = SettingValues::read(config::Config());
+  v.fileType = SettingValues::FileType::Mdb;
+  v.user.clear();
+  EXPECT_EQ(v.write(config::Config()), SettingValues::Missing::User);
+  EXPECT_EQ(config::Config().readString("Export Import", "FileType", "x"), "xlsx");
 }
 
 }  // namespace

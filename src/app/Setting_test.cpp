@@ -10,6 +10,7 @@
 #include <QCheckBox>
 #include <QDir>
 #include <QGroupBox>
+#include <QLabel>
 #include <QLineEdit>
 #include <QRadioButton>
 #include <QTest>
@@ -37,6 +38,8 @@ class SettingTest : public test::ProgramFolderTest {
   QCheckBox* check(const char* name) { return child<QCheckBox>(name); }
   QGroupBox* stockGroup() { return child<QGroupBox>("rgStkQry"); }
   QRadioButton* stockItem(int i) { return child<QRadioButton>(i == 0 ? "rgStkQry0" : "rgStkQry1"); }
+  QRadioButton* mdb() { return child<QRadioButton>("rbFileTypeMdb"); }
+  QRadioButton* xlsx() { return child<QRadioButton>("rbFileTypeXlsx"); }
   void save() { QTest::mouseClick(child<QWidget>("BitBtnPost"), Qt::LeftButton); }
   QString read(const char* section, const char* key) {
     return config::Config().readString(section, key, "<missing>");
@@ -93,6 +96,59 @@ TEST_F(SettingTest, StockCheckBoxDrivesTheRadioGroupWithoutChangingItsSelection)
   open();
   EXPECT_FALSE(stockGroup()->isEnabled());
   EXPECT_FALSE(stockItem(0)->isChecked() || stockItem(1)->isChecked());
+}
+
+TEST_F(SettingTest, FileTypeGroupShowsTheStoredFormatAndSavesTheChosenOne) {
+  open();
+  EXPECT_TRUE(mdb()->isChecked());
+  EXPECT_FALSE(xlsx()->isChecked());
+  QTest::mouseClick(xlsx(), Qt::LeftButton);
+  EXPECT_FALSE(mdb()->isChecked());
+  save();
+  EXPECT_EQ(read("Export Import", "FileType"), "xlsx");
+
+  open();
+  EXPECT_TRUE(xlsx()->isChecked());
+  EXPECT_FALSE(mdb()->isChecked());
+
+  // An unknown format shows Access, and saving puts "mdb" in its place.
+  config::Config().writeString("Export Import", "FileType", "Excel");
+  open();
+  EXPECT_TRUE(mdb()->isChecked());
+  EXPECT_FALSE(xlsx()->isChecked());
+  save();
+  EXPECT_EQ(read("Export Import", "FileType"), "mdb");
+}
+
+TEST_F(SettingTest, ControlsFitTheirCaptionsAndNeitherOverlapNorLeaveTheirGroup) {
+  open();
+  // The controls placed by hand: those on the dialog and those in its group boxes,
+  // not the parts composite widgets are built of.
+  QList<QWidget*> placed;
+  for (QWidget* w : dialog_->findChildren<QWidget*>()) {
+    QWidget* parent = w->parentWidget();
+    if (parent == dialog_.get() || qobject_cast<QGroupBox*>(parent)) placed.push_back(w);
+  }
+  ASSERT_GE(placed.size(), 30);
+  for (QWidget* w : placed) {
+    SCOPED_TRACE(w->objectName().toStdString());
+    EXPECT_TRUE(w->isVisible());
+    QWidget* parent = w->parentWidget();
+    EXPECT_TRUE(parent->rect().contains(w->geometry()));
+    // Below the caption of its group box.
+    if (parent != dialog_.get()) {
+      EXPECT_GE(w->y(), parent->fontMetrics().height());
+    }
+    if (qobject_cast<QAbstractButton*>(w) || qobject_cast<QLabel*>(w)) {
+      EXPECT_GE(w->width(), w->sizeHint().width());
+    }
+    for (QWidget* other : placed) {
+      if (other != w && other->parentWidget() == parent) {
+        EXPECT_FALSE(w->geometry().intersects(other->geometry()))
+            << other->objectName().toStdString();
+      }
+    }
+  }
 }
 
 TEST_F(SettingTest, EmptyDatabaseWritesTheHostOnlyAndKeepsTheDialogOpen) {

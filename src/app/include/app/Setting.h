@@ -63,6 +63,9 @@ class TfrmSetting : public QDialog {
   QCheckBox* cbSupplier_ = nullptr;
   QCheckBox* cbCustomer_ = nullptr;
   QCheckBox* cbEditsOnly_ = nullptr;
+  QGroupBox* rgFileType_ = nullptr;
+  // Ids: the values of SettingValues::FileType.
+  QButtonGroup* rgFileTypeItems_ = nullptr;
   ImageButton* BitBtnPost_ = nullptr;
   ImageButton* BitBtnCancel_ = nullptr;
 };

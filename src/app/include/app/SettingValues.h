@@ -1,6 +1,7 @@
 // What the settings dialog edits: the connection values, the Item import's update
-// switches and the tables that take part in import and export, read from and written
-// to Config.ini. The dialog only moves these values in and out of its controls.
+// switches, the tables that take part in import and export and the exchange files'
+// format, read from and written to Config.ini. The dialog only moves these values in
+// and out of its controls.
 #pragma once
 
 #include <config/Configs.h>
@@ -31,6 +32,10 @@ struct SettingValues {
   bool supplier = false;
   bool customer = false;
   bool editsOnly = false;
+  // The exchange files' format, FileType: "mdb" or "xlsx" in the file. Any other text
+  // there reads as Access, so a save writes "mdb" over it.
+  enum class FileType { Mdb, Xlsx };
+  FileType fileType = FileType::Mdb;
 
   // The stock action is only read while the stock update is on; otherwise no item
   // is selected.
