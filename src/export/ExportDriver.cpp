@@ -1,9 +1,11 @@
 #include "export/ExportDriver.h"
 
 #include "export/ADO_AccessExporter.h"
+#include "export/SheetExport.h"
 
 #include <config/ColumnMap.h>
 #include <config/Configs.h>
+#include <config/ExchangeFormat.h>
 #include <platform/Error.h>
 #include <platform/ProgramFolder.h>
 #include <platform/Progress.h>
@@ -55,6 +57,7 @@ void ExportDriver::execute(platform::Progress& progress, int rows) {
 
 QString ExportDriver::Run() {
   QString report = QString::fromUtf8(kExportReportTitle);
+  const config::ExchangeFormat format = format_.value_or(config::exchangeFormat());
   for (const ExportTable& entry : kExportTables) {
     const QString table = QString::fromLatin1(entry.name);
     const bool enabled = tables_ ? tables_->contains(table, Qt::CaseInsensitive)
@@ -66,14 +69,19 @@ QString ExportDriver::Run() {
       WriteColumnMap(table);
       if (view_.repaint) view_.repaint();
       const QString folder = platform::programFolder();
-      exporter_.SetDatabaseName(folder + QString::fromLatin1(entry.file));
-      exporter_.SetDataSet(&queryOf(pos_, table));
-      exporter_.SetTableName(table);
-      exporter_.SetKeyField(posdb::TDmMSSQL::keyOf(table));
-      if (view_.progress)
-        execute(*view_.progress, queryOf(pos_, table).recordCount());
-      else
-        exporter_.Execute();
+      if (format == config::ExchangeFormat::Xlsx) {
+        exportSheet(folder + config::exchangeFile(entry, format), table, queryOf(pos_, table),
+                    posdb::TDmMSSQL::keyOf(table), view_.progress);
+      } else {
+        exporter_.SetDatabaseName(folder + QString::fromLatin1(entry.file));
+        exporter_.SetDataSet(&queryOf(pos_, table));
+        exporter_.SetTableName(table);
+        exporter_.SetKeyField(posdb::TDmMSSQL::keyOf(table));
+        if (view_.progress)
+          execute(*view_.progress, queryOf(pos_, table).recordCount());
+        else
+          exporter_.Execute();
+      }
     }
     // What was written, for an import that brings back only the operator's edits.
     posdb::ExportRecord::write(table, queryOf(pos_, table), posdb::TDmMSSQL::keyOf(table));

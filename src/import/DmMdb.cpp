@@ -19,6 +19,10 @@ TDmAccess::TDmAccess(QObject* parent)
 QString TDmAccess::connectionString(const QString& path) {
   // A folder holding ';' or '=' must not change the meaning of the text: the path is
   // quoted then, and stands as it is otherwise.
+  if (path.endsWith(QLatin1String(".xlsx"), Qt::CaseInsensitive))
+    return QStringLiteral("Provider=Microsoft.ACE.OLEDB.12.0;Data Source=") +
+           db::ConnectionString::quoteOleDb(path) +
+           QStringLiteral(";Extended Properties=\"Excel 12.0 Xml;HDR=YES\"");
   return QStringLiteral(
              "Provider=Microsoft.Jet.OLEDB.4.0;Persist Security Info=False;"
              "Data Source=") +

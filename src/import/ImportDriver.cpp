@@ -21,8 +21,9 @@ bool tableSelected(const ImportTable& table, const std::optional<QStringList>& t
   return config::Config().read(table.enabled);
 }
 
-QString openImportSource(TDmAccess& access, const ImportTable& table) {
-  const QString file = platform::programFolder() + QString::fromUtf8(table.file);
+QString openImportSource(TDmAccess& access, const ImportTable& table,
+                         config::ExchangeFormat format) {
+  const QString file = platform::programFolder() + config::exchangeFile(table, format);
   access.openTable(file, QString::fromUtf8(table.sql));
   return file;
 }
@@ -67,7 +68,7 @@ QString ImportDriver::run() {
                                                   posDescription(pos_.cnKAROS.connectionString()));
         journalPath_ = journal->path();
       }
-      const QString file = openImportSource(access_, t);
+      const QString file = openImportSource(access_, t, format_.value_or(config::exchangeFormat()));
       journal->beginTable(QString::fromUtf8(t.name), file);
       db::Dataset* target = pos_.queryOf(QString::fromUtf8(t.name));
       TableImport import(t.table, access_.qryAccess, *target);

@@ -20,7 +20,7 @@ std::vector<TablePreview> ImportPreview::run(const ChangeSink& onChange) {
     TablePreview p;
     p.table = &t;
     try {
-      p.file = openImportSource(access_, t);
+      p.file = openImportSource(access_, t, format_.value_or(config::exchangeFormat()));
       db::Dataset* target = pos_.queryOf(QString::fromUtf8(t.name));
       TableImport import(t.table, access_.qryAccess, *target);
       if (editsOnly_) import.setEditsOnly(*editsOnly_);

@@ -98,6 +98,7 @@ int runExport(const Options& options, posdb::TDmMSSQL& pos, std::FILE* out, std:
   view.progress = &progress;
   dataexport::ExportDriver driver(pos, exporter, view);
   if (options.tables) driver.SetTables(*options.tables);
+  if (options.format) driver.SetFormat(*options.format);
   try {
     write(out, reportLines(driver.Run()));
     return kSuccess;
@@ -115,6 +116,7 @@ int runImport(const Options& options, posdb::TDmMSSQL& pos, std::FILE* out, std:
   BatchImport frontEnd(progress, err);
   dataimport::ImportDriver driver(access, pos, frontEnd);
   if (options.tables) driver.setTables(*options.tables);
+  if (options.format) driver.setFormat(*options.format);
   if (options.editsOnly) driver.setEditsOnly(true);
   try {
     const QString report = driver.run();
@@ -131,7 +133,8 @@ int runImport(const Options& options, posdb::TDmMSSQL& pos, std::FILE* out, std:
 
 QString usageText() {
   return QStringLiteral(
-             "Usage: dataconv-batch export|import [--folder DIR] [--tables TABLE,...]\n"
+             "Usage: dataconv-batch export|import [--format mdb|xlsx] [--folder DIR]\n"
+             "                      [--tables TABLE,...]\n"
              "       dataconv-batch import --edits-only [--folder DIR] [--tables TABLE,...]\n"
              "       dataconv-batch undo JOURNAL [--dry-run] [--folder DIR]\n"
              "       dataconv-batch journals [--folder DIR]\n"
@@ -159,6 +162,8 @@ QString usageText() {
              "                  unchanged, and every row that would fail), writing nothing;\n"
              "                  undo: show what it would do and change nothing\n"
              "  --changes FILE  with --dry-run: list each cell it would write in a CSV file\n"
+             "  --format FMT    export, import: the files' format, mdb (Access, TABLE.mdb) or\n"
+             "                  xlsx (Excel, TABLE.xlsx), instead of [Export Import] FileType\n"
              "  --edits-only    import: bring back only the cells changed in the Access files\n"
              "                  since the export, as [Export Import] EditsOnly=1 does\n"
              "  --help          show this text\n"
@@ -195,6 +200,10 @@ Options parseArguments(const QStringList& arguments) {
     } else if (const auto changes = value(QStringLiteral("--changes"))) {
       if (changes->isEmpty()) throw UsageError{QStringLiteral("--changes needs a value")};
       options.changes = *changes;
+    } else if (const auto format = value(QStringLiteral("--format"))) {
+      options.format = config::exchangeFormatOf(*format);
+      if (!options.format)
+        throw UsageError{QStringLiteral("--format is mdb or xlsx, not '%1'").arg(*format)};
     } else if (arg == QStringLiteral("--dry-run")) {
       options.dryRun = true;
     } else if (arg == QStringLiteral("--edits-only")) {
@@ -240,6 +249,9 @@ Options parseArguments(const QStringList& arguments) {
   if (options.tables &&
       (options.command == Options::Command::Undo || options.command == Options::Command::Journals))
     throw UsageError{QStringLiteral("--tables does not apply to this command")};
+  if (options.format &&
+      (options.command == Options::Command::Undo || options.command == Options::Command::Journals))
+    throw UsageError{QStringLiteral("--format does not apply to this command")};
   return options;
 }
 

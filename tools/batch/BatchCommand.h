@@ -2,6 +2,8 @@
 // with the same Config.ini, column map files, Access files, rules and texts.
 #pragma once
 
+#include <config/ExchangeFormat.h>
+
 #include <QString>
 #include <QStringList>
 #include <cstdio>
@@ -20,6 +22,8 @@ struct Options {
   bool dryRun = false;                // import, undo: show what it would do, write nothing
   bool editsOnly = false;             // import: only the cells changed in Access, this run
   QString changes;                    // with dryRun: the CSV file of the cells it would write
+  // export, import: this format's files instead of [Export Import] FileType's
+  std::optional<config::ExchangeFormat> format;
 };
 
 // What the command line asks for; a UsageError when it makes no sense.

@@ -59,6 +59,7 @@ int BatchPreview::run(posdb::TDmMSSQL& pos, std::FILE* out, std::FILE* err,
   ConsolePreview frontEnd(progress, err);
   dataimport::ImportPreview preview(access, pos, frontEnd);
   if (options_.tables) preview.setTables(*options_.tables);
+  if (options_.format) preview.setFormat(*options_.format);
   if (options_.editsOnly) preview.setEditsOnly(true);
   dataimport::ChangeSink onChange;
   if (changes_) onChange = [this](const journal::RowChange& c) { changes_->add(c); };

@@ -4,6 +4,7 @@
 #include "DemoPos.h"
 #include "TdsPos.h"
 
+#include <config/ColumnMap.h>
 #include <import/DmMdb.h>
 #include <import/ImportDriver.h>
 #include <import/ImportJournal.h>
@@ -18,6 +19,7 @@
 #include <QProcess>
 #include <QSqlDatabase>
 #include <QSqlQuery>
+#include <QSqlRecord>
 #include <QTemporaryDir>
 
 namespace {
@@ -74,7 +76,8 @@ class BatchTest : public ::testing::Test {
 TEST_F(BatchTest, HelpShowsTheUsageAndSucceeds) {
   const Outcome o = run({QStringLiteral("--help")}, false);
   EXPECT_EQ(o.status, 0);
-  EXPECT_TRUE(o.out.startsWith("Usage: dataconv-batch export|import [--folder DIR] [--tables"));
+  EXPECT_TRUE(
+      o.out.startsWith("Usage: dataconv-batch export|import [--format mdb|xlsx] [--folder"));
   EXPECT_TRUE(o.out.contains("Exit status: 0 success, 1 a table failed (or undo left"));
   EXPECT_TRUE(o.err.isEmpty());
 }
@@ -97,6 +100,8 @@ TEST_F(BatchTest, BadUsageExitsWithTwoAndTouchesNothing) {
       {{"journals", "--dry-run"}, "--dry-run is for import and undo only"},
       {{"undo", "a.sqlite", "--changes", "x.csv"}, "--changes needs import --dry-run"},
       {{"journals", "--tables", "Item"}, "--tables does not apply to this command"},
+      {{"export", "--format", "xls"}, "--format is mdb or xlsx, not 'xls'"},
+      {{"undo", "a.sqlite", "--format", "xlsx"}, "--format does not apply to this command"},
   };
   for (const auto& [arguments, message] : cases) {
     // The folder given last would hide a missing one given before it.
@@ -317,6 +322,102 @@ TEST_F(BatchTest, ImportKeepsAJournalThatUndoTakesBackAndJournalsLists) {
       << conflict.out.toStdString();
   EXPECT_EQ(sql(QStringLiteral("select ClsName from Classify where ClsNo = '%1'").arg(clsNo)),
             "other");
+}
+
+// Every row of the four POS tables, each value with its type, in key order.
+QStringList dumpPos(const QString& posFile) {
+  QStringList out;
+  for (const char* t : {"Classify", "Item", "Supplier", "Customer"}) {
+    const QString name = QStringLiteral("batch-test-dump");
+    {
+      QSqlDatabase db = QSqlDatabase::contains(name)
+                            ? QSqlDatabase::database(name)
+                            : QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), name);
+      db.setDatabaseName(posFile);
+      EXPECT_TRUE(db.open());
+      QSqlQuery q(db);
+      EXPECT_TRUE(q.exec(QStringLiteral("select * from %1 order by 1").arg(QLatin1String(t))));
+      while (q.next()) {
+        QStringList row{QLatin1String(t)};
+        for (int i = 0; i < q.record().count(); ++i)
+          row << (q.value(i).isNull()
+                      ? QStringLiteral("<null>")
+                      : QString::fromLatin1(q.value(i).typeName()) + u':' + q.value(i).toString());
+        out << row.join(u'|');
+      }
+    }
+    QSqlDatabase::removeDatabase(name);
+  }
+  return out;
+}
+
+// The round trip through Excel workbooks: exported, two cells changed by another
+// program (openpyxl, as Excel would save them), imported: the POS changes in exactly
+// those cells.
+TEST_F(BatchTest, ExportToWorkbooksEditElsewhereAndImportChangesExactlyTheEditedCells) {
+  enable({"Classify", "Item", "Supplier", "Customer"});
+  const Outcome exported = run({"export", "--format", "xlsx"});
+  ASSERT_EQ(exported.status, 0) << exported.err.toStdString();
+  EXPECT_EQ(exported.out, kExportAll);
+  for (const char* t : {"Classify", "Item", "Supplier", "Customer"}) {
+    EXPECT_TRUE(QFile::exists(path(QLatin1String(t) + ".xlsx"))) << t;
+    EXPECT_TRUE(QFile::exists(path(QLatin1String(t) + ".ini"))) << t;
+    EXPECT_FALSE(QFile::exists(path(QLatin1String(t) + ".mdb"))) << t;
+  }
+  const QStringList before = dumpPos(pos_);
+  // Nothing edited: the import finds every row as it is.
+  ASSERT_EQ(run({"import", "--format", "xlsx"}).status, 0);
+  EXPECT_EQ(dumpPos(pos_), before);
+
+  QProcess probe;
+  probe.start("/usr/bin/python3", {"-c", "import openpyxl"});
+  if (!probe.waitForFinished(30000) || probe.exitCode() != 0) GTEST_SKIP() << "no openpyxl";
+  const QString custNo = sql("select min(CustNo) from Customer");
+  const QString itemNo = sql("select min(ItemNo) from Item");
+  const QString name =
+      sql(QStringLiteral("select Name from Customer where CustNo = '%1'").arg(custNo));
+  const QString price =
+      sql(QStringLiteral("select Price from Item where ItemNo = '%1'").arg(itemNo));
+  auto label = [this](const char* table, const char* field) {
+    const config::ColumnMap map = config::ColumnMap::read(path(QLatin1String(table) + ".ini"));
+    for (const auto& p : map.pairs())
+      if (p.field == QLatin1String(field)) return p.display;
+    return QString();
+  };
+  QProcess edit;
+  edit.start("/usr/bin/python3", {"-c", R"(
+import sys, openpyxl
+def change(path, key, column, value):
+    wb = openpyxl.load_workbook(path)
+    ws = wb.worksheets[0]
+    header = [c.value for c in ws[1]]
+    col = header.index(column) + 1
+    for row in ws.iter_rows(min_row=2):
+        if row[0].value == key or str(row[0].value) == key:
+            row[col - 1].value = value
+    wb.save(path)
+change(sys.argv[1], sys.argv[2], sys.argv[3], '改名的客戶')
+change(sys.argv[4], sys.argv[5], sys.argv[6], 123.5)
+)",
+                                  path("Customer.xlsx"), custNo, label("Customer", "Name"),
+                                  path("Item.xlsx"), itemNo, label("Item", "Price")});
+  ASSERT_TRUE(edit.waitForFinished(60000));
+  ASSERT_EQ(edit.exitCode(), 0) << edit.readAllStandardError().toStdString();
+
+  // The price is a guarded column: allowed for this run's settings.
+  QFile ini(path("Config.ini"));
+  ASSERT_TRUE(ini.open(QIODevice::Append));
+  ini.write("[Import Item]\r\nUpdate_Price=1\r\n");
+  ini.close();
+  const Outcome imported = run({"import", "--format", "xlsx"});
+  ASSERT_EQ(imported.status, 0) << imported.err.toStdString();
+  EXPECT_EQ(sql(QStringLiteral("select Name from Customer where CustNo = '%1'").arg(custNo)),
+            QStringLiteral("改名的客戶"));
+  EXPECT_EQ(sql(QStringLiteral("select Price from Item where ItemNo = '%1'").arg(itemNo)), "123.5");
+  // Put back by hand, the POS is what it was: nothing else changed.
+  sql(QStringLiteral("update Customer set Name = '%1' where CustNo = '%2'").arg(name, custNo));
+  sql(QStringLiteral("update Item set Price = %1 where ItemNo = '%2'").arg(price, itemNo));
+  EXPECT_EQ(dumpPos(pos_), before);
 }
 
 // A journal whose import is still writing (held here, as another program's would be) is

@@ -9,6 +9,7 @@
 // when a table begins.
 #pragma once
 
+#include <config/ExchangeFormat.h>
 #include <config/PosTables.h>
 
 #include <QString>
@@ -76,6 +77,8 @@ class ExportDriver {
   // Exports the named tables (their configuration keys, any order, any case) instead
   // of those Config.ini switches on; the order stays the table list's.
   void SetTables(const QStringList& tables) { tables_ = tables; }
+  // Writes this format's files instead of the one Config.ini sets.
+  void SetFormat(config::ExchangeFormat format) { format_ = format; }
 
   // Rewrites the table's column map file from its POS query: field count, key field,
   // then every field's name and display label, as one rewrite of the file.
@@ -87,6 +90,7 @@ class ExportDriver {
   posdb::TDmMSSQL& pos_;
   TADO_AccessExporter& exporter_;
   ExportView view_;
+  std::optional<config::ExchangeFormat> format_;
   std::optional<QStringList> tables_;
 };
 

@@ -21,7 +21,7 @@ class TDmAccess : public QObject {
   db::Dataset qryAccess;
   db::DataSource dsAccess;
 
-  // The Jet connection text for an Access file.
+  // The connection text for an Access file, or for an Excel workbook (.xlsx).
   static QString connectionString(const QString& path);
 
   // Disconnects, connects to `path` (without a login, locking nobody out), and opens

@@ -15,6 +15,7 @@
 
 #include "import/ImportTables.h"
 
+#include <config/ExchangeFormat.h>
 #include <QString>
 #include <QStringList>
 #include <optional>
@@ -46,7 +47,8 @@ bool tableSelected(const ImportTable& table, const std::optional<QStringList>& t
 
 // Opens the table's Access file in the program folder on access.qryAccess and returns
 // the file's path; a missing file or table throws the layer's error.
-QString openImportSource(TDmAccess& access, const ImportTable& table);
+QString openImportSource(TDmAccess& access, const ImportTable& table,
+                         config::ExchangeFormat format);
 
 class ImportDriver {
  public:
@@ -59,6 +61,8 @@ class ImportDriver {
   // Runs the named tables (their configuration keys, any order, any case) instead of
   // those Config.ini switches on; the order stays the list's.
   void setTables(const QStringList& tables) { tables_ = tables; }
+  // Reads this format's files instead of the one Config.ini sets.
+  void setFormat(config::ExchangeFormat format) { format_ = format; }
   // Edits only for this run, whatever Config.ini says (see TableImport::setEditsOnly).
   void setEditsOnly(bool on) { editsOnly_ = on; }
 
@@ -73,6 +77,7 @@ class ImportDriver {
   posdb::TDmMSSQL& pos_;
   ImportFrontEnd& frontEnd_;
   std::optional<QStringList> tables_;
+  std::optional<config::ExchangeFormat> format_;
   std::optional<bool> editsOnly_;
   QString journalPath_;
 };

@@ -8,6 +8,7 @@
 // import would stumble on.
 #pragma once
 
+#include <config/ExchangeFormat.h>
 #include <journal/RowChange.h>
 #include "import/ImportTables.h"
 #include "import/TableImport.h"
@@ -56,6 +57,8 @@ class ImportPreview {
 
   // As ImportDriver::setTables.
   void setTables(const QStringList& tables) { tables_ = tables; }
+  // As ImportDriver::setFormat.
+  void setFormat(config::ExchangeFormat format) { format_ = format; }
   // Edits only for this run, whatever Config.ini says (see TableImport::setEditsOnly).
   void setEditsOnly(bool on) { editsOnly_ = on; }
 
@@ -67,6 +70,7 @@ class ImportPreview {
   posdb::TDmMSSQL& pos_;
   PreviewFrontEnd& frontEnd_;
   std::optional<QStringList> tables_;
+  std::optional<config::ExchangeFormat> format_;
   std::optional<bool> editsOnly_;
 };
 

@@ -1,0 +1,21 @@
+// The export of one POS table to an Excel workbook: a sheet named like the table, a
+// header of the same column names the Access table gets (the fields' labels), one row
+// per POS row in key order, each cell typed by its field.
+#pragma once
+
+#include <QString>
+
+namespace db {
+class Dataset;
+}
+namespace platform {
+class Progress;
+}
+
+namespace dataexport {
+
+// Writes `query`'s rows to `path`, replacing an existing workbook as a whole.
+void exportSheet(const QString& path, const QString& table, const db::Dataset& query,
+                 const QString& keyField, platform::Progress* progress);
+
+}  // namespace dataexport
