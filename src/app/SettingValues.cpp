@@ -1,5 +1,7 @@
 #include "app/SettingValues.h"
 
+#include <config/ExchangeFormat.h>
+
 namespace app {
 
 namespace keys = config::keys;
@@ -30,7 +32,10 @@ SettingValues SettingValues::read(const config::TConfig& ini) {
   v.supplier = ini.read(keys::ExportSupplier);
   v.customer = ini.read(keys::ExportCustomer);
   v.editsOnly = ini.read(keys::EditsOnly);
-  v.fileType = ini.read(keys::FileType) == QLatin1String(kXlsx) ? FileType::Xlsx : FileType::Mdb;
+  // Read as the export and the import read it.
+  v.fileType = config::exchangeFormatOf(ini.read(keys::FileType)) == config::ExchangeFormat::Xlsx
+                   ? FileType::Xlsx
+                   : FileType::Mdb;
   return v;
 }
 

@@ -89,7 +89,7 @@ TEST_F(SettingValuesTest, StockActionIsReadOnlyWithTheStockUpdateAndWrittenOnlyW
   EXPECT_EQ(config::Config().readInteger("Import Item", "Update_StkQty_Action", 9), 0);
 }
 
-TEST_F(SettingValuesTest, FileTypeIsExcelOnlyForXlsxAndAStoppedSaveLeavesItAlone) {
+TEST_F(SettingValuesTest, FileTypeIsExcelOnlyForXlsxInAnyCaseAndAStoppedSaveLeavesItAlone) {
   const auto stored = [this](const QByteArray& value) {
     writeConfig("[Export Import]\r\nFileType=" + value + "\r\n");
     return SettingValues::read(config::Config()).fileType;
@@ -97,6 +97,7 @@ TEST_F(SettingValuesTest, FileTypeIsExcelOnlyForXlsxAndAStoppedSaveLeavesItAlone
   EXPECT_EQ(stored("mdb"), SettingValues::FileType::Mdb);
   EXPECT_EQ(stored("xls"), SettingValues::FileType::Mdb);
   EXPECT_EQ(stored(""), SettingValues::FileType::Mdb);
+  EXPECT_EQ(stored(" XLSX"), SettingValues::FileType::Xlsx);  // as the export reads it
   EXPECT_EQ(stored("xlsx"), SettingValues::FileType::Xlsx);
 
   // A save stopped by an empty connection value does not reach the format.

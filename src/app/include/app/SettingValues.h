@@ -32,7 +32,7 @@ struct SettingValues {
   bool supplier = false;
   bool customer = false;
   bool editsOnly = false;
-  // The exchange files' format, FileType: "mdb" or "xlsx" in the file. Any other text
+  // The exchange files' format, FileType: "mdb" or "xlsx" in the file (any case). Any other text
   // there reads as Access, so a save writes "mdb" over it.
   enum class FileType { Mdb, Xlsx };
   FileType fileType = FileType::Mdb;
