@@ -48,13 +48,15 @@ class XlsxDriver : public Driver {
 
   ResultSet select(const QString& sql) override {
     static const QRegularExpression re(
-        QStringLiteral(R"(^\s*select\s+\*\s+from\s+(\[(?:[^\]]|\]\])+\]|[^\s\[\]\(\),;]+)\s*;?\s*$)"),
+        QStringLiteral(
+            R"(^\s*select\s+\*\s+from\s+(\[(?:[^\]]|\]\])+\]|[^\s\[\]\(\),;]+)\s*;?\s*$)"),
         QRegularExpression::CaseInsensitiveOption);
     const auto m = re.match(sql);
     if (!m.hasMatch())
       throw platform::Error(QStringLiteral("Unsupported statement for a workbook: %1").arg(sql));
     QString sheet = m.captured(1);
-    if (sheet.startsWith(u'[')) sheet = sheet.mid(1, sheet.size() - 2).replace(QStringLiteral("]]"), QStringLiteral("]"));
+    if (sheet.startsWith(u'['))
+      sheet = sheet.mid(1, sheet.size() - 2).replace(QStringLiteral("]]"), QStringLiteral("]"));
     if (sheet.endsWith(u'$')) sheet.chop(1);  // the sheet as OLE DB names it: [Item$]
     const xlsx::Workbook& book = workbook();
     // The sheet named like the table, else the first.

@@ -94,12 +94,12 @@ ws.append(['  ', None, 'C2', None, '=1/0', None])
 ws['E4'].value = None
 wb.save(sys.argv[1])
 )",
-                       path});
+                                  path});
   ASSERT_TRUE(make.waitForFinished(60000));
   ASSERT_EQ(make.exitCode(), 0) << make.readAllStandardError().toStdString();
-  EXPECT_EQ(read(path, "Customer"), QStringList({"Name|CustNo|Birthday|Height|Extra",
-                                                 "陳美麗|123|1990-01-02T00:00:00|170.25|x",
-                                                 "  |C2|<null>|<null>|<null>"}));
+  EXPECT_EQ(read(path, "Customer"),
+            QStringList({"Name|CustNo|Birthday|Height|Extra",
+                         "陳美麗|123|1990-01-02T00:00:00|170.25|x", "  |C2|<null>|<null>|<null>"}));
 }
 
 TEST_F(XlsxDriverTest, AFileThatIsNoWorkbookFailsWithItsName) {
