@@ -202,6 +202,7 @@ void Dataset::open(ResultSet result) {
   }
   result.cells.resize(n * w);
   cells_ = std::move(result.cells);
+  sourceRows_ = std::move(result.sourceRows);
   width_ = int(w);
   rows_ = int(n);
   rank_.resize(n);
@@ -233,6 +234,7 @@ void Dataset::close() {
   cells_.clear();
   rows_ = 0;
   std::vector<int>().swap(rank_);
+  sourceRows_.clear();
   buffer_.clear();
   changed_.clear();
   added_.clear();
@@ -512,6 +514,12 @@ const QVariant* Dataset::originalCell(const Field& field) const {
   if (field.isLookup() || state_ == State::Insert) return nullptr;
   if (!isOpen() || position_ < 0 || position_ >= rowCount()) return nullptr;
   return &cells_[size_t(position_) * size_t(width_) + size_t(field.slot_)];
+}
+
+int Dataset::sourceRow() const {
+  if (isEmpty() || size_t(position_) >= rank_.size()) return 0;
+  const size_t id = size_t(rank_[size_t(position_)]);
+  return id < sourceRows_.size() ? sourceRows_[id] : 0;
 }
 
 const ColumnInfo* Dataset::columnOf(const Field& field) const {

@@ -80,10 +80,12 @@ class XlsxDriver : public Driver {
           ColumnInfo c;
           c.name = name;
           c.type = ftMemo;
+          c.sourceColumn = xlsx::Workbook::columnName(int(i));
           rs.columns.push_back(c);
         }
         return;
       }
+      rs.sourceRows.push_back(row.number);
       const size_t first = rs.cells.size();
       rs.cells.resize(first + rs.columns.size());
       for (size_t i = 0; i < row.cells.size() && i < columnOf.size(); ++i) {

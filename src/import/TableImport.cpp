@@ -187,7 +187,11 @@ void TableImport::stageRow(bool& found) {
         if (found && !rules_->updateStkQty) continue;
         if (found && rules_->stkQtyAction > 0) {
           const QString text = sourceField(c).asString();
-          addStock(targetField(c), text);
+          try {
+            addStock(targetField(c), text);
+          } catch (const platform::Error& e) {
+            failAtCell(c, e);
+          }
           assigned(targetField(c));
           continue;
         }
@@ -197,11 +201,26 @@ void TableImport::stageRow(bool& found) {
     }
     const QString text = sourceField(c).asString();
     db::Field& target = targetField(c);
-    target.setAsString(trimOthers_ ? trimmedText(text) : text);
+    try {
+      target.setAsString(trimOthers_ ? trimmedText(text) : text);
+    } catch (const platform::Error& e) {
+      failAtCell(c, e);
+    }
     assigned(target);
   }
   leftAlone_ = found && record_ ? keepUnedited() : 0;
   checkRow();
+}
+
+void TableImport::failAtCell(Column& column, const platform::Error& error) {
+  // A workbook numbers its rows and columns: the operator finds the cell by them.
+  const int row = source_.sourceRow();
+  const db::ColumnInfo* info = source_.columnOf(sourceField(column));
+  if (row <= 0 || !info || info->sourceColumn.isEmpty()) throw;
+  throw platform::Error(QStringLiteral("%1 工作表第 %2 列 %3 欄（%4）：%5")
+                            .arg(QString::fromUtf8(importTable(table_).name))
+                            .arg(row)
+                            .arg(info->sourceColumn, column.names.display, error.message()));
 }
 
 int TableImport::keepUnedited() {

@@ -418,6 +418,34 @@ change(sys.argv[4], sys.argv[5], sys.argv[6], 123.5)
   sql(QStringLiteral("update Customer set Name = '%1' where CustNo = '%2'").arg(name, custNo));
   sql(QStringLiteral("update Item set Price = %1 where ItemNo = '%2'").arg(price, itemNo));
   EXPECT_EQ(dumpPos(pos_), before);
+
+  // A cell the POS column cannot take fails its row, named by the sheet's row and column.
+  QProcess bad;
+  bad.start("/usr/bin/python3", {"-c", R"(
+import sys, openpyxl
+wb = openpyxl.load_workbook(sys.argv[1])
+ws = wb.worksheets[0]
+col = [c.value for c in ws[1]].index(sys.argv[2])
+ws.cell(row=3, column=col + 1).value = 'tall'
+wb.save(sys.argv[1])
+)",
+                                 path("Customer.xlsx"), label("Customer", "Height")});
+  ASSERT_TRUE(bad.waitForFinished(60000));
+  ASSERT_EQ(bad.exitCode(), 0) << bad.readAllStandardError().toStdString();
+  const int column = [&] {
+    const config::ColumnMap map = config::ColumnMap::read(path("Customer.ini"));
+    for (size_t i = 0; i < map.pairs().size(); ++i)
+      if (map.pairs()[i].field == QLatin1String("Height")) return int(i);
+    return -1;
+  }();
+  ASSERT_GE(column, 0);
+  const Outcome failed = run({"import", "--format", "xlsx", "--tables", "Customer"});
+  EXPECT_EQ(failed.status, 1);
+  EXPECT_TRUE(failed.err.contains(QStringLiteral("Customer 工作表第 3 列 %1 欄（%2）：'tall' is "
+                                                 "not a valid floating point value")
+                                      .arg(QChar(u'A' + column))
+                                      .arg(label("Customer", "Height"))))
+      << failed.err.toStdString();
 }
 
 // A journal whose import is still writing (held here, as another program's would be) is

@@ -91,6 +91,9 @@ class Dataset : public QObject {
   int recordCount() const { return rowCount(); }
   // 0-based position of the current row, -1 when there is none.
   int recNo() const { return isEmpty() ? -1 : position_; }
+  // The current row's number in its source (a workbook's sheet row); 0 when the source
+  // numbers no rows.
+  int sourceRow() const;
   void moveTo(int position);
 
   // Stable sort on one column, ascending, NULL first; the first row becomes current.
@@ -212,6 +215,7 @@ class Dataset : public QObject {
   int rows_ = 0;
   CellStore cells_;
   std::vector<int> rank_;
+  std::vector<int> sourceRows_;       // by row id, as the result gave them
   std::vector<QString> columnNames_;  // per slot, as the database spells them
   std::vector<FieldType> slotTypes_;
   std::vector<ColumnInfo> slotColumns_;  // the database's description of each slot's column

@@ -30,6 +30,9 @@ struct ColumnInfo {
   // The database fills the column itself (an identity, a row version), where the
   // driver tells.
   bool generated = false;
+  // Where the column sits in its source, in the source's own terms, for messages: a
+  // workbook's column letters ("E"); empty where the source has no such name.
+  QString sourceColumn{};
 };
 
 // What a column of a table gets in a row added without a value for it, as the
@@ -47,6 +50,9 @@ struct ResultSet {
   std::vector<ColumnInfo> columns;
   // Row-major, one canonical value (see ValueText) per column and row.
   CellStore cells;
+  // The source's own number of each row, for messages: a workbook's sheet row; empty
+  // where the source numbers no rows.
+  std::vector<int> sourceRows;
 
   qsizetype rowCount() const {
     return columns.empty() ? 0 : qsizetype(cells.size() / columns.size());

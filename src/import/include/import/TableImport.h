@@ -13,6 +13,7 @@
 #pragma once
 
 #include <config/ColumnMap.h>
+#include <platform/Error.h>
 #include <platform/Progress.h>
 #include <posdb/ExportRecord.h>
 
@@ -124,6 +125,9 @@ class TableImport {
   void checkRow();
   // Fails the row when its key is longer than the POS key column.
   void checkKeyFits(const QString& key) const;
+  // Rethrows a cell's conversion error, naming the sheet's row and column where the
+  // source is a workbook.
+  [[noreturn]] void failAtCell(Column& column, const platform::Error& error);
   // "Customer（CustNo = M0001）的欄位 Birthday": where a value of the row failed.
   QString cellText(const db::Field& field) const;
   // Posts the row; what the database refuses is the row's error, naming it.
