@@ -10,6 +10,7 @@
 #include <xlsx/XlsxReader.h>
 
 #include <QRegularExpression>
+#include <cmath>
 
 namespace db {
 namespace {
@@ -32,6 +33,10 @@ QString cellText(const xlsx::Cell& cell, const xlsx::Workbook& book, bool& null)
           return at.toString(at.time().msec() ? QStringLiteral("yyyy-MM-ddTHH:mm:ss.zzz")
                                               : QStringLiteral("yyyy-MM-ddTHH:mm:ss"));
       }
+      // A whole number in plain digits: the shortest form would write 200000 as
+      // "2e+05", which no integer column takes and no operator typed.
+      if (std::abs(cell.number) <= 9007199254740992.0 && std::trunc(cell.number) == cell.number)
+        return QString::number(qint64(cell.number));
       return QString::number(cell.number, 'g', QLocale::FloatingPointShortest);
   }
   return QString();
