@@ -4,7 +4,9 @@
 
 #include <app/Main.h>
 #include <app/Program.h>
+#include <db/Command.h>
 #include <db/Connection.h>
+#include <db/Dataset.h>
 #include <db/Field.h>
 #include <platform/ProgramFolder.h>
 #include <platform/RegionalSettings.h>
@@ -13,6 +15,7 @@
 #include <QAbstractButton>
 #include <QApplication>
 #include <QFile>
+#include <QRegularExpression>
 #include <cstdlib>
 #include <sstream>
 
@@ -29,22 +32,72 @@ void ProgramTest::SetUp() {
 
 namespace {
 
-QString tdsDsn() {
-  const char* dsn = std::getenv("DATACONV_TEST_TDS_DSN");
-  return dsn ? QString::fromUtf8(dsn) : QString();
+bool isSet(const char* variable) {
+  const char* value = std::getenv(variable);
+  return value && *value;
+}
+
+// The four tables of the SQLite demo POS `sqlitePath` copied into the PostgreSQL schema
+// `target` reaches, made from the PostgreSQL DDL; names unquoted, as the server folds
+// them.
+void copyToPostgres(const QString& sqlitePath, db::Connection& target) {
+  QFile ddl(QStringLiteral(DATACONV_SOURCE_DIR "/sql/pos-postgresql.sql"));
+  ASSERT_TRUE(ddl.open(QIODevice::ReadOnly)) << "sql/pos-postgresql.sql is missing";
+  static const QRegularExpression comment(QStringLiteral("--[^\n]*"));
+  for (const QString& statement : QString::fromUtf8(ddl.readAll()).remove(comment).split(u';'))
+    if (statement.contains(QLatin1String("CREATE TABLE"))) target.execute(statement);
+  db::Connection source;
+  source.setConnectionString("Provider=SQLite;Data Source=" + sqlitePath);
+  source.open();
+  for (const QString table : {"Classify", "Supplier", "Item", "Customer"}) {
+    db::Dataset rows(QStringLiteral("qryCopy"));
+    rows.setConnection(&source);
+    rows.setSql("select * from " + table);
+    rows.open();
+    QStringList names, marks;
+    for (int i = 0; i < rows.fieldCount(); ++i) {
+      names << rows.field(i).fieldName();
+      marks << ":p" + QString::number(i);
+    }
+    db::Command insert;
+    insert.setConnection(&target);
+    insert.setCommandText("INSERT INTO " + table + " (" + names.join(", ") + ") VALUES (" +
+                          marks.join(", ") + ")");
+    for (int i = 0; i < rows.fieldCount(); ++i) insert.setParamType(i, rows.field(i).dataType());
+    for (rows.first(); !rows.eof(); rows.next()) {
+      for (int i = 0; i < rows.fieldCount(); ++i)
+        insert.setParamValue(i, rows.field(i).value(), rows.field(i).dataType());
+      insert.execute();
+    }
+  }
 }
 
 }  // namespace
 
+const char* routeName(PosRoute route) {
+  switch (route) {
+    case PosRoute::Sqlite:
+      return "SQLite";
+    case PosRoute::Postgres:
+      return "PostgreSQL";
+    case PosRoute::Tds:
+      return "TDS";
+  }
+  return "?";
+}
+
 void ProgramTest::useRoute(PosRoute route) {
   route_ = route;
-  if (route == PosRoute::Tds && tdsDsn().isEmpty())
+  if (route == PosRoute::Tds && !isSet("DATACONV_TEST_TDS_DSN"))
     GTEST_SKIP() << "DATACONV_TEST_TDS_DSN is not set";
+  if (route == PosRoute::Postgres && !isSet("DATACONV_TEST_PG_DSN"))
+    GTEST_SKIP() << "DATACONV_TEST_PG_DSN is not set";
 }
 
 void ProgramTest::TearDown() {
   program_.reset();
   tds_.reset();
+  pg_.reset();
   platform::UiServices::install(previous_);
   platform::setProgramFolderForTesting(QString());
 }
@@ -59,13 +112,19 @@ void ProgramTest::makePos(int items, const QStringList& sql) {
   if (route_ == PosRoute::Tds) {
     tds_ = std::make_unique<demopos::TdsPos>(o.path);
     server = ("[MSSQL]\r\n" + tds_->configSection()).toUtf8();
+  } else if (route_ == PosRoute::Postgres) {
+    pg_ = std::make_unique<db::testing::TestDatabase>(db::testing::TestDatabase::Engine::Postgres);
+    ASSERT_TRUE(pg_->available()) << pg_->unavailableReason().toStdString();
+    copyToPostgres(o.path, *pg_->connect());
+    if (::testing::Test::HasFatalFailure()) return;
   }
   runSql(sql);
   QFile config(path("Config.ini"));
   ASSERT_TRUE(config.open(QIODevice::WriteOnly | QIODevice::Truncate));
   config.write(server);
+  config.write("[Export Import]\r\nClassify=1\r\nItem=1\r\nSupplier=1\r\nCustomer=1\r\n");
+  if (!fileType_.isEmpty()) config.write("FileType=" + fileType_ + "\r\n");
   config.write(
-      "[Export Import]\r\nClassify=1\r\nItem=1\r\nSupplier=1\r\nCustomer=1\r\n"
       "[Import Item]\r\nUpdate_ShelfNo=1\r\nUpdate_StkQty=1\r\nUpdate_StkQty_Action=0\r\n"
       "Update_AvgCost=1\r\nUpdate_UniPrice=1\r\nUpdate_Price=1\r\nUpdate_MemPrice=1\r\n"
       "Update_VipPrice=1\r\n");
@@ -73,6 +132,7 @@ void ProgramTest::makePos(int items, const QStringList& sql) {
 
 QString ProgramTest::posConnection() const {
   if (route_ == PosRoute::Tds) return tds_->connectionString();
+  if (route_ == PosRoute::Postgres) return pg_->connectionString();
   return "Provider=SQLite;Data Source=" + path("pos.sqlite");
 }
 
@@ -82,6 +142,25 @@ void ProgramTest::runSql(const QStringList& sql) const {
   c.setConnectionString(posConnection());
   c.open();
   for (const QString& statement : sql) c.execute(statement);
+}
+
+QVariant ProgramTest::sqlValue(const QString& select) const {
+  db::Connection c;
+  c.setConnectionString(posConnection());
+  c.open();
+  const db::ResultSet rs = c.select(select);
+  return rs.rowCount() > 0 ? rs.cells[0] : QVariant();
+}
+
+QString ProgramTest::textLiteral(const QString& text) const {
+  QString quoted = text;
+  quoted.replace(u'\'', QLatin1String("''"));
+  return (route_ == PosRoute::Tds ? QStringLiteral("N'") : QStringLiteral("'")) + quoted + u'\'';
+}
+
+QString ProgramTest::booleanLiteral(bool value) const {
+  if (route_ == PosRoute::Postgres) return value ? "TRUE" : "FALSE";
+  return value ? "1" : "0";
 }
 
 PosSnapshot ProgramTest::snapshot() const {
@@ -106,6 +185,7 @@ PosSnapshot ProgramTest::snapshot() const {
 
 void ProgramTest::startProgram() {
   program_ = std::make_unique<app::Program>();
+  if (route_ == PosRoute::Postgres) window().setConnectionForTesting(posConnection());
   window().show();
 }
 

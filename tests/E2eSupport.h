@@ -9,9 +9,11 @@
 #include <platform/UiServices.h>
 
 #include <gtest/gtest.h>
+#include <QByteArray>
 #include <QString>
 #include <QStringList>
 #include <QTemporaryDir>
+#include <QVariant>
 #include <map>
 #include <memory>
 
@@ -41,18 +43,24 @@ class RecordingUi : public platform::UiServices {
 // ("<null>" for NULL), lookup fields left out.
 using PosSnapshot = std::map<QString, std::map<QString, QStringList>>;
 
-// Where the demo POS lives: an SQLite file, or a database of its own on the test TDS
-// server (SQL Server's protocol, reached through FreeTDS as a shop's server is).
-enum class PosRoute { Sqlite, Tds };
+// Where the demo POS lives: an SQLite file, a schema of its own on the test PostgreSQL
+// server (reached over ODBC), or a database of its own on the test TDS server (SQL
+// Server's protocol, reached through FreeTDS as a shop's server is).
+enum class PosRoute { Sqlite, Postgres, Tds };
+const char* routeName(PosRoute route);
 
 class ProgramTest : public ::testing::Test {
  protected:
   void SetUp() override;
   void TearDown() override;
 
-  // Which route makePos() puts the POS on; Tds skips the test when no TDS server runs.
+  // Which route makePos() puts the POS on; Postgres and Tds skip the test when no such
+  // test server runs.
   void useRoute(PosRoute route);
   PosRoute route() const { return route_; }
+  // The exchange files' format makePos() writes into Config.ini ([Export Import]
+  // FileType); none written by default, which is Access.
+  void useFileType(const QByteArray& fileType) { fileType_ = fileType; }
 
   QString path(const QString& name) const { return folder_.filePath(name); }
   // A demo POS of `items` items as pos.sqlite (on the TDS route copied into a database
@@ -61,8 +69,15 @@ class ProgramTest : public ::testing::Test {
   // afterwards.
   void makePos(int items, const QStringList& sql = {});
   void runSql(const QStringList& sql) const;
+  // The first column of the first row `select` gives; invalid when there is none.
+  QVariant sqlValue(const QString& select) const;
   PosSnapshot snapshot() const;
+  // SQL literals of the route's dialect: a text (Unicode on SQL Server) and a boolean.
+  QString textLiteral(const QString& text) const;
+  QString booleanLiteral(bool value) const;
 
+  // On the PostgreSQL route the window is pointed at the schema directly, as Config.ini
+  // has no way to name an ODBC data source.
   void startProgram();
   app::TfrmMain& window() const;
   void click(const char* button);
@@ -77,7 +92,9 @@ class ProgramTest : public ::testing::Test {
   QString posConnection() const;
   platform::UiServices* previous_ = nullptr;
   PosRoute route_ = PosRoute::Sqlite;
+  QByteArray fileType_;
   std::unique_ptr<demopos::TdsPos> tds_;
+  std::unique_ptr<db::testing::TestDatabase> pg_;
 };
 
 // The differences of two snapshots, a few lines per table; empty when equal.

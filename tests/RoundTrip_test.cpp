@@ -5,10 +5,17 @@
 #include "ReferenceReaders.h"
 
 #include <config/ColumnMap.h>
+#include <db/ValueText.h>
 #include <posdb/DmMdf.h>
 
 #include <gtest/gtest.h>
 #include <QFile>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QProcess>
+#include <QRegularExpression>
+#include <tuple>
 
 namespace e2e {
 namespace {
@@ -27,6 +34,13 @@ QString itemNo(const QString& seven) {
 
 class RoundTripTest : public ProgramTest {
  protected:
+  // Every message shown so far, for a failure's explanation.
+  std::string shownMessages() const {
+    QStringList all;
+    for (const RecordingUi::Shown& s : ui_.shown) all << s.text;
+    return all.join(QStringLiteral("\n---\n")).toStdString();
+  }
+
   // Starts the program, exports every table, changes the POS behind the export with
   // `changes`, starts again and imports: the POS must hold `original` again.
   void exportChangeAndImportBack(const PosSnapshot& original, const QStringList& changes) {
@@ -35,7 +49,7 @@ class RoundTripTest : public ProgramTest {
     ASSERT_TRUE(lastShown().information) << lastShown().text.toStdString();
     click("bbtnExport");
     ASSERT_TRUE(lastShown().information) << lastShown().text.toStdString();
-    EXPECT_EQ(lastShown().text, kExportReport);
+    EXPECT_EQ(lastShown().text, kExportReport) << shownMessages();
 
     click("bbtnStopSQL");
     runSql(changes);
@@ -43,7 +57,7 @@ class RoundTripTest : public ProgramTest {
     click("bbtnStartSQL");
     click("bbtnImport");
     ASSERT_TRUE(lastShown().information) << lastShown().text.toStdString();
-    EXPECT_EQ(lastShown().text, kImportReport);
+    EXPECT_EQ(lastShown().text, kImportReport) << shownMessages();
     EXPECT_EQ(ui_.busyDepth, 0);
 
     EXPECT_EQ(differences(original, snapshot()), "");
@@ -196,6 +210,255 @@ TEST_F(RoundTripTest, ExportThenImportRestoresEveryColumnOverTheTdsServer) {
           "DELETE FROM Customer WHERE CustNo = 'M0000002'",
       });
 }
+
+// The same promise on every route and in both formats, with rows at the edges a
+// workbook is most likely to bend: texts that look like numbers or formulas, empty texts
+// beside NULLs, floats that need 17 digits, dates before Excel's calendar, at midnight
+// and to the millisecond, whole numbers at their types' limits and round ones (1000000).
+class EveryRouteTest : public RoundTripTest {
+ protected:
+  QString special() const { return itemNo("9876543"); }
+
+  QStringList edgeRows() const {
+    // SQL Server's datetime starts in 1753 and counts in 1/300 s.
+    const QString early =
+        route() == PosRoute::Tds ? "'1753-01-01 00:00:00'" : "'1850-02-28 00:00:00'";
+    return {
+        "INSERT INTO Classify (ClsNo, ClsName, Flag, Void) VALUES ('999', " +
+            textLiteral("一二三四五六七八九十一二三四五六七八九十") + ", " + booleanLiteral(false) +
+            ", NULL)",
+        "INSERT INTO Supplier (FactNo, FactName, Bank, Branch, TelNo1, DisRate, TradeDate, "
+        "LastUpdate, Notes) VALUES ('Z999', " +
+            textLiteral("全寬廠商名稱全寬廠商名稱全寬廠商名稱全寬") + ", " +
+            textLiteral("土地銀行甲") + ", " + textLiteral("第一分行乙") +
+            ", '0912345678', 0.075, '1900-01-01 00:00:00', '1899-12-30 00:00:00', '')",
+        "INSERT INTO Item (ItemNo, ItemMark, SelfCode, PtName, PtSpec, UniPrice, Price, MemPrice, "
+        "AvgCost, StkQty, GtoM, RegSafeQty, EmgSafeQty, ImUpDate, MTDate, Void, Notes) VALUES ('" +
+            special() + "', '4710088412345', '000123', " +
+            textLiteral("維他命Ｃ發泡錠維他命Ｃ發泡錠維他命Ｃ發泡") + ", " +
+            textLiteral("規格規格規格規格規格規格規格規格規格規格規格規格規") +
+            ", 1234567.891, 0.30000000000000004, 1e-7, 2.0000000000000004, -2147483648, "
+            "1000000, 32767, -32768, '2024-02-29 13:05:09.997', " +
+            early + ", 'N', " + textLiteral("備註：含「引號」與, 逗號") + ")",
+        "INSERT INTO Customer (CustNo, Name, Address, Birthday, ChkDate, DateB, Height, Weight, "
+        "DebtTtl, VipCount, Notes, EMail) VALUES ('M9000001', " +
+            textLiteral("王陳林李張黃吳劉蔡楊") + ", " +
+            textLiteral("臺北市中正區重慶南路一段一二三號四樓之五臺北市中正") + ", " + early +
+            ", '1899-12-30 00:00:00', '1899-12-29 23:59:59', 170.25, 250000, -12345.678901234, "
+            "2147483647, '=1+1', '')",
+    };
+  }
+
+  // What the operator changes and deletes in the POS after the export, in words every
+  // route's SQL takes; the rows deleted are picked from `original`.
+  QStringList changesAfterTheExport(const PosSnapshot& original) const {
+    auto keys = [&](const char* table, int from, int count) {
+      QStringList quoted;
+      for (const auto& [key, row] : original.at(table))
+        if (from-- <= 0 && quoted.size() < count) quoted << u'\'' + key + u'\'';
+      return quoted.join(u',');
+    };
+    return {
+        "UPDATE Classify SET ClsName = " + textLiteral("改過") +
+            ", Flag = " + booleanLiteral(true) + ", Void = 'Y' WHERE ClsNo = '999'",
+        "DELETE FROM Classify WHERE ClsNo = '002'",
+        "UPDATE Supplier SET DisRate = 0.5, Addr = " + textLiteral("新地址") +
+            ", TradeDate = NULL, Bank = NULL, TelNo1 = '912345678', Notes = 'x' "
+            "WHERE FactNo = 'Z999'",
+        "DELETE FROM Supplier WHERE FactNo IN (" + keys("Supplier", 0, 2) + ")",
+        "UPDATE Item SET PtName = 'x', ItemMark = NULL, SelfCode = '123', Price = NULL, "
+        "StkQty = 0, EmgSafeQty = 0, MTDate = '2000-01-01 00:00:00', ImUpDate = NULL, "
+        "Notes = NULL WHERE ItemNo = '" +
+            special() + "'",
+        "UPDATE Item SET Notes = " + textLiteral("改") +
+            ", ShelfNo = NULL, AvgCost = AvgCost + 1 WHERE ItemNo LIKE '%7'",
+        "DELETE FROM Item WHERE ItemNo IN (" + keys("Item", 10, 5) + ")",
+        "UPDATE Customer SET Birthday = '2000-01-01 00:00:00', Name = NULL, Height = 1, "
+        "Address = " +
+            textLiteral("短") + ", Notes = 'x', EMail = NULL WHERE CustNo = 'M9000001'",
+        "UPDATE Customer SET EMail = 'x@example.com', VipCount = VipCount + 1 "
+        "WHERE CustNo LIKE '%5'",
+        "DELETE FROM Customer WHERE CustNo = 'M0000002'",
+    };
+  }
+};
+
+class RouteAndFormatTest : public EveryRouteTest,
+                           public ::testing::WithParamInterface<std::tuple<PosRoute, const char*>> {
+};
+
+TEST_P(RouteAndFormatTest, ExportThenImportRestoresEveryColumnOfAChangedPos) {
+  const auto [pos, format] = GetParam();
+  useRoute(pos);
+  if (IsSkipped()) return;
+  useFileType(format);
+  makePos(300, edgeRows());
+  const PosSnapshot original = snapshot();
+  ASSERT_EQ(original.at("Item").at(special()).size(), 44);
+  ASSERT_EQ(original.at("Customer").at("M9000001").filter("EMail=").value(0), "EMail=");
+  ASSERT_EQ(original.at("Classify").at("999").filter("Void=").value(0), "Void=<null>");
+
+  // The Access export binds an empty text as NULL, so an Access file cannot tell the two
+  // apart; a workbook keeps the empty text (a cell holding ="").
+  const bool workbooks = QLatin1String(format) == QLatin1String("xlsx");
+  PosSnapshot expected = original;
+  if (!workbooks) {
+    expected["Customer"]["M9000001"].replaceInStrings(QRegularExpression("^EMail=$"),
+                                                      "EMail=<null>");
+    expected["Supplier"]["Z999"].replaceInStrings(QRegularExpression("^Notes=$"), "Notes=<null>");
+  }
+  exportChangeAndImportBack(expected, changesAfterTheExport(original));
+  for (const QString table : {"Classify", "Item", "Supplier", "Customer"}) {
+    EXPECT_TRUE(QFile::exists(path(table + u'.' + QLatin1String(format)))) << table.toStdString();
+    EXPECT_TRUE(QFile::exists(path(table + ".ini"))) << table.toStdString();
+  }
+  EXPECT_EQ(QFile::exists(path("Item.mdb")), !workbooks);
+  EXPECT_EQ(QFile::exists(path("Item.xlsx")), workbooks);
+}
+
+INSTANTIATE_TEST_SUITE_P(, RouteAndFormatTest,
+                         ::testing::Combine(::testing::Values(PosRoute::Sqlite, PosRoute::Postgres,
+                                                              PosRoute::Tds),
+                                            ::testing::Values("mdb", "xlsx")),
+                         [](const auto& info) {
+                           return std::string(routeName(std::get<0>(info.param))) + "_" +
+                                  std::get<1>(info.param);
+                         });
+
+class WorkbookEditTest : public EveryRouteTest, public ::testing::WithParamInterface<PosRoute> {
+ protected:
+  struct Edit {
+    const char* table;
+    QString key;
+    const char* field;
+    QJsonValue value;
+    bool date = false;  // `value` an ISO date-time, written as Excel's date
+  };
+
+  // The workbooks changed as another program saves them (openpyxl): each edit's cell
+  // found by the key column's and the field's headings.
+  void editWorkbooks(const std::vector<Edit>& edits) {
+    QJsonArray list;
+    for (const Edit& e : edits) {
+      const config::ColumnMap map = config::ColumnMap::read(path(QLatin1String(e.table) + ".ini"));
+      QString heading;
+      for (const auto& p : map.pairs())
+        if (p.field.compare(QLatin1String(e.field), Qt::CaseInsensitive) == 0) heading = p.display;
+      ASSERT_FALSE(heading.isEmpty()) << e.table << "." << e.field;
+      list.append(QJsonObject{{"path", path(QLatin1String(e.table) + ".xlsx")},
+                              {"keyColumn", map.keyDisplay()},
+                              {"key", e.key},
+                              {"column", heading},
+                              {"value", e.value},
+                              {"date", e.date}});
+    }
+    QProcess edit;
+    edit.start("/usr/bin/python3", {"-c", R"(
+import datetime, json, sys, openpyxl
+books = {}
+for e in json.loads(sys.argv[1]):
+    wb = books.setdefault(e['path'], openpyxl.load_workbook(e['path']))
+    ws = wb.worksheets[0]
+    header = [c.value for c in ws[1]]
+    key, col = header.index(e['keyColumn']), header.index(e['column'])
+    value = datetime.datetime.fromisoformat(e['value']) if e['date'] else e['value']
+    rows = [r for r in ws.iter_rows(min_row=2) if str(r[key].value) == e['key']]
+    if len(rows) != 1:
+        sys.exit('%s: %d rows of %s' % (e['path'], len(rows), e['key']))
+    rows[0][col].value = value
+for p, wb in books.items():
+    wb.save(p)
+)",
+                                    QString::fromUtf8(QJsonDocument(list).toJson())});
+    ASSERT_TRUE(edit.waitForFinished(60000));
+    ASSERT_EQ(edit.exitCode(), 0) << edit.readAllStandardError().toStdString();
+  }
+
+  // The edge rows on the test's route, changed by `sql`, kept as original_, exported to
+  // workbooks, edited by another program and imported back.
+  void exportEditAndImport(const QStringList& sql, const std::vector<Edit>& edits) {
+    useRoute(GetParam());
+    if (IsSkipped()) return;
+    QProcess probe;
+    probe.start("/usr/bin/python3", {"-c", "import openpyxl"});
+    if (!probe.waitForFinished(30000) || probe.exitCode() != 0) GTEST_SKIP() << "no openpyxl";
+    useFileType("xlsx");
+    makePos(300, edgeRows() + sql);
+    original_ = snapshot();
+    startProgram();
+    click("bbtnStartSQL");
+    click("bbtnExport");
+    ASSERT_EQ(lastShown().text, kExportReport) << shownMessages();
+    click("bbtnStopSQL");
+    editWorkbooks(edits);
+    if (HasFatalFailure()) return;
+    click("bbtnStartSQL");
+    click("bbtnImport");
+    ASSERT_EQ(lastShown().text, kImportReport) << shownMessages();
+  }
+
+  PosSnapshot original_;
+};
+
+// "Table key Field" of every cell that differs between the snapshots.
+QStringList changedCells(const PosSnapshot& before, const PosSnapshot& after) {
+  QStringList cells;
+  for (const auto& [table, rows] : before)
+    for (const auto& [key, row] : rows) {
+      const QStringList now = after.at(table).count(key) ? after.at(table).at(key) : QStringList();
+      for (qsizetype i = 0; i < row.size(); ++i)
+        if (row[i] != now.value(i)) cells << table + u' ' + key + u' ' + row[i].section(u'=', 0, 0);
+    }
+  cells.sort();
+  return cells;
+}
+
+// Cells the operator changes in the workbooks with another program are the only ones
+// the import changes in the POS: a text, a date, a price (allowed by the settings), a
+// whole number and a cell emptied.
+TEST_P(WorkbookEditTest, CellsEditedInAnotherProgramAreTheOnlyOnesTheImportChanges) {
+  // The edge rows' empty texts are the next test's.
+  exportEditAndImport({"UPDATE Customer SET EMail = NULL WHERE CustNo = 'M9000001'",
+                       "UPDATE Supplier SET Notes = NULL WHERE FactNo = 'Z999'"},
+                      {
+                          {"Customer", "M9000001", "Name", QStringLiteral("改名的客戶")},
+                          {"Customer", "M9000001", "VipCount", 42},
+                          {"Supplier", "Z999", "TradeDate", "2023-04-05T00:00:00", true},
+                          {"Item", special(), "Price", 123.45},
+                          {"Item", special(), "Notes", QJsonValue::Null},
+                      });
+  if (HasFatalFailure() || IsSkipped()) return;
+  const QStringList expected{"Customer M9000001 Name", "Customer M9000001 VipCount",
+                             "Item " + special() + " Notes", "Item " + special() + " Price",
+                             "Supplier Z999 TradeDate"};
+  EXPECT_EQ(changedCells(original_, snapshot()), expected) << differences(original_, snapshot());
+  EXPECT_EQ(sqlValue("SELECT Name FROM Customer WHERE CustNo = 'M9000001'").toString(),
+            QStringLiteral("改名的客戶"));
+  EXPECT_EQ(sqlValue("SELECT VipCount FROM Customer WHERE CustNo = 'M9000001'").toInt(), 42);
+  EXPECT_EQ(sqlValue("SELECT TradeDate FROM Supplier WHERE FactNo = 'Z999'").toDateTime(),
+            QDateTime(QDate(2023, 4, 5), QTime(0, 0)));
+  const QString item = "FROM Item WHERE ItemNo = '" + special() + "'";
+  EXPECT_EQ(sqlValue("SELECT Price " + item).toDouble(), 123.45);
+  EXPECT_TRUE(db::isNullValue(sqlValue("SELECT Notes " + item)));
+}
+
+// An empty text is written as a cell holding ="". A program that saves formulas without
+// their results (openpyxl does, as do other scripting libraries) leaves that cell with
+// the formula alone, and it must still come back as the empty text, not as NULL: the
+// operator changed nothing there. Disabled until the worksheet reader takes a formula
+// ="" saved without its result as the empty text it gives.
+TEST_P(WorkbookEditTest, DISABLED_EmptyTextsSurviveAWorkbookSavedByAnotherProgram) {
+  exportEditAndImport({}, {{"Customer", "M9000001", "Name", QStringLiteral("改名的客戶")},
+                           {"Supplier", "Z999", "DisRate", 0.08}});
+  if (HasFatalFailure() || IsSkipped()) return;
+  EXPECT_EQ(changedCells(original_, snapshot()),
+            QStringList({"Customer M9000001 Name", "Supplier Z999 DisRate"}))
+      << differences(original_, snapshot());
+}
+
+INSTANTIATE_TEST_SUITE_P(, WorkbookEditTest,
+                         ::testing::Values(PosRoute::Sqlite, PosRoute::Postgres, PosRoute::Tds),
+                         [](const auto& info) { return std::string(routeName(info.param)); });
 
 }  // namespace
 }  // namespace e2e
