@@ -445,9 +445,8 @@ TEST_P(WorkbookEditTest, CellsEditedInAnotherProgramAreTheOnlyOnesTheImportChang
 // An empty text is written as a cell holding ="". A program that saves formulas without
 // their results (openpyxl does, as do other scripting libraries) leaves that cell with
 // the formula alone, and it must still come back as the empty text, not as NULL: the
-// operator changed nothing there. Disabled until the worksheet reader takes a formula
-// ="" saved without its result as the empty text it gives.
-TEST_P(WorkbookEditTest, DISABLED_EmptyTextsSurviveAWorkbookSavedByAnotherProgram) {
+// operator changed nothing there.
+TEST_P(WorkbookEditTest, EmptyTextsSurviveAWorkbookSavedByAnotherProgram) {
   exportEditAndImport({}, {{"Customer", "M9000001", "Name", QStringLiteral("改名的客戶")},
                            {"Supplier", "Z999", "DisRate", 0.08}});
   if (HasFatalFailure() || IsSkipped()) return;

@@ -758,6 +758,7 @@ void Workbook::Impl::readSheet(const Sheet& sheet,
 
         bool hasValue = false;
         bool hasInline = false;
+        bool emptyTextFormula = false;
         QString inlineText;
         value.resize(0);
         while (xml.readNextStartElement()) {
@@ -768,11 +769,23 @@ void Workbook::Impl::readSheet(const Sheet& sheet,
           } else if (name == u"is") {
             inlineText = readStringItem(xml);
             hasInline = true;
+          } else if (name == u"f" && !hasValue) {
+            // The formula, whose last result <v> holds; only its text ="" is read: a
+            // program that saves formulas without their results leaves the empty text
+            // the export wrote that way with nothing else.
+            emptyTextFormula =
+                xml.readElementText(QXmlStreamReader::SkipChildElements) == QLatin1String("\"\"");
           } else {
-            xml.skipCurrentElement();  // the formula, whose last result <v> holds
+            xml.skipCurrentElement();
           }
         }
         if (xml.hasError()) return;
+        // No result, or an empty one under no type (openpyxl writes <v></v>).
+        if (emptyTextFormula && !hasInline && value.isEmpty() &&
+            (type.isEmpty() || type == u"n" || type == u"str")) {
+          hasValue = true;
+          type = u"str";
+        }
 
         Cell cell;
         if (type.isEmpty() || type == u"n") {
