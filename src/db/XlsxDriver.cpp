@@ -37,6 +37,10 @@ QString cellText(const xlsx::Cell& cell, const xlsx::Workbook& book, bool& null)
       // "2e+05", which no integer column takes and no operator typed.
       if (std::abs(cell.number) <= 9007199254740992.0 && std::trunc(cell.number) == cell.number)
         return QString::number(qint64(cell.number));
+      // Plain decimals as an operator types them (0.00001, not 1e-05), the exponent
+      // only where the digits would run long.
+      if (const double a = std::abs(cell.number); a >= 1e-6 && a < 1e15)
+        return QString::number(cell.number, 'f', QLocale::FloatingPointShortest);
       return QString::number(cell.number, 'g', QLocale::FloatingPointShortest);
   }
   return QString();
