@@ -32,9 +32,9 @@ void writeConfig(const QString& folder, const QString& mssql, const QStringList&
   file.write(text.toUtf8());
 }
 
-QString posSql(const QString& posFile, const QString& statement) {
+void forEachPosRow(const QString& posFile, const QString& statement,
+                   const std::function<void(const QSqlQuery&)>& onRow) {
   const QString name = QStringLiteral("batch-test-pos");
-  QString value;
   {
     QSqlDatabase db = QSqlDatabase::contains(name)
                           ? QSqlDatabase::database(name)
@@ -43,11 +43,20 @@ QString posSql(const QString& posFile, const QString& statement) {
     EXPECT_TRUE(db.open());
     QSqlQuery q(db);
     EXPECT_TRUE(q.exec(statement)) << statement.toStdString();
-    if (q.next()) value = q.value(0).toString();
+    while (q.next()) onRow(q);
     q.finish();
     db.close();
   }
   QSqlDatabase::removeDatabase(name);
+}
+
+QString posSql(const QString& posFile, const QString& statement) {
+  QString value;
+  bool first = true;
+  forEachPosRow(posFile, statement, [&](const QSqlQuery& q) {
+    if (first) value = q.value(0).toString();
+    first = false;
+  });
   return value;
 }
 

@@ -2,8 +2,10 @@
 // Config.ini written for it, and statements against its SQLite POS file.
 #pragma once
 
+#include <QSqlQuery>
 #include <QString>
 #include <QStringList>
+#include <functional>
 
 namespace batch::test {
 
@@ -22,5 +24,8 @@ void writeConfig(const QString& folder, const QString& mssql, const QStringList&
 
 // One statement against the SQLite POS file; the first column of the first row.
 QString posSql(const QString& posFile, const QString& statement);
+// Runs a query against the POS file and hands each row of its result to `onRow`.
+void forEachPosRow(const QString& posFile, const QString& statement,
+                   const std::function<void(const QSqlQuery&)>& onRow);
 
 }  // namespace batch::test

@@ -327,27 +327,17 @@ TEST_F(BatchTest, ImportKeepsAJournalThatUndoTakesBackAndJournalsLists) {
 // Every row of the four POS tables, each value with its type, in key order.
 QStringList dumpPos(const QString& posFile) {
   QStringList out;
-  for (const char* t : {"Classify", "Item", "Supplier", "Customer"}) {
-    const QString name = QStringLiteral("batch-test-dump");
-    {
-      QSqlDatabase db = QSqlDatabase::contains(name)
-                            ? QSqlDatabase::database(name)
-                            : QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), name);
-      db.setDatabaseName(posFile);
-      EXPECT_TRUE(db.open());
-      QSqlQuery q(db);
-      EXPECT_TRUE(q.exec(QStringLiteral("select * from %1 order by 1").arg(QLatin1String(t))));
-      while (q.next()) {
-        QStringList row{QLatin1String(t)};
-        for (int i = 0; i < q.record().count(); ++i)
-          row << (q.value(i).isNull()
-                      ? QStringLiteral("<null>")
-                      : QString::fromLatin1(q.value(i).typeName()) + u':' + q.value(i).toString());
-        out << row.join(u'|');
-      }
-    }
-    QSqlDatabase::removeDatabase(name);
-  }
+  for (const char* t : {"Classify", "Item", "Supplier", "Customer"})
+    test::forEachPosRow(
+        posFile, QStringLiteral("select * from %1 order by 1").arg(QLatin1String(t)),
+        [&](const QSqlQuery& q) {
+          QStringList row{QLatin1String(t)};
+          for (int i = 0; i < q.record().count(); ++i)
+            row << (q.value(i).isNull() ? QStringLiteral("<null>")
+                                        : QString::fromLatin1(q.value(i).typeName()) + u':' +
+                                              q.value(i).toString());
+          out << row.join(u'|');
+        });
   return out;
 }
 
