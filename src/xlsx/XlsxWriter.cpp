@@ -1,6 +1,7 @@
 #include "xlsx/XlsxWriter.h"
 
 #include <platform/Error.h>
+#include <platform/Handoff.h>
 
 #include <fcntl.h>
 #include <locale.h>
@@ -20,6 +21,8 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
+#include <optional>
+#include <thread>
 
 namespace xlsx {
 namespace {
@@ -29,6 +32,9 @@ constexpr qint64 kMsPerDay = 86400000;
 constexpr qint64 kLargestExactWhole = qint64(1) << 53;
 // No column is made wider than this to fit its label or its texts.
 constexpr int kWidest = 60;
+// Rows handed to the library's thread at a time, and batches that may wait for it.
+constexpr size_t kBatchRows = 256;
+constexpr size_t kBatchesQueued = 4;
 
 QString writeError(const QString& path, const QString& reason) {
   return QStringLiteral("無法寫入檔案 %1：%2").arg(path, reason);
@@ -149,12 +155,14 @@ QString withEscapedUnderscores(const QString& text) {
   return out;
 }
 
-// Whether the library's 16 significant digits give `x` back bit for bit.
-bool exactIn16Digits(double x) {
+// Whether 15 significant digits give `x` back bit for bit. The library prints 16, but
+// LibreOffice Calc saves a number with 15 (715.7238000000001 comes back as 715.7238), so a
+// number needing more is kept as text to survive the operator opening and saving the file.
+bool exactIn15Digits(double x) {
   if (!std::isfinite(x)) return false;
   char digits[32];
   const auto printed =
-      std::to_chars(digits, digits + sizeof digits, x, std::chars_format::general, 16);
+      std::to_chars(digits, digits + sizeof digits, x, std::chars_format::general, 15);
   double back = 0;
   std::from_chars(digits, printed.ptr, back);
   return std::bit_cast<std::uint64_t>(back) == std::bit_cast<std::uint64_t>(x);
@@ -207,6 +215,21 @@ QString validSheetName(const QString& name) {
   return sheet.isEmpty() ? QStringLiteral("Sheet1") : sheet;
 }
 
+// A cell as the library takes it, made ready on the caller's thread.
+struct Prepared {
+  enum class Kind : std::uint8_t { None, Text, EmptyText, Number, Boolean };
+  Kind kind = Kind::None;
+  lxw_format* format = nullptr;
+  double number = 0;
+  QByteArray text;  // UTF-8
+};
+
+// Rows for the library, a value per column each.
+struct Batch {
+  lxw_row_t firstRow = 0;
+  std::vector<Prepared> cells;
+};
+
 struct SheetWriter::Impl {
   QString path;       // as the operator knows it, for the messages
   QString target;     // the file replaced: `path` through any symbolic link
@@ -222,11 +245,98 @@ struct SheetWriter::Impl {
   lxw_row_t row = 1;
   bool committed = false;
 
+  // The library's calls for the rows (formatting numbers, writing its file) run on a
+  // thread of their own, beside the caller's reading and converting of the next rows.
+  // Only that thread calls the library between start() and finish().
+  Batch pending;
+  std::optional<platform::Handoff<Batch>> handoff;
+  std::thread writer;
+  // What the library refused, and where; set by the writer thread before it stops.
+  lxw_error refused = LXW_NO_ERROR;
+  lxw_row_t errorRow = 0;
+  lxw_col_t errorColumn = 0;
+
   ~Impl() { abandon(); }
+
+  void start() {
+    handoff.emplace(kBatchesQueued);
+    writer = std::thread([this] { writeBatches(); });
+  }
+
+  void writeBatches() {
+    const CNumbers numbers;
+    const size_t width = columns.size();
+    while (std::optional<Batch> batch = handoff->pop()) {
+      for (size_t i = 0; i < batch->cells.size(); ++i) {
+        const lxw_row_t r = batch->firstRow + lxw_row_t(i / width);
+        const auto col = lxw_col_t(i % width);
+        if (const lxw_error error = write(r, col, batch->cells[i]); error != LXW_NO_ERROR) {
+          refused = error;
+          errorRow = r;
+          errorColumn = col;
+          handoff->stop();
+          return;
+        }
+      }
+    }
+  }
+
+  lxw_error write(lxw_row_t r, lxw_col_t col, const Prepared& cell) {
+    switch (cell.kind) {
+      case Prepared::Kind::None:
+        return LXW_NO_ERROR;
+      case Prepared::Kind::Text:
+        return worksheet_write_string(sheet, r, col, cell.text.constData(), cell.format);
+      case Prepared::Kind::EmptyText:
+        // The library leaves an empty string out, as it does NULL; a formula whose value
+        // is the empty text keeps the two apart for a reader and through a spreadsheet
+        // program.
+        return worksheet_write_formula_str(sheet, r, col, "=\"\"", cell.format, "");
+      case Prepared::Kind::Number:
+        return worksheet_write_number(sheet, r, col, cell.number, cell.format);
+      case Prepared::Kind::Boolean:
+        return worksheet_write_boolean(sheet, r, col, cell.number != 0, cell.format);
+    }
+    return LXW_NO_ERROR;
+  }
+
+  // Hands the rows made so far to the writer thread; fails with what the library
+  // refused if that thread has stopped.
+  void handOver() {
+    if (pending.cells.empty()) return;
+    const lxw_row_t next = row;
+    Batch batch = std::exchange(pending, Batch{});
+    pending.firstRow = next;
+    pending.cells.reserve(kBatchRows * columns.size());
+    if (!handoff->push(std::move(batch))) {
+      writer.join();
+      failWrite();
+    }
+  }
+
+  // Waits for the writer thread to write every row handed over.
+  void finish() {
+    handOver();
+    handoff->close();
+    writer.join();
+    if (refused != LXW_NO_ERROR) failWrite();
+  }
+
+  [[noreturn]] void failWrite() {
+    if (refused == LXW_ERROR_MAX_STRING_LENGTH_EXCEEDED)
+      fail(QStringLiteral("第 %1 列「%2」欄的文字超過 Excel 一格所能容納的 32,767 個字")
+               .arg(errorRow + 1)
+               .arg(columns[errorColumn].header));
+    fail(libraryReason(refused));
+  }
 
   // Drops an unfinished workbook. The library does not close the file holding the
   // rows written so far when it frees a workbook that was never closed.
   void discard() {
+    if (writer.joinable()) {
+      handoff->close();  // what is queued is little, and written to a file dropped anyway
+      writer.join();
+    }
     if (!book) return;
     if (sheet && sheet->optimize_tmpfile) std::fclose(sheet->optimize_tmpfile);
     lxw_workbook_free(book);
@@ -249,11 +359,10 @@ struct SheetWriter::Impl {
 
   void check(lxw_error error, lxw_col_t col) {
     if (error == LXW_NO_ERROR) return;
-    if (error == LXW_ERROR_MAX_STRING_LENGTH_EXCEEDED)
-      fail(QStringLiteral("第 %1 列「%2」欄的文字超過 Excel 一格所能容納的 32,767 個字")
-               .arg(row + 1)
-               .arg(columns[col].header));
-    fail(libraryReason(error));
+    refused = error;
+    errorRow = row;
+    errorColumn = col;
+    failWrite();
   }
 
   lxw_format* format(const char* numberFormat) {
@@ -262,23 +371,33 @@ struct SheetWriter::Impl {
     return f;
   }
 
+  Prepared& cell(lxw_col_t col) {
+    return pending.cells[pending.cells.size() - columns.size() + col];
+  }
+
   void putText(lxw_col_t col, const QString& value, lxw_format* f) {
     if (columns[col].kind == ColumnKind::Text && widest[col] < kWidest)
       widest[col] = std::max(widest[col], displayWidth(value, kWidest));
-    // The library leaves an empty string out, as it does NULL; a formula whose value is
-    // the empty text keeps the two apart for a reader and through a spreadsheet program.
+    Prepared& c = cell(col);
+    c.format = f;
     if (value.isEmpty()) {
-      check(worksheet_write_formula_str(sheet, row, col, "=\"\"", f, ""), col);
+      c.kind = Prepared::Kind::EmptyText;
       return;
     }
-    check(worksheet_write_string(sheet, row, col,
-                                 withEscapedUnderscores(value).toUtf8().constData(), f),
-          col);
+    c.kind = Prepared::Kind::Text;
+    c.text = withEscapedUnderscores(value).toUtf8();
+  }
+
+  void putNumber(lxw_col_t col, double value) {
+    Prepared& c = cell(col);
+    c.kind = Prepared::Kind::Number;
+    c.format = cellFormat[col];
+    c.number = value;
   }
 
   void putFloat(lxw_col_t col, double value) {
-    if (exactIn16Digits(value))
-      check(worksheet_write_number(sheet, row, col, value, cellFormat[col]), col);
+    if (exactIn15Digits(value))
+      putNumber(col, value);
     else
       putText(col, shortestText(value), text);
   }
@@ -287,7 +406,7 @@ struct SheetWriter::Impl {
     if (value > kLargestExactWhole || value < -kLargestExactWhole)
       putText(col, QString::number(value), text);
     else
-      check(worksheet_write_number(sheet, row, col, double(value), cellFormat[col]), col);
+      putNumber(col, double(value));
   }
 
   // Excel's serial numbers count days from 1899-12-30 only from 1900-03-01 on: before,
@@ -307,8 +426,7 @@ struct SheetWriter::Impl {
       return;
     }
     // One rounding only: the exact count of milliseconds over the day's.
-    const double serial = double(kEpoch.daysTo(date) * kMsPerDay + ms) / double(kMsPerDay);
-    check(worksheet_write_number(sheet, row, col, serial, cellFormat[col]), col);
+    putNumber(col, double(kEpoch.daysTo(date) * kMsPerDay + ms) / double(kMsPerDay));
   }
 
   void put(lxw_col_t col, const QVariant& value) {
@@ -339,9 +457,13 @@ struct SheetWriter::Impl {
         else
           putWhole(col, value.toLongLong());
         return;
-      case QMetaType::Bool:
-        check(worksheet_write_boolean(sheet, row, col, value.toBool(), cellFormat[col]), col);
+      case QMetaType::Bool: {
+        Prepared& c = cell(col);
+        c.kind = Prepared::Kind::Boolean;
+        c.format = cellFormat[col];
+        c.number = value.toBool() ? 1 : 0;
         return;
+      }
       case QMetaType::QDateTime: {
         const QDateTime t = value.toDateTime();
         if (t.isValid()) putDateTime(col, t.date(), t.time());
@@ -444,6 +566,9 @@ SheetWriter::SheetWriter(const QString& path, const QString& sheet, std::vector<
     d.check(worksheet_write_string(d.sheet, 0, col, c.header.toUtf8().constData(), d.bold), col);
   }
   worksheet_freeze_panes(d.sheet, 1, 0);
+  d.pending.firstRow = d.row;
+  d.pending.cells.reserve(kBatchRows * d.columns.size());
+  d.start();
 }
 
 SheetWriter::~SheetWriter() = default;
@@ -458,14 +583,21 @@ void SheetWriter::addRow(const std::vector<QVariant>& values) {
                               .arg(d.path));
   if (d.row >= LXW_ROW_MAX)
     d.fail(QStringLiteral("資料超過 Excel 工作表的上限 %L1 列").arg(LXW_ROW_MAX));
-  const CNumbers numbers;
-  for (lxw_col_t col = 0; col < values.size(); ++col) d.put(col, values[col]);
+  d.pending.cells.resize(d.pending.cells.size() + d.columns.size());
+  try {
+    for (lxw_col_t col = 0; col < values.size(); ++col) d.put(col, values[col]);
+  } catch (...) {
+    d.pending.cells.resize(d.pending.cells.size() - d.columns.size());
+    throw;
+  }
   ++d.row;
+  if (d.pending.cells.size() >= kBatchRows * d.columns.size()) d.handOver();
 }
 
 void SheetWriter::commit() {
   Impl& d = *d_;
   if (!d.book) throw platform::Error(QStringLiteral("%1 is already closed").arg(d.path));
+  d.finish();
   if (const QString held = heldReason(d.target); !held.isEmpty()) d.fail(held);
   const CNumbers numbers;
   for (lxw_col_t col = 0; col < d.columns.size(); ++col) {

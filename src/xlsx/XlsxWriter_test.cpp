@@ -15,6 +15,7 @@
 #include <QJsonObject>
 #include <QProcess>
 #include <QTemporaryDir>
+#include <cstdio>
 
 namespace xlsx {
 namespace {
@@ -288,17 +289,61 @@ TEST(XlsxWriter, AFailedWriteLeavesTheOldFile) {
   EXPECT_EQ(entries(dir), QStringList{QStringLiteral("Item.xlsx")});
 }
 
-// The program runs in the operator's locale; one with a decimal comma must not reach the
-// numbers in the file.
-TEST(XlsxWriter, NumbersIgnoreTheLocale) {
-  if (!haveOpenpyxl()) GTEST_SKIP() << "no openpyxl for " << kPython.toStdString();
-  locale_t comma = nullptr;
-  for (const char* name : {"de_DE.UTF-8", "de_DE.utf8", "fr_FR.UTF-8", "nl_NL.UTF-8"})
-    if ((comma = ::newlocale(LC_ALL_MASK, name, locale_t(nullptr)))) break;
-  if (!comma) GTEST_SKIP() << "no locale with a decimal comma installed";
+// The library refuses a text too long for a cell while the rows after it are being made:
+// the failure still names the row and column, and leaves nothing but the old file.
+TEST(XlsxWriter, ATextTooLongForACellFailsNamingItsRowWhicheverRowsFollow) {
   QTemporaryDir dir;
   const QString path = dir.filePath(QStringLiteral("Item.xlsx"));
-  const locale_t previous = ::uselocale(comma);
+  writeFile(path, "old");
+  const QString message = errorOf([&] {
+    SheetWriter writer(path, QStringLiteral("Item"), kOneText);
+    for (int i = 0; i < 5000; ++i)
+      writer.addRow({i == 1234 ? QString(32768, u'字') : QStringLiteral("%1").arg(i)});
+    writer.commit();
+  });
+  EXPECT_EQ(message,
+            QStringLiteral("無法寫入檔案 %1：第 1236 列「%2」欄的文字超過 Excel 一格所能容納的 "
+                           "32,767 個字")
+                .arg(path, kOneText.front().header));
+  EXPECT_EQ(contents(path), "old");
+  EXPECT_EQ(entries(dir), QStringList{QStringLiteral("Item.xlsx")});
+}
+
+// A locale with a decimal comma: an installed one, else one compiled from the system's
+// locale sources into `folder` (found there through LOCPATH). Empty when neither works.
+QByteArray decimalCommaLocale(const QString& folder) {
+  for (const char* name : {"de_DE.UTF-8", "de_DE.utf8", "fr_FR.UTF-8", "nl_NL.UTF-8"})
+    if (locale_t l = ::newlocale(LC_ALL_MASK, name, locale_t(nullptr))) {
+      ::freelocale(l);
+      return name;
+    }
+  QProcess make;
+  make.start(QStringLiteral("localedef"),
+             {QStringLiteral("-i"), QStringLiteral("de_DE"), QStringLiteral("-f"),
+              QStringLiteral("UTF-8"), folder + QStringLiteral("/de_DE.UTF-8")});
+  if (!make.waitForFinished(60000) || make.exitCode() != 0) return {};
+  ::setenv("LOCPATH", QFile::encodeName(folder).constData(), 1);
+  if (locale_t l = ::newlocale(LC_ALL_MASK, "de_DE.UTF-8", locale_t(nullptr))) {
+    ::freelocale(l);
+    return "de_DE.UTF-8";
+  }
+  return {};
+}
+
+// The program runs in the operator's locale; one with a decimal comma must not reach the
+// numbers in the file, whichever thread the library's calls run on.
+TEST(XlsxWriter, NumbersIgnoreTheLocale) {
+  if (!haveOpenpyxl()) GTEST_SKIP() << "no openpyxl for " << kPython.toStdString();
+  QTemporaryDir locales;
+  const QByteArray comma = decimalCommaLocale(locales.path());
+  if (comma.isEmpty()) GTEST_SKIP() << "no locale with a decimal comma, nor localedef to make one";
+  QTemporaryDir dir;
+  const QString path = dir.filePath(QStringLiteral("Item.xlsx"));
+  const QByteArray previous = ::setlocale(LC_ALL, nullptr);
+  ASSERT_TRUE(::setlocale(LC_ALL, comma.constData()));
+  char printed[16];
+  std::snprintf(printed, sizeof printed, "%.1f", 1.5);
+  EXPECT_STREQ(printed, "1,5") << "the locale in force";
   {
     SheetWriter writer(path, QStringLiteral("Item"),
                        {{QStringLiteral("Price"), ColumnKind::Float},
@@ -307,8 +352,8 @@ TEST(XlsxWriter, NumbersIgnoreTheLocale) {
     writer.addRow({2.25, at(2024, 3, 1, 6)});
     writer.commit();
   }
-  ::uselocale(previous);
-  ::freelocale(comma);
+  ::setlocale(LC_ALL, previous.constData());
+  ::unsetenv("LOCPATH");
   EXPECT_EQ(readBack(path)["rows"],
             (QJsonArray{QStringLiteral("n:1.5 | ") + day(at(2024, 2, 29, 12)),
                         QStringLiteral("n:2.25 | ") + day(at(2024, 3, 1, 6))}));
