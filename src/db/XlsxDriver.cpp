@@ -116,6 +116,7 @@ class XlsxDriver : public Driver {
           c.name = name;
           c.type = ftMemo;
           c.sourceColumn = xlsx::Workbook::columnName(int(i));
+          c.serialDates = book.date1904() ? 1904 : 1900;
           rs.columns.push_back(c);
         }
         return;
@@ -184,6 +185,10 @@ class XlsxDriver : public Driver {
 };
 
 }  // namespace
+
+QDateTime spreadsheetDate(double serial, int dateSystem) {
+  return xlsx::Workbook::dateOf(serial, dateSystem == 1904);
+}
 
 std::unique_ptr<Driver> makeXlsxDriver(const QString& path) {
   return std::make_unique<XlsxDriver>(path);

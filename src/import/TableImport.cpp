@@ -13,6 +13,7 @@
 #include <platform/ErrorText.h>
 
 #include <QSet>
+#include <cmath>
 
 namespace dataimport {
 namespace {
@@ -204,7 +205,7 @@ void TableImport::stageRow(bool& found) {
     try {
       target.setAsString(trimOthers_ ? trimmedText(text) : text);
     } catch (const platform::Error& e) {
-      failAtCell(c, e);
+      if (!setFromSerial(c, target, text)) failAtCell(c, e);
     }
     assigned(target);
   }
@@ -221,6 +222,21 @@ void TableImport::failAtCell(Column& column, const platform::Error& error) {
                             .arg(QString::fromUtf8(importTable(table_).name))
                             .arg(row)
                             .arg(info->sourceColumn, column.names.display, error.message()));
+}
+
+// A number in a date column of a workbook is a date typed into a cell without a date
+// format: the spreadsheet keeps it as its day count, which the operator saw as a date.
+bool TableImport::setFromSerial(Column& column, db::Field& target, const QString& text) {
+  if (db::basicKind(target.dataType()) != db::BasicKind::DateTime) return false;
+  const db::ColumnInfo* info = source_.columnOf(sourceField(column));
+  if (!info || info->serialDates == 0) return false;
+  bool number = false;
+  const double serial = text.trimmed().toDouble(&number);
+  if (!number || !std::isfinite(serial)) return false;
+  const QDateTime at = db::spreadsheetDate(serial, info->serialDates);
+  if (!at.isValid()) return false;
+  target.setValue(at);
+  return true;
 }
 
 int TableImport::keepUnedited() {

@@ -368,6 +368,9 @@ TEST_F(BatchTest, ExportToWorkbooksEditElsewhereAndImportChangesExactlyTheEdited
       sql(QStringLiteral("select Name from Customer where CustNo = '%1'").arg(custNo));
   const QString price =
       sql(QStringLiteral("select Price from Item where ItemNo = '%1'").arg(itemNo));
+  const QString factNo = sql("select min(FactNo) from Supplier");
+  const QString traded =
+      sql(QStringLiteral("select TradeDate from Supplier where FactNo = '%1'").arg(factNo));
   auto label = [this](const char* table, const char* field) {
     const config::ColumnMap map = config::ColumnMap::read(path(QLatin1String(table) + ".ini"));
     for (const auto& p : map.pairs())
@@ -375,22 +378,29 @@ TEST_F(BatchTest, ExportToWorkbooksEditElsewhereAndImportChangesExactlyTheEdited
     return QString();
   };
   QProcess edit;
-  edit.start("/usr/bin/python3", {"-c", R"(
+  edit.start(
+      "/usr/bin/python3",
+      {"-c", R"(
 import sys, openpyxl
-def change(path, key, column, value):
+def change(path, keyColumn, key, column, value, plain=False):
     wb = openpyxl.load_workbook(path)
     ws = wb.worksheets[0]
     header = [c.value for c in ws[1]]
-    col = header.index(column) + 1
+    k, col = header.index(keyColumn), header.index(column)
     for row in ws.iter_rows(min_row=2):
-        if row[0].value == key or str(row[0].value) == key:
-            row[col - 1].value = value
+        if str(row[k].value) == key:
+            row[col].value = value
+            if plain:
+                row[col].number_format = 'General'
     wb.save(path)
-change(sys.argv[1], sys.argv[2], sys.argv[3], '改名的客戶')
-change(sys.argv[4], sys.argv[5], sys.argv[6], 123.5)
+change(sys.argv[1], sys.argv[2], sys.argv[3], sys.argv[4], '改名的客戶')
+change(sys.argv[5], sys.argv[6], sys.argv[7], sys.argv[8], 123.5)
+# A date typed as a number into a cell without a date format: a day count.
+change(sys.argv[9], sys.argv[10], sys.argv[11], sys.argv[12], 45000.5, plain=True)
 )",
-                                  path("Customer.xlsx"), custNo, label("Customer", "Name"),
-                                  path("Item.xlsx"), itemNo, label("Item", "Price")});
+       path("Customer.xlsx"), label("Customer", "CustNo"), custNo, label("Customer", "Name"),
+       path("Item.xlsx"), label("Item", "ItemNo"), itemNo, label("Item", "Price"),
+       path("Supplier.xlsx"), label("Supplier", "FactNo"), factNo, label("Supplier", "TradeDate")});
   ASSERT_TRUE(edit.waitForFinished(60000));
   ASSERT_EQ(edit.exitCode(), 0) << edit.readAllStandardError().toStdString();
 
@@ -404,9 +414,13 @@ change(sys.argv[4], sys.argv[5], sys.argv[6], 123.5)
   EXPECT_EQ(sql(QStringLiteral("select Name from Customer where CustNo = '%1'").arg(custNo)),
             QStringLiteral("改名的客戶"));
   EXPECT_EQ(sql(QStringLiteral("select Price from Item where ItemNo = '%1'").arg(itemNo)), "123.5");
+  EXPECT_EQ(sql(QStringLiteral("select TradeDate from Supplier where FactNo = '%1'").arg(factNo)),
+            "2023-03-15 12:00:00");
   // Put back by hand, the POS is what it was: nothing else changed.
   sql(QStringLiteral("update Customer set Name = '%1' where CustNo = '%2'").arg(name, custNo));
   sql(QStringLiteral("update Item set Price = %1 where ItemNo = '%2'").arg(price, itemNo));
+  sql(QStringLiteral("update Supplier set TradeDate = '%1' where FactNo = '%2'")
+          .arg(traded, factNo));
   EXPECT_EQ(dumpPos(pos_), before);
 
   // A cell the POS column cannot take fails its row, named by the sheet's row and column.

@@ -33,7 +33,15 @@ struct ColumnInfo {
   // Where the column sits in its source, in the source's own terms, for messages: a
   // workbook's column letters ("E"); empty where the source has no such name.
   QString sourceColumn{};
+  // A number in the column may be a date a spreadsheet counts in days (typed into a
+  // cell without a date format): 1900 or 1904 for the workbook's date system (see
+  // spreadsheetDate), 0 where the source has no such dates.
+  int serialDates = 0;
 };
+
+// The date and time a spreadsheet's day count stands for in its date system (1900 or
+// 1904), to the millisecond; invalid where it stands for none.
+QDateTime spreadsheetDate(double serial, int dateSystem);
 
 // What a column of a table gets in a row added without a value for it, as the
 // database declares it.

@@ -128,6 +128,7 @@ class TableImport {
   // Rethrows a cell's conversion error, naming the sheet's row and column where the
   // source is a workbook.
   [[noreturn]] void failAtCell(Column& column, const platform::Error& error);
+  bool setFromSerial(Column& column, db::Field& target, const QString& text);
   // "Customer（CustNo = M0001）的欄位 Birthday": where a value of the row failed.
   QString cellText(const db::Field& field) const;
   // Posts the row; what the database refuses is the row's error, naming it.
