@@ -387,6 +387,30 @@ TEST_F(XlsxReader, ReadsBackWhatTheExportWrites) {
   EXPECT_EQ(lineOf(rows[2]), "T:|-|-|B:0");
 }
 
+// LibreOffice Calc saves a number with 15 significant digits: a float that needs more is
+// written as its exact text, so that a workbook opened and saved there still gives it
+// back; one that fits stays a number.
+TEST_F(XlsxReader, FloatsNeedingMoreThanFifteenDigitsAreWrittenAsText) {
+  {
+    xlsx::SheetWriter writer(path("Item.xlsx"), "Item", {{"平均成本", xlsx::ColumnKind::Float}});
+    for (const double v : {715.7238000000001, 98.10360000000001, 0.30000000000000004, 715.7238,
+                           12345678901234.5, 1e-7})
+      writer.addRow({v});
+    writer.commit();
+  }
+  const std::vector<Row> rows = Workbook(path("Item.xlsx")).rows("Item");
+  QStringList cells;
+  for (size_t i = 1; i < rows.size(); ++i) {
+    const Cell& c = rows[i].cells.at(0);
+    cells << (c.kind == Cell::Kind::Number
+                  ? "N:" + QString::number(c.number, 'g', QLocale::FloatingPointShortest)
+                  : "T:" + c.text);
+  }
+  EXPECT_EQ(cells.join(u'|'),
+            "T:715.7238000000001|T:98.10360000000001|T:0.30000000000000004|N:715.7238|"
+            "N:12345678901234.5|N:1e-07");
+}
+
 TEST_F(XlsxReader, RefusesWhatIsNoReadableWorkbook) {
   const auto message = [&](const QString& file, const QString& reason) {
     return "無法讀取 Excel 檔案 " + path(file) + "：" + reason;

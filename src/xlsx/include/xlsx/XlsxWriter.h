@@ -43,8 +43,9 @@ class SheetWriter {
   //
   // What a cell of its kind cannot hold exactly is written as a text cell the reader
   // turns back by the column's type:
-  //  - a double whose 16 significant digits do not give it back, as its shortest exact
-  //    form ("0.30000000000000004"), as are infinities and NaN;
+  //  - a double whose 15 significant digits do not give it back (LibreOffice Calc saves
+  //    no more), as its shortest exact form ("0.30000000000000004"), as are infinities
+  //    and NaN;
   //  - an integer beyond +-2^53, in decimal;
   //  - a date before 1900-03-01 or after 9999-12-31, as "yyyy-MM-dd HH:mm:ss[.zzz]".
   void addRow(const std::vector<QVariant>& values);
