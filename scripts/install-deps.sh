@@ -24,6 +24,9 @@ PACKAGES=(
   libxlsxwriter-dev libzip-dev
   # reference readers for Access files; a reference writer and reader of workbooks
   mdbtools python3 python3-openpyxl
+  # the operator's spreadsheet program, which opens and saves the exported workbooks in
+  # the end-to-end tests (run headless, without its recommended extras)
+  libreoffice-calc-nogui
   # a Traditional Chinese font for the grids and dialogs; a display for the demo
   fonts-arphic-uming fonts-liberation2 xvfb xauth
 )
