@@ -116,5 +116,39 @@ TEST_F(XlsxDriverTest, AFileThatIsNoWorkbookFailsWithItsName) {
   }
 }
 
+// The sheet is parsed beside the import's reading of it: a sheet damaged far down, after
+// many rows went across, still fails the whole read with the reader's own text.
+TEST_F(XlsxDriverTest, ASheetDamagedFarDownFailsTheReadWithItsReason) {
+  const QString path = dir_.filePath("Item.xlsx");
+  {
+    xlsx::SheetWriter writer(path, "Item", {{"ItemNo", xlsx::ColumnKind::Text}});
+    for (int i = 0; i < 5000; ++i) writer.addRow({QStringLiteral("%1").arg(i, 8, 10, QLatin1Char('0'))});
+    writer.commit();
+  }
+  QProcess damage;
+  damage.start("/usr/bin/python3", {"-c", R"(
+import sys, zipfile
+src = zipfile.ZipFile(sys.argv[1])
+parts = {n: src.read(n) for n in src.namelist()}
+src.close()
+sheet = 'xl/worksheets/sheet1.xml'
+assert b'r="A4000"' in parts[sheet]
+parts[sheet] = parts[sheet].replace(b'r="A4000"', b'r="A4000!"')
+with zipfile.ZipFile(sys.argv[1], 'w', zipfile.ZIP_DEFLATED) as out:
+    for n, data in parts.items():
+        out.writestr(n, data)
+)",
+                                    path});
+  ASSERT_TRUE(damage.waitForFinished(60000));
+  ASSERT_EQ(damage.exitCode(), 0) << damage.readAllStandardError().toStdString();
+  try {
+    read(path, "Item");
+    FAIL() << "no error";
+  } catch (const platform::Error& e) {
+    EXPECT_TRUE(e.message().contains(path)) << e.message().toStdString();
+    EXPECT_TRUE(e.message().contains(QStringLiteral("A4000!"))) << e.message().toStdString();
+  }
+}
+
 }  // namespace
 }  // namespace db
