@@ -28,8 +28,9 @@ namespace xlsx {
 namespace {
 
 constexpr qint64 kMsPerDay = 86400000;
-// Integers beyond this lose digits in a cell's double.
-constexpr qint64 kLargestExactWhole = qint64(1) << 53;
+// The largest whole number a cell keeps through every spreadsheet program: LibreOffice
+// Calc saves numbers with 15 significant digits (a double holds whole numbers to 2^53).
+constexpr qint64 kLargestExactWhole = 999'999'999'999'999;
 // No column is made wider than this to fit its label or its texts.
 constexpr int kWidest = 60;
 // Rows handed to the library's thread at a time, and batches that may wait for it.

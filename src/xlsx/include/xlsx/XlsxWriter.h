@@ -46,7 +46,7 @@ class SheetWriter {
   //  - a double whose 15 significant digits do not give it back (LibreOffice Calc saves
   //    no more), as its shortest exact form ("0.30000000000000004"), as are infinities
   //    and NaN;
-  //  - an integer beyond +-2^53, in decimal;
+  //  - an integer of more than 15 digits, in decimal;
   //  - a date before 1900-03-01 or after 9999-12-31, as "yyyy-MM-dd HH:mm:ss[.zzz]".
   void addRow(const std::vector<QVariant>& values);
 
