@@ -5,6 +5,7 @@
 // lock in a busy handler of our own, which gives up at the command timeout or at once
 // when cancelled.
 #include "Driver.h"
+#include "IsoDateTime.h"
 #include "db/Connection.h"
 
 #include "TextPool.h"
@@ -183,26 +184,7 @@ QString sqliteDateTime(const QDateTime& dt) {
   if (!d.isValid() || !t.isValid() || d.year() < 1 || d.year() > 9999)
     return t.msec() ? dt.toString(QStringLiteral("yyyy-MM-dd HH:mm:ss.zzz"))
                     : dt.toString(QStringLiteral("yyyy-MM-dd HH:mm:ss"));
-  // Written out by hand: the pattern machinery costs more than binding the row.
-  char16_t text[23];
-  auto put = [&text](int at, int value, int digits) {
-    for (int i = digits - 1; i >= 0; --i, value /= 10) text[at + i] = char16_t(u'0' + value % 10);
-  };
-  put(0, d.year(), 4);
-  text[4] = u'-';
-  put(5, d.month(), 2);
-  text[7] = u'-';
-  put(8, d.day(), 2);
-  text[10] = u' ';
-  put(11, t.hour(), 2);
-  text[13] = u':';
-  put(14, t.minute(), 2);
-  text[16] = u':';
-  put(17, t.second(), 2);
-  if (!t.msec()) return QString(reinterpret_cast<const QChar*>(text), 19);
-  text[19] = u'.';
-  put(20, t.msec(), 3);
-  return QString(reinterpret_cast<const QChar*>(text), 23);
+  return isoDateTime(dt, u' ');
 }
 
 // Runs a query under the link's waits. `sql` empty: the query is prepared already.

@@ -5,6 +5,7 @@
 // exact form ("123", not "123.0"), date cells as ISO 8601 date-times, booleans as
 // "True" and "False", error cells as their code ("#N/A"), empty cells as NULL.
 #include "Driver.h"
+#include "IsoDateTime.h"
 
 #include <platform/Error.h>
 #include <platform/Handoff.h>
@@ -16,32 +17,6 @@
 
 namespace db {
 namespace {
-
-// "yyyy-MM-ddTHH:mm:ss[.zzz]", written digit by digit: a sheet has a date in every
-// row, and the general date formatting costs more than reading the cell did.
-QString isoText(const QDateTime& at) {
-  const QDate d = at.date();
-  const QTime t = at.time();
-  char16_t text[23];
-  const auto put = [&](int at, int value, int digits) {
-    for (int i = digits - 1; i >= 0; --i, value /= 10) text[at + i] = char16_t(u'0' + value % 10);
-  };
-  put(0, d.year(), 4);
-  text[4] = u'-';
-  put(5, d.month(), 2);
-  text[7] = u'-';
-  put(8, d.day(), 2);
-  text[10] = u'T';
-  put(11, t.hour(), 2);
-  text[13] = u':';
-  put(14, t.minute(), 2);
-  text[16] = u':';
-  put(17, t.second(), 2);
-  if (t.msec() == 0) return QString(reinterpret_cast<const QChar*>(text), 19);
-  text[19] = u'.';
-  put(20, t.msec(), 3);
-  return QString(reinterpret_cast<const QChar*>(text), 23);
-}
 
 QString cellText(const xlsx::Cell& cell, const xlsx::Workbook& book, bool& null) {
   null = false;
@@ -57,7 +32,7 @@ QString cellText(const xlsx::Cell& cell, const xlsx::Workbook& book, bool& null)
     case xlsx::Cell::Kind::Number:
       if (cell.dateFormatted) {
         const QDateTime at = book.dateOf(cell.number);
-        if (at.isValid()) return isoText(at);
+        if (at.isValid()) return isoDateTime(at, u'T');
       }
       // A whole number in plain digits: the shortest form would write 200000 as
       // "2e+05", which no integer column takes and no operator typed.
