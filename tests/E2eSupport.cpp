@@ -46,30 +46,7 @@ void copyToPostgres(const QString& sqlitePath, db::Connection& target) {
   static const QRegularExpression comment(QStringLiteral("--[^\n]*"));
   for (const QString& statement : QString::fromUtf8(ddl.readAll()).remove(comment).split(u';'))
     if (statement.contains(QLatin1String("CREATE TABLE"))) target.execute(statement);
-  db::Connection source;
-  source.setConnectionString("Provider=SQLite;Data Source=" + sqlitePath);
-  source.open();
-  for (const QString table : {"Classify", "Supplier", "Item", "Customer"}) {
-    db::Dataset rows(QStringLiteral("qryCopy"));
-    rows.setConnection(&source);
-    rows.setSql("select * from " + table);
-    rows.open();
-    QStringList names, marks;
-    for (int i = 0; i < rows.fieldCount(); ++i) {
-      names << rows.field(i).fieldName();
-      marks << ":p" + QString::number(i);
-    }
-    db::Command insert;
-    insert.setConnection(&target);
-    insert.setCommandText("INSERT INTO " + table + " (" + names.join(", ") + ") VALUES (" +
-                          marks.join(", ") + ")");
-    for (int i = 0; i < rows.fieldCount(); ++i) insert.setParamType(i, rows.field(i).dataType());
-    for (rows.first(); !rows.eof(); rows.next()) {
-      for (int i = 0; i < rows.fieldCount(); ++i)
-        insert.setParamValue(i, rows.field(i).value(), rows.field(i).dataType());
-      insert.execute();
-    }
-  }
+  demopos::copyPosRows(sqlitePath, target, false);
 }
 
 }  // namespace

@@ -13,18 +13,7 @@
 
 namespace demopos {
 
-TdsPos::TdsPos(const QString& sqlitePath) {
-  if (!available()) return;
-  QFile ddl(QStringLiteral(DATACONV_SOURCE_DIR "/sql/pos-sqlserver.sql"));
-  if (!ddl.open(QIODevice::ReadOnly)) throw std::runtime_error("sql/pos-sqlserver.sql is missing");
-  db::Connection target;
-  target.setConnectionString(connectionString());
-  target.open();
-  for (const QString& batch : QString::fromUtf8(ddl.readAll())
-                                  .split(QRegularExpression(QStringLiteral("^GO\\s*$"),
-                                                            QRegularExpression::MultilineOption)))
-    if (batch.contains(QLatin1String("CREATE TABLE"))) target.execute(batch);
-
+void copyPosRows(const QString& sqlitePath, db::Connection& target, bool bracketNames) {
   db::Connection source;
   source.setConnectionString("Provider=SQLite;Data Source=" + sqlitePath);
   source.open();
@@ -35,7 +24,7 @@ TdsPos::TdsPos(const QString& sqlitePath) {
     rows.open();
     QStringList names, marks;
     for (int i = 0; i < rows.fieldCount(); ++i) {
-      names << "[" + rows.field(i).fieldName() + "]";
+      names << (bracketNames ? "[" + rows.field(i).fieldName() + "]" : rows.field(i).fieldName());
       marks << ":p" + QString::number(i);
     }
     db::Command insert;
@@ -49,6 +38,21 @@ TdsPos::TdsPos(const QString& sqlitePath) {
       insert.execute();
     }
   }
+}
+
+TdsPos::TdsPos(const QString& sqlitePath) {
+  if (!available()) return;
+  QFile ddl(QStringLiteral(DATACONV_SOURCE_DIR "/sql/pos-sqlserver.sql"));
+  if (!ddl.open(QIODevice::ReadOnly)) throw std::runtime_error("sql/pos-sqlserver.sql is missing");
+  db::Connection target;
+  target.setConnectionString(connectionString());
+  target.open();
+  for (const QString& batch : QString::fromUtf8(ddl.readAll())
+                                  .split(QRegularExpression(QStringLiteral("^GO\\s*$"),
+                                                            QRegularExpression::MultilineOption)))
+    if (batch.contains(QLatin1String("CREATE TABLE"))) target.execute(batch);
+
+  copyPosRows(sqlitePath, target, true);
 }
 
 QString TdsPos::configSection() const {

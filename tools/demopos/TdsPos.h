@@ -8,7 +8,17 @@
 #include <QString>
 #include <memory>
 
+namespace db {
+class Connection;
+}
+
 namespace demopos {
+
+// The rows of the four tables of the SQLite demo POS `sqlitePath` inserted into the
+// same tables made on `target`, through the program's own data layer; column names in
+// brackets where the server wants them so (SQL Server), else as they are (folded by
+// PostgreSQL).
+void copyPosRows(const QString& sqlitePath, db::Connection& target, bool bracketNames);
 
 class TdsPos {
  public:
