@@ -19,6 +19,10 @@ QString exchangeFormatName(ExchangeFormat format) {
   return format == ExchangeFormat::Xlsx ? QStringLiteral("xlsx") : QStringLiteral("mdb");
 }
 
+QString exchangeProgram(ExchangeFormat format) {
+  return format == ExchangeFormat::Xlsx ? QStringLiteral("Excel") : QStringLiteral("Access");
+}
+
 QString exchangeFile(const PosTableInfo& table, ExchangeFormat format) {
   return QString::fromUtf8(table.name) + u'.' + exchangeFormatName(format);
 }

@@ -68,10 +68,12 @@ QString ImportDriver::run() {
                                                   posDescription(pos_.cnKAROS.connectionString()));
         journalPath_ = journal->path();
       }
-      const QString file = openImportSource(access_, t, format_.value_or(config::exchangeFormat()));
+      const config::ExchangeFormat format = format_.value_or(config::exchangeFormat());
+      const QString file = openImportSource(access_, t, format);
       journal->beginTable(QString::fromUtf8(t.name), file);
       db::Dataset* target = pos_.queryOf(QString::fromUtf8(t.name));
       TableImport import(t.table, access_.qryAccess, *target);
+      import.setSourceProgram(config::exchangeProgram(format));
       if (editsOnly_) import.setEditsOnly(*editsOnly_);
       import.setObserver(journal.get());
       if (frontEnd_.importTable(t, import)) {

@@ -20,9 +20,12 @@ std::vector<TablePreview> ImportPreview::run(const ChangeSink& onChange) {
     TablePreview p;
     p.table = &t;
     try {
-      p.file = openImportSource(access_, t, format_.value_or(config::exchangeFormat()));
+      const config::ExchangeFormat format = format_.value_or(config::exchangeFormat());
+      p.program = config::exchangeProgram(format);
+      p.file = openImportSource(access_, t, format);
       db::Dataset* target = pos_.queryOf(QString::fromUtf8(t.name));
       TableImport import(t.table, access_.qryAccess, *target);
+      import.setSourceProgram(p.program);
       if (editsOnly_) import.setEditsOnly(*editsOnly_);
       p.counts = frontEnd_.previewTable(t, import, onChange);
     } catch (...) {
@@ -45,13 +48,14 @@ QString previewReport(const std::vector<TablePreview>& tables) {
       continue;
     }
     const TableImport::Preview& c = *p.counts;
-    report += QStringLiteral("\r\n%1：Access 列數 %2，新增 %3，變更 %4，不變 %5，失敗 %6")
+    report += QStringLiteral("\r\n%1：%7 列數 %2，新增 %3，變更 %4，不變 %5，失敗 %6")
                   .arg(name)
                   .arg(c.rows)
                   .arg(c.added)
                   .arg(c.changed)
                   .arg(c.unchanged)
-                  .arg(c.failures.size());
+                  .arg(c.failures.size())
+                  .arg(p.program);
     if (c.leftAlone > 0)
       report += QStringLiteral("，只有 POS 改過而保留的欄位 %1 格").arg(c.leftAlone);
     for (const TableImport::Failure& f : c.failures)

@@ -261,9 +261,9 @@ int TableImport::keepUnedited() {
                                   : db::ValueText::plain(v, f->dataType());
       };
       throw platform::Error(
-          QStringLiteral("%1 在 Access 與 POS 都改過：匯出時為「%2」，Access 為「%3」，POS "
+          QStringLiteral("%1 在 %5 與 POS 都改過：匯出時為「%2」，%5 為「%3」，POS "
                          "現為「%4」；這一列沒有寫入")
-              .arg(cellText(*f), shown(*exported), shown(*now), shown(*read)));
+              .arg(cellText(*f), shown(*exported), shown(*now), shown(*read), sourceProgram_));
     }
   }
   return left;

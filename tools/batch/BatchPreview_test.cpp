@@ -150,6 +150,15 @@ TEST_F(BatchPreviewTest, ReportsEachTableAndListsTheChangesWritingNothing) {
                 .arg(classify)
                 .arg(suppliers)
                 .toStdString());
+
+  // Workbooks are counted as such.
+  ASSERT_EQ(run({"export", "--format", "xlsx", "--tables", "Classify"}).status, 0);
+  const Outcome workbook = run({"import", "--dry-run", "--format", "xlsx", "--tables", "Classify"});
+  EXPECT_EQ(workbook.status, 0);
+  EXPECT_EQ(workbook.out.toStdString(),
+            QStringLiteral("匯入預覽：\nClassify：Excel 列數 %1，新增 0，變更 0，不變 %1，失敗 0\n")
+                .arg(classify)
+                .toStdString());
 }
 
 TEST_F(BatchPreviewTest, FailingRowsAndUnreadableTablesAreAllListedWithStatusOne) {

@@ -16,6 +16,8 @@ ExchangeFormat exchangeFormat();
 // "mdb" or "xlsx"; none for any other text.
 std::optional<ExchangeFormat> exchangeFormatOf(const QString& text);
 QString exchangeFormatName(ExchangeFormat format);
+// The program the operator edits the files in, as the messages name it: "Access", "Excel".
+QString exchangeProgram(ExchangeFormat format);
 // The table's file in the program folder's terms: "Item.mdb", "Item.xlsx".
 QString exchangeFile(const PosTableInfo& table, ExchangeFormat format);
 

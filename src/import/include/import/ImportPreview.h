@@ -33,6 +33,7 @@ using ChangeSink = std::function<void(const journal::RowChange&)>;
 struct TablePreview {
   const ImportTable* table = nullptr;
   QString file;
+  QString program = QStringLiteral("Access");  // the file is edited in, as the report says
   std::optional<TableImport::Preview> counts;
   QString error;  // set when counts are not
 

@@ -68,6 +68,8 @@ class TableImport {
   // posdb::ExportRecord); unset: as Config.ini's EditsOnly says, read when the run
   // starts.
   void setEditsOnly(bool on) { editsOnly_ = on; }
+  // The program the source file is edited in, as the messages name it ("Access").
+  void setSourceProgram(const QString& program) { sourceProgram_ = program; }
 
   // Told of every row before and after it is posted (the import journal).
   void setObserver(ImportObserver* observer) { observer_ = observer; }
@@ -164,6 +166,7 @@ class TableImport {
   std::optional<std::vector<std::optional<QVariant>>> defaults_;
   void addDefaultedCells(const std::function<journal::RowChange::Cell&(const db::Field&)>& cell);
   std::optional<bool> editsOnly_;
+  QString sourceProgram_ = QStringLiteral("Access");
   std::optional<posdb::ExportRecord> record_;  // edits only: what the export wrote
   int leftAlone_ = 0;                          // the current row's, see keepUnedited()
 };
