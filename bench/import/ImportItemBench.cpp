@@ -16,6 +16,7 @@
 #include <db/Dataset.h>
 #include <db/Field.h>
 #include <db/ValueText.h>
+#include <export/SheetExport.h>
 #include <import/DmMdb.h>
 #include <import/ImportJournal.h>
 #include <import/ImportMdb.h>
@@ -78,33 +79,6 @@ struct SourceRows {
 
 int widthOf(const db::Dataset& item, int width) {
   return width > 0 ? std::min(width, item.fieldCount()) : item.fieldCount();
-}
-
-// The sheet's columns as the export lays them out: each field's label, typed by it.
-std::vector<xlsx::Column> sheetColumns(const db::Dataset& item, int width) {
-  std::vector<xlsx::Column> columns;
-  for (int i = 0; i < widthOf(item, width); ++i) {
-    const db::Field& f = item.field(i);
-    xlsx::ColumnKind kind = xlsx::ColumnKind::Text;
-    switch (db::basicKind(f.dataType())) {
-      case db::BasicKind::Whole:
-        kind = xlsx::ColumnKind::Whole;
-        break;
-      case db::BasicKind::Floating:
-        kind = xlsx::ColumnKind::Float;
-        break;
-      case db::BasicKind::Boolean:
-        kind = xlsx::ColumnKind::Boolean;
-        break;
-      case db::BasicKind::DateTime:
-        kind = xlsx::ColumnKind::DateTime;
-        break;
-      default:
-        break;
-    }
-    columns.push_back({f.displayLabel(), kind, f.dataType() == db::ftDate});
-  }
-  return columns;
 }
 
 // The first `width` fields of the query (all of them when 0). With `sheet`, each row
@@ -300,8 +274,11 @@ int main(int argc, char** argv) {
   dm.cnKAROS.execute("PRAGMA synchronous=OFF");
   const QString file = dir.filePath(workbook ? "Item.xlsx" : "Item.mdb");
   std::unique_ptr<xlsx::SheetWriter> sheet;
-  if (workbook)
-    sheet = std::make_unique<xlsx::SheetWriter>(file, "Item", sheetColumns(dm.qryItem, width));
+  if (workbook) {
+    std::vector<xlsx::Column> columns = dataexport::sheetColumns(dm.qryItem);
+    columns.resize(size_t(widthOf(dm.qryItem, width)));
+    sheet = std::make_unique<xlsx::SheetWriter>(file, "Item", std::move(columns));
+  }
   const SourceRows source = makeRows(dm.qryItem, rows / 2, width, sheet.get());
   sheet.reset();
   if (!workbook) writeMdb(file, source);

@@ -1,17 +1,8 @@
 #include "app/SettingValues.h"
 
-#include <config/ExchangeFormat.h>
-
 namespace app {
 
 namespace keys = config::keys;
-
-namespace {
-
-constexpr char kMdb[] = "mdb";
-constexpr char kXlsx[] = "xlsx";
-
-}  // namespace
 
 SettingValues SettingValues::read(const config::TConfig& ini) {
   SettingValues v;
@@ -33,9 +24,7 @@ SettingValues SettingValues::read(const config::TConfig& ini) {
   v.customer = ini.read(keys::ExportCustomer);
   v.editsOnly = ini.read(keys::EditsOnly);
   // Read as the export and the import read it.
-  v.fileType = config::exchangeFormatOf(ini.read(keys::FileType)) == config::ExchangeFormat::Xlsx
-                   ? FileType::Xlsx
-                   : FileType::Mdb;
+  v.fileType = config::exchangeFormatOf(ini.read(keys::FileType)).value_or(FileType::Mdb);
   return v;
 }
 
@@ -64,7 +53,7 @@ SettingValues::Missing SettingValues::write(config::TConfig& ini) const {
   ini.write(keys::ExportSupplier, supplier);
   ini.write(keys::ExportCustomer, customer);
   ini.write(keys::EditsOnly, editsOnly);
-  ini.write(keys::FileType, QLatin1String(fileType == FileType::Xlsx ? kXlsx : kMdb));
+  ini.write(keys::FileType, config::exchangeFormatName(fileType));
   return Missing::None;
 }
 

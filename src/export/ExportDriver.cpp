@@ -69,11 +69,12 @@ QString ExportDriver::Run() {
       WriteColumnMap(table);
       if (view_.repaint) view_.repaint();
       const QString folder = platform::programFolder();
+      const QString file = folder + config::exchangeFile(entry, format);
       if (format == config::ExchangeFormat::Xlsx) {
-        exportSheet(folder + config::exchangeFile(entry, format), table, queryOf(pos_, table),
-                    posdb::TDmMSSQL::keyOf(table), view_.progress);
+        exportSheet(file, table, queryOf(pos_, table), posdb::TDmMSSQL::keyOf(table),
+                    view_.progress);
       } else {
-        exporter_.SetDatabaseName(folder + QString::fromLatin1(entry.file));
+        exporter_.SetDatabaseName(file);
         exporter_.SetDataSet(&queryOf(pos_, table));
         exporter_.SetTableName(table);
         exporter_.SetKeyField(posdb::TDmMSSQL::keyOf(table));

@@ -29,16 +29,20 @@ xlsx::ColumnKind kindOf(db::FieldType type) {
 
 }  // namespace
 
-void exportSheet(const QString& path, const QString& table, const db::Dataset& query,
-                 const QString& keyField, platform::Progress* progress) {
-  std::vector<const db::Field*> fields;
+std::vector<xlsx::Column> sheetColumns(const db::Dataset& query) {
   std::vector<xlsx::Column> columns;
   for (int i = 0; i < query.fieldCount(); ++i) {
     const db::Field& f = query.field(i);
-    fields.push_back(&f);
     columns.push_back({f.displayLabel(), kindOf(f.dataType()), f.dataType() == db::ftDate});
   }
-  xlsx::SheetWriter writer(path, xlsx::validSheetName(table), std::move(columns));
+  return columns;
+}
+
+void exportSheet(const QString& path, const QString& table, const db::Dataset& query,
+                 const QString& keyField, platform::Progress* progress) {
+  std::vector<const db::Field*> fields;
+  for (int i = 0; i < query.fieldCount(); ++i) fields.push_back(&query.field(i));
+  xlsx::SheetWriter writer(path, xlsx::validSheetName(table), sheetColumns(query));
   // Key order: the rows as the operator looks them up.
   const db::Field& key = query.fieldByName(keyField);
   const int rows = query.recordCount();

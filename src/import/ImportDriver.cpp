@@ -60,6 +60,7 @@ QString ImportDriver::run() {
   std::unique_ptr<ImportJournal> journal;
   bool completed = true;
   try {
+    const config::ExchangeFormat format = format_.value_or(config::exchangeFormat());
     for (const ImportTable& t : kImportTables) {
       if (!tableSelected(t, tables_)) continue;
       frontEnd_.selectTab(t.tab);
@@ -68,7 +69,6 @@ QString ImportDriver::run() {
                                                   posDescription(pos_.cnKAROS.connectionString()));
         journalPath_ = journal->path();
       }
-      const config::ExchangeFormat format = format_.value_or(config::exchangeFormat());
       const QString file = openImportSource(access_, t, format);
       journal->beginTable(QString::fromUtf8(t.name), file);
       db::Dataset* target = pos_.queryOf(QString::fromUtf8(t.name));

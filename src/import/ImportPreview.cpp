@@ -15,12 +15,12 @@ ImportPreview::ImportPreview(TDmAccess& access, posdb::TDmMSSQL& pos, PreviewFro
 
 std::vector<TablePreview> ImportPreview::run(const ChangeSink& onChange) {
   std::vector<TablePreview> tables;
+  const config::ExchangeFormat format = format_.value_or(config::exchangeFormat());
   for (const ImportTable& t : kImportTables) {
     if (!tableSelected(t, tables_)) continue;
     TablePreview p;
     p.table = &t;
     try {
-      const config::ExchangeFormat format = format_.value_or(config::exchangeFormat());
       p.program = config::exchangeProgram(format);
       p.file = openImportSource(access_, t, format);
       db::Dataset* target = pos_.queryOf(QString::fromUtf8(t.name));

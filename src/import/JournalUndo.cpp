@@ -1,15 +1,14 @@
 #include "import/JournalUndo.h"
 
-#include "import/ImportObserver.h"
-
-#include <journal/JournalFile.h>
 #include "import/ImportDriver.h"
 #include "import/ImportJournal.h"
+#include "import/ImportObserver.h"
 
 #include <db/Command.h>
 #include <db/Dataset.h>
 #include <db/Field.h>
 #include <db/ValueText.h>
+#include <journal/JournalFile.h>
 #include <platform/Error.h>
 #include <posdb/DmMdf.h>
 

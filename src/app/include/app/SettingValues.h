@@ -5,6 +5,7 @@
 #pragma once
 
 #include <config/Configs.h>
+#include <config/ExchangeFormat.h>
 
 #include <QString>
 
@@ -34,7 +35,7 @@ struct SettingValues {
   bool editsOnly = false;
   // The exchange files' format, FileType: "mdb" or "xlsx" in the file (any case). Any other text
   // there reads as Access, so a save writes "mdb" over it.
-  enum class FileType { Mdb, Xlsx };
+  using FileType = config::ExchangeFormat;
   FileType fileType = FileType::Mdb;
 
   // The stock action is only read while the stock update is on; otherwise no item

@@ -1,7 +1,7 @@
 // The four POS tables the program moves, in the order the import and the export walk
-// them: each with its name, its Access file, the main window's page that shows it and
-// its switch in Config.ini. The import's and the export's own table lists are made from
-// this one, entry by entry, so that they cannot differ in tables or order.
+// them: each with its name (which names its files too, see exchangeFile), the main
+// window's page that shows it and its switch in Config.ini. The import's and the export's own table
+// lists are made from this one, entry by entry, so that they cannot differ in tables or order.
 #pragma once
 
 #include <config/ConfigKeys.h>
@@ -17,22 +17,21 @@ enum class PosTable { Classify, Item, Supplier, Customer };
 struct PosTableInfo {
   PosTable table;
   const char* name;     // the POS table, the Access table and the column map file's name
-  const char* file;     // the Access file in the program folder
   int tab;              // page index of the main window's PageControl
   FlagSetting enabled;  // section "Export Import", keyed by the table's name
 };
 
 namespace detail {
-constexpr PosTableInfo posTableInfo(PosTable table, const char* name, const char* file, int tab) {
-  return {table, name, file, tab, {keys::SectionExportImport, name, false}};
+constexpr PosTableInfo posTableInfo(PosTable table, const char* name, int tab) {
+  return {table, name, tab, {keys::SectionExportImport, name, false}};
 }
 }  // namespace detail
 
 inline constexpr std::array<PosTableInfo, 4> kPosTables = {{
-    detail::posTableInfo(PosTable::Classify, "Classify", "Classify.mdb", 0),
-    detail::posTableInfo(PosTable::Item, "Item", "Item.mdb", 1),
-    detail::posTableInfo(PosTable::Supplier, "Supplier", "Supplier.mdb", 2),
-    detail::posTableInfo(PosTable::Customer, "Customer", "Customer.mdb", 3),
+    detail::posTableInfo(PosTable::Classify, "Classify", 0),
+    detail::posTableInfo(PosTable::Item, "Item", 1),
+    detail::posTableInfo(PosTable::Supplier, "Supplier", 2),
+    detail::posTableInfo(PosTable::Customer, "Customer", 3),
 }};
 
 constexpr const PosTableInfo& posTable(PosTable table) {

@@ -39,7 +39,7 @@ struct ExportView {
   platform::Progress* progress = nullptr;
 };
 
-// One table of the export: the table (name, Access file, page, switch) and what the
+// One table of the export: the table (name, page, switch) and what the
 // export adds to it.
 struct ExportTable : config::PosTableInfo {
   const char* completion;  // the report's line for the table

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <QString>
+#include <vector>
 
 namespace db {
 class Dataset;
@@ -11,8 +12,14 @@ class Dataset;
 namespace platform {
 class Progress;
 }
+namespace xlsx {
+struct Column;
+}
 
 namespace dataexport {
+
+// The sheet's columns for `query`'s fields, in order: each field's label, typed by it.
+std::vector<xlsx::Column> sheetColumns(const db::Dataset& query);
 
 // Writes `query`'s rows to `path`, replacing an existing workbook as a whole.
 void exportSheet(const QString& path, const QString& table, const db::Dataset& query,

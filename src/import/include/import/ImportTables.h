@@ -1,6 +1,6 @@
 // The four POS tables as the import walks them: the tables of config::kPosTables (name,
-// switch in Config.ini, main window's tab, Access file) in their order, each with the
-// import's statement over the Access file, the progress window's caption and the report's
+// switch in Config.ini, main window's tab) in their order, each with the import's
+// statement over the Access file, the progress window's caption and the report's
 // completion line.
 #pragma once
 
