@@ -52,8 +52,8 @@ std::unique_ptr<Driver> makeDriver(const QString& text) {
   // A workbook is reached as Office's own provider reaches one: Extended Properties
   // "Excel 12.0 Xml".
   if (provider.startsWith(QStringLiteral("MICROSOFT.ACE.OLEDB")) &&
-      cs.value(QStringLiteral("Extended Properties")).contains(QLatin1String("Excel"),
-                                                               Qt::CaseInsensitive))
+      cs.value(QStringLiteral("Extended Properties"))
+          .contains(QLatin1String("Excel"), Qt::CaseInsensitive))
     return makeXlsxDriver(source);
   if (provider.startsWith(QStringLiteral("MICROSOFT.JET.OLEDB")) ||
       provider.startsWith(QStringLiteral("MICROSOFT.ACE.OLEDB")))
@@ -171,6 +171,10 @@ QString Connection::quoteName(const QString& name) const {
   QString quoted = name;
   quoted.replace(QStringLiteral("\""), QStringLiteral("\"\""));
   return u'"' + quoted + u'"';
+}
+
+ServerRules Connection::rules() const {
+  return driver_ ? driver_->rules() : ServerRules();
 }
 
 void Connection::handOverTo(QThread* thread) {

@@ -179,10 +179,12 @@ TEST_P(DatasetTest, SortIsStableAndLocateFindsTheFirstInOrder) {
   EXPECT_EQ(goods_.fieldByName("Code").asString(), "A001");
   ASSERT_TRUE(goods_.locate("Code", "C003"));
   EXPECT_EQ(goods_.recNo(), 2);
-  EXPECT_FALSE(goods_.locate("Code", "c003"));  // exact, case counts
-  EXPECT_FALSE(goods_.locate("Code", "C00"));   // no partial match
-  EXPECT_EQ(goods_.recNo(), 2);                 // a miss keeps the cursor
-  ASSERT_TRUE(goods_.locate("Qty", "-5"));      // text converted through the type
+  // As the server compares: SQL Server's collation here ignores case, the others do not.
+  EXPECT_EQ(goods_.locate("Code", "c003"), GetParam() == TestDatabase::Engine::Tds);
+  ASSERT_TRUE(goods_.locate("Code", "C003"));
+  EXPECT_FALSE(goods_.locate("Code", "C00"));  // no partial match
+  EXPECT_EQ(goods_.recNo(), 2);                // a miss keeps the cursor
+  ASSERT_TRUE(goods_.locate("Qty", "-5"));     // text converted through the type
   EXPECT_EQ(goods_.fieldByName("Code").asString(), "C003");
   ASSERT_TRUE(goods_.locate("Price", 12.5));
   EXPECT_EQ(goods_.fieldByName("Code").asString(), "B002");

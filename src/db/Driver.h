@@ -3,6 +3,7 @@
 #pragma once
 
 #include "db/ResultSet.h"
+#include "db/ServerRules.h"
 
 #include <QString>
 #include <QStringList>
@@ -40,6 +41,8 @@ class Driver {
   // Every column of the table with its default; empty when the engine cannot tell.
   virtual std::vector<ColumnDefault> columnDefaults(const QString&) { return {}; }
   virtual QString quoteName(const QString& name) const;
+  // How the engine compares texts; known once the link is open.
+  virtual ServerRules rules() const { return {}; }
   // Creates the empty database the driver was made for; only file engines can.
   virtual void create();
   virtual void moveToThread(QThread*) {}

@@ -247,10 +247,13 @@ class OdbcDriver : public Driver {
     const QString types = QStringLiteral("TABLE,VIEW");
     SQLHSTMT stmt = link().newStatement();
     odbc::StatementGuard guard(*link_, stmt);
-    link_->call(stmt, [&] {
-      return SQLTablesW(stmt, nullptr, 0, nullptr, 0, nullptr, 0,
-                        const_cast<SQLWCHAR*>(wide(types)), SQL_NTS);
-    });
+    link_->call(
+        stmt,
+        [&] {
+          return SQLTablesW(stmt, nullptr, 0, nullptr, 0, nullptr, 0,
+                            const_cast<SQLWCHAR*>(wide(types)), SQL_NTS);
+        },
+        true);
     for (const QVariant& v : readColumn(stmt, 3)) names << v.toString();
     return names;
   }
@@ -284,10 +287,13 @@ class OdbcDriver : public Driver {
   QStringList primaryKey(const QString& table) override {
     SQLHSTMT stmt = link().newStatement();
     odbc::StatementGuard guard(*link_, stmt);
-    link_->call(stmt, [&] {
-      return SQLPrimaryKeysW(stmt, nullptr, 0, nullptr, 0, const_cast<SQLWCHAR*>(wide(table)),
-                             SQL_NTS);
-    });
+    link_->call(
+        stmt,
+        [&] {
+          return SQLPrimaryKeysW(stmt, nullptr, 0, nullptr, 0, const_cast<SQLWCHAR*>(wide(table)),
+                                 SQL_NTS);
+        },
+        true);
     // Rows come ordered by table, not by position in the key.
     std::vector<std::pair<qint64, QString>> parts;
     const std::vector<QVariant> names = readColumn(stmt, 4, 5);
@@ -325,10 +331,13 @@ class OdbcDriver : public Driver {
     SQLHSTMT stmt = link().newStatement();
     odbc::StatementGuard guard(*link_, stmt);
     try {
-      link_->call(stmt, [&] {
-        return SQLColumnsW(stmt, nullptr, 0, nullptr, 0, const_cast<SQLWCHAR*>(wide(table)),
-                           SQL_NTS, nullptr, 0);
-      });
+      link_->call(
+          stmt,
+          [&] {
+            return SQLColumnsW(stmt, nullptr, 0, nullptr, 0, const_cast<SQLWCHAR*>(wide(table)),
+                               SQL_NTS, nullptr, 0);
+          },
+          true);
     } catch (const platform::Error&) {
       return {};  // a server without the catalog call: defaults unknown
     }
@@ -354,6 +363,7 @@ class OdbcDriver : public Driver {
   void cancel() override {
     if (auto link = link_) link->cancel();
   }
+  ServerRules rules() const override { return link_ ? link_->rules() : ServerRules(); }
 
  private:
   odbc::Link& link() {

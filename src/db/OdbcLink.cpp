@@ -400,7 +400,10 @@ void Link::connect(const QString& odbcText, int loginTimeout, const QString& tar
 }
 
 // SQL Server keeps varchar columns in the code page of the database's collation; the
-// sizes of such columns count its bytes.
+// sizes of such columns count its bytes. Its collation also says how it compares
+// texts. A session with NOCOUNT on (a DBA may give it to every session through the
+// server's "user options") reports no row counts, and the program relies on them: its
+// own sessions always run with NOCOUNT off.
 int Link::readCodePage() {
   SQLWCHAR name[64] = {};
   SQLSMALLINT length = 0;
@@ -410,12 +413,8 @@ int Link::readCodePage() {
                                           std::min<qsizetype>(length / 2, 63));
   if (!dbms.contains(QLatin1String("SQL Server"), Qt::CaseInsensitive)) return 0;
   sqlServer_ = true;
-  try {
-    SQLHSTMT stmt = newStatement();
-    StatementGuard guard(*this, stmt);
-    const QString sql = QStringLiteral(
-        "SELECT CAST(COLLATIONPROPERTY(CAST(DATABASEPROPERTYEX(DB_NAME(), 'Collation') AS "
-        "nvarchar(128)), 'CodePage') AS int)");
+  rules_ = ServerRules::sqlServer(QString());
+  auto run = [this](const QString& sql, SQLHSTMT stmt) {
     call(
         stmt,
         [&] {
@@ -423,8 +422,22 @@ int Link::readCodePage() {
               stmt, const_cast<SQLWCHAR*>(reinterpret_cast<const SQLWCHAR*>(sql.utf16())), SQL_NTS);
         },
         true);
+  };
+  {
+    SQLHSTMT stmt = newStatement();
+    StatementGuard guard(*this, stmt);
+    run(QStringLiteral("SET NOCOUNT OFF"), stmt);
+  }
+  try {
+    SQLHSTMT stmt = newStatement();
+    StatementGuard guard(*this, stmt);
+    run(QStringLiteral("SELECT CAST(DATABASEPROPERTYEX(DB_NAME(), 'Collation') AS nvarchar(128)), "
+                       "CAST(COLLATIONPROPERTY(CAST(DATABASEPROPERTYEX(DB_NAME(), 'Collation') AS "
+                       "nvarchar(128)), 'CodePage') AS int)"),
+        stmt);
     if (callFetch(stmt, [&] { return SQLFetch(stmt); }) == SQL_NO_DATA) return 0;
-    return readValue(stmt, 1, SQL_C_SBIGINT, sizeof(SQLBIGINT)).toInt();
+    rules_ = ServerRules::sqlServer(readText(stmt, 1).toString());
+    return readValue(stmt, 2, SQL_C_SBIGINT, sizeof(SQLBIGINT)).toInt();
   } catch (const platform::Error&) {
     return 0;  // sizes are then checked by the code page the program itself uses
   }
@@ -467,7 +480,10 @@ void Link::begin(SQLHSTMT stmt, bool timed, bool setTimeout) {
     SQLSetStmtAttr(stmt, SQL_ATTR_QUERY_TIMEOUT, reinterpret_cast<SQLPOINTER>(SQLULEN(timeout_)),
                    0);
   {
+    // cancel() raises its flag before it looks for the running call: a cancel that
+    // came after the check above is seen here, or it finds this call running.
     std::lock_guard<std::mutex> locked(runningLock_);
+    if (cancelled_) throw platform::Error(Connection::cancelledMessage());
     running_ = stmt;
   }
   if (timed) watchdog_.arm(timeout_);
@@ -557,8 +573,9 @@ QVariant Link::readValue(SQLHSTMT stmt, SQLUSMALLINT column, SQLSMALLINT cType, 
   if (cType != SQL_C_WCHAR && cType != SQL_C_BINARY) {
     alignas(8) char buffer[64] = {};
     SQLLEN length = 0;
-    const SQLRETURN r =
-        SQLGetData(stmt, column, cType, buffer, std::min<SQLLEN>(width, 64), &length);
+    const SQLRETURN r = callFetch(stmt, [&] {
+      return SQLGetData(stmt, column, cType, buffer, std::min<SQLLEN>(width, 64), &length);
+    });
     if (!SQL_SUCCEEDED(r)) fail(SQL_HANDLE_STMT, stmt);
     return decode(cType, buffer, length);
   }
@@ -569,7 +586,9 @@ QVariant Link::readValue(SQLHSTMT stmt, SQLUSMALLINT column, SQLSMALLINT cType, 
   const SQLLEN terminator = cType == SQL_C_WCHAR ? SQLLEN(sizeof(SQLWCHAR)) : 0;
   for (;;) {
     SQLLEN length = 0;
-    const SQLRETURN r = SQLGetData(stmt, column, cType, buffer, sizeof buffer, &length);
+    // A long value may come over the network piece by piece: under the timeout too.
+    const SQLRETURN r = callFetch(
+        stmt, [&] { return SQLGetData(stmt, column, cType, buffer, sizeof buffer, &length); });
     if (r == SQL_NO_DATA) break;
     if (!SQL_SUCCEEDED(r)) fail(SQL_HANDLE_STMT, stmt);
     if (length == SQL_NULL_DATA) return QVariant();

@@ -5,6 +5,7 @@
 
 #include "db/FieldType.h"
 #include "db/ResultSet.h"
+#include "db/ServerRules.h"
 
 #include <sql.h>
 #include <sqlext.h>
@@ -104,6 +105,7 @@ class Link {
   int codePage() const { return codePage_; }
   // The server speaks SQL Server's dialect.
   bool sqlServer() const { return sqlServer_; }
+  const ServerRules& rules() const { return rules_; }
 
   void setTimeout(int seconds) { timeout_ = seconds; }
   void cancel();
@@ -152,6 +154,7 @@ class Link {
   std::atomic<bool> cancelled_{false};
   int codePage_ = 0;
   bool sqlServer_ = false;
+  ServerRules rules_;
   std::mutex runningLock_;
   SQLHSTMT running_ = nullptr;
   Watchdog watchdog_;

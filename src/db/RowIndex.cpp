@@ -4,10 +4,10 @@
 
 namespace db {
 
-QString RowIndex::keyOf(const QVariant& value) {
+QString RowIndex::keyOf(const QVariant& value) const {
   switch (value.typeId()) {
     case QMetaType::QString:
-      return value.toString();  // shares the row's text, no copy
+      return rules_.keyForm(value.toString(), fixedChar_);  // mostly the row's text, shared
     case QMetaType::Double:
       return QString::number(value.toDouble(), 'g', 17);
     case QMetaType::QDateTime:

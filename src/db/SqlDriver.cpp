@@ -9,6 +9,7 @@
 #include "db/Connection.h"
 
 #include "TextPool.h"
+#include "db/ServerError.h"
 #include "db/ValueText.h"
 
 #include <platform/Error.h>
@@ -388,10 +389,17 @@ class SqliteStatement : public Statement {
   [[noreturn]] void fail(bool resetFirst) {
     if (resetFirst) sqlite3_reset(stmt_);
     const QString text = sqliteMessage(link_->handle);
+    const int code = sqlite3_errcode(link_->handle) & 0xff;
     sqlite3_reset(stmt_);
     sqlite3_clear_bindings(stmt_);
     waits_.checkSqliteWait();
-    throw platform::Error(text.isEmpty() ? QStringLiteral("Unable to fetch row") : text);
+    const QString shown = text.isEmpty() ? QStringLiteral("Unable to fetch row") : text;
+    // A statement SQLite refused for what it was given (a broken constraint, a trigger's
+    // RAISE, a value of the wrong kind or too big) wrote nothing, as a server's refusal.
+    if (code == SQLITE_CONSTRAINT || code == SQLITE_MISMATCH || code == SQLITE_TOOBIG ||
+        code == SQLITE_RANGE || code == SQLITE_ERROR)
+      throw ServerError(shown);
+    throw platform::Error(shown);
   }
 
   std::shared_ptr<SqliteLink> link_;
@@ -434,6 +442,7 @@ class SqlDriver : public Driver {
 
   void setCommandTimeout(int seconds) override { waits_.setTimeout(seconds); }
   void cancel() override { waits_.cancel(); }
+  ServerRules rules() const override { return ServerRules::sqlite(); }
 
   void close() override {
     if (link_) {

@@ -21,14 +21,16 @@ QString userName() {
 
 // The oldest journals past the newest `kept`, and files left of journals already gone
 // (a run stopped before its journal was whole); a run still writing keeps its files.
-void prune(const QString& dirPath, const QStringList& all, qsizetype kept, const QString& own) {
+void prune(const QString& dirPath, const QStringList& all, qsizetype kept,
+           const QStringList& spared) {
   for (qsizetype i = 0; i + kept < all.size(); ++i)
-    if (all.at(i) != own && !journal::JournalFile::isRunning(all.at(i)))
+    if (!spared.contains(all.at(i)) && !journal::JournalFile::isRunning(all.at(i)))
       journal::JournalFile::remove(all.at(i));
   const QDir dir(dirPath);
   for (const QString& name : dir.entryList({QStringLiteral("*.sqlite-*")}, QDir::Files)) {
     const QString base = dir.filePath(name.left(name.lastIndexOf(QLatin1String(".sqlite-")) + 7));
-    if (base != own && !QFileInfo::exists(base) && !journal::JournalFile::isRunning(base))
+    if (!spared.contains(base) && !QFileInfo::exists(base) &&
+        !journal::JournalFile::isRunning(base))
       QFile::remove(dir.filePath(name));
   }
 }
@@ -62,13 +64,25 @@ ImportJournal::ImportJournal(const QString& kind, const QString& pos, const QStr
   run.folder = QDir::toNativeSeparators(platform::programFolder());
   run.pos = pos;
   run.undoes = undoes;
-  // Named by the start time; a second run in the same millisecond gets a suffix.
+  // Named by the start time; a second run in the same millisecond gets a suffix. Two
+  // programs may pick the same name at once: the journal is created exclusively, and
+  // the one that finds it taken tries the next name.
   const QString stem = run.started.toString(QStringLiteral("yyyyMMdd-HHmmss-zzz"));
-  QString path = QDir(dirPath).filePath(stem + QStringLiteral(".sqlite"));
-  for (int n = 2; QFileInfo::exists(path); ++n)
-    path = QDir(dirPath).filePath(QStringLiteral("%1-%2.sqlite").arg(stem).arg(n));
-  file_ = journal::JournalFile::create(path, run);
-  prune(dirPath, list(), kKept, path);
+  for (int n = 1;; ++n) {
+    const QString path =
+        QDir(dirPath).filePath(n == 1 ? stem + QStringLiteral(".sqlite")
+                                      : QStringLiteral("%1-%2.sqlite").arg(stem).arg(n));
+    if (QFileInfo::exists(path)) continue;
+    try {
+      file_ = journal::JournalFile::create(path, run);
+      break;
+    } catch (const platform::Error&) {
+      if (n >= kKept || !(QFileInfo::exists(path) || journal::JournalFile::isRunning(path))) throw;
+    }
+  }
+  // Never the journal an undo takes back: it is being read.
+  const QString undone = undoes.isEmpty() ? QString() : QDir(dirPath).filePath(undoes);
+  prune(dirPath, list(), kKept, {file_->path(), undone});
 }
 
 ImportJournal::~ImportJournal() = default;
@@ -93,9 +107,11 @@ void ImportJournal::rowFailed(bool mayHaveWritten) {
   // A row that may have been written keeps its entry: an undo then finds what the POS
   // holds. Otherwise the entry would only be found not applied; the row's own error is
   // what the operator must see.
-  if (mayHaveWritten) return;
   try {
-    file_->remove(entry);
+    if (mayHaveWritten)
+      file_->markUncertain(entry);
+    else
+      file_->remove(entry);
   } catch (...) {
   }
 }

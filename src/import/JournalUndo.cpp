@@ -14,6 +14,7 @@
 
 #include <QFileInfo>
 #include <QSet>
+#include <algorithm>
 #include <cmath>
 #include <map>
 #include <memory>
@@ -26,27 +27,18 @@ QString shown(const QVariant& v, db::FieldType type) {
 }
 
 // Whether the POS still holds `expected` in the field, as exactly as the column keeps
-// values and a post compares them: a text's trailing blanks are padding (a fixed-width
-// column adds them, SQL Server compares without them), a date may have moved to the
-// column type's own step (1/300 s for datetime, the minute for smalldatetime), a
-// single-precision column keeps a float's first 24 bits. Any other difference is a
-// change by someone.
+// values and a post compares them: a fixed-width column's padding is no difference, a
+// date may have moved to the column type's own step (1/300 s for datetime, the minute
+// for smalldatetime), a single-precision column keeps a float's first 24 bits. Any
+// other difference, in case, width or trailing blanks of a text too, is a change by
+// someone.
 bool holds(const db::Dataset& ds, const db::Field& field, const QVariant& expected) {
   const QVariant now = field.value();
-  if (journal::sameValue(now, expected)) return true;
+  if (ds.storesAlike(field, now, expected)) return true;
   if (db::isNullValue(now) || db::isNullValue(expected)) return false;
   const db::ColumnInfo* column = ds.columnOf(field);
   const QString type = column ? column->typeName : QString();
   switch (db::basicKind(field.dataType())) {
-    case db::BasicKind::Text: {
-      auto rtrim = [](QString s) {
-        qsizetype n = s.size();
-        while (n > 0 && s.at(n - 1) == u' ') --n;
-        s.truncate(n);
-        return s;
-      };
-      return rtrim(now.toString()) == rtrim(expected.toString());
-    }
     case db::BasicKind::Floating:
       return (type == u"real" || type == u"float4") &&
              float(now.toDouble()) == float(expected.toDouble());
@@ -64,17 +56,14 @@ bool holds(const db::Dataset& ds, const db::Field& field, const QVariant& expect
 enum class Holds { After, Before, Neither };
 
 // An amount the import added (stock) is taken back whatever the POS holds now, since
-// others may have added or taken since; only a journal already undone keeps it.
-Holds compare(db::Dataset& ds, const journal::RowChange& entry, bool undoneBefore,
-              QString& detail) {
+// others may have added or taken since; the other cells tell whether the row holds
+// what the run wrote.
+Holds compare(db::Dataset& ds, const journal::RowChange& entry, QString& detail) {
   bool after = true, before = true;
   QStringList differing;
   for (const journal::RowChange::Cell& c : entry.cells) {
     if (c.added) {
-      if (undoneBefore)
-        after = false;
-      else
-        before = false;
+      before = false;
       continue;
     }
     const db::Field& f = ds.fieldByName(c.column);
@@ -89,6 +78,35 @@ Holds compare(db::Dataset& ds, const journal::RowChange& entry, bool undoneBefor
   if (after) return Holds::After;
   detail = differing.join(QStringLiteral("；"));
   return before ? Holds::Before : Holds::Neither;
+}
+
+bool onlyAmounts(const journal::RowChange& entry) {
+  return !entry.cells.empty() &&
+         std::all_of(entry.cells.begin(), entry.cells.end(), [](const auto& c) { return c.added; });
+}
+
+// What an undo's entry records for taking back `entry`: the same row, and for an
+// update the same cells with their values the other way round. An earlier undo that
+// holds such an entry took it back (or may have, when its entry is marked uncertain).
+QString takenBackSignature(const journal::RowChange& entry, bool asUndoEntry) {
+  using Action = journal::RowChange::Action;
+  Action action = entry.action;
+  if (!asUndoEntry)
+    action = entry.action == Action::Append   ? Action::Delete
+             : entry.action == Action::Delete ? Action::Append
+                                              : Action::Update;
+  QString s =
+      entry.table.toLower() + QChar(0x1f) + entry.key + QChar(0x1f) + QString::number(int(action));
+  if (action != Action::Update) return s;
+  for (const journal::RowChange::Cell& c : entry.cells) {
+    const QVariant& from = asUndoEntry ? c.before : c.after;
+    const QVariant& to = asUndoEntry ? c.after : c.before;
+    s += QChar(0x1e) + c.column.toLower() + QChar(0x1f) +
+         journal::valueText(from, c.type).value_or(QStringLiteral("\\N")) + QChar(0x1f) +
+         journal::valueText(to, c.type).value_or(QStringLiteral("\\N")) +
+         (c.added ? QStringLiteral("+") : QString());
+  }
+  return s;
 }
 
 // Every column of the current row, as a deleted row's entry keeps it.
@@ -130,6 +148,26 @@ void putBack(db::Dataset& ds, const journal::RowChange& entry, const journal::Ro
   journal.rowPosted();
 }
 
+// The amounts an entry added, what the POS holds and what taking them back would write.
+QString amountsDetail(db::Dataset& ds, const journal::RowChange& e) {
+  QStringList parts;
+  for (const journal::RowChange::Cell& c : e.cells) {
+    const db::Field& f = ds.fieldByName(c.column);
+    const bool whole = db::basicKind(c.type) == db::BasicKind::Whole;
+    const QVariant amount = whole ? QVariant(qint64(c.after.toLongLong() - c.before.toLongLong()))
+                                  : QVariant(c.after.toDouble() - c.before.toDouble());
+    const QVariant now = f.value();
+    const QVariant back = whole ? QVariant(qint64(now.toLongLong() - amount.toLongLong()))
+                                : QVariant(now.toDouble() - amount.toDouble());
+    parts << QStringLiteral("%1 現為 %2，減去匯入加上的 %3 後為 %4")
+                 .arg(c.column, shown(now, c.type), shown(amount, c.type), shown(back, c.type));
+  }
+  return parts.join(QStringLiteral("；")) +
+         QStringLiteral(
+             "；不確定這一列是否已寫入 POS（寫入時逾時、連線中斷或程式被中斷），"
+             "確認已加上後才取回");
+}
+
 QString rowKey(const journal::RowChange& e) {
   return e.table.toLower() + QChar(0x1f) + e.key;
 }
@@ -155,14 +193,31 @@ JournalUndo::JournalUndo(posdb::TDmMSSQL& pos, const QString& journalPath)
                        "沒有還原任何資料")
             .arg(QFileInfo(journalPath).fileName(), run.pos, here));
   entries_ = file->entries();
-  // A completed undo of this journal took its added amounts back already.
+  // The last entry of a run cut short may not have been posted.
+  if (interrupted_ && !entries_.empty()) entries_.back().uncertain = true;
+  // What earlier undos of this journal took back, whatever their outcome: each entry is
+  // taken back once, however often the undo is run.
   const QString name = QFileInfo(journalPath).fileName();
   for (const QString& other : ImportJournal::list()) {
     if (QFileInfo(other).fileName() == name) continue;
+    std::unique_ptr<journal::JournalFile> undo;
     try {
-      const journal::JournalRun r = journal::JournalFile::open(other)->run();
-      if (r.kind == u"undo" && r.undoes == name && r.outcome == u"completed") undoneBefore_ = true;
+      undo = journal::JournalFile::open(other);
     } catch (const platform::Error&) {
+      continue;
+    }
+    const journal::JournalRun r = undo->run();
+    if (r.kind != u"undo" || r.undoes != name) continue;
+    if (undo->running())
+      throw platform::Error(
+          QStringLiteral(
+              "匯入記錄 %1 正由另一個還原（%2）還原中；請等它結束後再還原。沒有還原任何資料")
+              .arg(name, QFileInfo(other).fileName()));
+    for (const journal::RowChange& e : undo->entries()) {
+      TakenBack& t = takenBack_[takenBackSignature(e, true)];
+      ++t.count;
+      if (e.uncertain) ++t.uncertain;
+      t.journal = QFileInfo(other).fileName();
     }
   }
   for (const journal::RowChange& e : entries_) {
@@ -188,6 +243,7 @@ UndoResult JournalUndo::run(bool dryRun, platform::Progress& progress) {
   const int total = int(entries_.size());
   progress.start(total);
   int done = 0;
+  std::map<QString, TakenBack> takenBack = takenBack_;
   try {
     for (auto it = entries_.rbegin(); it != entries_.rend(); ++it) {
       const journal::RowChange& e = *it;
@@ -195,7 +251,26 @@ UndoResult JournalUndo::run(bool dryRun, platform::Progress& progress) {
       UndoStep step{e, UndoStep::Outcome::NotApplied, QString()};
       const bool present = !deleted.contains(rowKey(e)) && ds.locate(e.keyColumn, e.key);
       journal::RowChange done_{e.table, e.keyColumn, e.key, journal::RowChange::Action::Update, {}};
-      if (e.action == journal::RowChange::Action::Delete) {
+      // An amount is known to have been added only when the post is known to have
+      // run; an earlier undo's entry for it, known or not, is never taken back twice.
+      bool uncertain = e.uncertain && onlyAmounts(e);
+      const auto earlier = takenBack.find(takenBackSignature(e, false));
+      if (earlier != takenBack.end() && earlier->second.count > 0) {
+        --earlier->second.count;
+        if (earlier->second.uncertain > 0 && onlyAmounts(e)) {
+          --earlier->second.uncertain;
+          uncertain = true;
+        } else {
+          step.outcome = UndoStep::Outcome::Undone;
+          step.detail = QStringLiteral("已由 %1 還原").arg(earlier->second.journal);
+        }
+      }
+      if (step.outcome == UndoStep::Outcome::Undone) {
+        // taken back already
+      } else if (uncertain && present && !takeUncertain_) {
+        step.outcome = UndoStep::Outcome::Uncertain;
+        step.detail = amountsDetail(ds, e);
+      } else if (e.action == journal::RowChange::Action::Delete) {
         if (present) {
           step.outcome = UndoStep::Outcome::Conflict;
           step.detail = QStringLiteral("這一列已經再次存在");
@@ -208,7 +283,7 @@ UndoResult JournalUndo::run(bool dryRun, platform::Progress& progress) {
           step.detail = QStringLiteral("這一列已經不存在");
         }
       } else {
-        switch (compare(ds, e, undoneBefore_, step.detail)) {
+        switch (compare(ds, e, step.detail)) {
           case Holds::After:
             step.outcome = e.action == journal::RowChange::Action::Append
                                ? UndoStep::Outcome::Delete
@@ -254,9 +329,15 @@ UndoResult JournalUndo::run(bool dryRun, platform::Progress& progress) {
               throw;
             }
             if (rows != 1) {
-              journal->rowFailed(rows > 1);
+              // No count reported (NOCOUNT on) leaves it unknown whether the row went.
+              journal->rowFailed(rows != 0);
               throw platform::Error(
-                  QStringLiteral("%1: 無法刪除 %2 = %3 的那一列").arg(e.table, e.keyColumn, e.key));
+                  rows < 0
+                      ? QStringLiteral("%1: 刪除 %2 = %3 的那一列時，資料庫沒有回報刪除了幾列，"
+                                       "無法確認是否已刪除")
+                            .arg(e.table, e.keyColumn, e.key)
+                      : QStringLiteral("%1: 無法刪除 %2 = %3 的那一列")
+                            .arg(e.table, e.keyColumn, e.key));
             }
             journal->rowPosted();
             deleted.insert(rowKey(e));
@@ -271,6 +352,8 @@ UndoResult JournalUndo::run(bool dryRun, platform::Progress& progress) {
             break;
           case UndoStep::Outcome::NotApplied:
           case UndoStep::Outcome::Conflict:
+          case UndoStep::Outcome::Undone:
+          case UndoStep::Outcome::Uncertain:
             break;
         }
       }
@@ -289,6 +372,12 @@ UndoResult JournalUndo::run(bool dryRun, platform::Progress& progress) {
           break;
         case UndoStep::Outcome::Conflict:
           ++result.conflicts;
+          break;
+        case UndoStep::Outcome::Undone:
+          ++result.undoneBefore;
+          break;
+        case UndoStep::Outcome::Uncertain:
+          ++result.uncertain;
           break;
       }
       result.steps.push_back(std::move(step));

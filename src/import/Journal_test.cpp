@@ -379,6 +379,28 @@ TEST_P(JournalTest, AJournalOfAnotherPosIsRefusedAndTheNewestFiftyAreKept) {
   EXPECT_TRUE(error.endsWith("沒有還原任何資料")) << error.toStdString();
 }
 
+// The journal an undo takes back is never pruned by the undo's own journal, however
+// old it is.
+TEST_P(JournalTest, AnUndoNeverPrunesTheJournalItTakesBack) {
+  seed();
+  exportAll();
+  pos_->exec("UPDATE Customer SET Name = '改'");
+  for (const auto& t : {k::ExportClassify, k::ExportItem, k::ExportSupplier})
+    config::Config().write(t, false);
+  DirectFrontEnd ui;
+  const QString journal = import(ui);
+  ASSERT_TRUE(ui.errors.isEmpty());
+  for (int i = 0; i < ImportJournal::kKept - 1; ++i) {
+    ImportJournal j("import", ImportDriver::posDescription(pos_->connectionString()));
+    j.finish(true);
+  }
+  ASSERT_EQ(ImportJournal::list().first(), journal);
+  const UndoResult r = undo(journal);
+  EXPECT_EQ(r.restored, 6);
+  EXPECT_TRUE(QFileInfo::exists(journal));
+  EXPECT_TRUE(QFileInfo::exists(r.journal));
+}
+
 // The import gives a new class its number only; the POS gives the rest. Someone then
 // names one of the new classes: the undo deletes the other and leaves that one.
 TEST_P(JournalTest, AnAppendedRowChangedSinceInAnyColumnIsLeftAloneByUndo) {
@@ -413,9 +435,9 @@ TEST_P(JournalTest, AnAppendedRowChangedSinceInAnyColumnIsLeftAloneByUndo) {
   EXPECT_EQ(snapshot(), expected);
 }
 
-// A failed post whose statement may have reached the POS keeps its entry; the undo then
-// finds the row as it is. (The POS's own trigger fails the statement here.)
-TEST_P(JournalTest, APostThatFailedAfterItsStatementRanKeepsItsEntry) {
+// A post the POS refused (its own trigger here) wrote nothing: its entry goes, and the
+// undo takes back the rows before it.
+TEST_P(JournalTest, APostThePosRefusedHasNoEntry) {
   if (GetParam() != TestDatabase::Engine::Sqlite) GTEST_SKIP() << "the trigger is SQLite's";
   seed();
   exportAll();
@@ -429,14 +451,44 @@ TEST_P(JournalTest, APostThatFailedAfterItsStatementRanKeepsItsEntry) {
   DirectFrontEnd ui;
   const QString journal = import(ui);
   ASSERT_EQ(ui.errors.size(), 1);
+  EXPECT_TRUE(ui.errors[0].contains("refused")) << ui.errors[0].toStdString();
   const auto file = journal::JournalFile::open(journal);
   const std::vector<journal::RowChange> entries = file->entries();
-  ASSERT_EQ(entries.size(), 4u);
-  EXPECT_EQ(entries.back().key, "M0000004");
+  ASSERT_EQ(entries.size(), 3u);
+  EXPECT_EQ(entries.back().key, "M0000003");
+  EXPECT_EQ(file->counts().updates, 3);
   pos_->exec("DROP TRIGGER refuse");
   const UndoResult r = undo(journal);
   EXPECT_EQ(r.restored, 3);
-  EXPECT_EQ(r.notApplied, 1);
+  EXPECT_EQ(snapshot(), before);
+}
+
+// A session with NOCOUNT on reports no counts: no post is taken as written or as a
+// conflict. The row whose statement ran keeps its entry, marked as not known, and the
+// undo (on a session of its own, counts reported) finds it written and takes it back.
+TEST_P(JournalTest, APostWhoseCountIsNotReportedFailsAndKeepsItsEntry) {
+  if (GetParam() != TestDatabase::Engine::Tds) GTEST_SKIP() << "NOCOUNT is SQL Server's";
+  seed();
+  exportAll();
+  pos_->exec("UPDATE Customer SET Name = '改'");
+  for (const auto& t : {k::ExportClassify, k::ExportItem, k::ExportSupplier})
+    config::Config().write(t, false);
+  const Snapshot before = snapshot();
+  pos_->start();
+  pos_->dm.cnKAROS.execute("SET NOCOUNT ON");
+  DirectFrontEnd ui;
+  TDmAccess access;
+  ImportDriver driver(access, pos_->dm, ui);
+  driver.run();
+  ASSERT_EQ(ui.errors.size(), 1);
+  EXPECT_TRUE(ui.errors[0].contains("NOCOUNT")) << ui.errors[0].toStdString();
+  const auto file = journal::JournalFile::open(driver.journalPath());
+  const std::vector<journal::RowChange> entries = file->entries();
+  ASSERT_EQ(entries.size(), 1u);
+  EXPECT_EQ(entries[0].key, "M0000001");
+  EXPECT_TRUE(entries[0].uncertain);
+  const UndoResult r = undo(driver.journalPath());
+  EXPECT_EQ(r.restored, 1);
   EXPECT_EQ(snapshot(), before);
 }
 

@@ -126,11 +126,13 @@ TableImport::Preview TableImport::preview(
       if (found && change_.cells.empty()) {
         ++result.unchanged;
       } else {
-        if (found || appended.contains(change_.key)) {
+        // Keys the server takes for one (in case or width only, say) are one row.
+        const QString form = target_.textForm(*keyTarget_, change_.key);
+        if (found || appended.contains(form)) {
           ++result.changed;
         } else {
           ++result.added;
-          appended.insert(change_.key);
+          appended.insert(form);
         }
         if (onChange) onChange(change_);
       }
@@ -168,11 +170,13 @@ void TableImport::stageRow(bool& found) {
   };
   const bool item = table_ == PosTable::Item;
   const QString keyText = item ? completeItemNo(keySource_->asString()) : keySource_->asString();
-  checkKeyFits(keyText);
+  // Found as the server compares keys, the row keeps its key as the POS holds it; only
+  // a new key must fit the column.
   found = target_.locate(keyField_, keyText);
   if (found) {
     target_.edit();
   } else {
+    checkKeyFits(keyText);
     target_.append();
     keyTarget_->setAsString(item ? keyText : keySource_->asString());
     assigned(*keyTarget_);
@@ -332,7 +336,8 @@ void TableImport::postRow(bool found) {
       const QVariant* now = target_.currentCell(*f);
       if (!now || f == keyTarget_) continue;
       const QVariant* before = found ? target_.originalCell(*f) : nullptr;
-      if (found ? (!before || journal::sameValue(*before, *now)) : db::isNullValue(*now)) continue;
+      if (found ? (!before || target_.storesAlike(*f, *before, *now)) : db::isNullValue(*now))
+        continue;
       if (cells.size() == 6) {
         cells << QStringLiteral("…");
         break;
@@ -372,7 +377,7 @@ void TableImport::describeChange(bool found) {
     if (!now) continue;  // a lookup field has no column to write
     if (found) {
       const QVariant* before = target_.originalCell(*f);
-      if (!before || journal::sameValue(*before, *now)) continue;
+      if (!before || target_.storesAlike(*f, *before, *now)) continue;
       journal::RowChange::Cell& c = cell(*f);
       c.before = *before;
       c.after = *now;

@@ -167,12 +167,20 @@ std::unique_ptr<JournalFile> JournalFile::create(const QString& path, const Jour
     throw platform::Error(journalWriteError(path, QStringLiteral("檔案已存在")));
   // The log comes first, held until the run's end is recorded: whoever finds the
   // journal finds its run still writing, and leaves it alone.
-  const int logFd = ::open(QFile::encodeName(logPath(path)).constData(),
-                           O_RDWR | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
+  // Two runs may pick the same name: the log is emptied only by the run holding it, and
+  // only while no journal of that name exists (a log beside one is a killed run's, its
+  // entries not yet taken in).
+  const int logFd =
+      ::open(QFile::encodeName(logPath(path)).constData(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
   if (logFd < 0) throw platform::Error(journalWriteError(path, systemError()));
-  if (::flock(logFd, LOCK_EX | LOCK_NB) != 0) {
+  if (::flock(logFd, LOCK_EX | LOCK_NB) != 0 || QFile::exists(path)) {
     ::close(logFd);
     throw platform::Error(journalWriteError(path, QStringLiteral("檔案已存在")));
+  }
+  if (::ftruncate(logFd, 0) != 0) {
+    const QString why = systemError();
+    ::close(logFd);
+    throw platform::Error(journalWriteError(path, why));
   }
   // Members' identity numbers, addresses and health data pass through a journal: it is
   // made readable by its owner only, before anything is written to it, and SQLite gives
@@ -180,8 +188,10 @@ std::unique_ptr<JournalFile> JournalFile::create(const QString& path, const Jour
   const int fd =
       ::open(QFile::encodeName(path).constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
   if (fd < 0) {
+    const int code = errno;
     const QString why = systemError();
-    QFile::remove(logPath(path));
+    // Another run made the journal in the meantime: its log is its own.
+    if (code != EEXIST) QFile::remove(logPath(path));
     ::close(logFd);
     throw platform::Error(journalWriteError(path, why));
   }
@@ -262,7 +272,7 @@ std::unique_ptr<JournalFile> JournalFile::open(const QString& path) {
       sqlite3_step(st) == SQLITE_ROW)
     j->format_ = sqlite3_column_int(st, 0);
   sqlite3_finalize(st);
-  if (j->format_ != 2 && j->format_ != JournalRecords::kFormat)
+  if (j->format_ != 2 && j->format_ != 3 && j->format_ != JournalRecords::kFormat)
     throw platform::Error(journalReadError(path, QStringLiteral("不是匯入記錄檔")));
   // The run may be writing the file at this moment.
   sqlite3_busy_timeout(db, 5000);
@@ -504,6 +514,13 @@ void JournalFile::remove(qint64 entry) {
   records_->writeRemoval(entry, record_);
   appendLog();
   count(counts_, lastAction_, -1);
+}
+
+void JournalFile::markUncertain(qint64 entry) {
+  if (logFd_ < 0) fail(QStringLiteral("read only"));
+  record_.resize(0);
+  records_->writeUncertain(entry, record_);
+  appendLog();
 }
 
 void JournalFile::finish(bool completed) {

@@ -10,6 +10,7 @@
 #include <sqlite3.h>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QFileInfo>
 #include <QTemporaryDir>
 #include <QThread>
 #include <limits>
@@ -219,6 +220,41 @@ TEST(JournalFile, ALongRunCutShortKeepsWhatWasMovedInAndTheRestOfItsLog) {
   ASSERT_EQ(entries.size(), size_t(count));
   for (int i = 0; i < count; ++i)
     expectSame(entries[size_t(i)], big(i, i == 5 ? 3 << 20 : 1 << 19));
+}
+
+// Two runs that pick the same name: the second is refused and leaves the first's log,
+// entries and all, as it was.
+TEST(JournalFile, ASecondRunOfTheSameNameNeverTouchesTheFirstsLog) {
+  QTemporaryDir dir;
+  const QString path = dir.filePath("j.sqlite");
+  JournalRun run{"import", QDateTime::currentDateTime(), "anna", "/opt/x", "pos", {}, {}, {}};
+  const auto first = JournalFile::create(path, run);
+  first->add(sample("A"));
+  const qint64 logSize = QFileInfo(path + "-log").size();
+  EXPECT_THROW(JournalFile::create(path, run), platform::Error);
+  EXPECT_EQ(QFileInfo(path + "-log").size(), logSize);
+  first->add(sample("B"));
+  first->finish(true);
+  const std::vector<RowChange> entries = JournalFile::open(path)->entries();
+  ASSERT_EQ(entries.size(), 2u);
+  expectSame(entries[1], sample("B"));
+}
+
+// An entry whose post may or may not have reached the POS stays, marked so.
+TEST(JournalFile, AnEntryMarkedUncertainReadsBackSo) {
+  QTemporaryDir dir;
+  const QString path = dir.filePath("j.sqlite");
+  JournalRun run{"import", QDateTime::currentDateTime(), "anna", "/opt/x", "pos", {}, {}, {}};
+  {
+    const auto j = JournalFile::create(path, run);
+    j->add(sample("A"));
+    j->markUncertain(j->add(sample("B")));
+    j->finish(false);
+  }
+  const std::vector<RowChange> entries = JournalFile::open(path)->entries();
+  ASSERT_EQ(entries.size(), 2u);
+  EXPECT_FALSE(entries[0].uncertain);
+  EXPECT_TRUE(entries[1].uncertain);
 }
 
 TEST(JournalFile, SomethingElseIsNotAJournal) {

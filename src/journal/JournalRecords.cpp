@@ -17,6 +17,7 @@ constexpr quint8 kFlags = kAddedFlag | kDefaultedFlag;
 constexpr quint8 kEntry = 1;
 constexpr quint8 kRemoval = 2;
 constexpr quint8 kName = 3;
+constexpr quint8 kUncertain = 4;
 constexpr qsizetype kHeader = 8;  // size and check sum
 
 class Reader {
@@ -430,6 +431,15 @@ void JournalRecords::writeRemoval(qint64 id, QByteArray& out) {
   seal(out, start, p.at());
 }
 
+void JournalRecords::writeUncertain(qint64 id, QByteArray& out) {
+  const qsizetype start = out.size();
+  out.resize(start + kHeader + 1 + kVarint);
+  Cursor p(out.data() + start + kHeader);
+  p.put(kUncertain);
+  p.putVarint(quint64(id));
+  seal(out, start, p.at());
+}
+
 qsizetype JournalRecords::intactLength(const QByteArray& bytes) {
   qsizetype at = 0;
   while (bytes.size() - at >= kHeader) {
@@ -497,6 +507,7 @@ bool JournalRecords::readRecord(const QByteArray& payload) {
     return getText(r, name) && r.atEnd() && readName(qint64(id), name);
   }
   if (kind == kRemoval) return r.atEnd() && removal(qint64(id));
+  if (kind == kUncertain) return r.atEnd() && uncertain(qint64(id));
   if (kind != kEntry) return false;
   auto name = [&r, this](QString& out) {
     quint64 n = 0;
@@ -531,6 +542,11 @@ bool JournalRecords::readRecord(const QByteArray& payload) {
 bool JournalRecords::removal(qint64 id) {
   // Only the latest entry is ever taken back.
   if (!ids_.empty() && ids_.back() == id) removed_.back() = true;
+  return true;
+}
+
+bool JournalRecords::uncertain(qint64 id) {
+  if (!ids_.empty() && ids_.back() == id) entries_.back().uncertain = true;
   return true;
 }
 

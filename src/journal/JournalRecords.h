@@ -8,7 +8,9 @@
 // varints; doubles are their eight bytes in the machine's byte order (a journal stays
 // on the machine that wrote it); a text is a byte a character when every character
 // fits one, else UTF-16 code units. A cell carries the values its action has: an
-// update both, an append the one it writes, a removed row the one it had. Journals of
+// update both, an append the one it writes, a removed row the one it had. Format 4
+// adds the record of an entry whose post is not known to have reached the POS; format
+// 3 journals read as they are. Journals of
 // format 2 (fixed-width numbers, UTF-16 texts, both values of every cell) still read.
 #pragma once
 
@@ -23,12 +25,14 @@ namespace journal {
 
 class JournalRecords {
  public:
-  static constexpr int kFormat = 3;
+  static constexpr int kFormat = 4;
   explicit JournalRecords(int format = kFormat);
 
   // Appends the records of an entry (after those of names not written yet) to `out`.
   void writeEntry(qint64 id, const RowChange& change, QByteArray& out);
   void writeRemoval(qint64 id, QByteArray& out);
+  // The entry's post failed in a way that leaves it unknown whether it reached the POS.
+  void writeUncertain(qint64 id, QByteArray& out);
 
   // The length of the whole, intact records at the start of `bytes`: a record cut
   // short or garbled ends a log (its write never completed, so its row was never
@@ -51,6 +55,7 @@ class JournalRecords {
   bool readRecord2(const QByteArray& payload);
   bool readName(qint64 number, const QString& name);
   bool removal(qint64 id);
+  bool uncertain(qint64 id);
   bool entry(qint64 id, RowChange&& change);
 
   int format_;

@@ -1,5 +1,6 @@
 #include "journal/RowChange.h"
 
+#include <db/ServerRules.h>
 #include <db/ValueText.h>
 
 #include <QLocale>
@@ -65,23 +66,7 @@ QVariant textValue(const std::optional<QString>& text, db::FieldType type) {
 }
 
 bool sameValue(const QVariant& a, const QVariant& b) {
-  const bool nullA = db::isNullValue(a), nullB = db::isNullValue(b);
-  if (nullA || nullB) return nullA == nullB;
-  if (db::typeIdOf(a) != db::typeIdOf(b)) return false;
-  // The common kinds compared directly rather than through the meta-type system.
-  switch (db::typeIdOf(a)) {
-    case QMetaType::QString:
-      return *static_cast<const QString*>(a.constData()) ==
-             *static_cast<const QString*>(b.constData());
-    case QMetaType::Double:
-      return *static_cast<const double*>(a.constData()) ==
-             *static_cast<const double*>(b.constData());
-    case QMetaType::LongLong:
-      return *static_cast<const qint64*>(a.constData()) ==
-             *static_cast<const qint64*>(b.constData());
-    default:
-      return a == b;
-  }
+  return db::storedAlike(a, b);
 }
 
 }  // namespace journal

@@ -136,7 +136,8 @@ QString usageText() {
              "Usage: dataconv-batch export|import [--format mdb|xlsx] [--folder DIR]\n"
              "                      [--tables TABLE,...]\n"
              "       dataconv-batch import --edits-only [--folder DIR] [--tables TABLE,...]\n"
-             "       dataconv-batch undo JOURNAL [--dry-run] [--folder DIR]\n"
+             "       dataconv-batch undo JOURNAL [--dry-run] [--include-uncertain]\n"
+             "                      [--folder DIR]\n"
              "       dataconv-batch journals [--folder DIR]\n"
              "       dataconv-batch import --dry-run [--changes FILE.csv] [--folder DIR]\n"
              "                      [--tables TABLE,...]\n"
@@ -152,7 +153,10 @@ QString usageText() {
              "                  journal beside Config.ini (the newest 50 are kept)\n"
              "  undo JOURNAL    take back the run of a journal (a file of the journal folder,\n"
              "                  by name or path): appended rows deleted, changed columns put\n"
-             "                  back; a row changed again since is left alone as a conflict\n"
+             "                  back; a row changed again since is left alone as a conflict;\n"
+             "                  each change is taken back once, however often undo runs\n"
+             "  --include-uncertain  undo: also take back amounts (stock) added by a post\n"
+             "                  that was cut short, once you checked that they reached the POS\n"
              "  journals        list the journals, oldest first\n"
              "  --folder DIR    the folder of Config.ini, the column map files and the Access\n"
              "                  files (default: the folder of the program)\n"
@@ -208,6 +212,8 @@ Options parseArguments(const QStringList& arguments) {
       options.dryRun = true;
     } else if (arg == QStringLiteral("--edits-only")) {
       options.editsOnly = true;
+    } else if (arg == QStringLiteral("--include-uncertain")) {
+      options.includeUncertain = true;
     } else if (arg.startsWith(QLatin1Char('-'))) {
       throw UsageError{QStringLiteral("unknown option '%1'").arg(arg)};
     } else if (haveCommand && options.command == Options::Command::Undo &&
@@ -243,6 +249,8 @@ Options parseArguments(const QStringList& arguments) {
     throw UsageError{QStringLiteral("--dry-run is for import and undo only")};
   if (options.editsOnly && options.command != Options::Command::Import)
     throw UsageError{QStringLiteral("--edits-only is for import only")};
+  if (options.includeUncertain && options.command != Options::Command::Undo)
+    throw UsageError{QStringLiteral("--include-uncertain is for undo only")};
   if (!options.changes.isEmpty() &&
       !(options.dryRun && options.command == Options::Command::Import))
     throw UsageError{QStringLiteral("--changes needs import --dry-run")};
@@ -290,7 +298,8 @@ int runBatch(const QStringList& arguments, std::FILE* out, std::FILE* err, bool 
       return runExport(options, pos, out, err, progress);
     case Options::Command::Undo:
       try {
-        return undoJournal(pos, resolveJournal(options.journal), options.dryRun, out, progress);
+        return undoJournal(pos, resolveJournal(options.journal), options.dryRun,
+                           options.includeUncertain, out, progress);
       } catch (...) {
         writeError(err, std::current_exception());
         return kTableFailed;

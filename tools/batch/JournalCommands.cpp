@@ -39,6 +39,10 @@ QString describe(const dataimport::UndoStep& step) {
       return QStringLiteral("不需處理 %1（匯入沒有寫入這一列）").arg(row);
     case O::Conflict:
       return QStringLiteral("衝突 %1：%2").arg(row, step.detail);
+    case O::Undone:
+      return QStringLiteral("不需處理 %1（%2）").arg(row, step.detail);
+    case O::Uncertain:
+      return QStringLiteral("不確定 %1：%2").arg(row, step.detail);
   }
   return row;
 }
@@ -105,9 +109,10 @@ int listJournals(std::FILE* out, std::FILE* err) {
   return status;
 }
 
-int undoJournal(posdb::TDmMSSQL& pos, const QString& journal, bool dryRun, std::FILE* out,
-                ConsoleProgress& progress) {
+int undoJournal(posdb::TDmMSSQL& pos, const QString& journal, bool dryRun, bool takeUncertain,
+                std::FILE* out, ConsoleProgress& progress) {
   dataimport::JournalUndo undo(pos, journal);
+  undo.setTakeUncertain(takeUncertain);
   if (undo.interrupted())
     write(out, QStringLiteral("注意：%1 的執行在途中被中斷（程式沒有正常結束）。只還原已寫入 POS "
                               "的列；最後記錄的一列若沒有寫入，就不需處理。\n")
@@ -123,19 +128,27 @@ int undoJournal(posdb::TDmMSSQL& pos, const QString& journal, bool dryRun, std::
   QString text = dryRun ? QStringLiteral("還原預覽 %1：\n") : QStringLiteral("還原 %1：\n");
   text = text.arg(QFileInfo(journal).fileName());
   for (const auto& step : r.steps)
-    if (dryRun || step.outcome == dataimport::UndoStep::Outcome::Conflict)
+    if (dryRun || step.outcome == dataimport::UndoStep::Outcome::Conflict ||
+        step.outcome == dataimport::UndoStep::Outcome::Uncertain)
       text += describe(step) + u'\n';
   text += QStringLiteral("%1還原 %2 列，刪除 %3 列，重新加入 %4 列，不需處理 %5 列，衝突 %6 列。\n")
               .arg(dryRun ? QStringLiteral("將") : QString())
               .arg(r.restored)
               .arg(r.deleted)
               .arg(r.readded)
-              .arg(r.notApplied)
+              .arg(r.notApplied + r.undoneBefore)
               .arg(r.conflicts);
+  if (r.undoneBefore)
+    text += QStringLiteral("其中 %1 列已由先前的還原取回，沒有再取回一次。\n").arg(r.undoneBefore);
+  if (r.uncertain)
+    text += QStringLiteral(
+                "不確定 %1 列：匯入寫入這些列時中斷，不確定所加的數量是否已寫入 POS，沒有取回。"
+                "確認已加上後，請加上 --include-uncertain 再還原一次。\n")
+                .arg(r.uncertain);
   if (!r.journal.isEmpty())
     text += QStringLiteral("還原記錄：%1\n").arg(QDir::toNativeSeparators(r.journal));
   write(out, text);
-  return r.conflicts ? kTableFailed : kSuccess;
+  return r.conflicts || r.uncertain ? kTableFailed : kSuccess;
 }
 
 }  // namespace batch

@@ -20,7 +20,7 @@ int listJournals(std::FILE* out, std::FILE* err);
 
 // Takes back the journal's run (or says what that would do); returns the exit status:
 // 0 when every row was taken back, 1 when some were left alone as conflicts.
-int undoJournal(posdb::TDmMSSQL& pos, const QString& journal, bool dryRun, std::FILE* out,
-                ConsoleProgress& progress);
+int undoJournal(posdb::TDmMSSQL& pos, const QString& journal, bool dryRun, bool takeUncertain,
+                std::FILE* out, ConsoleProgress& progress);
 
 }  // namespace batch

@@ -8,6 +8,7 @@
 #pragma once
 
 #include "db/ResultSet.h"
+#include "db/ServerRules.h"
 
 #include <QObject>
 #include <QString>
@@ -80,6 +81,8 @@ class Connection : public QObject {
   std::vector<ColumnDefault> columnDefaults(const QString& table);
   // Quotes a column name for a statement of this connection.
   QString quoteName(const QString& name) const;
+  // How the database compares texts (exactly while no link is open).
+  ServerRules rules() const;
 
   // Hands the open link and this object to `thread`. Must be called on the thread
   // the connection lives in; used to open a connection on a worker thread and use it

@@ -101,8 +101,10 @@ class Dataset : public QObject {
   void setSort(const QString& fieldName);
   const QString& sort() const { return sort_; }
 
-  // Makes current the first row (in the present order) whose field equals `value`
-  // exactly; text is compared case-sensitively. A value given as text is converted
+  // Makes current the first row (in the present order) whose field equals `value` as
+  // the database compares it: texts by its collation (see ServerRules; exactly on
+  // SQLite and PostgreSQL, without a fixed-width column's padding). A value given as
+  // text is converted
   // through the field's type first. Returns false and keeps the cursor when none.
   bool locate(const QString& fieldName, const QVariant& value);
   // The `resultField` of the row that locate would find, without moving the cursor;
@@ -150,6 +152,12 @@ class Dataset : public QObject {
   // The database's description of the column behind `field` while the dataset is open
   // (none for a lookup field).
   const ColumnInfo* columnOf(const Field& field) const;
+  // Whether the field's column would hold the same once given `a` or `b`, as the post
+  // decides what to write (a fixed-width column's padding is no difference).
+  bool storesAlike(const Field& field, const QVariant& a, const QVariant& b) const;
+  // The form under which the database compares the field's texts (see
+  // ServerRules::keyForm): texts of one form are one key for it.
+  QString textForm(const Field& field, const QString& text) const;
   // Exchanges the value being edited or appended in the field with `value`, copying
   // neither (a caller lends the row's values out and gives them back before posting).
   // False, with nothing exchanged, outside editing or for a lookup field.
@@ -190,6 +198,8 @@ class Dataset : public QObject {
                        const std::vector<FieldType>& types);
   void postUpdate();
   void postInsert();
+  // The text of a post whose count the database did not report.
+  QString unknownCount() const;
   void beginReset();
   void endReset();
 

@@ -13,6 +13,7 @@
 #include <platform/Progress.h>
 
 #include <QString>
+#include <map>
 #include <vector>
 
 namespace posdb {
@@ -22,7 +23,10 @@ class TDmMSSQL;
 namespace dataimport {
 
 struct UndoStep {
-  enum class Outcome { Restore, Delete, Readd, NotApplied, Conflict };
+  // Undone: an earlier undo of the same journal took the entry back already.
+  // Uncertain: amounts added by a post not known to have reached the POS; taken back
+  // only when asked (see JournalUndo::setTakeUncertain).
+  enum class Outcome { Restore, Delete, Readd, NotApplied, Conflict, Undone, Uncertain };
   journal::RowChange entry;
   Outcome outcome = Outcome::NotApplied;
   QString detail;  // a conflict: what the row holds instead
@@ -35,6 +39,8 @@ struct UndoResult {
   int readded = 0;
   int notApplied = 0;
   int conflicts = 0;
+  int undoneBefore = 0;
+  int uncertain = 0;
   QString journal;  // the undo's own journal; empty for a dry run
 };
 
@@ -48,15 +54,25 @@ class JournalUndo {
   // may have reached the POS, its last one perhaps not posted.
   bool interrupted() const { return interrupted_; }
 
+  // Takes back the amounts of posts not known to have reached the POS too (the
+  // operator checked that they did).
+  void setTakeUncertain(bool take) { takeUncertain_ = take; }
+
   // Writes nothing when `dryRun`: the steps say what would be done.
   UndoResult run(bool dryRun, platform::Progress& progress);
 
  private:
+  struct TakenBack {
+    int count = 0;      // entries of earlier undos taking back such a change
+    int uncertain = 0;  // of them, not known to have reached the POS
+    QString journal;
+  };
   posdb::TDmMSSQL& pos_;
   QString path_;
   std::vector<journal::RowChange> entries_;
-  bool undoneBefore_ = false;  // a completed undo of this journal exists
+  std::map<QString, TakenBack> takenBack_;  // by takenBackSignature
   bool interrupted_ = false;
+  bool takeUncertain_ = false;
 };
 
 }  // namespace dataimport

@@ -82,6 +82,9 @@ class JournalFile {
   qint64 add(const RowChange& change);
   // Takes back the latest entry: its row was not posted after all.
   void remove(qint64 entry);
+  // The latest entry's post failed after its statement may have run (a timeout, a lost
+  // link, a count the database did not report): it stays, marked as not known.
+  void markUncertain(qint64 entry);
   // Records the end and moves the log into the file.
   void finish(bool completed);
 

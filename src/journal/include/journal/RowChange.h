@@ -34,6 +34,9 @@ struct RowChange {
   QString key;
   Action action = Action::Update;
   std::vector<Cell> cells;
+  // Read from a journal: the post failed in a way that leaves it unknown whether it
+  // reached the POS (a timeout, a lost link, a count not reported).
+  bool uncertain = false;
 };
 
 // The text a value is shown as, the same whatever the regional settings: none for NULL;
