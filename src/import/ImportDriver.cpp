@@ -78,6 +78,9 @@ QString ImportDriver::run() {
       import.setObserver(journal.get());
       if (frontEnd_.importTable(t, import)) {
         report += QStringLiteral("\r\n") + QString::fromUtf8(t.done);
+        // Cells the settings kept are not imported: the operator is told, per column.
+        for (const TableImport::KeptColumn& k : import.keptBySettings())
+          report += QStringLiteral("\r\n") + k.text();
       } else {
         completed = false;
         // A link that timed out or lost its server is gone: every later table would

@@ -58,6 +58,13 @@ QString previewReport(const std::vector<TablePreview>& tables) {
                   .arg(p.program);
     if (c.leftAlone > 0)
       report += QStringLiteral("，只有 POS 改過而保留的欄位 %1 格").arg(c.leftAlone);
+    int kept = 0;
+    for (const TableImport::KeptColumn& k : c.keptBySettings) kept += k.cells;
+    if (kept > 0) {
+      report += QStringLiteral("，依參數設定不更新 %1 格").arg(kept);
+      for (const TableImport::KeptColumn& k : c.keptBySettings)
+        report += QStringLiteral("\r\n  %1").arg(k.text());
+    }
     for (const TableImport::Failure& f : c.failures)
       failures += QStringLiteral("\r\n%1 第 %2 列：%3")
                       .arg(name)

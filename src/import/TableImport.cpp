@@ -21,14 +21,19 @@ namespace {
 struct Guard {
   const char* column;
   bool ItemRules::*allowed;
+  const char* setting;  // the switch's caption in "參數設定"
 };
 
 // Columns of an existing item that only an enabled switch lets the import overwrite.
 constexpr Guard kGuarded[] = {
-    {"ShelfNo", &ItemRules::shelfNo},   {"AvgCost", &ItemRules::avgCost},
-    {"UniPrice", &ItemRules::uniPrice}, {"Price", &ItemRules::price},
-    {"MemPrice", &ItemRules::memPrice}, {"VipPrice", &ItemRules::vipPrice},
+    {"ShelfNo", &ItemRules::shelfNo, "更新貨架"},
+    {"AvgCost", &ItemRules::avgCost, "更新平均成本"},
+    {"UniPrice", &ItemRules::uniPrice, "更新最新進價"},
+    {"Price", &ItemRules::price, "更新售價"},
+    {"MemPrice", &ItemRules::memPrice, "更新會員價格"},
+    {"VipPrice", &ItemRules::vipPrice, "更新VIP價格"},
 };
+constexpr const char* kStockSetting = "更新庫存量";
 
 }  // namespace
 
@@ -70,11 +75,13 @@ void TableImport::prepare() {
       c.rule = Rule::Key;
     } else if (item && pair.field == QLatin1String("StkQty")) {
       c.rule = Rule::Stock;
+      c.setting = kStockSetting;
     } else if (item) {
       for (const Guard& g : kGuarded)
         if (pair.field == QLatin1String(g.column)) {
           c.rule = Rule::Guarded;
           c.allowed = (*rules_).*g.allowed;
+          c.setting = g.setting;
         }
     }
     columns_.push_back(c);
@@ -144,6 +151,7 @@ TableImport::Preview TableImport::preview(
     progress.step(row, result.rows);
   }
   progress.finish();
+  result.keptBySettings = keptBySettings();
   return result;
 }
 
@@ -186,10 +194,16 @@ void TableImport::stageRow(bool& found) {
       case Rule::Key:
         continue;
       case Rule::Guarded:
-        if (found && !c.allowed) continue;
+        if (found && !c.allowed) {
+          noteKept(c);
+          continue;
+        }
         break;
       case Rule::Stock:
-        if (found && !rules_->updateStkQty) continue;
+        if (found && !rules_->updateStkQty) {
+          noteKept(c);
+          continue;
+        }
         if (found && rules_->stkQtyAction > 0) {
           const QString text = sourceField(c).asString();
           try {
@@ -206,8 +220,10 @@ void TableImport::stageRow(bool& found) {
     }
     const QString text = sourceField(c).asString();
     db::Field& target = targetField(c);
+    const QString kept = trimOthers_ ? trimmedText(text) : text;
+    checkTextFits(c, target, kept);
     try {
-      target.setAsString(trimOthers_ ? trimmedText(text) : text);
+      target.setAsString(kept);
     } catch (const platform::Error& e) {
       if (!setFromSerial(c, target, text)) failAtCell(c, e);
     }
@@ -292,6 +308,65 @@ void TableImport::checkKeyFits(const QString& key) const {
         QStringLiteral("%1 的索引欄 %2「%3」超過欄寬 %4 個位元組；這一列沒有匯入")
             .arg(QString::fromUtf8(importTable(table_).name), keyTarget_->fieldName(), key)
             .arg(width));
+}
+
+void TableImport::checkTextFits(Column& column, db::Field& target, const QString& text) {
+  const int width = target.size();
+  if (width <= 0 || target.dataType() == db::ftMemo ||
+      db::basicKind(target.dataType()) != db::BasicKind::Text || text.size() * 2 <= width)
+    return;
+  const db::ColumnInfo* info = target_.columnOf(target);
+  // A character the code page lacks is checkRow()'s to report.
+  const int bytes = info && info->codePage > 0 ? platform::codePageLength(text, info->codePage)
+                                               : platform::big5Length(text);
+  if (bytes <= width) return;
+  const QString key =
+      keyTarget_ && target_.currentCell(*keyTarget_) ? keyTarget_->asString() : QString();
+  throw platform::Error(
+      QStringLiteral("%1（%2 = %3）的欄位「%4」（POS 欄位 %5）太長：「%6」佔 %7 個位元組，"
+                     "這個欄位最多只能放 %8 個英文字母或數字（中文字每字算 2 個，最多 %9 "
+                     "個中文字）；請縮短後再匯入，這一列沒有匯入")
+          .arg(QString::fromUtf8(importTable(table_).name), keyField_, key, column.names.display,
+               target.fieldName(), text)
+          .arg(bytes)
+          .arg(width)
+          .arg(width / 2));
+}
+
+void TableImport::noteKept(Column& column) {
+  db::Field& target = targetField(column);
+  const QString text = sourceField(column).asString();
+  bool differs = false;
+  try {
+    if (column.rule == Rule::Stock && rules_->stkQtyAction > 0) {
+      // The file holds an amount to add.
+      const QVariant amount =
+          trimmedText(text).isEmpty() ? QVariant() : db::ValueText::parse(text, target.dataType());
+      differs = !db::isNullValue(amount) && amount.toDouble() != 0;
+    } else {
+      target.setAsString(text);
+      const QVariant* now = target_.currentCell(target);
+      const QVariant* read = target_.originalCell(target);
+      differs = now && read && !target_.storesAlike(target, *read, *now);
+      target_.revertCurrentCell(target);
+    }
+  } catch (const platform::Error&) {
+    // A value that does not read is not imported either: nothing kept to mention.
+    target_.revertCurrentCell(target);
+    return;
+  }
+  if (differs) ++column.kept;
+}
+
+std::vector<TableImport::KeptColumn> TableImport::keptBySettings() const {
+  std::vector<KeptColumn> out;
+  for (const Column& c : columns_)
+    if (c.kept > 0) out.push_back({c.names.display, QString::fromUtf8(c.setting), c.kept});
+  return out;
+}
+
+QString TableImport::KeptColumn::text() const {
+  return QStringLiteral("%1 %2 筆未更新：參數設定未勾選「%3」").arg(column).arg(cells).arg(setting);
 }
 
 void TableImport::checkRow() {

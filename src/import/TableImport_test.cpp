@@ -317,6 +317,33 @@ TEST_P(TableImportTest, GuardedColumnsAndStockFollowTheSettingsOnlyForExistingIt
   }
 }
 
+// Cells the switches keep are not imported, and never silently: the preview counts
+// them and both name the column and the switch.
+TEST_P(TableImportTest, CellsKeptByTheSwitchesAreCountedPerColumn) {
+  exportShaped("Item", pos_->dm.qryItem, "ItemNo",
+               {{{"ItemNo", "12345670"},
+                 {"Price", "20"},
+                 {"UniPrice", "11"},
+                 {"AvgCost", "12"},
+                 {"MemPrice", "13"},
+                 {"VipPrice", "14"},
+                 {"ShelfNo", "A1"},
+                 {"StkQty", "7"}},
+                {{"ItemNo", "76543210"}, {"Price", "30"}}});
+  TableImport import(PosTable::Item, source("Item"), pos_->dm.qryItem);
+  import.setItemRules(ItemRules{});
+  platform::NoProgress none;
+  const TableImport::Preview p = import.preview(none);
+  QStringList kept;
+  for (const TableImport::KeptColumn& k : p.keptBySettings) kept << k.text();
+  kept.sort();
+  EXPECT_EQ(kept, QStringList({QStringLiteral("售價 1 筆未更新：參數設定未勾選「更新售價」"),
+                               QStringLiteral("庫存量 1 筆未更新：參數設定未勾選「更新庫存量」")}));
+  ASSERT_EQ(errorOf([&] { import.run(none); }), "no error");
+  EXPECT_EQ(import.keptBySettings().size(), 2u);
+  EXPECT_EQ(pos("Item", "ItemNo", "12345670", "Price"), "10");
+}
+
 TEST_P(TableImportTest, ItemRulesAreReadFromConfigIni) {
   config::Config().write(config::keys::UpdatePrice, true);
   config::Config().write(config::keys::UpdateStkQty, true);
@@ -412,25 +439,30 @@ TEST_P(TableImportTest, ATextLongerInTheServersCodePageThanInBig5FailsTheRow) {
   const QString simplified = QStringLiteral("国国国国国国国国国国");
   exportShaped("Supplier", pos_->dm.qrySupplier, "FactNo",
                {{{"FactNo", "S01"}, {"Responser", simplified}}});
-  EXPECT_EQ(
-      run(PosTable::Supplier, pos_->dm.qrySupplier),
-      QStringLiteral("Supplier（FactNo = S01）的欄位 Responser 的內容有 20 個位元組，超過欄寬 "
-                     "10：") +
-          simplified);
+  const QString error = run(PosTable::Supplier, pos_->dm.qrySupplier);
+  EXPECT_TRUE(error.startsWith(QStringLiteral("Supplier（FactNo = S01）的欄位「")) &&
+              error.contains(QStringLiteral("（POS 欄位 Responser）太長：「%1」佔 20 個位元組，"
+                                            "這個欄位最多只能放 10 個英文字母或數字")
+                                 .arg(simplified)))
+      << error.toStdString();
   EXPECT_EQ(pos("Supplier", "FactNo", "S01", "Responser"), QString());
 }
 
-TEST_P(TableImportTest, ChineseTextsThatFillTheirColumnsAreStoredWhole) {
+TEST_P(TableImportTest, ChineseTextsThatFillTheirColumnsAreStoredWholeAndLongerOnesFail) {
   exportShaped(
       "Supplier", pos_->dm.qrySupplier, "FactNo",
       {{{"FactNo", "S01"}, {"Bank", "土地銀行甲"}, {"FactName", QString(20, QChar(0x8CC7))}},
        {{"FactNo", "S02"}, {"Bank", "全寬ＡＢＣ"}, {"Branch", "一二三四五六"}}});
-  EXPECT_EQ(run(PosTable::Supplier, pos_->dm.qrySupplier), "no error");
+  // Never cut: the operator's text is refused whole, with what the column takes.
+  const QString error = run(PosTable::Supplier, pos_->dm.qrySupplier);
+  EXPECT_TRUE(error.startsWith(QStringLiteral("Supplier（FactNo = S02）的欄位「")) &&
+              error.contains(QStringLiteral(
+                  "（POS 欄位 Branch）太長：「一二三四五六」佔 12 個位元組，這個欄位最多只能放 "
+                  "10 個英文字母或數字（中文字每字算 2 個，最多 5 個中文字）")))
+      << error.toStdString();
   EXPECT_EQ(pos("Supplier", "FactNo", "S01", "Bank"), QStringLiteral("土地銀行甲"));
   EXPECT_EQ(pos("Supplier", "FactNo", "S01", "FactName"), QString(20, QChar(0x8CC7)));
-  EXPECT_EQ(pos("Supplier", "FactNo", "S02", "Bank"), QStringLiteral("全寬ＡＢＣ"));
-  // Cut to the column's width at a character boundary, as every route does.
-  EXPECT_EQ(pos("Supplier", "FactNo", "S02", "Branch"), QStringLiteral("一二三四五"));
+  EXPECT_EQ(pos("Supplier", "FactNo", "S02", "Bank"), QString());
   // The query the grid shows holds them whole too.
   ASSERT_TRUE(pos_->dm.qrySupplier.locate("FactNo", QStringLiteral("S01")));
   EXPECT_EQ(pos_->dm.qrySupplier.fieldByName("Bank").asString(), QStringLiteral("土地銀行甲"));

@@ -85,6 +85,16 @@ class TableImport {
     int row = 0;  // 1-based, in the Access table's order
     QString message;
   };
+  // A column whose changed cells a switch of [Import Item] kept as the POS holds them.
+  struct KeptColumn {
+    QString column;   // the heading the operator sees in the file
+    QString setting;  // the switch's caption in "參數設定" ("更新售價")
+    int cells = 0;
+    // "售價 1 筆未更新：參數設定未勾選「更新售價」"
+    QString text() const;
+  };
+  // The run's (or the preview's) kept cells so far, in the columns' order.
+  std::vector<KeptColumn> keptBySettings() const;
   struct Preview {
     int rows = 0;
     int added = 0;
@@ -94,6 +104,9 @@ class TableImport {
     // since, left as the POS holds them.
     int leftAlone = 0;
     std::vector<Failure> failures;
+    // Cells of existing rows whose file value differs from the POS but whose column
+    // the [Import Item] switches keep, per column.
+    std::vector<KeptColumn> keptBySettings;
   };
   // `onChange`, when given, receives each row that would be appended or changed.
   Preview preview(platform::Progress& progress,
@@ -104,7 +117,9 @@ class TableImport {
   struct Column {
     config::ColumnPair names;
     Rule rule = Rule::Copy;
-    bool allowed = true;  // a guarded column's switch
+    bool allowed = true;            // a guarded column's switch
+    const char* setting = nullptr;  // the switch's caption
+    int kept = 0;                   // changed cells the switch kept
     db::Field* source = nullptr;
     db::Field* target = nullptr;
   };
@@ -127,6 +142,11 @@ class TableImport {
   void checkRow();
   // Fails the row when its key is longer than the POS key column.
   void checkKeyFits(const QString& key) const;
+  // Fails the row when the text does not fit its POS column, instead of the cut a
+  // field makes.
+  void checkTextFits(Column& column, db::Field& target, const QString& text);
+  // Counts the cell when the file's value differs from the POS's, leaving the POS's.
+  void noteKept(Column& column);
   // Rethrows a cell's conversion error, naming the sheet's row and column where the
   // source is a workbook.
   [[noreturn]] void failAtCell(Column& column, const platform::Error& error);
