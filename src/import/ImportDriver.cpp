@@ -74,6 +74,7 @@ QString ImportDriver::run() {
       db::Dataset* target = pos_.queryOf(QString::fromUtf8(t.name));
       TableImport import(t.table, access_.qryAccess, *target);
       import.setSourceProgram(config::exchangeProgram(format));
+      import.setSourceFile(file);
       if (editsOnly_) import.setEditsOnly(*editsOnly_);
       import.setObserver(journal.get());
       if (frontEnd_.importTable(t, import)) {

@@ -26,6 +26,7 @@ std::vector<TablePreview> ImportPreview::run(const ChangeSink& onChange) {
       db::Dataset* target = pos_.queryOf(QString::fromUtf8(t.name));
       TableImport import(t.table, access_.qryAccess, *target);
       import.setSourceProgram(p.program);
+      import.setSourceFile(p.file);
       if (editsOnly_) import.setEditsOnly(*editsOnly_);
       p.counts = frontEnd_.previewTable(t, import, onChange);
     } catch (...) {

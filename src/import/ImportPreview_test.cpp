@@ -323,15 +323,18 @@ TEST_P(ImportPreviewTest, GuardedColumnsAndStockAreListedAsTheImportAppliesThem)
   }
 }
 
-TEST_P(ImportPreviewTest, AKeyTheFileHoldsTwiceIsAddedThenChanged) {
-  test::exportRows(
-      mdb("Classify"), "Classify", pos_->dm.qryClassify, "ClsNo",
-      {{{"ClsNo", "Z1"}, {"ClsName", "first"}}, {{"ClsNo", "Z1"}, {"ClsName", "second"}}});
+TEST_P(ImportPreviewTest, AKeyTheFileHoldsTwiceIsAddedOnceOrFailsWhenTheCopiesDiffer) {
+  test::exportRows(mdb("Classify"), "Classify", pos_->dm.qryClassify, "ClsNo",
+                   {{{"ClsNo", "Z1"}, {"ClsName", "first"}},
+                    {{"ClsNo", "Z1"}, {"ClsName", "second"}},
+                    {{"ClsNo", "Z2"}, {"ClsName", "same"}},
+                    {{"ClsNo", "Z2"}, {"ClsName", "same"}}});
   QuietPreview ui;
   const std::vector<TablePreview> tables = preview({"Classify"}, nullptr, ui);
   ASSERT_TRUE(tables.at(0).counts);
   EXPECT_EQ(tables[0].counts->added, 1);
   EXPECT_EQ(tables[0].counts->changed, 1);
+  EXPECT_EQ(tables[0].counts->failures.size(), 2u);
   EXPECT_EQ(tables[0].counts->unchanged, 5);
   EXPECT_EQ(pos_->rowCount("Classify"), 5);
 }

@@ -12,7 +12,9 @@
 #include <platform/CodePage.h>
 #include <platform/ErrorText.h>
 
+#include <QFileInfo>
 #include <QSet>
+#include <algorithm>
 #include <cmath>
 
 namespace dataimport {
@@ -86,6 +88,53 @@ void TableImport::prepare() {
     }
     columns_.push_back(c);
   }
+  findConflictingCopies();
+}
+
+void TableImport::findConflictingCopies() {
+  copies_.clear();
+  const int n = source_.recordCount();
+  if (n < 2) return;
+  const db::Field* keySource = source_.findField(keyDisplay_);
+  const db::Field* keyTarget = target_.findField(keyField_);
+  if (!keySource || !keyTarget) return;  // the first row fails on the name
+  const bool item = table_ == PosTable::Item;
+  // Keys as the server compares them; only the keys seen twice have their rows' contents
+  // compared, so that the usual file costs one walk of its keys.
+  QHash<QString, std::vector<int>> rowsOf;
+  rowsOf.reserve(n);
+  int position = 0;
+  for (source_.first(); !source_.eof(); source_.next(), ++position) {
+    QString key = keySource->asString();
+    if (item) {
+      try {
+        key = completeItemNo(key);
+      } catch (const platform::Error&) {
+        // The row fails on its own key when it is reached.
+      }
+    }
+    rowsOf[target_.textForm(*keyTarget, key)].push_back(position);
+  }
+  for (auto it = rowsOf.cbegin(); it != rowsOf.cend(); ++it) {
+    const std::vector<int>& rows = it.value();
+    if (rows.size() < 2) continue;
+    std::vector<QStringList> contents;
+    for (int row : rows) {
+      source_.moveTo(row);
+      QStringList values;
+      for (int f = 0; f < source_.fieldCount(); ++f) values << source_.field(f).asString();
+      contents.push_back(values);
+    }
+    for (size_t a = 0; a < rows.size(); ++a)
+      for (size_t b = 0; b < rows.size(); ++b)
+        if (a != b && contents[a] != contents[b]) copies_[rows[a]].push_back(rows[b]);
+  }
+  source_.first();
+}
+
+int TableImport::sourceRowNumber() const {
+  const int sheetRow = source_.sourceRow();
+  return sheetRow > 0 ? sheetRow : source_.recNo() + 1;
 }
 
 void TableImport::run(platform::Progress& progress) {
@@ -177,6 +226,25 @@ void TableImport::stageRow(bool& found) {
     assigned_.push_back(&f);
   };
   const bool item = table_ == PosTable::Item;
+  if (const auto copies = copies_.constFind(source_.recNo()); copies != copies_.cend()) {
+    // Either copy would overwrite the other: the operator decides which one stays.
+    QStringList rows;
+    const int here = source_.recNo();
+    std::vector<int> all = *copies;
+    all.push_back(here);
+    std::sort(all.begin(), all.end());
+    for (int row : all) {
+      source_.moveTo(row);
+      rows << QString::number(sourceRowNumber());
+    }
+    source_.moveTo(here);
+    const QString file = sourceFile_.isEmpty()
+                             ? QString::fromUtf8(importTable(table_).name) + QStringLiteral(".mdb")
+                             : QFileInfo(sourceFile_).fileName();
+    throw platform::Error(
+        QStringLiteral("%1 第 %2 列的 %3 都是 %4，內容不同；請刪除其中一列，這些列都沒有匯入")
+            .arg(file, rows.join(QStringLiteral(" 列與第 ")), keyDisplay_, keySource_->asString()));
+  }
   const QString keyText = item ? completeItemNo(keySource_->asString()) : keySource_->asString();
   // Found as the server compares keys, the row keeps its key as the POS holds it; only
   // a new key must fit the column.

@@ -344,6 +344,34 @@ TEST_P(TableImportTest, CellsKeptByTheSwitchesAreCountedPerColumn) {
   EXPECT_EQ(pos("Item", "ItemNo", "12345670", "Price"), "10");
 }
 
+// A key the file holds twice with different contents: either copy would overwrite the
+// other, so both fail, naming the rows; copies alike are harmless. The server's key
+// comparison decides what is the same key.
+TEST_P(TableImportTest, AKeyHeldTwiceWithDifferentContentsFailsBothRows) {
+  const QString other = GetParam() == TestDatabase::Engine::Tds ? "c1" : "C1";
+  exportShaped("Customer", pos_->dm.qryCustomer, "CustNo",
+               {{{"CustNo", "C1"}, {"Name", "甲"}},
+                {{"CustNo", "C2"}, {"Name", "乙"}},
+                {{"CustNo", other}, {"Name", "丙"}},
+                {{"CustNo", "C2"}, {"Name", "乙"}}});
+  {
+    TableImport import(PosTable::Customer, source("Customer"), pos_->dm.qryCustomer);
+    platform::NoProgress none;
+    const TableImport::Preview p = import.preview(none);
+    ASSERT_EQ(p.failures.size(), 2u);
+    EXPECT_EQ(p.failures[0].row, 1);
+    EXPECT_EQ(p.failures[1].row, 3);
+    EXPECT_TRUE(
+        p.failures[1].message.startsWith(QStringLiteral("Customer.mdb 第 1 列與第 3 列的 ")))
+        << p.failures[1].message.toStdString();
+    EXPECT_TRUE(p.failures[1].message.contains(QStringLiteral("內容不同；請刪除其中一列")));
+    EXPECT_EQ(p.added, 1);  // C2, once
+  }
+  const QString error = run(PosTable::Customer, pos_->dm.qryCustomer);
+  EXPECT_TRUE(error.contains(QStringLiteral("第 1 列與第 3 列"))) << error.toStdString();
+  EXPECT_EQ(pos("Customer", "CustNo", "C1", "Name"), "old");
+}
+
 TEST_P(TableImportTest, ItemRulesAreReadFromConfigIni) {
   config::Config().write(config::keys::UpdatePrice, true);
   config::Config().write(config::keys::UpdateStkQty, true);

@@ -70,6 +70,8 @@ class TableImport {
   void setEditsOnly(bool on) { editsOnly_ = on; }
   // The program the source file is edited in, as the messages name it ("Access").
   void setSourceProgram(const QString& program) { sourceProgram_ = program; }
+  // The source file's path, as the messages name it (default: "<Table>.mdb").
+  void setSourceFile(const QString& path) { sourceFile_ = path; }
 
   // Told of every row before and after it is posted (the import journal).
   void setObserver(ImportObserver* observer) { observer_ = observer; }
@@ -147,6 +149,12 @@ class TableImport {
   void checkTextFits(Column& column, db::Field& target, const QString& text);
   // Counts the cell when the file's value differs from the POS's, leaving the POS's.
   void noteKept(Column& column);
+  // Finds the keys the file holds more than once with different contents (the server
+  // takes them for one row): each such row fails, naming the others. Copies alike are
+  // harmless. Leaves the source at its first row.
+  void findConflictingCopies();
+  // The row's number as the operator's program shows it.
+  int sourceRowNumber() const;
   // Rethrows a cell's conversion error, naming the sheet's row and column where the
   // source is a workbook.
   [[noreturn]] void failAtCell(Column& column, const platform::Error& error);
@@ -187,6 +195,9 @@ class TableImport {
   void addDefaultedCells(const std::function<journal::RowChange::Cell&(const db::Field&)>& cell);
   std::optional<bool> editsOnly_;
   QString sourceProgram_ = QStringLiteral("Access");
+  QString sourceFile_;
+  // By source position: the rows that hold the same key with other contents.
+  QHash<int, std::vector<int>> copies_;
   std::optional<posdb::ExportRecord> record_;  // edits only: what the export wrote
   int leftAlone_ = 0;                          // the current row's, see keepUnedited()
 };
