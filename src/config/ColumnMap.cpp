@@ -63,7 +63,10 @@ void ColumnMap::write(const QString& path) const {
     entries.push_back({kField, nameKey(int(i) + 1), pairs_[i].field});
     entries.push_back({kDisplay, labelKey(int(i) + 1), pairs_[i].display});
   }
-  platform::IniFile(path).writeStrings(entries);
+  // Private to its owner, as the exchange file beside it; an existing file keeps its mode.
+  platform::IniFile file(path);
+  file.setCreateMode(0600);
+  file.writeStrings(entries);
 }
 
 void ColumnMap::setKey(const QString& field, const QString& display) {

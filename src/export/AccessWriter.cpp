@@ -4,6 +4,7 @@
 #include <db/Connection.h>
 #include <db/ConnectionString.h>
 
+#include <QFile>
 #include <QFileInfo>
 
 namespace dataexport {
@@ -23,6 +24,9 @@ void TAccessWriter::CreateDatabaseFile(const QString& path) {
   db::Connection connection;
   connection.setConnectionString(ConnectionText(path));
   connection.createDatabase();
+  // Members' ID numbers, birthdays and phone numbers go into it: readable by its owner
+  // only, before any row is written. A file that exists keeps the mode it was given.
+  QFile::setPermissions(path, QFile::ReadOwner | QFile::WriteOwner);
 }
 
 void TAccessWriter::EnsureTable(const QString& connectionText, const QString& tableName,

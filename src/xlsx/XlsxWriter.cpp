@@ -526,6 +526,10 @@ SheetWriter::SheetWriter(const QString& path, const QString& sheet, std::vector<
     // Best effort: some file systems refuse modes and owners.
     (void)::fchmod(fd, st.st_mode & 07777);
     if (::geteuid() == 0) (void)::fchown(fd, st.st_uid, st.st_gid);
+  } else {
+    // A new workbook holds the POS's data (members' ID numbers and phone numbers among
+    // them): readable by its owner only, as Config.ini and the journal.
+    (void)::fchmod(fd, 0600);
   }
   ::close(fd);
 

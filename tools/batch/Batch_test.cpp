@@ -138,6 +138,25 @@ TEST_F(BatchTest, ExportPrintsTheWindowsReportAndOneProgressLinePerTable) {
   }
 }
 
+// Exported files hold members' ID numbers and phone numbers: new ones are their owner's
+// alone, in both formats; a file that exists keeps the mode it was given.
+TEST_F(BatchTest, ExportedFilesAreCreatedReadableByTheirOwnerOnly) {
+  enable({"Customer"});
+  const auto mode = [this](const QString& name) { return QFile::permissions(path(name)) & 0x0777; };
+  const auto ownerOnly = QFile::ReadUser | QFile::WriteUser;
+  ASSERT_EQ(run({"export"}).status, 0);
+  EXPECT_EQ(mode("Customer.mdb"), ownerOnly);
+  EXPECT_EQ(mode("Customer.ini"), ownerOnly);
+  ASSERT_EQ(run({"export", "--format", "xlsx"}).status, 0);
+  EXPECT_EQ(mode("Customer.xlsx"), ownerOnly);
+  const auto shared = ownerOnly | QFile::ReadGroup | QFile::ReadOther;
+  ASSERT_TRUE(QFile::setPermissions(path("Customer.xlsx"), QFileDevice::Permissions(shared)));
+  ASSERT_TRUE(QFile::setPermissions(path("Customer.ini"), QFileDevice::Permissions(shared)));
+  ASSERT_EQ(run({"export", "--format", "xlsx"}).status, 0);
+  EXPECT_EQ(mode("Customer.xlsx"), shared);
+  EXPECT_EQ(mode("Customer.ini"), shared);
+}
+
 TEST_F(BatchTest, TablesOptionRunsTheNamedTablesInListOrderWhateverConfigSays) {
   enable({"Supplier"});
   const Outcome o = run({"export", "--tables", "item,Classify,Item"});
