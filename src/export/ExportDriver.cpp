@@ -66,6 +66,9 @@ QString ExportDriver::Run() {
     if (view_.showTab) view_.showTab(entry.tab);
     {
       platform::BusyCursor hourglass;
+      // Rows read at the start may be hours old: a sale since then must not go out as
+      // the old stock, to be written back by a later import.
+      pos_.refresh(table);
       WriteColumnMap(table);
       if (view_.repaint) view_.repaint();
       const QString folder = platform::programFolder();

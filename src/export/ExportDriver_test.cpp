@@ -12,6 +12,7 @@
 #include <platform/Progress.h>
 #include <platform/RegionalSettings.h>
 #include <posdb/DmMdf.h>
+#include <posdb/ExportRecord.h>
 
 #include <gtest/gtest.h>
 #include <unistd.h>
@@ -179,6 +180,41 @@ TEST_F(ExportDriverTest, AnEmptyPosTableGivesAnEmptyAccessTable) {
   const AccessTable t = readAccess(folder_ + "Customer.mdb", "Customer");
   EXPECT_EQ(t.names.size(), 24);
   EXPECT_TRUE(t.rows.empty());
+}
+
+// A till sells after the start: the export writes the stock the POS holds now, and the
+// edits-only record holds exactly what was written.
+TEST_F(ExportDriverTest, EachTableIsReadAgainFromThePosBeforeItIsWritten) {
+  db::Dataset& items = *dm_.queryOf("Item");
+  items.first();
+  const QString itemNo = items.fieldByName("ItemNo").asString();
+  {
+    db::Connection c;
+    c.setConnectionString("Provider=SQLite;Data Source=" + dir_.filePath("pos.sqlite"));
+    c.open();
+    c.execute("UPDATE Item SET StkQty = -123 WHERE ItemNo = '" + itemNo + "'");
+  }
+  enable({"Item"});
+  run();
+  ASSERT_TRUE(items.locate("ItemNo", itemNo));
+  EXPECT_EQ(items.fieldByName("StkQty").asString(), "-123");
+  const AccessTable t = readAccess(folder_ + "Item.mdb", "Item");
+  const int key = int(t.names.indexOf(items.fieldByName("ItemNo").displayLabel()));
+  const int stock = int(t.names.indexOf(items.fieldByName("StkQty").displayLabel()));
+  ASSERT_GE(key, 0);
+  ASSERT_GE(stock, 0);
+  bool found = false;
+  for (const auto& row : t.rows)
+    if (row[key] == itemNo) {
+      found = true;
+      EXPECT_EQ(row[stock], "-123");
+    }
+  EXPECT_TRUE(found);
+  const std::optional<posdb::ExportRecord> record = posdb::ExportRecord::read("Item");
+  ASSERT_TRUE(record);
+  const std::optional<QVariant> exported = record->value(itemNo, "StkQty");
+  ASSERT_TRUE(exported);
+  EXPECT_EQ(exported->toLongLong(), -123);
 }
 
 TEST_F(ExportDriverTest, AFailureEndsTheWholeExportAtItsTable) {

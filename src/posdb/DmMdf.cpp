@@ -322,6 +322,16 @@ void TDmMSSQL::adopt(PosSnapshot snap) {
   }
 }
 
+void TDmMSSQL::refresh(const QString& table) {
+  db::Dataset* queries[] = {&qryClassify, &qrySupplier, &qryItem, &qryCustomer};
+  for (size_t i = 0; i < 4; ++i) {
+    if (table.compare(QString::fromUtf8(kTables[i].name), Qt::CaseInsensitive) != 0) continue;
+    db::ResultSet rows = cnKAROS.select(QString::fromUtf8(kTables[i].sql));
+    queries[i]->open(std::move(rows));
+    queries[i]->setSort(QString::fromUtf8(kTables[i].key));
+  }
+}
+
 db::Dataset* TDmMSSQL::queryOf(const QString& table) {
   db::Dataset* queries[] = {&qryClassify, &qrySupplier, &qryItem, &qryCustomer};
   for (size_t i = 0; i < 4; ++i)

@@ -124,6 +124,10 @@ class TDmMSSQL : public QObject {
                                FetchCancel* cancel = nullptr);
   void adopt(PosSnapshot snapshot);
 
+  // Reads the table's query again from the POS (sorted on its key, as the start does),
+  // so that what is written from it is what the POS holds now: the tills and the back
+  // office keep changing rows after the start. Views of the query follow.
+  void refresh(const QString& table);
   // The query of a POS table by its name ("Classify", "Item", ...), nullptr if none.
   db::Dataset* queryOf(const QString& table);
   // The key column of a POS table ("ClsNo", "ItemNo", "FactNo", "CustNo").
