@@ -2,7 +2,6 @@
 #include "xlsx/XlsxWriter.h"
 
 #include <gtest/gtest.h>
-#include <zip.h>
 
 #include <QFile>
 #include <QProcess>
@@ -10,88 +9,12 @@
 #include <cstring>
 #include <utility>
 
+#include "TestWorkbooks.h"
 #include "platform/Error.h"
 
-using xlsx::Cell;
-using xlsx::Row;
-using xlsx::Workbook;
+using namespace xlsx;
 
 namespace {
-
-using Parts = std::vector<std::pair<QString, QByteArray>>;
-
-const QByteArray kMain = "http://schemas.openxmlformats.org/spreadsheetml/2006/main";
-const QByteArray kRel = "http://schemas.openxmlformats.org/officeDocument/2006/relationships";
-
-// A zip of the given parts; stored rather than deflated when `store` is set, so that a
-// test can alter their bytes in place.
-void writeZip(const QString& path, const Parts& parts, bool store = false) {
-  int error = 0;
-  zip_t* zip = zip_open(QFile::encodeName(path).constData(), ZIP_CREATE | ZIP_TRUNCATE, &error);
-  ASSERT_NE(zip, nullptr);
-  for (const auto& [name, data] : parts) {
-    zip_source_t* source = zip_source_buffer(zip, data.constData(), zip_uint64_t(data.size()), 0);
-    const zip_int64_t index = zip_file_add(zip, name.toUtf8().constData(), source, 0);
-    ASSERT_GE(index, 0);
-    if (store) zip_set_file_compression(zip, zip_uint64_t(index), ZIP_CM_STORE, 0);
-  }
-  ASSERT_EQ(zip_close(zip), 0);
-}
-
-QByteArray rels(const QList<std::pair<QByteArray, QByteArray>>& typeAndTarget) {
-  QByteArray xml =
-      "<Relationships xmlns=\"http://schemas.openxmlformats.org/package/2006/"
-      "relationships\">";
-  int id = 0;
-  for (const auto& [type, target] : typeAndTarget)
-    xml += "<Relationship Id=\"rId" + QByteArray::number(++id) + "\" Type=\"" + kRel + "/" + type +
-           "\" Target=\"" + target + "\"/>";
-  return xml + "</Relationships>";
-}
-
-// A one-sheet workbook ("Sheet1") around the given sheetData content.
-Parts book(const QByteArray& sheetData, const QByteArray& sharedStrings = {},
-           const QByteArray& styles = {}) {
-  Parts parts{
-      {"_rels/.rels", rels({{"officeDocument", "xl/workbook.xml"}})},
-      {"xl/workbook.xml", "<workbook xmlns=\"" + kMain + "\" xmlns:r=\"" + kRel + "\">" +
-                              "<sheets><sheet name=\"Sheet1\" sheetId=\"1\" r:id=\"rId1\"/>"
-                              "</sheets></workbook>"},
-      {"xl/_rels/workbook.xml.rels", rels({{"worksheet", "worksheets/sheet1.xml"},
-                                           {"sharedStrings", "sharedStrings.xml"},
-                                           {"styles", "styles.xml"}})},
-      {"xl/worksheets/sheet1.xml",
-       "<worksheet xmlns=\"" + kMain + "\"><sheetData>" + sheetData + "</sheetData></worksheet>"},
-  };
-  if (!sharedStrings.isEmpty())
-    parts.push_back(
-        {"xl/sharedStrings.xml", "<sst xmlns=\"" + kMain + "\">" + sharedStrings + "</sst>"});
-  if (!styles.isEmpty())
-    parts.push_back(
-        {"xl/styles.xml", "<styleSheet xmlns=\"" + kMain + "\">" + styles + "</styleSheet>"});
-  return parts;
-}
-
-Parts withPart(Parts parts, const QString& name, const QByteArray& content) {
-  parts.push_back({name, content});
-  return parts;
-}
-
-void writeFile(const QString& path, const QByteArray& bytes) {
-  QFile file(path);
-  ASSERT_TRUE(file.open(QIODevice::WriteOnly));
-  file.write(bytes);
-}
-
-// The operator's message for reading the first sheet of `path`, empty when it reads.
-QString errorOf(const QString& path, const QString& sheet = {}) {
-  try {
-    Workbook(path).rows(sheet);
-  } catch (const platform::Error& e) {
-    return e.message();
-  }
-  return {};
-}
 
 // A row as one line of typed cells: "T:text", "N:number", "D:date" (a number formatted
 // as a date), "B:1", "E:#N/A", "-" for an empty cell.
@@ -248,10 +171,10 @@ TEST_F(XlsxReader, PlacesCellsAndRowsWhereTheFileSays) {
 TEST_F(XlsxReader, FindsSheetsThroughTheirRelationshipsWhateverThePrefixes) {
   // Parts under names of their own, targets relative and absolute, and every element
   // of the spreadsheet's namespace under a prefix.
-  const QByteArray x = "xmlns:x=\"" + kMain + "\"";
+  const QByteArray x = "xmlns:x=\"" + kMainNamespace + "\"";
   const Parts parts{
       {"_rels/.rels", rels({{"officeDocument", "/data/book.xml"}})},
-      {"data/book.xml", "<x:workbook " + x + " xmlns:rr=\"" + kRel +
+      {"data/book.xml", "<x:workbook " + x + " xmlns:rr=\"" + kRelNamespace +
                             "\"><x:workbookPr date1904=\"true\"/><x:sheets>"
                             "<x:sheet name=\"Classify\" sheetId=\"1\" rr:id=\"rId2\"/>"
                             "<x:sheet name=\"Item\" sheetId=\"5\" state=\"hidden\" rr:id=\"rId1\"/>"
@@ -280,7 +203,7 @@ TEST_F(XlsxReader, FindsSheetsThroughTheirRelationshipsWhateverThePrefixes) {
             "無法讀取 Excel 檔案 " + path("book.xlsx") + "：找不到工作表「Supplier」");
 
   // Without relationships, the usual part names.
-  writeZip(path("plain.xlsx"), {{"xl/workbook.xml", "<workbook xmlns=\"" + kMain +
+  writeZip(path("plain.xlsx"), {{"xl/workbook.xml", "<workbook xmlns=\"" + kMainNamespace +
                                                         "\"><sheets><sheet name=\"A\"/>"
                                                         "</sheets></workbook>"},
                                 {"xl/worksheets/sheet1.xml",
