@@ -1,6 +1,7 @@
 #include "SheetScanner.h"
 
 #include <QXmlStreamReader>
+#include <algorithm>
 
 #include "Package.h"
 #include "ReadErrors.h"
@@ -44,6 +45,7 @@ class RowScan {
   // Reads the <c> the reader stands on into raw_; false when the XML failed.
   bool readCell(QXmlStreamReader& xml);
   Cell typed(RawCell& raw) const;
+  void putInColumnOrder();
 
   const QString& path_;
   const QString& sheetName_;
@@ -66,6 +68,7 @@ void RowScan::scan(QXmlStreamReader& xml, const std::function<void(const Row&)>&
     readRowNumber(xml.attributes().value(QLatin1StringView("r")));
     row_.cells.clear();
     lastColumn_ = -1;
+    bool ordered = true;
     while (xml.readNextStartElement()) {
       if (xml.name() != u"c") {
         xml.skipCurrentElement();
@@ -74,11 +77,12 @@ void RowScan::scan(QXmlStreamReader& xml, const std::function<void(const Row&)>&
       if (!readCell(xml)) return;
       Cell cell = typed(raw_);
       if (cell.isEmpty()) continue;
-      if (size_t(raw_.column) >= row_.cells.size()) row_.cells.resize(size_t(raw_.column) + 1);
-      row_.cells[size_t(raw_.column)] = std::move(cell);
+      cell.column = raw_.column;
+      if (!row_.cells.empty() && row_.cells.back().column >= cell.column) ordered = false;
+      row_.cells.push_back(std::move(cell));
     }
     if (xml.hasError()) return;
-    while (!row_.cells.empty() && row_.cells.back().isEmpty()) row_.cells.pop_back();
+    if (!ordered) putInColumnOrder();
     if (!row_.cells.empty()) onRow(row_);
   }
 }
@@ -226,6 +230,20 @@ Cell RowScan::typed(RawCell& raw) const {
                 .arg(type));
   }
   return cell;
+}
+
+// Cells written out of column order, or one column twice: by column, the last written
+// of a column standing.
+void RowScan::putInColumnOrder() {
+  std::vector<Cell>& cells = row_.cells;
+  std::stable_sort(cells.begin(), cells.end(),
+                   [](const Cell& a, const Cell& b) { return a.column < b.column; });
+  std::vector<Cell> kept;
+  kept.reserve(cells.size());
+  for (size_t i = 0; i < cells.size(); ++i)
+    if (i + 1 == cells.size() || cells[i + 1].column != cells[i].column)
+      kept.push_back(std::move(cells[i]));
+  cells = std::move(kept);
 }
 
 }  // namespace
