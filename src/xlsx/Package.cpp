@@ -3,6 +3,7 @@
 #include <QByteArrayMatcher>
 #include <QFile>
 #include <QFileInfo>
+#include <QSet>
 #include <QUrl>
 
 #include "PartDevice.h"
@@ -65,6 +66,11 @@ zip_t* openArchive(const QString& path) {
   return zip;
 }
 
+// A part name as parts are told apart: case ignored, either slash.
+QString partKey(const char* name) {
+  return QString::fromUtf8(name).replace(u'\\', u'/').toCaseFolded();
+}
+
 QString xmlErrorText(const QString& part, const QXmlStreamReader& xml) {
   const QString where = QStringLiteral("%1 第 %2 行").arg(part).arg(xml.lineNumber());
   if (xml.error() == QXmlStreamReader::PrematureEndOfDocumentError)
@@ -94,10 +100,35 @@ QString relsPartOf(const QString& part) {
 
 }  // namespace
 
-Package::Package(const QString& path) : path_(path), zip_(openArchive(path)) {}
+Package::Package(const QString& path) : path_(path), zip_(openArchive(path)) {
+  try {
+    refuseDuplicateNames();
+  } catch (...) {
+    zip_discard(zip_);
+    throw;
+  }
+}
 
 Package::~Package() {
   zip_discard(zip_);
+}
+
+// Two parts of one name leave it to chance which of them is read (libzip finds the
+// first, another reader the last): such an archive is no package at all.
+void Package::refuseDuplicateNames() const {
+  const zip_int64_t count = zip_get_num_entries(zip_, 0);
+  QSet<QString> seen;
+  seen.reserve(qsizetype(std::min<zip_int64_t>(count, 1 << 16)));
+  for (zip_int64_t i = 0; i < count; ++i) {
+    const char* name = zip_get_name(zip_, zip_uint64_t(i), ZIP_FL_ENC_GUESS);
+    if (!name) continue;
+    const QString key = partKey(name);
+    if (key.endsWith(u'/')) continue;  // a folder entry holds nothing to read
+    if (seen.contains(key))
+      failDamaged(path_,
+                  QStringLiteral("壓縮檔中有兩個名為 %1 的部分").arg(QString::fromUtf8(name)));
+    seen.insert(key);
+  }
 }
 
 zip_int64_t Package::locate(const QString& name) const {
@@ -124,7 +155,12 @@ void Package::readPart(zip_int64_t index, const QString& name,
                        const std::function<void(QXmlStreamReader&)>& body) const {
   PartDevice device(path_, zip_, index, name);
   QXmlStreamReader xml(&device);
-  while (!xml.atEnd() && !xml.isStartElement()) xml.readNext();
+  // Excel never writes a document type, and one may declare entities that expand to
+  // far more than the part holds: a part declaring one is refused before any is used.
+  while (!xml.atEnd() && !xml.isStartElement()) {
+    if (xml.readNext() == QXmlStreamReader::DTD)
+      failDamaged(path_, QStringLiteral("%1：含有文件類型宣告（DOCTYPE）").arg(name));
+  }
   body(xml);
   if (!xml.hasError()) device.drain();
   device.throwIfFailed();

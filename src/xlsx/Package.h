@@ -1,6 +1,7 @@
 // A workbook's package: the zip archive of its XML parts and the relationships that
 // lead from one part to another. Opening it tells a workbook from what only looks like
-// one (an old .xls, a workbook Excel encrypted, any other file).
+// one (an old .xls, a workbook Excel encrypted, any other file) and refuses an archive
+// whose parts cannot be told apart.
 #pragma once
 
 #include <zip.h>
@@ -37,7 +38,7 @@ class Package {
 
   // Streams the part at `index` through `body`, which gets a reader standing on the
   // root element (or past the end of a part without one). Throws when the archive or
-  // the XML is damaged.
+  // the XML is damaged, and refuses any document type declaration.
   void readPart(zip_int64_t index, const QString& name,
                 const std::function<void(QXmlStreamReader&)>& body) const;
 
@@ -50,6 +51,8 @@ class Package {
   static QString folderOf(const QString& part);
 
  private:
+  void refuseDuplicateNames() const;
+
   QString path_;
   zip_t* zip_ = nullptr;
 };

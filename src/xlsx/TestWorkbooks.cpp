@@ -67,6 +67,12 @@ void writeFile(const QString& path, const QByteArray& bytes) {
   file.write(bytes);
 }
 
+QByteArray readFile(const QString& path) {
+  QFile file(path);
+  EXPECT_TRUE(file.open(QIODevice::ReadOnly));
+  return file.readAll();
+}
+
 QString errorOf(const QString& path, const QString& sheet) {
   try {
     Workbook(path).rows(sheet);

@@ -21,6 +21,7 @@ inline const QByteArray kRelNamespace =
 // test can alter their bytes in place. Fails the test when it cannot be written.
 void writeZip(const QString& path, const Parts& parts, bool store = false);
 void writeFile(const QString& path, const QByteArray& bytes);
+QByteArray readFile(const QString& path);
 
 // A relationships part: ids rId1, rId2, ... in order, each of an office document type.
 QByteArray rels(const QList<std::pair<QByteArray, QByteArray>>& typeAndTarget);
