@@ -14,9 +14,9 @@ namespace {
 
 const char kCompoundSignature[] = "\xD0\xCF\x11\xE0\xA1\xB1\x1A\xE1";
 
-// A compound file is either a workbook encrypted with a password (its package kept in the
-// streams "EncryptionInfo" and "EncryptedPackage") or an old binary workbook. The
-// stream names stand in the directory in UTF-16; the directory may be anywhere.
+// A compound file is either a workbook Excel encrypted (its package kept in the streams
+// "EncryptionInfo" and "EncryptedPackage") or an old binary workbook. The stream names
+// stand in the directory in UTF-16; the directory may be anywhere.
 bool compoundFileIsEncrypted(QFile& file) {
   const auto utf16 = [](const char* ascii) {
     QByteArray bytes;
@@ -48,7 +48,7 @@ zip_t* openArchive(const QString& path) {
   }
   const QByteArray head = file.read(8);
   if (head == QByteArray(kCompoundSignature, 8)) {
-    if (compoundFileIsEncrypted(file)) failRead(path, passwordProtectedReason());
+    if (compoundFileIsEncrypted(file)) failRead(path, encryptedWorkbookReason());
     failRead(path, QStringLiteral("這是舊版 Excel（.xls）檔案，請另存為 .xlsx"));
   }
   if (!head.startsWith("PK")) failRead(path, notAWorkbookReason());

@@ -22,6 +22,15 @@ QString passwordProtectedReason() {
   return QStringLiteral("這個檔案有密碼保護，請在 Excel 中移除密碼後再匯入");
 }
 
+// Both cases look alike from outside: the default password is only told apart by
+// deriving its key and decrypting the verifier, so the message covers both.
+QString encryptedWorkbookReason() {
+  return QStringLiteral(
+      "這個檔案已加密。若 Excel 開啟時要求輸入密碼，請在 Excel 中移除密碼後再匯入；"
+      "若 Excel 不要求密碼就能開啟（以 Excel 的預設密碼保護），"
+      "請在 Excel 中另存一份不加保護的副本，再匯入該副本");
+}
+
 QString zipErrorText(int code, const char* fallback) {
   switch (code) {
     case ZIP_ER_CRC:

@@ -12,7 +12,11 @@ namespace xlsx {
 [[noreturn]] void failDamaged(const QString& path, const QString& detail);
 
 QString notAWorkbookReason();
+// A zip whose parts are encrypted (no tool of Excel's makes one).
 QString passwordProtectedReason();
+// A workbook Excel encrypted: under a password the operator set, or under the default
+// one Excel uses for some protections, which it opens without asking.
+QString encryptedWorkbookReason();
 // libzip's error `code` in the operator's words; `fallback` for the rarer ones.
 QString zipErrorText(int code, const char* fallback);
 

@@ -182,7 +182,8 @@ Cell RowScan::typed(RawCell& raw) const {
       cell.text = std::move(raw.inlineText);
     }
   } else if (type == u"s") {
-    if (hasValue) {
+    // An empty index (<v/>, as some exporters write an empty cell) is no reference.
+    if (hasValue && !value.trimmed().isEmpty()) {
       const std::optional<qint64> i = parseWhole(value);
       if (!i || *i < 0 || *i >= strings_.size())
         badCell(QStringLiteral("的儲存格 %1%2 指向不存在的共用文字「%3」")
@@ -250,6 +251,9 @@ void RowScan::putInColumnOrder() {
 
 void SheetScanner::scan(const QString& sheetName, const QString& part,
                         const std::function<void(const Row&)>& onRow) const {
+  // A sheet the workbook's relationships lead nowhere has no part of its own to read.
+  if (part.isEmpty())
+    failDamaged(package_.path(), QStringLiteral("找不到工作表「%1」的內容").arg(sheetName));
   const zip_int64_t index = package_.locate(part);
   if (index < 0)
     failDamaged(package_.path(),

@@ -1,4 +1,6 @@
-// What a sheet's rows cost: rows stay as small as their values.
+// What a sheet's rows cost and where its cells come from: rows stay as small as their
+// values, cells odd exporters write read as what they mean, and a sheet is read from its
+// own part or not at all.
 #include "SheetScanner.h"
 
 #include <gtest/gtest.h>
@@ -6,6 +8,7 @@
 #include <QTemporaryDir>
 
 #include "TestWorkbooks.h"
+#include "platform/Error.h"
 
 namespace xlsx {
 namespace {
@@ -49,6 +52,44 @@ TEST_F(XlsxSheetScanner, ARowHoldsOnlyTheCellsWithAValue) {
   EXPECT_EQ(read[0].cells[1].column, 2);
   EXPECT_EQ(read[0].cells[2].column, 16383);
   EXPECT_EQ(read[0].cells[2].number, 4);
+}
+
+// Some exporters write an empty cell as a shared text without an index.
+TEST_F(XlsxSheetScanner, ASharedTextWithoutAnIndexIsAnEmptyCell) {
+  writeZip(path("empty.xlsx"), book("<row><c t=\"s\"><v>0</v></c><c t=\"s\"><v/></c>"
+                                    "<c t=\"s\"><v> </v></c><c t=\"s\"><v>0</v></c></row>"
+                                    "<row><c t=\"s\"><v></v></c></row>",
+                                    "<si><t>a</t></si>"));
+  const std::vector<Row> rows = Workbook(path("empty.xlsx")).rows({});
+  ASSERT_EQ(rows.size(), 1u);  // the second row holds nothing
+  ASSERT_EQ(rows[0].cells.size(), 2u);
+  EXPECT_EQ(rows[0].cells[0].text, "a");
+  EXPECT_EQ(rows[0].cells[1].column, 3);
+  // An index that is no number still is a fault of the file.
+  writeZip(path("bad.xlsx"), book("<row><c t=\"s\"><v>x</v></c></row>", "<si><t>a</t></si>"));
+  EXPECT_EQ(errorOf(path("bad.xlsx")),
+            "無法讀取 Excel 檔案 " + path("bad.xlsx") +
+                "：檔案已損壞（工作表「Sheet1」的儲存格 A1 指向不存在的共用文字「x」）");
+}
+
+// Old macro sheets stand in the sheet list with an empty id, or one no relationship
+// has: such a sheet is not read from whatever part its place in the list suggests.
+TEST_F(XlsxSheetScanner, ASheetIsReadFromItsOwnPartOnly) {
+  for (const QByteArray& id :
+       {QByteArray(" r:id=\"\""), QByteArray(" r:id=\"rId9\""), QByteArray()}) {
+    SCOPED_TRACE(id.toStdString());
+    Parts parts = book("<row><c t=\"inlineStr\"><is><t>Item's</t></is></c></row>");
+    parts[1].second = "<workbook xmlns=\"" + kMainNamespace + "\" xmlns:r=\"" + kRelNamespace +
+                      "\"><sheets><sheet name=\"Macro1\" sheetId=\"1\"" + id +
+                      "/><sheet name=\"Item\" sheetId=\"2\" r:id=\"rId1\"/></sheets></workbook>";
+    writeZip(path("macro.xlsx"), parts);
+    const Workbook workbook(path("macro.xlsx"));
+    EXPECT_EQ(workbook.sheetNames(), QStringList({"Macro1", "Item"}));
+    EXPECT_EQ(workbook.rows("Item").at(0).cells.at(0).text, "Item's");
+    EXPECT_EQ(errorOf(path("macro.xlsx"), "Macro1"),
+              "無法讀取 Excel 檔案 " + path("macro.xlsx") +
+                  "：檔案已損壞（找不到工作表「Macro1」的內容）");
+  }
 }
 
 }  // namespace

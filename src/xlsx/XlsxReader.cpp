@@ -17,7 +17,7 @@ struct Workbook::Impl {
   Package package;
   struct Sheet {
     QString name;
-    QString part;
+    QString part;  // empty when the workbook's relationships lead to none
   };
   std::vector<Sheet> sheets;
   bool date1904 = false;
@@ -53,11 +53,15 @@ void Workbook::Impl::readWorkbook(const QString& workbookPart) {
               else if (a.name() == u"id" && !a.namespaceUri().isEmpty())
                 id = a.value().toString();
             }
-            const auto rel = rels.constFind(id);
-            sheet.part =
-                rel != rels.cend()
-                    ? rel->target
-                    : folder + QStringLiteral("worksheets/sheet%1.xml").arg(sheets.size() + 1);
+            // A sheet's part is where its relationship leads, and nowhere else: a sheet
+            // whose id is empty or leads nowhere (as old macro sheets have) must not be
+            // read from another sheet's part. Only a workbook without relationships at
+            // all has its sheets found by the usual part names, in order.
+            if (rels.isEmpty()) {
+              sheet.part = folder + QStringLiteral("worksheets/sheet%1.xml").arg(sheets.size() + 1);
+            } else if (const auto rel = rels.constFind(id); rel != rels.cend()) {
+              sheet.part = rel->target;
+            }
             sheets.push_back(sheet);
           }
           xml.skipCurrentElement();

@@ -360,8 +360,13 @@ TEST_F(XlsxReader, RefusesWhatIsNoReadableWorkbook) {
   QByteArray encrypted = compound;
   for (const char c : QByteArray("EncryptedPackage")) encrypted.append(c).append('\0');
   writeFile(path("locked.xlsx"), encrypted.append(3000, 'k'));
+  // Under a password the operator set, or under Excel's default one, which Excel opens
+  // without asking: from outside both look alike, so the message speaks of both.
   EXPECT_EQ(errorOf(path("locked.xlsx")),
-            message("locked.xlsx", "這個檔案有密碼保護，請在 Excel 中移除密碼後再匯入"));
+            message("locked.xlsx",
+                    "這個檔案已加密。若 Excel 開啟時要求輸入密碼，請在 Excel 中移除密碼後再匯入；"
+                    "若 Excel 不要求密碼就能開啟（以 Excel 的預設密碼保護），"
+                    "請在 Excel 中另存一份不加保護的副本，再匯入該副本"));
 
   // Damaged archives: cut in half, a part whose bytes changed, a part too large.
   const QByteArray sheet = "<row><c><v>42</v></c></row>";
