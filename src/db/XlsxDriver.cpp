@@ -12,7 +12,9 @@
 #include <xlsx/XlsxReader.h>
 
 #include <QRegularExpression>
+#include <algorithm>
 #include <cmath>
+#include <optional>
 #include <thread>
 
 namespace db {
@@ -47,6 +49,16 @@ QString cellText(const xlsx::Cell& cell, const xlsx::Workbook& book, bool& null)
   return QString();
 }
 
+// The column of the header row's last cell that names a column, -1 for none.
+int lastHeadingOf(const xlsx::Row& header, const xlsx::Workbook& book) {
+  int last = -1;
+  for (const xlsx::Cell& cell : header.cells) {
+    bool null = false;
+    if (!cellText(cell, book, null).trimmed().isEmpty()) last = std::max(last, cell.column);
+  }
+  return last;
+}
+
 class XlsxDriver : public Driver {
  public:
   explicit XlsxDriver(const QString& path) : path_(path) {}
@@ -77,20 +89,21 @@ class XlsxDriver : public Driver {
     std::vector<int> columnOf;  // sheet column -> result column, -1: no header
     bool header = true;
     const auto take = [&](const xlsx::Row& row) {
-      bool any = false;
-      for (const xlsx::Cell& c : row.cells) any = any || !c.isEmpty();
-      if (!any) return;
       if (header) {
+        bool any = false;
+        for (const xlsx::Cell& c : row.cells) any = any || !c.isEmpty();
+        if (!any) return;
         header = false;
-        for (size_t i = 0; i < row.cells.size(); ++i) {
+        for (const xlsx::Cell& cell : row.cells) {
           bool null = false;
-          const QString name = cellText(row.cells[i], book, null).trimmed();
-          columnOf.push_back(name.isEmpty() ? -1 : int(rs.columns.size()));
+          const QString name = cellText(cell, book, null).trimmed();
           if (name.isEmpty()) continue;
+          if (size_t(cell.column) >= columnOf.size()) columnOf.resize(size_t(cell.column) + 1, -1);
+          columnOf[size_t(cell.column)] = int(rs.columns.size());
           ColumnInfo c;
           c.name = name;
           c.type = ftMemo;
-          c.sourceColumn = xlsx::Workbook::columnName(int(i));
+          c.sourceColumn = xlsx::Workbook::columnName(cell.column);
           c.serialDates = book.date1904() ? 1904 : 1900;
           rs.columns.push_back(c);
         }
@@ -99,11 +112,12 @@ class XlsxDriver : public Driver {
       rs.sourceRows.push_back(row.number);
       const size_t first = rs.cells.size();
       rs.cells.resize(first + rs.columns.size());
-      for (size_t i = 0; i < row.cells.size() && i < columnOf.size(); ++i) {
-        if (columnOf[i] < 0) continue;
+      for (const xlsx::Cell& cell : row.cells) {
+        if (size_t(cell.column) >= columnOf.size() || columnOf[size_t(cell.column)] < 0) continue;
         bool null = false;
-        QString text = cellText(row.cells[i], book, null);
-        if (!null) rs.cells[first + size_t(columnOf[i])] = QVariant(std::move(text));
+        QString text = cellText(cell, book, null);
+        if (!null)
+          rs.cells[first + size_t(columnOf[size_t(cell.column)])] = QVariant(std::move(text));
       }
     };
 
@@ -115,8 +129,23 @@ class XlsxDriver : public Driver {
     std::thread reader([&] {
       try {
         std::vector<xlsx::Row> batch;
+        // Only the cells under a heading travel: a row's values past the last heading
+        // are read by nobody, and a sheet may hold one far out on every row.
+        std::optional<int> lastHeading;
         book.forEachRow(chosen, [&](const xlsx::Row& row) {
-          batch.push_back(row);
+          if (!lastHeading) {
+            if (std::all_of(row.cells.begin(), row.cells.end(),
+                            [](const xlsx::Cell& c) { return c.isEmpty(); }))
+              return;
+            lastHeading = lastHeadingOf(row, book);
+            batch.push_back(row);
+          } else {
+            xlsx::Row& kept = batch.emplace_back();
+            kept.number = row.number;
+            kept.cells.reserve(std::min(row.cells.size(), size_t(*lastHeading + 1)));
+            for (const xlsx::Cell& c : row.cells)
+              if (c.column <= *lastHeading) kept.cells.push_back(c);
+          }
           if (batch.size() == kBatchRows && !handoff.push(std::exchange(batch, {})))
             throw Stopped{};
         });

@@ -122,7 +122,8 @@ TEST_F(XlsxDriverTest, ASheetDamagedFarDownFailsTheReadWithItsReason) {
   const QString path = dir_.filePath("Item.xlsx");
   {
     xlsx::SheetWriter writer(path, "Item", {{"ItemNo", xlsx::ColumnKind::Text}});
-    for (int i = 0; i < 5000; ++i) writer.addRow({QStringLiteral("%1").arg(i, 8, 10, QLatin1Char('0'))});
+    for (int i = 0; i < 5000; ++i)
+      writer.addRow({QStringLiteral("%1").arg(i, 8, 10, QLatin1Char('0'))});
     writer.commit();
   }
   QProcess damage;
@@ -148,6 +149,43 @@ with zipfile.ZipFile(sys.argv[1], 'w', zipfile.ZIP_DEFLATED) as out:
     EXPECT_TRUE(e.message().contains(path)) << e.message().toStdString();
     EXPECT_TRUE(e.message().contains(QStringLiteral("A4000!"))) << e.message().toStdString();
   }
+}
+
+// A sheet with a value far past its headings on every row (a stray mark in the last
+// column): those values are no column of the table, and the rows read as their headed
+// cells; a row holding nothing under a heading still is a row.
+TEST_F(XlsxDriverTest, ValuesPastTheLastHeadingAreLeftOut) {
+  const QString path = dir_.filePath("Item.xlsx");
+  QProcess make;
+  make.start("/usr/bin/python3", {"-c", R"(
+import sys, zipfile
+main = 'http://schemas.openxmlformats.org/spreadsheetml/2006/main'
+rel = 'http://schemas.openxmlformats.org/officeDocument/2006/relationships'
+rels = '<Relationships xmlns="http://schemas.openxmlformats.org/package/2006/relationships">'
+rows = ['<row r="1"><c r="A1" t="inlineStr"><is><t>ItemNo</t></is></c>'
+        '<c r="C1" t="inlineStr"><is><t>Name</t></is></c></row>']
+for r in range(2, 20002):
+    rows.append('<row r="%d"><c r="A%d"><v>%d</v></c><c r="XFD%d"><v>1</v></c></row>' % (r, r, r, r))
+rows.append('<row r="20002"><c r="XFD20002"><v>1</v></c></row>')
+parts = {
+    '_rels/.rels': rels + '<Relationship Id="rId1" Type="' + rel + '/officeDocument" Target="xl/workbook.xml"/></Relationships>',
+    'xl/workbook.xml': '<workbook xmlns="' + main + '" xmlns:r="' + rel + '"><sheets><sheet name="Item" sheetId="1" r:id="rId1"/></sheets></workbook>',
+    'xl/_rels/workbook.xml.rels': rels + '<Relationship Id="rId1" Type="' + rel + '/worksheet" Target="worksheets/sheet1.xml"/></Relationships>',
+    'xl/worksheets/sheet1.xml': '<worksheet xmlns="' + main + '"><sheetData>' + ''.join(rows) + '</sheetData></worksheet>',
+}
+with zipfile.ZipFile(sys.argv[1], 'w', zipfile.ZIP_DEFLATED) as out:
+    for n, data in parts.items():
+        out.writestr(n, data)
+)",
+                                  path});
+  ASSERT_TRUE(make.waitForFinished(60000));
+  ASSERT_EQ(make.exitCode(), 0) << make.readAllStandardError().toStdString();
+  const QStringList rows = read(path, "Item");
+  ASSERT_EQ(rows.size(), 20002);
+  EXPECT_EQ(rows[0], "ItemNo|Name");
+  EXPECT_EQ(rows[1], "2|<null>");
+  EXPECT_EQ(rows[20000], "20001|<null>");
+  EXPECT_EQ(rows[20001], "<null>|<null>");
 }
 
 }  // namespace

@@ -21,6 +21,7 @@ namespace xlsx {
 struct Cell {
   enum class Kind { Empty, Number, Text, Boolean, Error };
   Kind kind = Kind::Empty;
+  int column = 0;  // 0 for A (see Workbook::columnName)
   // Number: the value; a date or time is its serial (see Workbook::dateOf).
   double number = 0;
   // Text: the text (shared, inline or a formula's text result, rich text runs joined,
@@ -36,9 +37,10 @@ struct Cell {
 };
 
 struct Row {
-  int number = 0;           // the sheet's row number, 1 for the first
-  std::vector<Cell> cells;  // by column, A first; cells missing between are Empty;
-                            // never ends with an Empty cell
+  int number = 0;  // the sheet's row number, 1 for the first
+  // The cells holding a value, by column from left to right, each column once: a row
+  // with one value far to the right holds that one cell. Never an Empty cell.
+  std::vector<Cell> cells;
 };
 
 class Workbook {

@@ -1,0 +1,96 @@
+// What a sheet's rows cost and where its cells come from: rows stay as small as their
+// values, cells odd exporters write read as what they mean, and a sheet is read from its
+// own part or not at all.
+#include "SheetScanner.h"
+
+#include <gtest/gtest.h>
+
+#include <QTemporaryDir>
+
+#include "TestWorkbooks.h"
+#include "platform/Error.h"
+
+namespace xlsx {
+namespace {
+
+class XlsxSheetScanner : public ::testing::Test {
+ protected:
+  QString path(const QString& name) const { return dir_.filePath(name); }
+
+ private:
+  QTemporaryDir dir_;
+};
+
+// One value in the last column on every row: each row handed out holds that one cell,
+// not the 16,384 columns up to it.
+TEST_F(XlsxSheetScanner, ARowHoldsOnlyTheCellsWithAValue) {
+  const int rows = 20000;
+  QByteArray sheet;
+  for (int r = 1; r <= rows; ++r)
+    sheet += "<row r=\"" + QByteArray::number(r) + "\"><c r=\"XFD" + QByteArray::number(r) +
+             "\"><v>" + QByteArray::number(r) + "</v></c></row>";
+  writeZip(path("far.xlsx"), book(sheet));
+  int handedOut = 0;
+  size_t cellsAllocated = 0;
+  Workbook(path("far.xlsx")).forEachRow({}, [&](const Row& row) {
+    ++handedOut;
+    cellsAllocated = std::max(cellsAllocated, row.cells.capacity());
+    ASSERT_EQ(row.cells.size(), 1u);
+    EXPECT_EQ(row.cells[0].column, 16383);
+    EXPECT_EQ(row.cells[0].number, row.number);
+  });
+  EXPECT_EQ(handedOut, rows);
+  EXPECT_LE(cellsAllocated, 2u);
+
+  // Written out of order or twice, cells come by column, the last written standing.
+  writeZip(path("order.xlsx"), book("<row><c r=\"XFD1\"><v>3</v></c><c r=\"B1\"><v>1</v></c>"
+                                    "<c r=\"XFD1\"><v>4</v></c><c r=\"C1\"><v>2</v></c></row>"));
+  const std::vector<Row> read = Workbook(path("order.xlsx")).rows({});
+  ASSERT_EQ(read.size(), 1u);
+  ASSERT_EQ(read[0].cells.size(), 3u);
+  EXPECT_EQ(read[0].cells[0].column, 1);
+  EXPECT_EQ(read[0].cells[1].column, 2);
+  EXPECT_EQ(read[0].cells[2].column, 16383);
+  EXPECT_EQ(read[0].cells[2].number, 4);
+}
+
+// Some exporters write an empty cell as a shared text without an index.
+TEST_F(XlsxSheetScanner, ASharedTextWithoutAnIndexIsAnEmptyCell) {
+  writeZip(path("empty.xlsx"), book("<row><c t=\"s\"><v>0</v></c><c t=\"s\"><v/></c>"
+                                    "<c t=\"s\"><v> </v></c><c t=\"s\"><v>0</v></c></row>"
+                                    "<row><c t=\"s\"><v></v></c></row>",
+                                    "<si><t>a</t></si>"));
+  const std::vector<Row> rows = Workbook(path("empty.xlsx")).rows({});
+  ASSERT_EQ(rows.size(), 1u);  // the second row holds nothing
+  ASSERT_EQ(rows[0].cells.size(), 2u);
+  EXPECT_EQ(rows[0].cells[0].text, "a");
+  EXPECT_EQ(rows[0].cells[1].column, 3);
+  // An index that is no number still is a fault of the file.
+  writeZip(path("bad.xlsx"), book("<row><c t=\"s\"><v>x</v></c></row>", "<si><t>a</t></si>"));
+  EXPECT_EQ(errorOf(path("bad.xlsx")),
+            "無法讀取 Excel 檔案 " + path("bad.xlsx") +
+                "：檔案已損壞（工作表「Sheet1」的儲存格 A1 指向不存在的共用文字「x」）");
+}
+
+// Old macro sheets stand in the sheet list with an empty id, or one no relationship
+// has: such a sheet is not read from whatever part its place in the list suggests.
+TEST_F(XlsxSheetScanner, ASheetIsReadFromItsOwnPartOnly) {
+  for (const QByteArray& id :
+       {QByteArray(" r:id=\"\""), QByteArray(" r:id=\"rId9\""), QByteArray()}) {
+    SCOPED_TRACE(id.toStdString());
+    Parts parts = book("<row><c t=\"inlineStr\"><is><t>Item's</t></is></c></row>");
+    parts[1].second = "<workbook xmlns=\"" + kMainNamespace + "\" xmlns:r=\"" + kRelNamespace +
+                      "\"><sheets><sheet name=\"Macro1\" sheetId=\"1\"" + id +
+                      "/><sheet name=\"Item\" sheetId=\"2\" r:id=\"rId1\"/></sheets></workbook>";
+    writeZip(path("macro.xlsx"), parts);
+    const Workbook workbook(path("macro.xlsx"));
+    EXPECT_EQ(workbook.sheetNames(), QStringList({"Macro1", "Item"}));
+    EXPECT_EQ(workbook.rows("Item").at(0).cells.at(0).text, "Item's");
+    EXPECT_EQ(errorOf(path("macro.xlsx"), "Macro1"),
+              "無法讀取 Excel 檔案 " + path("macro.xlsx") +
+                  "：檔案已損壞（找不到工作表「Macro1」的內容）");
+  }
+}
+
+}  // namespace
+}  // namespace xlsx
