@@ -57,6 +57,7 @@ QString previewReport(const std::vector<TablePreview>& tables) {
                   .arg(c.unchanged)
                   .arg(c.failures.size())
                   .arg(p.program);
+    if (c.blank > 0) report += QStringLiteral("，略過空白列 %1").arg(c.blank);
     if (c.leftAlone > 0)
       report += QStringLiteral("，只有 POS 改過而保留的欄位 %1 格").arg(c.leftAlone);
     int kept = 0;

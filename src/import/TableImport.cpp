@@ -113,6 +113,7 @@ void TableImport::findConflictingCopies() {
         // The row fails on its own key when it is reached.
       }
     }
+    if (trimmedText(key).isEmpty()) continue;  // blank, or failing on its own
     rowsOf[target_.textForm(*keyTarget, key)].push_back(position);
   }
   for (auto it = rowsOf.cbegin(); it != rowsOf.cend(); ++it) {
@@ -132,6 +133,26 @@ void TableImport::findConflictingCopies() {
   source_.first();
 }
 
+bool TableImport::blankRow() {
+  if (columns_.empty()) return false;  // no map: the row fails on the key's name
+  for (Column& c : columns_) {
+    const db::Field* f = nullptr;
+    try {
+      f = &sourceField(c);
+    } catch (const platform::Error&) {
+      return false;  // the row fails on the name
+    }
+    if (!trimmedText(f->asString()).isEmpty()) return false;
+  }
+  return true;
+}
+
+QString TableImport::sourceFileName() const {
+  return sourceFile_.isEmpty()
+             ? QString::fromUtf8(importTable(table_).name) + QStringLiteral(".mdb")
+             : QFileInfo(sourceFile_).fileName();
+}
+
 int TableImport::sourceRowNumber() const {
   const int sheetRow = source_.sourceRow();
   return sheetRow > 0 ? sheetRow : source_.recNo() + 1;
@@ -145,7 +166,7 @@ void TableImport::run(platform::Progress& progress) {
   source_.first();
   while (!source_.eof()) {
     try {
-      importRow();
+      if (!blankRow()) importRow();
     } catch (...) {
       target_.cancel();
       throw;
@@ -170,6 +191,12 @@ TableImport::Preview TableImport::preview(
   source_.first();
   while (!source_.eof()) {
     ++row;
+    if (blankRow()) {
+      ++result.blank;
+      source_.next();
+      progress.step(row, result.rows);
+      continue;
+    }
     try {
       bool found = false;
       stageRow(found);
@@ -238,13 +265,18 @@ void TableImport::stageRow(bool& found) {
       rows << QString::number(sourceRowNumber());
     }
     source_.moveTo(here);
-    const QString file = sourceFile_.isEmpty()
-                             ? QString::fromUtf8(importTable(table_).name) + QStringLiteral(".mdb")
-                             : QFileInfo(sourceFile_).fileName();
     throw platform::Error(
         QStringLiteral("%1 第 %2 列的 %3 都是 %4，內容不同；請刪除其中一列，這些列都沒有匯入")
-            .arg(file, rows.join(QStringLiteral(" 列與第 ")), keyDisplay_, keySource_->asString()));
+            .arg(sourceFileName(), rows.join(QStringLiteral(" 列與第 ")), keyDisplay_,
+                 keySource_->asString()));
   }
+  if (trimmedText(keySource_->asString()).isEmpty())
+    throw platform::Error(
+        QStringLiteral(
+            "%1 第 %2 列的 %3 是空的：每一列都要有 %3；請填上或刪除這一列，這一列沒有匯入")
+            .arg(sourceFileName())
+            .arg(sourceRowNumber())
+            .arg(keyDisplay_));
   const QString keyText = item ? completeItemNo(keySource_->asString()) : keySource_->asString();
   // Found as the server compares keys, the row keeps its key as the POS holds it; only
   // a new key must fit the column.

@@ -372,6 +372,28 @@ TEST_P(TableImportTest, AKeyHeldTwiceWithDifferentContentsFailsBothRows) {
   EXPECT_EQ(pos("Customer", "CustNo", "C1", "Name"), "old");
 }
 
+// A row with nothing in any mapped column (a note typed beside the table leaves one) is
+// no row; a row with values but no key fails alike in the dry run and the import.
+TEST_P(TableImportTest, BlankRowsAreSkippedAndAnEmptyKeyFailsItsRow) {
+  exportShaped("Customer", pos_->dm.qryCustomer, "CustNo",
+               {{{"CustNo", "C1"}, {"Name", "甲"}}, {}, {{"CustNo", " "}, {"Name", "乙"}}});
+  {
+    TableImport import(PosTable::Customer, source("Customer"), pos_->dm.qryCustomer);
+    platform::NoProgress none;
+    const TableImport::Preview p = import.preview(none);
+    EXPECT_EQ(p.blank, 1);
+    EXPECT_EQ(p.changed, 1);
+    ASSERT_EQ(p.failures.size(), 1u);
+    EXPECT_EQ(p.failures[0].row, 3);
+    EXPECT_TRUE(p.failures[0].message.startsWith(QStringLiteral("Customer.mdb 第 3 列的 ")))
+        << p.failures[0].message.toStdString();
+  }
+  const QString error = run(PosTable::Customer, pos_->dm.qryCustomer);
+  EXPECT_TRUE(error.contains(QStringLiteral("是空的"))) << error.toStdString();
+  EXPECT_EQ(pos("Customer", "CustNo", "C1", "Name"), QStringLiteral("甲"));
+  EXPECT_EQ(pos_->rowCount("Customer"), 1);
+}
+
 TEST_P(TableImportTest, ItemRulesAreReadFromConfigIni) {
   config::Config().write(config::keys::UpdatePrice, true);
   config::Config().write(config::keys::UpdateStkQty, true);

@@ -105,6 +105,7 @@ class TableImport {
     // Edits only: cells the Access file holds as exported that only the POS changed
     // since, left as the POS holds them.
     int leftAlone = 0;
+    int blank = 0;  // rows with no value in any mapped column, skipped
     std::vector<Failure> failures;
     // Cells of existing rows whose file value differs from the POS but whose column
     // the [Import Item] switches keep, per column.
@@ -155,6 +156,10 @@ class TableImport {
   void findConflictingCopies();
   // The row's number as the operator's program shows it.
   int sourceRowNumber() const;
+  QString sourceFileName() const;
+  // No value in any mapped column: a stray note beside the table, an emptied row.
+  // Skipped, not imported.
+  bool blankRow();
   // Rethrows a cell's conversion error, naming the sheet's row and column where the
   // source is a workbook.
   [[noreturn]] void failAtCell(Column& column, const platform::Error& error);
