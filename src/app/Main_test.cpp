@@ -590,6 +590,41 @@ TEST_F(MainTest, ImportMergesTheEnabledTablesIntoTheGridsAndReports) {
   EXPECT_EQ(enabledButtons(), kConnected);
 }
 
+// An Access file still open in Access (its .ldb beside it) may lack unsaved edits: the
+// operator is asked; No leaves the table out and says so, Yes imports it as saved.
+TEST_F(MainTest, ImportAsksBeforeReadingAFileAnotherProgramHoldsOpen) {
+  makePos("pos.sqlite");
+  writeConfig(
+      "[MSSQL]\r\nProvider=SQLite\r\nDatabase=pos.sqlite\r\n[Export Import]\r\nClassify=1\r\n");
+  config::ColumnMap classify;
+  classify.setKey("ClsNo", "小分類編號");
+  classify.addPair("ClsNo", "小分類編號");
+  classify.addPair("ClsName", "小分類名稱");
+  classify.write(path("Classify.ini"));
+  writeAccessTable(path("Classify.mdb"), "Classify", {"小分類編號", "小分類名稱"},
+                   {{"D04", "新分類"}});
+  QFile lock(path("Classify.ldb"));
+  ASSERT_TRUE(lock.open(QIODevice::WriteOnly));
+  lock.close();
+
+  startProgram();
+  click("bbtnStartSQL");
+  ui_.messages.clear();
+  ui_.answer = false;
+  click("bbtnImport");
+  ASSERT_GE(ui_.messages.size(), 2u);
+  EXPECT_EQ(ui_.messages[0].kind, ShownMessage::Kind::Question);
+  EXPECT_TRUE(ui_.messages[0].text.contains("Classify.ldb")) << ui_.messages[0].text.toStdString();
+  EXPECT_EQ(ui_.messages.back().text, "匯入狀態：\r\n小分類資料沒有匯入：檔案正由其他程式開啟。");
+  EXPECT_EQ(rows(TfrmMain::tabClassify), 3);
+
+  ui_.messages.clear();
+  ui_.answer = true;
+  click("bbtnImport");
+  EXPECT_EQ(ui_.messages.back().text, "匯入狀態：\r\n匯入分類資料完成。");
+  EXPECT_EQ(rows(TfrmMain::tabClassify), 4);
+}
+
 // A row held by another session on the TDS server during "匯入檔案": the row fails in the
 // program's words within the command timeout and a few seconds (FreeTDS alone would wait
 // twice the timeout), FreeTDS gives the link up, and the window returns to its state

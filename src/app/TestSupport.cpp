@@ -18,6 +18,12 @@ void RecordingUiServices::showInformation(const QString& text) {
   if (onMessage) onMessage(messages.back());
 }
 
+bool RecordingUiServices::question(const QString& text, const QString& caption) {
+  messages.push_back({ShownMessage::Kind::Question, text, caption, Icon::None});
+  if (onMessage) onMessage(messages.back());
+  return answer;
+}
+
 void RecordingUiServices::setBusyCursor(bool busy) {
   busyDepth += busy ? 1 : -1;
   if (busy) ++busyCount;

@@ -14,7 +14,7 @@
 namespace app::test {
 
 struct ShownMessage {
-  enum class Kind { Box, Information };
+  enum class Kind { Box, Information, Question };
   Kind kind;
   QString text;
   QString caption;
@@ -25,10 +25,13 @@ class RecordingUiServices : public platform::UiServices {
  public:
   void messageBox(const QString& text, const QString& caption, Icon icon) override;
   void showInformation(const QString& text) override;
+  bool question(const QString& text, const QString& caption) override;
   void setBusyCursor(bool busy) override;
   void processEvents() override;
 
   std::vector<ShownMessage> messages;
+  // What a question is answered (the question is recorded with the messages).
+  bool answer = false;
   int busyDepth = 0;
   int busyCount = 0;
   int processEventsCount = 0;

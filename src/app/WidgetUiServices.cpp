@@ -43,6 +43,18 @@ void WidgetUiServices::messageBox(const QString& text, const QString& caption, I
   runBox(boxIcon(icon), caption, text);
 }
 
+bool WidgetUiServices::question(const QString& text, const QString& caption) {
+  QMessageBox box(QMessageBox::Question, caption, text, QMessageBox::Yes | QMessageBox::No,
+                  ownerWindow());
+  box.setTextFormat(Qt::PlainText);
+  box.setDefaultButton(QMessageBox::No);
+  const bool busy = QApplication::overrideCursor() != nullptr;
+  if (busy) QApplication::setOverrideCursor(Qt::ArrowCursor);
+  const int answer = box.exec();
+  if (busy) QApplication::restoreOverrideCursor();
+  return answer == QMessageBox::Yes;
+}
+
 void WidgetUiServices::showInformation(const QString& text) {
   runBox(QMessageBox::Information, QStringLiteral("Information"), text);
 }

@@ -6,10 +6,13 @@
 
 #include <config/Configs.h>
 #include <db/ConnectionString.h>
+#include <platform/EditorLock.h>
 #include <platform/ProgramFolder.h>
 #include <posdb/DmMdf.h>
 
 #include <memory>
+
+#include <QDir>
 
 namespace dataimport {
 
@@ -26,6 +29,15 @@ QString openImportSource(TDmAccess& access, const ImportTable& table,
   const QString file = platform::programFolder() + config::exchangeFile(table, format);
   access.openTable(file, QString::fromUtf8(table.sql));
   return file;
+}
+
+QString heldFileMessage(const QString& file, const QString& program) {
+  const QString lock = platform::editorLockOf(file);
+  if (lock.isEmpty()) return QString();
+  return QStringLiteral(
+             "%1 正由 %2 開啟中（旁邊有 %3）：還沒存檔的修改不會匯入。請先在 %2 存檔並關閉它，"
+             "再按「匯入檔案」；若沒有程式開著它，請刪除 %3。")
+      .arg(QDir::toNativeSeparators(file), program, QDir::toNativeSeparators(lock));
 }
 
 namespace {
@@ -68,6 +80,16 @@ QString ImportDriver::run() {
         journal = std::make_unique<ImportJournal>(QStringLiteral("import"),
                                                   posDescription(pos_.cnKAROS.connectionString()));
         journalPath_ = journal->path();
+      }
+      const QString held =
+          heldFileMessage(platform::programFolder() + config::exchangeFile(t, format),
+                          config::exchangeProgram(format));
+      if (!held.isEmpty() && !frontEnd_.importHeldFile(t, held)) {
+        completed = false;
+        // "匯入商品資料" names the table as its progress window does.
+        report += QStringLiteral("\r\n%1沒有匯入：檔案正由其他程式開啟。")
+                      .arg(QString::fromUtf8(t.caption).mid(2));
+        continue;
       }
       const QString file = openImportSource(access_, t, format);
       journal->beginTable(QString::fromUtf8(t.name), file);

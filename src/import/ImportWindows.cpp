@@ -5,6 +5,8 @@
 
 #include <memory>
 
+#include <platform/UiServices.h>
+
 namespace dataimport {
 
 ImportWindows::ImportWindows(std::function<void(int)> selectTab,
@@ -13,6 +15,11 @@ ImportWindows::ImportWindows(std::function<void(int)> selectTab,
 
 void ImportWindows::selectTab(int tab) {
   if (selectTab_) selectTab_(tab);
+}
+
+bool ImportWindows::importHeldFile(const ImportTable&, const QString& message) {
+  return platform::UiServices::instance().question(
+      message + QStringLiteral("\n\n要匯入檔案上次存檔的內容嗎？"), QStringLiteral("資料轉換程式"));
 }
 
 bool ImportWindows::importTable(const ImportTable& table, TableImport& import) {

@@ -18,6 +18,10 @@ UiServices* installed = nullptr;
 
 }  // namespace
 
+bool UiServices::question(const QString&, const QString&) {
+  return false;
+}
+
 UiServices& UiServices::instance() {
   return installed ? *installed : silentServices;
 }

@@ -1,5 +1,6 @@
 #include "xlsx/XlsxWriter.h"
 
+#include <platform/EditorLock.h>
 #include <platform/Error.h>
 #include <platform/Handoff.h>
 
@@ -79,23 +80,10 @@ QString libraryReason(lxw_error error) {
   return QString::fromUtf8(lxw_strerror(error));
 }
 
-// The lock file a spreadsheet program keeps beside a workbook it has open (LibreOffice,
-// then Excel on a shared folder), or an empty string.
-QString lockFileOf(const QString& target) {
-  const QFileInfo info(target);
-  const QString folder = info.absolutePath();
-  const QString name = info.fileName();
-  for (const QString& lock :
-       {folder + QStringLiteral("/.~lock.") + name + u'#', folder + QStringLiteral("/~$") + name}) {
-    if (QFileInfo::exists(lock)) return lock;
-  }
-  return QString();
-}
-
 // Why the file cannot be replaced now that a spreadsheet program holds it, or an empty
 // string.
 QString heldReason(const QString& target) {
-  const QString lock = lockFileOf(target);
+  const QString lock = platform::editorLockOf(target);
   if (lock.isEmpty()) return QString();
   return QStringLiteral("檔案正由其他程式開啟，請先關閉後再試（若沒有程式開著它，請刪除 %1）")
       .arg(lock);

@@ -58,9 +58,17 @@ QStringList parseTables(const QString& value) {
 // error printed there instead of an error box, and the next table goes on.
 class BatchImport : public dataimport::ImportFrontEnd {
  public:
-  BatchImport(ConsoleProgress& progress, std::FILE* err) : progress_(progress), err_(err) {}
+  BatchImport(ConsoleProgress& progress, std::FILE* err, bool ignoreLock = false)
+      : progress_(progress), err_(err), ignoreLock_(ignoreLock) {}
 
   void selectTab(int) override {}
+  // No one to ask: a file open in another program is left out unless --ignore-lock.
+  bool importHeldFile(const dataimport::ImportTable&, const QString& message) override {
+    write(err_, message + (ignoreLock_ ? QStringLiteral("（--ignore-lock：匯入上次存檔的內容）\n")
+                                       : QStringLiteral("\n")));
+    if (!ignoreLock_) failed_ = true;
+    return ignoreLock_;
+  }
   bool importTable(const dataimport::ImportTable& table, dataimport::TableImport& import) override {
     progress_.begin(QString::fromUtf8(table.name));
     try {
@@ -78,6 +86,7 @@ class BatchImport : public dataimport::ImportFrontEnd {
  private:
   ConsoleProgress& progress_;
   std::FILE* err_;
+  bool ignoreLock_ = false;
   bool failed_ = false;
 };
 
@@ -113,7 +122,7 @@ int runExport(const Options& options, posdb::TDmMSSQL& pos, std::FILE* out, std:
 int runImport(const Options& options, posdb::TDmMSSQL& pos, std::FILE* out, std::FILE* err,
               ConsoleProgress& progress) {
   dataimport::TDmAccess access;
-  BatchImport frontEnd(progress, err);
+  BatchImport frontEnd(progress, err, options.ignoreLock);
   dataimport::ImportDriver driver(access, pos, frontEnd);
   if (options.tables) driver.setTables(*options.tables);
   if (options.format) driver.setFormat(*options.format);
@@ -134,7 +143,7 @@ int runImport(const Options& options, posdb::TDmMSSQL& pos, std::FILE* out, std:
 QString usageText() {
   return QStringLiteral(
              "Usage: dataconv-batch export|import [--format mdb|xlsx] [--folder DIR]\n"
-             "                      [--tables TABLE,...]\n"
+             "                      [--tables TABLE,...] [--ignore-lock]\n"
              "       dataconv-batch import --edits-only [--folder DIR] [--tables TABLE,...]\n"
              "       dataconv-batch undo JOURNAL [--dry-run] [--include-uncertain]\n"
              "                      [--folder DIR]\n"
@@ -168,6 +177,9 @@ QString usageText() {
              "  --changes FILE  with --dry-run: list each cell it would write in a CSV file\n"
              "  --format FMT    export, import: the files' format, mdb (Access, TABLE.mdb) or\n"
              "                  xlsx (Excel, TABLE.xlsx), instead of [Export Import] FileType\n"
+             "  --ignore-lock   import: import a file that Excel, LibreOffice or Access still\n"
+             "                  has open (its lock file lies beside it) as it was last saved;\n"
+             "                  without it such a table is left out\n"
              "  --edits-only    import: bring back only the cells changed in the Access files\n"
              "                  since the export, as [Export Import] EditsOnly=1 does\n"
              "  --help          show this text\n"
@@ -212,6 +224,8 @@ Options parseArguments(const QStringList& arguments) {
       options.dryRun = true;
     } else if (arg == QStringLiteral("--edits-only")) {
       options.editsOnly = true;
+    } else if (arg == QStringLiteral("--ignore-lock")) {
+      options.ignoreLock = true;
     } else if (arg == QStringLiteral("--include-uncertain")) {
       options.includeUncertain = true;
     } else if (arg.startsWith(QLatin1Char('-'))) {
@@ -249,6 +263,8 @@ Options parseArguments(const QStringList& arguments) {
     throw UsageError{QStringLiteral("--dry-run is for import and undo only")};
   if (options.editsOnly && options.command != Options::Command::Import)
     throw UsageError{QStringLiteral("--edits-only is for import only")};
+  if (options.ignoreLock && options.command != Options::Command::Import)
+    throw UsageError{QStringLiteral("--ignore-lock is for import only")};
   if (options.includeUncertain && options.command != Options::Command::Undo)
     throw UsageError{QStringLiteral("--include-uncertain is for undo only")};
   if (!options.changes.isEmpty() &&

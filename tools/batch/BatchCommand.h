@@ -22,6 +22,7 @@ struct Options {
   bool dryRun = false;                // import, undo: show what it would do, write nothing
   bool editsOnly = false;             // import: only the cells changed in Access, this run
   bool includeUncertain = false;      // undo: amounts of posts not known to have run too
+  bool ignoreLock = false;            // import: files another program holds open too
   QString changes;                    // with dryRun: the CSV file of the cells it would write
   // export, import: this format's files instead of [Export Import] FileType's
   std::optional<config::ExchangeFormat> format;

@@ -103,6 +103,7 @@ TEST_F(BatchTest, BadUsageExitsWithTwoAndTouchesNothing) {
       {{"export", "--format", "xls"}, "--format is mdb or xlsx, not 'xls'"},
       {{"undo", "a.sqlite", "--format", "xlsx"}, "--format does not apply to this command"},
       {{"import", "--include-uncertain"}, "--include-uncertain is for undo only"},
+      {{"export", "--ignore-lock"}, "--ignore-lock is for import only"},
   };
   for (const auto& [arguments, message] : cases) {
     // The folder given last would hide a missing one given before it.
@@ -155,6 +156,40 @@ TEST_F(BatchTest, ExportedFilesAreCreatedReadableByTheirOwnerOnly) {
   ASSERT_EQ(run({"export", "--format", "xlsx"}).status, 0);
   EXPECT_EQ(mode("Customer.xlsx"), shared);
   EXPECT_EQ(mode("Customer.ini"), shared);
+}
+
+// A file still open in Excel, LibreOffice or Access may lack the operator's last edits:
+// its table is left out, saying why, unless --ignore-lock takes the file as saved.
+TEST_F(BatchTest, AFileOpenInAnotherProgramIsLeftOutUnlessTheLockIsIgnored) {
+  enable({"Customer"});
+  const QString custNo = sql("select CustNo from Customer order by CustNo");
+  const struct {
+    const char* format;
+    const char* lock;
+  } cases[] = {
+      {"mdb", "Customer.ldb"}, {"xlsx", ".~lock.Customer.xlsx#"}, {"xlsx", "~$Customer.xlsx"}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.lock);
+    ASSERT_EQ(run({"export", "--format", c.format}).status, 0);
+    QFile lock(path(c.lock));
+    ASSERT_TRUE(lock.open(QIODevice::WriteOnly));
+    lock.close();
+    sql(QStringLiteral("update Customer set Name = 'changed' where CustNo = '%1'").arg(custNo));
+    const Outcome held = run({"import", "--format", c.format});
+    EXPECT_EQ(held.status, 1);
+    EXPECT_TRUE(held.err.contains(QStringLiteral("正由 ")) && held.err.contains(c.lock))
+        << held.err.toStdString();
+    EXPECT_TRUE(held.out.contains(QStringLiteral("會員資料沒有匯入：檔案正由其他程式開啟。")))
+        << held.out.toStdString();
+    EXPECT_EQ(sql(QStringLiteral("select Name from Customer where CustNo = '%1'").arg(custNo)),
+              "changed");
+    const Outcome ignored = run({"import", "--format", c.format, "--ignore-lock"});
+    EXPECT_EQ(ignored.status, 0) << ignored.err.toStdString();
+    EXPECT_NE(sql(QStringLiteral("select Name from Customer where CustNo = '%1'").arg(custNo)),
+              "changed");
+    QFile::remove(path(c.lock));
+    QFile::remove(path("Customer.mdb"));
+  }
 }
 
 TEST_F(BatchTest, TablesOptionRunsTheNamedTablesInListOrderWhateverConfigSays) {

@@ -9,6 +9,7 @@ namespace app {
 class WidgetUiServices : public platform::UiServices {
  public:
   void messageBox(const QString& text, const QString& caption, Icon icon) override;
+  bool question(const QString& text, const QString& caption) override;
   void showInformation(const QString& text) override;
   void setBusyCursor(bool busy) override;
   void processEvents() override;

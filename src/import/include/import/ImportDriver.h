@@ -39,7 +39,15 @@ class ImportFrontEnd {
   // Runs `import` and returns whether it completed. A failure is shown to the
   // operator here and does not propagate.
   virtual bool importTable(const ImportTable& table, TableImport& import) = 0;
+  // The table's file is open in another program (`message` says which lock file shows
+  // it and what to do): true imports the file as it was last saved, false leaves the
+  // table out. By default the table is left out.
+  virtual bool importHeldFile(const ImportTable&, const QString&) { return false; }
 };
+
+// Why a table's exchange file should not be imported while its lock file lies beside
+// it (unsaved edits would be missed), or an empty string.
+QString heldFileMessage(const QString& file, const QString& program);
 
 // Whether a run takes the table: named in `tables` when given (any case), otherwise
 // switched on in Config.ini.

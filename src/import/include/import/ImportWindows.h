@@ -18,6 +18,8 @@ class ImportWindows : public ImportFrontEnd {
 
   void selectTab(int tab) override;
   bool importTable(const ImportTable& table, TableImport& import) override;
+  // Asks the operator, with the warning and the question whether to go on.
+  bool importHeldFile(const ImportTable& table, const QString& message) override;
 
  private:
   std::function<void(int)> selectTab_;

@@ -14,6 +14,9 @@ class UiServices {
 
   // A modal message box with one OK button.
   virtual void messageBox(const QString& text, const QString& caption, Icon icon) = 0;
+  // A modal question with the buttons Yes and No (No the default); true for Yes. Where no
+  // one can answer (the silent default), the answer is No.
+  virtual bool question(const QString& text, const QString& caption);
   // The platform's information dialog: caption "Information", information icon, "OK".
   virtual void showInformation(const QString& text) = 0;
   virtual void setBusyCursor(bool busy) = 0;
