@@ -35,6 +35,12 @@ class RecordingUi : public platform::UiServices {
     shown.push_back({false, text});
   }
   void showInformation(const QString& text) override { shown.push_back({true, text}); }
+  // A choice is answered with `choice`, below 0 with its default button, as Enter does.
+  int choice = -1;
+  int choose(const QString& text, const QString&, const QStringList&, int defaultButton) override {
+    shown.push_back({false, text});
+    return choice < 0 ? defaultButton : choice;
+  }
   void setBusyCursor(bool busy) override { busyDepth += busy ? 1 : -1; }
   void processEvents() override;
 };

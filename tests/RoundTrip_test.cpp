@@ -117,7 +117,7 @@ TEST_F(RoundTripTest, ExportThenImportRestoresEveryColumnOfAChangedPos) {
       });
 }
 
-TEST_F(RoundTripTest, ExportedFilesReadAlikeInEveryReaderAndTwiceDoublesTheRows) {
+TEST_F(RoundTripTest, ExportedFilesReadAlikeInEveryReaderAndAgainAreAppendedOrReplaced) {
   makePos(300);
   startProgram();
   click("bbtnStartSQL");
@@ -148,6 +148,8 @@ TEST_F(RoundTripTest, ExportedFilesReadAlikeInEveryReaderAndTwiceDoublesTheRows)
     EXPECT_EQ(int(theirs.size()), pos.queryOf(table)->recordCount());
   }
 
+  // Again, the operator choosing "附加": every row twice.
+  ui_.choice = 1;
   click("bbtnExport");
   QFile again(path("Item.ini"));
   ASSERT_TRUE(again.open(QIODevice::ReadOnly));
@@ -155,6 +157,14 @@ TEST_F(RoundTripTest, ExportedFilesReadAlikeInEveryReaderAndTwiceDoublesTheRows)
   EXPECT_EQ(int(jet::testing::mdbExport(path("Item.mdb").toStdString(), "Item").size()),
             2 * pos.qryItem.recordCount());
   EXPECT_EQ(jet::testing::readersDisagree(path("Item.mdb").toStdString()), "");
+  // And again with the default, "取代": the POS's rows alone, in a file every reader
+  // reads.
+  ui_.choice = -1;
+  click("bbtnExport");
+  EXPECT_EQ(int(jet::testing::mdbExport(path("Item.mdb").toStdString(), "Item").size()),
+            pos.qryItem.recordCount());
+  EXPECT_EQ(jet::testing::readersDisagree(path("Item.mdb").toStdString()), "");
+  EXPECT_FALSE(QFile::exists(path(".Item.mdb.new")));
 }
 
 // The route every shop uses: SQL Server's protocol through FreeTDS, a server whose

@@ -270,6 +270,21 @@ void TfrmMain::bbtnExportClick() {
   dataexport::ExportView view;
   view.showTab = [this](int tab) { PageControl_->setCurrentIndex(tab); };
   view.repaint = [this] { repaint(); };
+  // Two exports into one Access table leave every row twice, and an import would take
+  // the stale copy: replacing is what the operator almost always wants.
+  view.askExistingRows = [](const QString& file, qint64 rows) {
+    const int button = platform::UiServices::instance().choose(
+        QStringLiteral("%1 裡已經有 %2 列資料（之前匯出的）。\n\n"
+                       "取代：清空後寫入 POS 現在的資料（建議）。\n"
+                       "附加：寫在原有的資料之後，每一列會出現兩次。")
+            .arg(QDir::toNativeSeparators(file))
+            .arg(rows),
+        QStringLiteral("資料轉換程式"),
+        {QStringLiteral("取代"), QStringLiteral("附加"), QStringLiteral("取消")}, 0);
+    return button == 0   ? dataexport::ExistingRows::Replace
+           : button == 1 ? dataexport::ExistingRows::Append
+                         : dataexport::ExistingRows::Cancel;
+  };
   const QString report = dataexport::ExportDriver(dm_, *ADO_AccessExporter_, view).Run();
   platform::UiServices::instance().showInformation(report);
 }

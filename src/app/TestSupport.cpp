@@ -24,6 +24,13 @@ bool RecordingUiServices::question(const QString& text, const QString& caption) 
   return answer;
 }
 
+int RecordingUiServices::choose(const QString& text, const QString& caption, const QStringList&,
+                                int defaultButton) {
+  messages.push_back({ShownMessage::Kind::Question, text, caption, Icon::None});
+  if (onMessage) onMessage(messages.back());
+  return choice < 0 ? defaultButton : choice;
+}
+
 void RecordingUiServices::setBusyCursor(bool busy) {
   busyDepth += busy ? 1 : -1;
   if (busy) ++busyCount;

@@ -26,12 +26,16 @@ class RecordingUiServices : public platform::UiServices {
   void messageBox(const QString& text, const QString& caption, Icon icon) override;
   void showInformation(const QString& text) override;
   bool question(const QString& text, const QString& caption) override;
+  int choose(const QString& text, const QString& caption, const QStringList& buttons,
+             int defaultButton) override;
   void setBusyCursor(bool busy) override;
   void processEvents() override;
 
   std::vector<ShownMessage> messages;
   // What a question is answered (the question is recorded with the messages).
   bool answer = false;
+  // The button a choice is answered with; below 0: its default button.
+  int choice = -2;
   int busyDepth = 0;
   int busyCount = 0;
   int processEventsCount = 0;

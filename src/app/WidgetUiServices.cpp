@@ -3,7 +3,9 @@
 #include <QApplication>
 #include <QCursor>
 #include <QMessageBox>
+#include <QPushButton>
 #include <QWidget>
+#include <vector>
 
 namespace app {
 namespace {
@@ -53,6 +55,25 @@ bool WidgetUiServices::question(const QString& text, const QString& caption) {
   const int answer = box.exec();
   if (busy) QApplication::restoreOverrideCursor();
   return answer == QMessageBox::Yes;
+}
+
+int WidgetUiServices::choose(const QString& text, const QString& caption,
+                             const QStringList& buttons, int defaultButton) {
+  QMessageBox box(QMessageBox::Question, caption, text, QMessageBox::NoButton, ownerWindow());
+  box.setTextFormat(Qt::PlainText);
+  std::vector<QAbstractButton*> made;
+  for (int i = 0; i < buttons.size(); ++i) {
+    QPushButton* b = box.addButton(buttons[i], QMessageBox::ActionRole);
+    made.push_back(b);
+    if (i == defaultButton) box.setDefaultButton(b);
+  }
+  const bool busy = QApplication::overrideCursor() != nullptr;
+  if (busy) QApplication::setOverrideCursor(Qt::ArrowCursor);
+  box.exec();
+  if (busy) QApplication::restoreOverrideCursor();
+  for (size_t i = 0; i < made.size(); ++i)
+    if (box.clickedButton() == made[i]) return int(i);
+  return -1;
 }
 
 void WidgetUiServices::showInformation(const QString& text) {

@@ -13,9 +13,46 @@
 #include <posdb/DmMdf.h>
 #include <posdb/ExportRecord.h>
 
+#include <jet/Database.h>
+#include <jet/Error.h>
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+
 namespace dataexport {
 
 namespace {
+
+// What an Access file holds of a table about to be exported into it.
+struct AccessFileState {
+  qint64 rows = 0;     // in the table
+  QStringList others;  // what else a person made in the file
+};
+
+AccessFileState accessFileState(const QString& file, const QString& table) {
+  AccessFileState state;
+  if (!QFileInfo::exists(file)) return state;
+  try {
+    const jet::Database db = jet::Database::open(QFile::encodeName(file).toStdString());
+    if (db.hasTable(table.toStdString())) state.rows = db.table(table.toStdString()).rowCount;
+    for (const std::string& name : db.userObjectNames()) {
+      const QString n = QString::fromStdString(name);
+      if (n.compare(table, Qt::CaseInsensitive) != 0) state.others << n;
+    }
+  } catch (const jet::Error&) {
+    // A file that does not read fails the export itself, with its own text.
+  }
+  return state;
+}
+
+// The table as the report names it ("匯出商品資料完成。" names 商品資料).
+QString tableWord(const ExportTable& entry) {
+  return QString::fromUtf8(entry.completion).mid(2).chopped(3);
+}
 
 db::Dataset& queryOf(posdb::TDmMSSQL& pos, const QString& table) {
   db::Dataset* query = pos.queryOf(table);
@@ -55,6 +92,38 @@ void ExportDriver::execute(platform::Progress& progress, int rows) {
   progress.finish();
 }
 
+void ExportDriver::writeAccess(const QString& file, const QString& table) {
+  exporter_.SetDatabaseName(file);
+  exporter_.SetDataSet(&queryOf(pos_, table));
+  exporter_.SetTableName(table);
+  exporter_.SetKeyField(posdb::TDmMSSQL::keyOf(table));
+  if (view_.progress)
+    execute(*view_.progress, queryOf(pos_, table).recordCount());
+  else
+    exporter_.Execute();
+}
+
+void ExportDriver::replaceAccess(const QString& file, const QString& table) {
+  const QFileInfo info(file);
+  const QString fresh =
+      info.absolutePath() + QStringLiteral("/.") + info.fileName() + QStringLiteral(".new");
+  QFile::remove(fresh);  // left by an export that was killed
+  try {
+    writeAccess(fresh, table);
+  } catch (...) {
+    QFile::remove(fresh);
+    throw;
+  }
+  // The file keeps the mode its owner gave it.
+  QFile::setPermissions(fresh, QFile::permissions(file));
+  if (::rename(QFile::encodeName(fresh).constData(), QFile::encodeName(file).constData()) != 0) {
+    const QString why = QString::fromLocal8Bit(std::strerror(errno));
+    QFile::remove(fresh);
+    throw platform::Error(QStringLiteral("無法以新的資料取代 %1：%2；原來的檔案沒有改變")
+                              .arg(QDir::toNativeSeparators(file), why));
+  }
+}
+
 QString ExportDriver::Run() {
   QString report = QString::fromUtf8(kExportReportTitle);
   const config::ExchangeFormat format = format_.value_or(config::exchangeFormat());
@@ -77,14 +146,35 @@ QString ExportDriver::Run() {
         exportSheet(file, table, queryOf(pos_, table), posdb::TDmMSSQL::keyOf(table),
                     view_.progress);
       } else {
-        exporter_.SetDatabaseName(file);
-        exporter_.SetDataSet(&queryOf(pos_, table));
-        exporter_.SetTableName(table);
-        exporter_.SetKeyField(posdb::TDmMSSQL::keyOf(table));
-        if (view_.progress)
-          execute(*view_.progress, queryOf(pos_, table).recordCount());
-        else
-          exporter_.Execute();
+        const AccessFileState state = accessFileState(file, table);
+        ExistingRows choice = ExistingRows::Append;
+        if (state.rows > 0) {
+          if (existingRows_)
+            choice = *existingRows_;
+          else if (view_.askExistingRows)
+            choice = view_.askExistingRows(file, state.rows);
+        }
+        if (choice == ExistingRows::Cancel)
+          return report + QStringLiteral("\r\n%1沒有匯出：已取消，之後的資料表也沒有匯出。")
+                              .arg(tableWord(entry));
+        if (choice == ExistingRows::Replace) {
+          if (!state.others.isEmpty())
+            throw platform::Error(
+                QStringLiteral("%1 裡除了資料表 %2 還有 %3：取代會把它們一起刪除。請改選「附加」，"
+                               "或先把它們搬到別的檔案再匯出")
+                    .arg(QDir::toNativeSeparators(file), table,
+                         state.others.join(QStringLiteral("、"))));
+          replaceAccess(file, table);
+          existingDone_ << QStringLiteral("%1：取代原有的 %2 列")
+                               .arg(QFileInfo(file).fileName())
+                               .arg(state.rows);
+        } else {
+          writeAccess(file, table);
+          if (state.rows > 0)
+            existingDone_ << QStringLiteral("%1：附加在原有的 %2 列之後")
+                                 .arg(QFileInfo(file).fileName())
+                                 .arg(state.rows);
+        }
       }
     }
     // What was written, for an import that brings back only the operator's edits.

@@ -14,9 +14,12 @@
 #include <posdb/DmMdf.h>
 #include <posdb/ExportRecord.h>
 
+#include <jet/DatabaseWriter.h>
+
 #include <gtest/gtest.h>
 #include <unistd.h>
 #include <QDir>
+#include <QFileInfo>
 #include <QTemporaryDir>
 
 using namespace dataexport;
@@ -165,6 +168,66 @@ TEST_F(ExportDriverTest, RunTwiceDoublesTheRowsAndDeletedFileIsMadeAgain) {
   ASSERT_TRUE(QFile::remove(folder_ + "Supplier.mdb"));
   run();
   EXPECT_EQ(int(readAccess(folder_ + "Supplier.mdb", "Supplier").rows.size()), rows);
+}
+
+// A second export into a table that holds rows asks the front end: replace writes the
+// file anew and puts it in place (a failure leaves the old file whole), append doubles
+// the rows, cancel stops before the table. A file holding anything else a person made
+// is not replaced.
+TEST_F(ExportDriverTest, RowsAnAccessTableHoldsAreReplacedAppendedOrKeptAsTheOperatorSays) {
+  enable({"Supplier", "Customer"});
+  run();
+  const int suppliers = dm_.qrySupplier.recordCount();
+  const auto rowsOf = [this](const char* table) {
+    return int(readAccess(folder_ + table + ".mdb", table).rows.size());
+  };
+  std::vector<QString> asked;
+  ExistingRows answer = ExistingRows::Replace;
+  ExportView view;
+  view.askExistingRows = [&](const QString& file, qint64 rows) {
+    asked.push_back(QFileInfo(file).fileName() + QStringLiteral(" %1").arg(rows));
+    return answer;
+  };
+  ExportDriver(dm_, exporter_, view).Run();
+  EXPECT_EQ(asked, std::vector<QString>(
+                       {QStringLiteral("Supplier.mdb %1").arg(suppliers),
+                        QStringLiteral("Customer.mdb %1").arg(dm_.qryCustomer.recordCount())}));
+  EXPECT_EQ(rowsOf("Supplier"), suppliers);
+  EXPECT_EQ(jet::testing::readersDisagree((folder_ + "Supplier.mdb").toStdString()), "");
+
+  answer = ExistingRows::Append;
+  ExportDriver(dm_, exporter_, view).Run();
+  EXPECT_EQ(rowsOf("Supplier"), 2 * suppliers);
+
+  answer = ExistingRows::Cancel;
+  const QString report = ExportDriver(dm_, exporter_, view).Run();
+  EXPECT_EQ(report, kTitle + "\r\n廠商資料沒有匯出：已取消，之後的資料表也沒有匯出。");
+  EXPECT_EQ(rowsOf("Supplier"), 2 * suppliers);
+
+  // The new file cannot be made: the old one stays as it was.
+  answer = ExistingRows::Replace;
+  ASSERT_TRUE(QDir().mkdir(folder_ + ".Supplier.mdb.new"));
+  EXPECT_THROW(ExportDriver(dm_, exporter_, view).Run(), platform::Error);
+  EXPECT_EQ(rowsOf("Supplier"), 2 * suppliers);
+  ASSERT_TRUE(QDir(folder_ + ".Supplier.mdb.new").removeRecursively());
+
+  // Another table in the file would go with it: refused, the file untouched.
+  {
+    jet::DatabaseWriter db =
+        jet::DatabaseWriter::open(QFile::encodeName(folder_ + "Supplier.mdb").toStdString());
+    db.createTable("Notes", {{"Text", jet::ColumnType::Text, 20}});
+    db.flush();
+  }
+  const QString error = [&] {
+    try {
+      ExportDriver(dm_, exporter_, view).Run();
+    } catch (const platform::Error& e) {
+      return e.message();
+    }
+    return QString();
+  }();
+  EXPECT_TRUE(error.contains(QStringLiteral("還有 Notes"))) << error.toStdString();
+  EXPECT_EQ(rowsOf("Supplier"), 2 * suppliers);
 }
 
 TEST_F(ExportDriverTest, AnEmptyPosTableGivesAnEmptyAccessTable) {

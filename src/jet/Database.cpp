@@ -32,6 +32,21 @@ std::vector<std::string> Database::tableNames() const {
   return names;
 }
 
+std::vector<std::string> Database::userObjectNames() const {
+  // Object types: 1 table, 4 and 6 linked tables, 5 query; Access keeps its forms,
+  // reports, macros and modules as negative types. The containers and everything
+  // Access makes for itself carry a system flag, or a name starting "~" or "MSys".
+  std::vector<std::string> names;
+  for (const CatalogEntry& e : impl_->catalog.entries()) {
+    const bool made = e.isUserTable() || e.type == 4 || e.type == 5 || e.type == 6 ||
+                      e.type == -32768 || e.type == -32764 || e.type == -32766 || e.type == -32761;
+    if (!made || (e.flags & (fmt::kObjectFlagSystem | fmt::kObjectFlagSystem2)) != 0) continue;
+    if (e.name.empty() || e.name[0] == '~' || e.name.rfind("MSys", 0) == 0) continue;
+    names.push_back(e.name);
+  }
+  return names;
+}
+
 bool Database::hasTable(const std::string& name) const {
   return impl_->catalog.findUserTable(name) != nullptr;
 }

@@ -22,6 +22,10 @@ bool UiServices::question(const QString&, const QString&) {
   return false;
 }
 
+int UiServices::choose(const QString&, const QString&, const QStringList&, int) {
+  return -1;
+}
+
 UiServices& UiServices::instance() {
   return installed ? *installed : silentServices;
 }

@@ -108,8 +108,12 @@ int runExport(const Options& options, posdb::TDmMSSQL& pos, std::FILE* out, std:
   dataexport::ExportDriver driver(pos, exporter, view);
   if (options.tables) driver.SetTables(*options.tables);
   if (options.format) driver.SetFormat(*options.format);
+  driver.SetExistingRows(options.replace ? dataexport::ExistingRows::Replace
+                                         : dataexport::ExistingRows::Append);
   try {
-    write(out, reportLines(driver.Run()));
+    const QString report = driver.Run();
+    write(out, reportLines(report));
+    for (const QString& line : driver.ExistingRowsDone()) write(out, line + u'\n');
     return kSuccess;
   } catch (...) {
     // The export ends at the failing table and shows no report, as in the window.
@@ -143,7 +147,9 @@ int runImport(const Options& options, posdb::TDmMSSQL& pos, std::FILE* out, std:
 QString usageText() {
   return QStringLiteral(
              "Usage: dataconv-batch export|import [--format mdb|xlsx] [--folder DIR]\n"
-             "                      [--tables TABLE,...] [--ignore-lock]\n"
+             "                      [--tables TABLE,...]\n"
+             "       dataconv-batch export [--replace|--append] ...\n"
+             "       dataconv-batch import [--ignore-lock] ...\n"
              "       dataconv-batch import --edits-only [--folder DIR] [--tables TABLE,...]\n"
              "       dataconv-batch undo JOURNAL [--dry-run] [--include-uncertain]\n"
              "                      [--folder DIR]\n"
@@ -177,6 +183,10 @@ QString usageText() {
              "  --changes FILE  with --dry-run: list each cell it would write in a CSV file\n"
              "  --format FMT    export, import: the files' format, mdb (Access, TABLE.mdb) or\n"
              "                  xlsx (Excel, TABLE.xlsx), instead of [Export Import] FileType\n"
+             "  --replace       export: an Access table that holds rows already gets the POS's\n"
+             "                  rows alone (the file is written anew, then put in place)\n"
+             "  --append        export: the POS's rows follow those the table holds (the\n"
+             "                  default; every row is then there twice)\n"
              "  --ignore-lock   import: import a file that Excel, LibreOffice or Access still\n"
              "                  has open (its lock file lies beside it) as it was last saved;\n"
              "                  without it such a table is left out\n"
@@ -224,6 +234,9 @@ Options parseArguments(const QStringList& arguments) {
       options.dryRun = true;
     } else if (arg == QStringLiteral("--edits-only")) {
       options.editsOnly = true;
+    } else if (arg == QStringLiteral("--replace") || arg == QStringLiteral("--append")) {
+      options.replace = arg == QStringLiteral("--replace");
+      options.existingRowsGiven = true;
     } else if (arg == QStringLiteral("--ignore-lock")) {
       options.ignoreLock = true;
     } else if (arg == QStringLiteral("--include-uncertain")) {
@@ -263,6 +276,8 @@ Options parseArguments(const QStringList& arguments) {
     throw UsageError{QStringLiteral("--dry-run is for import and undo only")};
   if (options.editsOnly && options.command != Options::Command::Import)
     throw UsageError{QStringLiteral("--edits-only is for import only")};
+  if (options.existingRowsGiven && options.command != Options::Command::Export)
+    throw UsageError{QStringLiteral("--replace and --append are for export only")};
   if (options.ignoreLock && options.command != Options::Command::Import)
     throw UsageError{QStringLiteral("--ignore-lock is for import only")};
   if (options.includeUncertain && options.command != Options::Command::Undo)

@@ -23,6 +23,8 @@ struct Options {
   bool editsOnly = false;             // import: only the cells changed in Access, this run
   bool includeUncertain = false;      // undo: amounts of posts not known to have run too
   bool ignoreLock = false;            // import: files another program holds open too
+  bool replace = false;               // export: rows an Access table holds are replaced
+  bool existingRowsGiven = false;     // --replace or --append was given
   QString changes;                    // with dryRun: the CSV file of the cells it would write
   // export, import: this format's files instead of [Export Import] FileType's
   std::optional<config::ExchangeFormat> format;

@@ -104,6 +104,7 @@ TEST_F(BatchTest, BadUsageExitsWithTwoAndTouchesNothing) {
       {{"undo", "a.sqlite", "--format", "xlsx"}, "--format does not apply to this command"},
       {{"import", "--include-uncertain"}, "--include-uncertain is for undo only"},
       {{"export", "--ignore-lock"}, "--ignore-lock is for import only"},
+      {{"import", "--replace"}, "--replace and --append are for export only"},
   };
   for (const auto& [arguments, message] : cases) {
     // The folder given last would hide a missing one given before it.
@@ -190,6 +191,27 @@ TEST_F(BatchTest, AFileOpenInAnotherProgramIsLeftOutUnlessTheLockIsIgnored) {
     QFile::remove(path(c.lock));
     QFile::remove(path("Customer.mdb"));
   }
+}
+
+// Exported again: the rows the Access table holds are appended to by default, as
+// scripts expect, or replaced with --replace; the command says which it did.
+TEST_F(BatchTest, ExportAgainAppendsByDefaultOrReplacesAndSaysWhichItDid) {
+  enable({"Supplier"});
+  const int rows = sql("select count(*) from Supplier").toInt();
+  ASSERT_EQ(run({"export"}).status, 0);
+  const Outcome appended = run({"export", "--append"});
+  EXPECT_EQ(appended.status, 0);
+  EXPECT_TRUE(
+      appended.out.endsWith(QStringLiteral("Supplier.mdb：附加在原有的 %1 列之後\n").arg(rows)))
+      << appended.out.toStdString();
+  const Outcome replaced = run({"export", "--replace"});
+  EXPECT_EQ(replaced.status, 0);
+  EXPECT_TRUE(
+      replaced.out.endsWith(QStringLiteral("Supplier.mdb：取代原有的 %1 列\n").arg(2 * rows)))
+      << replaced.out.toStdString();
+  const Outcome again = run({"export"});
+  EXPECT_TRUE(again.out.endsWith(QStringLiteral("附加在原有的 %1 列之後\n").arg(rows)))
+      << again.out.toStdString();
 }
 
 TEST_F(BatchTest, TablesOptionRunsTheNamedTablesInListOrderWhateverConfigSays) {

@@ -10,6 +10,8 @@ class WidgetUiServices : public platform::UiServices {
  public:
   void messageBox(const QString& text, const QString& caption, Icon icon) override;
   bool question(const QString& text, const QString& caption) override;
+  int choose(const QString& text, const QString& caption, const QStringList& buttons,
+             int defaultButton) override;
   void showInformation(const QString& text) override;
   void setBusyCursor(bool busy) override;
   void processEvents() override;

@@ -30,6 +30,13 @@ namespace dataexport {
 
 class TADO_AccessExporter;
 
+// What to do with the rows an Access table already holds when it is exported again.
+enum class ExistingRows {
+  Replace,  // the table holds the POS's rows alone afterwards
+  Append,   // the POS's rows follow the old ones (each key twice)
+  Cancel,   // the export stops before this table
+};
+
 // What a front end does when a table begins; either may be empty.
 struct ExportView {
   std::function<void(int tab)> showTab;  // bring the table's page (0..3) to the front
@@ -37,6 +44,9 @@ struct ExportView {
   // Told of each table's rows as they reach the Access file: start with the row count,
   // a step per row, finish when the table is written.
   platform::Progress* progress = nullptr;
+  // Asked when the table's Access file holds `rows` rows already; unset: as
+  // ExportDriver::SetExistingRows says, by default appended.
+  std::function<ExistingRows(const QString& file, qint64 rows)> askExistingRows;
 };
 
 // One table of the export: the table (name, page, switch) and what the
@@ -79,6 +89,11 @@ class ExportDriver {
   void SetTables(const QStringList& tables) { tables_ = tables; }
   // Writes this format's files instead of the one Config.ini sets.
   void SetFormat(config::ExchangeFormat format) { format_ = format; }
+  // What to do with rows an Access table holds already, without asking the front end.
+  void SetExistingRows(ExistingRows choice) { existingRows_ = choice; }
+  // After Run(): per table, what was done with the rows its Access file held ("取代原有的
+  // 3001 列"); empty for a table that had none.
+  const QStringList& ExistingRowsDone() const { return existingDone_; }
 
   // Rewrites the table's column map file from its POS query: field count, key field,
   // then every field's name and display label, as one rewrite of the file.
@@ -86,12 +101,19 @@ class ExportDriver {
 
  private:
   void execute(platform::Progress& progress, int rows);
+  // Writes the table's rows to the Access file at `file`.
+  void writeAccess(const QString& file, const QString& table);
+  // Writes a new file beside `file` and puts it in its place in one step, so that a
+  // failure or a kill leaves the old file whole.
+  void replaceAccess(const QString& file, const QString& table);
 
   posdb::TDmMSSQL& pos_;
   TADO_AccessExporter& exporter_;
   ExportView view_;
   std::optional<config::ExchangeFormat> format_;
   std::optional<QStringList> tables_;
+  std::optional<ExistingRows> existingRows_;
+  QStringList existingDone_;
 };
 
 }  // namespace dataexport

@@ -35,6 +35,9 @@ class Database {
   // The user tables (system and hidden tables left out), in catalog order.
   std::vector<std::string> tableNames() const;
   bool hasTable(const std::string& name) const;  // case-insensitive
+  // Everything a person made in the file: user tables, queries, linked tables, forms,
+  // reports, macros and modules (system and hidden objects left out), in catalog order.
+  std::vector<std::string> userObjectNames() const;
 
   // The table called `name` (case-insensitive); throws jet::Error when there is none.
   TableInfo table(const std::string& name) const;

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <QString>
+#include <QStringList>
 
 namespace platform {
 
@@ -17,6 +18,11 @@ class UiServices {
   // A modal question with the buttons Yes and No (No the default); true for Yes. Where no
   // one can answer (the silent default), the answer is No.
   virtual bool question(const QString& text, const QString& caption);
+  // A modal choice among `buttons` (their captions), `defaultButton` the one Enter
+  // presses; the index of the button pressed, or -1 when the box was closed. Where no
+  // one can answer (the silent default), -1.
+  virtual int choose(const QString& text, const QString& caption, const QStringList& buttons,
+                     int defaultButton);
   // The platform's information dialog: caption "Information", information icon, "OK".
   virtual void showInformation(const QString& text) = 0;
   virtual void setBusyCursor(bool busy) = 0;
