@@ -422,22 +422,26 @@ void JournalRecords::writeEntry(qint64 id, const RowChange& change, QByteArray& 
   seal(out, start, p.at());
 }
 
-void JournalRecords::writeRemoval(qint64 id, QByteArray& out) {
+namespace {
+
+// A record that says something of an entry made earlier: its kind and the entry's id.
+void writeMark(quint8 kind, qint64 id, QByteArray& out) {
   const qsizetype start = out.size();
   out.resize(start + kHeader + 1 + kVarint);
   Cursor p(out.data() + start + kHeader);
-  p.put(kRemoval);
+  p.put(kind);
   p.putVarint(quint64(id));
   seal(out, start, p.at());
 }
 
+}  // namespace
+
+void JournalRecords::writeRemoval(qint64 id, QByteArray& out) {
+  writeMark(kRemoval, id, out);
+}
+
 void JournalRecords::writeUncertain(qint64 id, QByteArray& out) {
-  const qsizetype start = out.size();
-  out.resize(start + kHeader + 1 + kVarint);
-  Cursor p(out.data() + start + kHeader);
-  p.put(kUncertain);
-  p.putVarint(quint64(id));
-  seal(out, start, p.at());
+  writeMark(kUncertain, id, out);
 }
 
 qsizetype JournalRecords::intactLength(const QByteArray& bytes) {
