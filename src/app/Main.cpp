@@ -285,7 +285,9 @@ void TfrmMain::bbtnExportClick() {
            : button == 1 ? dataexport::ExistingRows::Append
                          : dataexport::ExistingRows::Cancel;
   };
-  const QString report = dataexport::ExportDriver(dm_, *ADO_AccessExporter_, view).Run();
+  dataexport::ExportDriver driver(dm_, *ADO_AccessExporter_, view);
+  QString report = driver.Run();
+  for (const QString& line : driver.ExistingRowsDone()) report += QStringLiteral("\r\n") + line;
   platform::UiServices::instance().showInformation(report);
 }
 
