@@ -90,12 +90,14 @@ class ProgramTest : public ::testing::Test {
   // The last message shown, and whether it was the information dialog.
   const RecordingUi::Shown& lastShown() const;
 
+  // The route's POS database, as the program is pointed at it.
+  QString posConnection() const;
+
   QTemporaryDir folder_;
   RecordingUi ui_;
   std::unique_ptr<app::Program> program_;
 
  private:
-  QString posConnection() const;
   platform::UiServices* previous_ = nullptr;
   PosRoute route_ = PosRoute::Sqlite;
   QByteArray fileType_;

@@ -1,6 +1,7 @@
 #include "import/TableImport.h"
 
 #include "import/ItemNumber.h"
+#include "import/ResavedFloat.h"
 
 #include <config/Configs.h>
 #include <db/Connection.h>
@@ -327,6 +328,10 @@ void TableImport::stageRow(bool& found) {
     } catch (const platform::Error& e) {
       if (!setFromSerial(c, target, text)) failAtCell(c, e);
     }
+    // A float as a spreadsheet program saves the POS's value is that value, not an edit.
+    const QVariant* read = found ? target_.originalCell(target) : nullptr;
+    const QVariant* now = read ? target_.currentCell(target) : nullptr;
+    if (now && resavedAlike(target.dataType(), *now, *read)) target_.revertCurrentCell(target);
     assigned(target);
   }
   leftAlone_ = found && record_ ? keepUnedited() : 0;
@@ -370,7 +375,7 @@ int TableImport::keepUnedited() {
     const QVariant* now = target_.currentCell(*f);
     const QVariant* read = target_.originalCell(*f);
     if (!now || !read) continue;
-    if (journal::sameValue(*now, *exported)) {
+    if (journal::sameValue(*now, *exported) || resavedAlike(f->dataType(), *now, *exported)) {
       if (!journal::sameValue(*read, *exported)) ++left;
       target_.revertCurrentCell(*f);
       continue;
@@ -447,7 +452,8 @@ void TableImport::noteKept(Column& column) {
       target.setAsString(text);
       const QVariant* now = target_.currentCell(target);
       const QVariant* read = target_.originalCell(target);
-      differs = now && read && !target_.storesAlike(target, *read, *now);
+      differs = now && read && !target_.storesAlike(target, *read, *now) &&
+                !resavedAlike(target.dataType(), *now, *read);
       target_.revertCurrentCell(target);
     }
   } catch (const platform::Error&) {

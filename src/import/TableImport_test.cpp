@@ -11,6 +11,7 @@
 #include <platform/Error.h>
 #include <platform/ProgramFolder.h>
 #include <platform/RegionalSettings.h>
+#include <posdb/ExportRecord.h>
 
 #include <gtest/gtest.h>
 #include <QFile>
@@ -517,6 +518,86 @@ TEST_P(TableImportTest, ChineseTextsThatFillTheirColumnsAreStoredWholeAndLongerO
   ASSERT_TRUE(pos_->dm.qrySupplier.locate("FactNo", QStringLiteral("S01")));
   EXPECT_EQ(pos_->dm.qrySupplier.fieldByName("Bank").asString(), QStringLiteral("土地銀行甲"));
 }
+
+// A spreadsheet program saves a float with 15 significant digits: the POS's
+// 715.7238000000001 comes back from a workbook only opened and saved as 715.7238, which is
+// no edit, in the dry run as in the import. A value that differs at 15 digits is an edit
+// and is written as typed.
+class ResavedFloatTest : public TableImportTest {
+ protected:
+  void SetUp() override {
+    TableImportTest::SetUp();
+    if (IsSkipped()) return;
+    setAvgCost("715.7238000000001");
+    config::ColumnMap map;
+    map.setKey("ItemNo", "K");
+    map.addPair("AvgCost", "C");
+    map.writeTable("Item");
+  }
+
+  void setAvgCost(const char* value) {
+    pos_->dm.stop();
+    pos_->exec(QStringLiteral("UPDATE Item SET AvgCost = %1").arg(value));
+    pos_->start();
+  }
+  double avgCost() { return pos_->value("Item", "ItemNo", "12345670", "AvgCost").toDouble(); }
+
+  TableImport::Preview importAvgCost(const char* text, QString& error) {
+    access_.close();
+    QFile::remove(mdb("Item"));
+    test::writeAccessTable(mdb("Item"), "Item", {{"K"}, {"C"}}, {{"12345670", text}});
+    ItemRules rules;
+    rules.avgCost = true;
+    platform::NoProgress none;
+    TableImport dryRun(PosTable::Item, source("Item"), pos_->dm.qryItem);
+    dryRun.setItemRules(rules);
+    const TableImport::Preview preview = dryRun.preview(none);
+    TableImport import(PosTable::Item, source("Item"), pos_->dm.qryItem);
+    import.setItemRules(rules);
+    error = errorOf([&] { import.run(none); });
+    return preview;
+  }
+};
+
+TEST_P(ResavedFloatTest, AFloatAsASpreadsheetSavesItIsLeftAsThePosHoldsIt) {
+  ASSERT_EQ(avgCost(), 715.7238000000001);
+  QString error;
+  TableImport::Preview p = importAvgCost("715.7238", error);
+  EXPECT_EQ(error, "no error");
+  EXPECT_EQ(p.unchanged, 1);
+  EXPECT_EQ(p.changed, 0);
+  EXPECT_EQ(avgCost(), 715.7238000000001);  // not written over with 715.7238
+
+  p = importAvgCost("715.7239", error);
+  EXPECT_EQ(error, "no error");
+  EXPECT_EQ(p.changed, 1);
+  EXPECT_EQ(avgCost(), 715.7239);
+}
+
+// Edits only, a file value that is the exported one at 15 digits was not edited: a cost
+// the back office changed since the export stays, where an edit in the file as well is
+// refused.
+TEST_P(ResavedFloatTest, EditsOnlyTakesTheExportedFloatResavedAsNotEdited) {
+  posdb::ExportRecord::write("Item", pos_->dm.qryItem, "ItemNo");
+  setAvgCost("800.5");
+  config::Config().write(config::keys::EditsOnly, true);
+  QString error;
+  const TableImport::Preview p = importAvgCost("715.7238", error);
+  EXPECT_EQ(error, "no error");
+  EXPECT_EQ(p.unchanged, 1);
+  EXPECT_EQ(p.leftAlone, 1);
+  EXPECT_EQ(avgCost(), 800.5);
+
+  importAvgCost("715.7239", error);
+  EXPECT_TRUE(error.contains(QStringLiteral("都改過"))) << error.toStdString();
+  EXPECT_EQ(avgCost(), 800.5);
+}
+
+INSTANTIATE_TEST_SUITE_P(Engines, ResavedFloatTest,
+                         ::testing::Values(TestDatabase::Engine::Sqlite,
+                                           TestDatabase::Engine::Postgres,
+                                           TestDatabase::Engine::Tds),
+                         [](const auto& info) { return std::string(engineName(info.param)); });
 
 INSTANTIATE_TEST_SUITE_P(Engines, TableImportTest,
                          ::testing::Values(TestDatabase::Engine::Sqlite,

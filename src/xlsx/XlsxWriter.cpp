@@ -15,6 +15,7 @@
 #include <QFileInfo>
 #include <QRandomGenerator>
 #include <algorithm>
+#include <array>
 #include <bit>
 #include <cerrno>
 #include <charconv>
@@ -23,6 +24,7 @@
 #include <cstdio>
 #include <cstring>
 #include <optional>
+#include <string>
 #include <thread>
 
 namespace xlsx {
@@ -30,13 +32,22 @@ namespace {
 
 constexpr qint64 kMsPerDay = 86400000;
 // The largest whole number a cell keeps through every spreadsheet program: LibreOffice
-// Calc saves numbers with 15 significant digits (a double holds whole numbers to 2^53).
+// Calc saves numbers with 15 significant digits (1234567890123456 comes back as
+// 1234567890123460), and a whole number read back other than exported is an edit.
 constexpr qint64 kLargestExactWhole = 999'999'999'999'999;
 // No column is made wider than this to fit its label or its texts.
 constexpr int kWidest = 60;
 // Rows handed to the library's thread at a time, and batches that may wait for it.
 constexpr size_t kBatchRows = 256;
 constexpr size_t kBatchesQueued = 4;
+
+// A number cell whose digits are put in after the library wrote it (see copyWithDigits).
+struct FullDigits {
+  using Text = std::array<char, 32>;  // NUL-terminated
+  lxw_row_t row = 0;
+  lxw_col_t col = 0;
+  Text digits{};
+};
 
 QString writeError(const QString& path, const QString& reason) {
   return QStringLiteral("無法寫入檔案 %1：%2").arg(path, reason);
@@ -144,17 +155,75 @@ QString withEscapedUnderscores(const QString& text) {
   return out;
 }
 
-// Whether 15 significant digits give `x` back bit for bit. The library prints 16, but
-// LibreOffice Calc saves a number with 15 (715.7238000000001 comes back as 715.7238), so a
-// number needing more is kept as text to survive the operator opening and saving the file.
-bool exactIn15Digits(double x) {
-  if (!std::isfinite(x)) return false;
+// The library prints a number with 16 significant digits, which do not give every
+// double back (1123.6979999999999 would read as 1123.698). For such a number, the
+// shortest digits that do; empty when the library's own are exact.
+FullDigits::Text digitsBeyond16(double x) {
+  FullDigits::Text text{};
   char digits[32];
-  const auto printed =
-      std::to_chars(digits, digits + sizeof digits, x, std::chars_format::general, 15);
+  auto printed = std::to_chars(digits, digits + sizeof digits, x, std::chars_format::general, 16);
   double back = 0;
   std::from_chars(digits, printed.ptr, back);
-  return std::bit_cast<std::uint64_t>(back) == std::bit_cast<std::uint64_t>(x);
+  if (std::bit_cast<std::uint64_t>(back) == std::bit_cast<std::uint64_t>(x)) return text;
+  printed = std::to_chars(text.data(), text.data() + text.size() - 1, x);
+  *printed.ptr = 0;
+  return text;
+}
+
+// Copies the library's rows from `from` to `to`, giving each number cell of `fixes` (in
+// the order the library writes cells) the digits it holds in place of the library's.
+// False on a read or write error (errno tells), or when a cell is not where expected.
+bool copyWithDigits(std::FILE* from, std::FILE* to, const std::vector<FullDigits>& fixes) {
+  constexpr size_t kChunk = 1 << 16;
+  std::string window;  // read, not yet copied from `at` on
+  size_t at = 0;
+  bool end = false;
+  auto readMore = [&] {
+    window.erase(0, at);
+    at = 0;
+    const size_t kept = window.size();
+    window.resize(kept + kChunk);
+    const size_t got = std::fread(window.data() + kept, 1, kChunk, from);
+    window.resize(kept + got);
+    end = got == 0;
+    return !std::ferror(from);
+  };
+  auto copy = [&](size_t until) {
+    const bool ok = std::fwrite(window.data() + at, 1, until - at, to) == until - at;
+    at = until;
+    return ok;
+  };
+  for (const FullDigits& fix : fixes) {
+    char name[LXW_MAX_CELL_NAME_LENGTH];
+    lxw_rowcol_to_cell(name, fix.row, fix.col);
+    const std::string opening = std::string("<c r=\"") + name + '"';
+    for (;;) {
+      const size_t cell = window.find(opening, at);
+      if (cell == std::string::npos) {
+        // Keep what could be the start of the cell's opening.
+        if (window.size() - at >= opening.size() && !copy(window.size() - opening.size() + 1))
+          return false;
+      } else {
+        // A number cell: <c r="B2" s="1"><v>1123.698</v></c>
+        const size_t tagEnd = window.find('>', cell);
+        const size_t value = tagEnd == std::string::npos ? tagEnd : tagEnd + 1;
+        const size_t valueEnd = window.find("</v>", cell);
+        if (valueEnd != std::string::npos) {
+          if (window.compare(value, 3, "<v>") != 0 || valueEnd < value) return false;
+          if (!copy(value + 3)) return false;
+          const size_t length = std::strlen(fix.digits.data());
+          if (std::fwrite(fix.digits.data(), 1, length, to) != length) return false;
+          at = valueEnd;
+          break;
+        }
+      }
+      if (!readMore() || end) return false;
+    }
+  }
+  for (;;) {
+    if (!copy(window.size()) || !readMore()) return false;
+    if (end) return true;
+  }
 }
 
 QString shortestText(double x) {
@@ -210,7 +279,7 @@ struct Prepared {
   Kind kind = Kind::None;
   lxw_format* format = nullptr;
   double number = 0;
-  QByteArray text;  // UTF-8
+  QByteArray text;  // UTF-8; for a number, its full digits where the library's fall short
 };
 
 // Rows for the library, a value per column each.
@@ -244,6 +313,9 @@ struct SheetWriter::Impl {
   lxw_error refused = LXW_NO_ERROR;
   lxw_row_t errorRow = 0;
   lxw_col_t errorColumn = 0;
+  // Number cells the library printed short, in the order it wrote them; the writer
+  // thread's until finish().
+  std::vector<FullDigits> fullDigits;
 
   ~Impl() { abandon(); }
 
@@ -282,6 +354,12 @@ struct SheetWriter::Impl {
         // program.
         return worksheet_write_formula_str(sheet, r, col, "=\"\"", cell.format, "");
       case Prepared::Kind::Number:
+        if (!cell.text.isEmpty()) {
+          FullDigits& fix = fullDigits.emplace_back();
+          fix.row = r;
+          fix.col = col;
+          std::memcpy(fix.digits.data(), cell.text.constData(), size_t(cell.text.size()) + 1);
+        }
         return worksheet_write_number(sheet, r, col, cell.number, cell.format);
       case Prepared::Kind::Boolean:
         return worksheet_write_boolean(sheet, r, col, cell.number != 0, cell.format);
@@ -309,6 +387,29 @@ struct SheetWriter::Impl {
     handoff->close();
     writer.join();
     if (refused != LXW_NO_ERROR) failWrite();
+  }
+
+  // Gives the number cells the library printed short their full digits: its rows are
+  // copied once, from its temporary file to a new one it then takes them from.
+  void putFullDigits() {
+    if (fullDigits.empty()) return;
+    lxw_worksheet_write_single_row(sheet);  // the last row still waits in memory
+    std::FILE* from = sheet->optimize_tmpfile;
+    errno = 0;
+    if (std::fflush(from) != 0 || std::ferror(from)) fail(reasonOf(likelyCause(errno, folder)));
+    std::rewind(from);
+    std::FILE* to = lxw_tmpfile(folder.data());
+    if (!to) fail(reasonOf(likelyCause(errno, folder)));
+    errno = 0;
+    bool copied = copyWithDigits(from, to, fullDigits);
+    copied = copied && std::fflush(to) == 0 && !std::ferror(to);
+    const int error = errno;
+    std::fclose(from);
+    sheet->optimize_tmpfile = sheet->file = to;
+    fullDigits = {};
+    if (!copied)
+      fail(error ? reasonOf(likelyCause(error, folder))
+                 : QStringLiteral("the worksheet's numbers could not be completed"));
   }
 
   [[noreturn]] void failWrite() {
@@ -382,15 +483,20 @@ struct SheetWriter::Impl {
     c.kind = Prepared::Kind::Number;
     c.format = cellFormat[col];
     c.number = value;
+    if (const FullDigits::Text digits = digitsBeyond16(value); digits[0])
+      c.text = QByteArray(digits.data());
   }
 
+  // Infinities and NaN have no number cell: they go as their text.
   void putFloat(lxw_col_t col, double value) {
-    if (exactIn15Digits(value))
-      putNumber(col, value);
-    else
+    if (!std::isfinite(value)) {
       putText(col, shortestText(value), text);
+      return;
+    }
+    putNumber(col, value);
   }
 
+  // A longer whole number goes as its text.
   void putWhole(lxw_col_t col, qint64 value) {
     if (value > kLargestExactWhole || value < -kLargestExactWhole)
       putText(col, QString::number(value), text);
@@ -591,6 +697,7 @@ void SheetWriter::commit() {
   Impl& d = *d_;
   if (!d.book) throw platform::Error(QStringLiteral("%1 is already closed").arg(d.path));
   d.finish();
+  d.putFullDigits();
   if (const QString held = heldReason(d.target); !held.isEmpty()) d.fail(held);
   const CNumbers numbers;
   for (lxw_col_t col = 0; col < d.columns.size(); ++col) {

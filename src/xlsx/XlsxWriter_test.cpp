@@ -1,5 +1,7 @@
 #include "xlsx/XlsxWriter.h"
 
+#include "Package.h"
+
 #include <platform/Error.h>
 
 #include <gtest/gtest.h>
@@ -15,6 +17,7 @@
 #include <QJsonObject>
 #include <QProcess>
 #include <QTemporaryDir>
+#include <QXmlStreamReader>
 #include <cstdio>
 
 namespace xlsx {
@@ -139,17 +142,18 @@ TEST(XlsxWriter, EveryKindReadsBackExactly) {
       {QStringLiteral("A"), QString(""), qint64(0), 0.1, false, last, at(1900, 3, 1)},
       {QStringLiteral("_x0041_"), QStringLiteral("第一行\r\n第二行"), null, null, null, null, null},
   };
-  // What cannot stay a number or a date comes back as text in a canonical form. openpyxl
+  // A whole number of more than 15 digits and a date Excel has not come back as text in
+  // a canonical form; every float is a number, bit for bit. openpyxl
   // leaves the format's character escapes (last row) as they are; Excel reads them back
   // as "_x0041_" and "第一行\r\n第二行".
   const std::vector<QStringList> expected = {
-      {"t:00032971", "t:維他命Ｃ", "n:-2147483648.0", "t:0.30000000000000004", "b:True", day(leap),
+      {"t:00032971", "t:維他命Ｃ", "n:-2147483648.0", "n:0.30000000000000004", "b:True", day(leap),
        day(at(2024, 1, 15))},
       {"f:=\"\"", "t:" + wide20, "t:9007199254740993", "n:-1e-300", "b:False",
        "t:1899-12-30 00:00:00", "t:1850-02-28 00:00:00"},
-      {"", "t:=1+1", "t:1000000000000000", "t:1.7976931348623157e+308", "", "t:1900-02-28 00:00:00",
+      {"", "t:=1+1", "t:1000000000000000", "n:1.7976931348623157e+308", "", "t:1900-02-28 00:00:00",
        ""},
-      {"t: 前後空白 ", "", "n:-999999999999999.0", "t:123456789.12345679", "b:True",
+      {"t: 前後空白 ", "", "n:-999999999999999.0", "n:123456789.12345679", "b:True",
        day(at(1900, 3, 1)), day(at(2024, 3, 1, 8, 30))},
       {"t:A", "f:=\"\"", "n:0.0", "n:0.1", "b:False", day(last), day(at(1900, 3, 1))},
       {"t:_x005F_x0041_", "t:第一行_x000D_\n第二行", "", "", "", "", ""},
@@ -175,7 +179,7 @@ TEST(XlsxWriter, EveryKindReadsBackExactly) {
   EXPECT_EQ(str(book["columnFormats"]),
             "@ | @ | 0 | General | General | yyyy/mm/dd hh:mm:ss | yyyy/mm/dd");
   const QJsonArray formats = book["formats"].toArray();
-  EXPECT_EQ(str(formats[0]), "@ | @ | 0 | @ | General | yyyy/mm/dd hh:mm:ss | yyyy/mm/dd");
+  EXPECT_EQ(str(formats[0]), "@ | @ | 0 | General | General | yyyy/mm/dd hh:mm:ss | yyyy/mm/dd");
   EXPECT_EQ(str(formats[1]), "@ | @ | @ | General | General | @ | @");
 
   const QJsonArray widths = book["widths"].toArray();
@@ -332,6 +336,42 @@ QByteArray decimalCommaLocale(const QString& folder) {
 
 // The program runs in the operator's locale; one with a decimal comma must not reach the
 // numbers in the file, whichever thread the library's calls run on.
+// The sheet's own XML: a float whose 16 digits do not give it back is a plain number
+// cell (no text of any kind) holding the digits that do. A whole number of more than
+// 15 digits stays text: Calc would save it rounded.
+TEST(XlsxWriter, FloatsAreNumberCellsWithTheDigitsThatGiveThemBack) {
+  QTemporaryDir dir;
+  const QString path = dir.filePath(QStringLiteral("Item.xlsx"));
+  {
+    SheetWriter writer(path, QStringLiteral("Item"),
+                       {{QStringLiteral("AvgCost"), ColumnKind::Float},
+                        {QStringLiteral("StkQty"), ColumnKind::Whole}});
+    writer.addRow({1123.6979999999999, qint64(-999999999999999)});
+    writer.addRow({715.7238000000001, qint64(1234567890123456)});
+    writer.addRow({0.1, qint64(0)});
+    writer.commit();
+  }
+  const Package package(path);
+  const zip_int64_t sheet = package.locate(QStringLiteral("xl/worksheets/sheet1.xml"));
+  ASSERT_GE(sheet, 0);
+  QStringList cells;
+  package.readPart(sheet, QStringLiteral("sheet1"), [&](QXmlStreamReader& xml) {
+    while (!xml.atEnd()) {
+      if (xml.readNext() != QXmlStreamReader::StartElement || xml.name() != u"c") continue;
+      const QString ref = xml.attributes().value(QLatin1String("r")).toString();
+      const QString type = xml.attributes().value(QLatin1String("t")).toString();
+      if (ref == u"A1" || ref == u"B1") continue;  // the header
+      QString value;
+      while (xml.readNextStartElement())
+        value += xml.readElementText(QXmlStreamReader::IncludeChildElements);
+      cells << ref + (type.isEmpty() ? QString() : u'(' + type + u')') + u'=' + value;
+    }
+  });
+  EXPECT_EQ(cells.join(u' '),
+            "A2=1123.6979999999999 B2=-999999999999999 A3=715.7238000000001 "
+            "B3(inlineStr)=1234567890123456 A4=0.1 B4=0");
+}
+
 TEST(XlsxWriter, NumbersIgnoreTheLocale) {
   if (!haveOpenpyxl()) GTEST_SKIP() << "no openpyxl for " << kPython.toStdString();
   QTemporaryDir locales;
