@@ -133,6 +133,7 @@ QString ExportDriver::Run() {
                                  : config::Config().read(entry.enabled);
     if (!enabled) continue;
     if (view_.showTab) view_.showTab(entry.tab);
+    int appendedAfter = 0;  // rows the Access table held before this export's
     {
       platform::BusyCursor hourglass;
       // Rows read at the start may be hours old: a sale since then must not go out as
@@ -170,6 +171,7 @@ QString ExportDriver::Run() {
                                .arg(state.rows);
         } else {
           writeAccess(file, table);
+          appendedAfter = int(state.rows);
           if (state.rows > 0)
             existingDone_ << QStringLiteral("%1：附加在原有的 %2 列之後")
                                  .arg(QFileInfo(file).fileName())
@@ -178,7 +180,10 @@ QString ExportDriver::Run() {
       }
     }
     // What was written, for an import that brings back only the operator's edits.
-    posdb::ExportRecord::write(table, queryOf(pos_, table), posdb::TDmMSSQL::keyOf(table));
+    // Appended rows follow the earlier exports' rows: each export's record says what it
+    // wrote from where, so that a row is compared with the export that wrote it.
+    posdb::ExportRecord::write(table, queryOf(pos_, table), posdb::TDmMSSQL::keyOf(table),
+                               appendedAfter);
     report += QStringLiteral("\r\n") + QString::fromUtf8(entry.completion);
   }
   return report;

@@ -195,9 +195,14 @@ TEST_F(ExportDriverTest, RowsAnAccessTableHoldsAreReplacedAppendedOrKeptAsTheOpe
   EXPECT_EQ(rowsOf("Supplier"), suppliers);
   EXPECT_EQ(jet::testing::readersDisagree((folder_ + "Supplier.mdb").toStdString()), "");
 
+  EXPECT_EQ(posdb::ExportRecord::readAll("Supplier").size(), 1u);
   answer = ExistingRows::Append;
   ExportDriver(dm_, exporter_, view).Run();
   EXPECT_EQ(rowsOf("Supplier"), 2 * suppliers);
+  // Each export's record says from which row of the file it wrote.
+  const auto records = posdb::ExportRecord::readAll("Supplier");
+  ASSERT_EQ(records.size(), 2u);
+  EXPECT_EQ(records[1].first, suppliers);
 
   answer = ExistingRows::Cancel;
   const QString report = ExportDriver(dm_, exporter_, view).Run();

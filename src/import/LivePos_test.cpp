@@ -424,6 +424,31 @@ TEST_P(LivePosTest, EditsOnlyBringsBackTheOperatorsEditsAndKeepsWhatOnlyThePosCh
   EXPECT_EQ(pos("Customer", "CustNo", "C3", "Name"), QStringLiteral("林小同"));
 }
 
+// Two exports appended into one Access table; the operator edited the first copy of a
+// row and deleted the second copies. Each row is compared with the export that wrote
+// it: the first copies' unedited cells are the first export's values, not edits, so a
+// phone number the POS changed between the exports is not reverted.
+TEST_P(LivePosTest, EditsOnlyComparesEachRowWithTheExportThatWroteIt) {
+  posdb::ExportRecord::write("Customer", pos_->dm.qryCustomer, "CustNo");
+  exportEdited("Customer", {{"C2", {{"Name", "陳美美"}}}});
+  pos_->exec("UPDATE Customer SET TelNo = '02-5555' WHERE CustNo = 'C1'");
+  pos_->start();
+  // The second export appended its rows after the first three (deleted since).
+  posdb::ExportRecord::write("Customer", pos_->dm.qryCustomer, "CustNo", 3);
+  CollectingFrontEnd frontEnd;
+  TDmAccess access;
+  ImportDriver driver(access, pos_->dm, frontEnd);
+  driver.setTables({"Customer"});
+  driver.setEditsOnly(true);
+  driver.run();
+  EXPECT_EQ(frontEnd.errors, QStringList());
+  EXPECT_EQ(pos("Customer", "CustNo", "C1", "TelNo"), "02-5555");
+  EXPECT_EQ(pos("Customer", "CustNo", "C2", "Name"), QStringLiteral("陳美美"));
+  // A new export over the whole file leaves one record again.
+  posdb::ExportRecord::write("Customer", pos_->dm.qryCustomer, "CustNo");
+  EXPECT_EQ(posdb::ExportRecord::readAll("Customer").size(), 1u);
+}
+
 TEST_P(LivePosTest, EditsOnlyRefusesACellChangedBothInAccessAndInThePos) {
   posdb::ExportRecord::write("Customer", pos_->dm.qryCustomer, "CustNo");
   exportEdited("Customer", {{"C2", {{"Name", "陳美玲"}}}});

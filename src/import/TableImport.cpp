@@ -64,9 +64,9 @@ void TableImport::prepare() {
   const bool item = table_ == PosTable::Item;
   if (item && !rules_) rules_ = ItemRules::fromConfig(config::Config());
   trimOthers_ = table_ == PosTable::Classify || table_ == PosTable::Customer;
-  record_.reset();
+  records_.clear();
   if (editsOnly_ ? *editsOnly_ : config::Config().read(config::keys::EditsOnly))
-    record_ = posdb::ExportRecord::read(QString::fromUtf8(importTable(table_).name));
+    records_ = posdb::ExportRecord::readAll(QString::fromUtf8(importTable(table_).name));
   keyField_ = map_->keyField();
   keyDisplay_ = map_->keyDisplay();
   keySource_ = nullptr;
@@ -334,7 +334,16 @@ void TableImport::stageRow(bool& found) {
     if (now && resavedAlike(target.dataType(), *now, *read)) target_.revertCurrentCell(target);
     assigned(target);
   }
-  leftAlone_ = found && record_ ? keepUnedited() : 0;
+  leftAlone_ = 0;
+  if (found && !records_.empty()) {
+    // The export that wrote this row of the file: the last that began at or before it.
+    // Rows typed in after the last export are its to describe, or none's.
+    const int position = source_.recNo();
+    const posdb::ExportRecord* record = nullptr;
+    for (const auto& [first, r] : records_)
+      if (first <= position) record = &r;
+    if (record) leftAlone_ = keepUnedited(*record);
+  }
   checkRow();
 }
 
@@ -364,13 +373,13 @@ bool TableImport::setFromSerial(Column& column, db::Field& target, const QString
   return true;
 }
 
-int TableImport::keepUnedited() {
+int TableImport::keepUnedited(const posdb::ExportRecord& record) {
   const QString key = keyTarget_->asString();
   int left = 0;
   for (db::Field* f : assigned_) {
     // An amount added to the stock is an amount received, not an edit.
     if (f == keyTarget_ || target_.addsOnPost(*f)) continue;
-    const std::optional<QVariant> exported = record_->value(key, f->fieldName());
+    const std::optional<QVariant> exported = record.value(key, f->fieldName());
     if (!exported) continue;  // not exported: brought back as without the record
     const QVariant* now = target_.currentCell(*f);
     const QVariant* read = target_.originalCell(*f);

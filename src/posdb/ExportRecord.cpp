@@ -10,6 +10,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QSaveFile>
+#include <algorithm>
 #include <cstring>
 
 namespace posdb {
@@ -116,12 +117,38 @@ struct Reader {
 
 }  // namespace
 
-QString ExportRecord::path(const QString& table) {
-  return platform::programFolder() + QStringLiteral("journal/exported-%1.values").arg(table);
+QString ExportRecord::path(const QString& table, int firstRow) {
+  if (firstRow <= 0)
+    return platform::programFolder() + QStringLiteral("journal/exported-%1.values").arg(table);
+  return platform::programFolder() +
+         QStringLiteral("journal/exported-%1.%2.values").arg(table).arg(firstRow);
 }
 
-void ExportRecord::write(const QString& table, const db::Dataset& query, const QString& keyField) {
-  const QString file = path(table);
+namespace {
+
+// The first rows of the appended exports' records of the table, from their file names.
+std::vector<int> appendedStarts(const QString& table) {
+  std::vector<int> starts;
+  const QDir dir(platform::programFolder() + QStringLiteral("journal"));
+  const QString prefix = QStringLiteral("exported-%1.").arg(table);
+  for (const QString& name :
+       dir.entryList({prefix + QStringLiteral("*.values")}, QDir::Files, QDir::Name)) {
+    bool number = false;
+    const int first = name.mid(prefix.size()).chopped(7).toInt(&number);
+    if (number && first > 0) starts.push_back(first);
+  }
+  std::sort(starts.begin(), starts.end());
+  return starts;
+}
+
+}  // namespace
+
+void ExportRecord::write(const QString& table, const db::Dataset& query, const QString& keyField,
+                         int firstRow) {
+  // Rows from `firstRow` on are this export's now: records of earlier exports there go.
+  for (int first : appendedStarts(table))
+    if (first >= firstRow) QFile::remove(path(table, first));
+  const QString file = path(table, firstRow);
   const QString dir = QFileInfo(file).absolutePath();
   if (!QDir().mkpath(dir))
     throw platform::Error(
@@ -197,7 +224,20 @@ void ExportRecord::write(const QString& table, const db::Dataset& query, const Q
 }
 
 std::optional<ExportRecord> ExportRecord::read(const QString& table) {
-  QFile file(path(table));
+  return readFile(path(table));
+}
+
+std::vector<std::pair<int, ExportRecord>> ExportRecord::readAll(const QString& table) {
+  std::vector<std::pair<int, ExportRecord>> out;
+  if (std::optional<ExportRecord> first = read(table)) out.emplace_back(0, std::move(*first));
+  for (int first : appendedStarts(table))
+    if (std::optional<ExportRecord> r = readFile(path(table, first)))
+      out.emplace_back(first, std::move(*r));
+  return out;
+}
+
+std::optional<ExportRecord> ExportRecord::readFile(const QString& path) {
+  QFile file(path);
   if (!file.open(QIODevice::ReadOnly)) return std::nullopt;
   ExportRecord record;
   record.bytes_ = file.readAll();

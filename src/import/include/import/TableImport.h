@@ -171,7 +171,7 @@ class TableImport {
   // Edits only: keeps the POS value of each cell the Access file holds as exported, and
   // fails the row on a cell changed both in Access and in the POS. Returns the cells left
   // alone that only the POS changed.
-  int keepUnedited();
+  int keepUnedited(const posdb::ExportRecord& record);
 
   PosTable table_;
   db::Dataset& source_;
@@ -203,8 +203,9 @@ class TableImport {
   QString sourceFile_;
   // By source position: the rows that hold the same key with other contents.
   QHash<int, std::vector<int>> copies_;
-  std::optional<posdb::ExportRecord> record_;  // edits only: what the export wrote
-  int leftAlone_ = 0;                          // the current row's, see keepUnedited()
+  // Edits only: what each export wrote, by the first row of the file it wrote.
+  std::vector<std::pair<int, posdb::ExportRecord>> records_;
+  int leftAlone_ = 0;  // the current row's, see keepUnedited()
 };
 
 }  // namespace dataimport

@@ -9,6 +9,7 @@
 #include <QStringList>
 #include <QVariant>
 #include <optional>
+#include <utility>
 #include <vector>
 
 namespace db {
@@ -19,14 +20,21 @@ namespace posdb {
 
 class ExportRecord {
  public:
-  // journal/exported-<Table>.values in the program folder.
-  static QString path(const QString& table);
-  // Replaces the table's record with the rows `query` holds, keyed by `keyField`
-  // (lookup fields left out). Only its owner can read it: it holds members' data.
-  static void write(const QString& table, const db::Dataset& query, const QString& keyField);
-  // The table's record; none when there is none or it cannot be read (an import then
-  // goes on as without one).
+  // journal/exported-<Table>.values in the program folder: what the export that wrote
+  // the file's first rows wrote. An export appended after `firstRow` rows keeps its own
+  // record, journal/exported-<Table>.<firstRow>.values.
+  static QString path(const QString& table, int firstRow = 0);
+  // Records the rows `query` holds, keyed by `keyField` (lookup fields left out), as
+  // written to the exchange file from its row `firstRow` (0-based) on: the records of
+  // exports that wrote rows from there on are dropped (0: every record of the table).
+  // Only its owner can read it: it holds members' data.
+  static void write(const QString& table, const db::Dataset& query, const QString& keyField,
+                    int firstRow = 0);
+  // The table's record of the export that wrote the file's first rows; none when there
+  // is none or it cannot be read (an import then goes on as without one).
   static std::optional<ExportRecord> read(const QString& table);
+  // Every record of the table that reads, by the first row each export wrote, in order.
+  static std::vector<std::pair<int, ExportRecord>> readAll(const QString& table);
 
   // The value the export wrote for the row's column: none when the key or the column is
   // not in the record (a row added since, a column the export did not have).
@@ -34,6 +42,7 @@ class ExportRecord {
 
  private:
   std::vector<QVariant> unpack(qsizetype offset) const;
+  static std::optional<ExportRecord> readFile(const QString& path);
 
   QByteArray bytes_;                // the file as read
   QHash<QString, int> columns_;     // lower-case name → index
