@@ -109,11 +109,12 @@ class LivePosTest : public ::testing::TestWithParam<TestDatabase::Engine> {
     test::exportRows(dir_.filePath(table + ".mdb"), table, q, key, rows, false);
   }
 
-  QStringList import(const QStringList& tables) {
+  QStringList import(const QStringList& tables, bool editsOnly = false) {
     CollectingFrontEnd frontEnd;
     TDmAccess access;
     ImportDriver driver(access, pos_->dm, frontEnd);
     driver.setTables(tables);
+    if (editsOnly) driver.setEditsOnly(true);
     driver.run();
     journal_ = driver.journalPath();
     return frontEnd.errors;
@@ -411,13 +412,7 @@ TEST_P(LivePosTest, EditsOnlyBringsBackTheOperatorsEditsAndKeepsWhatOnlyThePosCh
     EXPECT_EQ(tables[0].counts->changed, 2);
     EXPECT_EQ(tables[0].counts->leftAlone, 2);  // C1's name and total
   }
-  CollectingFrontEnd frontEnd;
-  TDmAccess access;
-  ImportDriver driver(access, pos_->dm, frontEnd);
-  driver.setTables({"Customer"});
-  driver.setEditsOnly(true);
-  driver.run();
-  EXPECT_EQ(frontEnd.errors, QStringList());
+  EXPECT_EQ(import({"Customer"}, true), QStringList());
   EXPECT_EQ(pos("Customer", "CustNo", "C1", "TelNo"), "02-9999");
   EXPECT_EQ(pos("Customer", "CustNo", "C1", "Name"), QStringLiteral("王大明"));
   EXPECT_EQ(pos("Customer", "CustNo", "C1", "VipCount"), "1500");
@@ -435,13 +430,7 @@ TEST_P(LivePosTest, EditsOnlyComparesEachRowWithTheExportThatWroteIt) {
   pos_->start();
   // The second export appended its rows after the first three (deleted since).
   posdb::ExportRecord::write("Customer", pos_->dm.qryCustomer, "CustNo", 3);
-  CollectingFrontEnd frontEnd;
-  TDmAccess access;
-  ImportDriver driver(access, pos_->dm, frontEnd);
-  driver.setTables({"Customer"});
-  driver.setEditsOnly(true);
-  driver.run();
-  EXPECT_EQ(frontEnd.errors, QStringList());
+  EXPECT_EQ(import({"Customer"}, true), QStringList());
   EXPECT_EQ(pos("Customer", "CustNo", "C1", "TelNo"), "02-5555");
   EXPECT_EQ(pos("Customer", "CustNo", "C2", "Name"), QStringLiteral("陳美美"));
   // A new export over the whole file leaves one record again.
