@@ -89,7 +89,23 @@ void TableImport::prepare() {
     }
     columns_.push_back(c);
   }
+  checkHeadings();
   findConflictingCopies();
+}
+
+void TableImport::checkHeadings() {
+  // Nothing to read, nothing missing: an empty file imports as done.
+  if (source_.recordCount() == 0 || !map_ || map_->pairs().empty()) return;
+  QStringList missing;
+  for (const Column& c : columns_)
+    if (!source_.findField(c.names.display)) missing << c.names.display;
+  if (missing.isEmpty()) return;
+  // Said once for the table, not once for every row.
+  const QString table = QString::fromUtf8(importTable(table_).name);
+  throw platform::Error(
+      QStringLiteral("%1 裡找不到欄位「%2」（欄位對照檔 %3.ini 列出的欄位），這個資料表沒有匯入。"
+                     "請在 %4 中把欄位標題改回原來的名稱，或重新按「匯出檔案」產生新的檔案。")
+          .arg(sourceFileName(), missing.join(QStringLiteral("」、「")), table, sourceProgram_));
 }
 
 void TableImport::findConflictingCopies() {
