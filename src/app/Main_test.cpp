@@ -18,6 +18,7 @@
 #include <gtest/gtest.h>
 #include <QAbstractButton>
 #include <QApplication>
+#include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
 #include <QFileDialog>
@@ -558,18 +559,24 @@ void writeAccessTable(const QString& path, const QString& table, const QStringLi
   }
 }
 
+// Classify's column map file and Access file in `folder`, as an export makes them for
+// the class number and name, with the rows given.
+void writeClassifyFiles(const QString& folder, const QList<QStringList>& rows) {
+  config::ColumnMap classify;
+  classify.setKey("ClsNo", "小分類編號");
+  classify.addPair("ClsNo", "小分類編號");
+  classify.addPair("ClsName", "小分類名稱");
+  classify.write(QDir(folder).filePath("Classify.ini"));
+  writeAccessTable(QDir(folder).filePath("Classify.mdb"), "Classify", {"小分類編號", "小分類名稱"},
+                   rows);
+}
+
 TEST_F(MainTest, ImportMergesTheEnabledTablesIntoTheGridsAndReports) {
   makePos("pos.sqlite");
   writeConfig(
       "[MSSQL]\r\nProvider=SQLite\r\nDatabase=pos.sqlite\r\n[Export Import]\r\nClassify=1\r\n"
       "Item=1\r\n");
-  config::ColumnMap classify;
-  classify.setKey("ClsNo", "小分類編號");
-  classify.addPair("ClsNo", "小分類編號");
-  classify.addPair("ClsName", "小分類名稱");
-  classify.write(path("Classify.ini"));
-  writeAccessTable(path("Classify.mdb"), "Classify", {"小分類編號", "小分類名稱"},
-                   {{"B02", " 感冒藥 "}, {"D04", "新分類"}});
+  writeClassifyFiles(folder_.path(), {{"B02", " 感冒藥 "}, {"D04", "新分類"}});
   config::ColumnMap item;
   item.setKey("ItemNo", "管理貨號");
   item.addPair("ItemNo", "管理貨號");
@@ -599,13 +606,7 @@ TEST_F(MainTest, ImportAsksBeforeReadingAFileAnotherProgramHoldsOpen) {
   makePos("pos.sqlite");
   writeConfig(
       "[MSSQL]\r\nProvider=SQLite\r\nDatabase=pos.sqlite\r\n[Export Import]\r\nClassify=1\r\n");
-  config::ColumnMap classify;
-  classify.setKey("ClsNo", "小分類編號");
-  classify.addPair("ClsNo", "小分類編號");
-  classify.addPair("ClsName", "小分類名稱");
-  classify.write(path("Classify.ini"));
-  writeAccessTable(path("Classify.mdb"), "Classify", {"小分類編號", "小分類名稱"},
-                   {{"D04", "新分類"}});
+  writeClassifyFiles(folder_.path(), {{"D04", "新分類"}});
   QFile lock(path("Classify.ldb"));
   ASSERT_TRUE(lock.open(QIODevice::WriteOnly));
   lock.close();

@@ -209,6 +209,7 @@ void Dataset::open(ResultSet result) {
   rank_.resize(n);
   std::iota(rank_.begin(), rank_.end(), 0);
   table_ = tableOf(sql_);
+  rules_ = connection_ ? connection_->rules() : ServerRules();
   keyResolved_ = false;
   sort_.clear();
   state_ = State::Browse;
@@ -376,8 +377,7 @@ void Dataset::storeInOrder(const std::vector<int>& order) {
 RowIndex& Dataset::indexFor(int slot) const {
   auto& index = indexes_[slot];
   if (!index) {
-    index = std::make_unique<RowIndex>(connection_ ? connection_->rules() : ServerRules(),
-                                       slotColumns_[size_t(slot)].fixedChar);
+    index = std::make_unique<RowIndex>(rules_, slotColumns_[size_t(slot)].fixedChar);
     const size_t w = size_t(width_);
     for (size_t row = 0; row < size_t(rows_); ++row)
       index->add(int(row), cells_[row * w + size_t(slot)]);
@@ -531,14 +531,12 @@ const ColumnInfo* Dataset::columnOf(const Field& field) const {
 }
 
 bool Dataset::storesAlike(const Field& field, const QVariant& a, const QVariant& b) const {
-  const bool padded = connection_ && connection_->rules().padded(columnOf(field));
-  return storedAlike(a, b, padded);
+  return storedAlike(a, b, rules_.padded(columnOf(field)));
 }
 
 QString Dataset::textForm(const Field& field, const QString& text) const {
-  if (!connection_) return text;
   const ColumnInfo* column = columnOf(field);
-  return connection_->rules().keyForm(text, column && column->fixedChar);
+  return rules_.keyForm(text, column && column->fixedChar);
 }
 
 void Dataset::requireWritable() const {

@@ -73,7 +73,6 @@ void Dataset::postUpdate() {
   // holds the value read: a row that another user changed since it was read is not
   // overwritten, and columns the row does not change (a member's total, a stock count
   // the tills keep lowering) are never written back from an old reading.
-  const ServerRules rules = connection_ ? connection_->rules() : ServerRules();
   std::vector<int>& picked = scratch_.picked;
   picked.clear();
   for (size_t s = 0; s < w; ++s) {
@@ -81,7 +80,7 @@ void Dataset::postUpdate() {
     // A fixed-width column pads what it is given: blanks added or dropped at the end
     // change nothing there.
     if (added_[s].isValid() ||
-        !storedAlike(buffer_[s], original(s), rules.padded(&slotColumns_[s])))
+        !storedAlike(buffer_[s], original(s), rules_.padded(&slotColumns_[s])))
       picked.push_back(int(s));
   }
   if (picked.empty()) return;
@@ -159,7 +158,7 @@ void Dataset::postUpdate() {
       switch (checkOf(size_t(slot))) {
         case kText:
           sql += QStringLiteral(" AND ") +
-                 rules.exactTextCheck(name, slotColumns_[size_t(slot)].fixedChar);
+                 rules_.exactTextCheck(name, slotColumns_[size_t(slot)].fixedChar);
           break;
         case kIsNull:
           sql += QStringLiteral(" AND ") + name + QStringLiteral(" IS NULL");
@@ -254,7 +253,7 @@ void Dataset::explainMissedUpdate(const std::vector<int>& picked) {
       if (basicKind(slotTypes_[s]) == BasicKind::DateTime)
         same = qAbs(found.toDateTime().msecsTo(read.toDateTime())) <= kDateAfter;
       else
-        same = storedAlike(found, read, connection_->rules().padded(&slotColumns_[s]));
+        same = storedAlike(found, read, rules_.padded(&slotColumns_[s]));
     }
     if (same) continue;
     auto shown = [&](const QVariant& v) {

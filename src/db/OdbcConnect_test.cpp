@@ -4,13 +4,13 @@
 
 #include <platform/Error.h>
 
-#include <gtest/gtest.h>
-#include <QRegularExpression>
 #include <arpa/inet.h>
-#include <cstdlib>
+#include <gtest/gtest.h>
 #include <netinet/in.h>
 #include <sys/socket.h>
 #include <unistd.h>
+#include <QRegularExpression>
+#include <cstdlib>
 
 namespace db {
 namespace {
@@ -51,18 +51,20 @@ TEST_F(OdbcConnectTest, AFailedLoginNamesTheServerAndDatabaseAndWhatToCheck) {
   Connection c;
   c.setConnectionString(oleDb(host, "KAROS", "wrong-password"));
   const QString login = errorOf(c);
-  EXPECT_TRUE(login.startsWith(QStringLiteral(
-      "無法連線到伺服器「%1」上的資料庫「KAROS」：請在「參數設定」中檢查登入帳號與密碼。\n")
-                                   .arg(host)))
+  EXPECT_TRUE(login.startsWith(
+      QStringLiteral(
+          "無法連線到伺服器「%1」上的資料庫「KAROS」：請在「參數設定」中檢查登入帳號與密碼。\n")
+          .arg(host)))
       << login.toStdString();
   // The driver's text follows once, not once per diagnostic record that repeats it.
   EXPECT_EQ(login.count(QStringLiteral("Login failed")), 1) << login.toStdString();
 
   c.setConnectionString(oleDb(host, "NO_SUCH_DB", password_));
   const QString database = errorOf(c);
-  EXPECT_TRUE(database.startsWith(QStringLiteral(
-      "無法連線到伺服器「%1」上的資料庫「NO_SUCH_DB」：請在「參數設定」中檢查資料庫名稱。\n")
-                                      .arg(host)))
+  EXPECT_TRUE(database.startsWith(
+      QStringLiteral(
+          "無法連線到伺服器「%1」上的資料庫「NO_SUCH_DB」：請在「參數設定」中檢查資料庫名稱。\n")
+          .arg(host)))
       << database.toStdString();
   EXPECT_FALSE(c.isConnected());
 }
@@ -82,7 +84,8 @@ TEST_F(OdbcConnectTest, NothingListeningAtTheAddressAsksToCheckAddressAndPort) {
   c.setConnectionString(oleDb(host, "KAROS", password_) + ";Connect Timeout=3");
   const QString text = errorOf(c);
   EXPECT_TRUE(text.startsWith(
-      QStringLiteral("無法連線到伺服器「%1」上的資料庫「KAROS」：請在「參數設定」中檢查伺服器位址與連接埠")
+      QStringLiteral(
+          "無法連線到伺服器「%1」上的資料庫「KAROS」：請在「參數設定」中檢查伺服器位址與連接埠")
           .arg(host)))
       << text.toStdString();
 }

@@ -254,7 +254,9 @@ UndoResult JournalUndo::run(bool dryRun, platform::Progress& progress) {
       // An amount is known to have been added only when the post is known to have
       // run; an earlier undo's entry for it, known or not, is never taken back twice.
       bool uncertain = e.uncertain && onlyAmounts(e);
-      const auto earlier = takenBack.find(takenBackSignature(e, false));
+      // Most journals were never undone before: no signature to make for them.
+      const auto earlier =
+          takenBack.empty() ? takenBack.end() : takenBack.find(takenBackSignature(e, false));
       if (earlier != takenBack.end() && earlier->second.count > 0) {
         --earlier->second.count;
         if (earlier->second.uncertain > 0 && onlyAmounts(e)) {

@@ -150,6 +150,24 @@ void TableImport::findConflictingCopies() {
   source_.first();
 }
 
+void TableImport::failConflictingCopy(const std::vector<int>& others) {
+  // Either copy would overwrite the other: the operator decides which one stays.
+  const int here = source_.recNo();
+  std::vector<int> all = others;
+  all.push_back(here);
+  std::sort(all.begin(), all.end());
+  QStringList rows;
+  for (int row : all) {
+    source_.moveTo(row);
+    rows << QString::number(sourceRowNumber());
+  }
+  source_.moveTo(here);
+  throw platform::Error(
+      QStringLiteral("%1 第 %2 列的 %3 都是 %4，內容不同；請刪除其中一列，這些列都沒有匯入")
+          .arg(sourceFileName(), rows.join(QStringLiteral(" 列與第 ")), keyDisplay_,
+               keySource_->asString()));
+}
+
 bool TableImport::blankRow() {
   if (columns_.empty()) return false;  // no map: the row fails on the key's name
   for (Column& c : columns_) {
@@ -270,23 +288,8 @@ void TableImport::stageRow(bool& found) {
     assigned_.push_back(&f);
   };
   const bool item = table_ == PosTable::Item;
-  if (const auto copies = copies_.constFind(source_.recNo()); copies != copies_.cend()) {
-    // Either copy would overwrite the other: the operator decides which one stays.
-    QStringList rows;
-    const int here = source_.recNo();
-    std::vector<int> all = *copies;
-    all.push_back(here);
-    std::sort(all.begin(), all.end());
-    for (int row : all) {
-      source_.moveTo(row);
-      rows << QString::number(sourceRowNumber());
-    }
-    source_.moveTo(here);
-    throw platform::Error(
-        QStringLiteral("%1 第 %2 列的 %3 都是 %4，內容不同；請刪除其中一列，這些列都沒有匯入")
-            .arg(sourceFileName(), rows.join(QStringLiteral(" 列與第 ")), keyDisplay_,
-                 keySource_->asString()));
-  }
+  if (const auto copies = copies_.constFind(source_.recNo()); copies != copies_.cend())
+    failConflictingCopy(*copies);
   if (trimmedText(keySource_->asString()).isEmpty())
     throw platform::Error(
         QStringLiteral(

@@ -21,6 +21,7 @@
 #include "db/CellStore.h"
 #include "db/Field.h"
 #include "db/ResultSet.h"
+#include "db/ServerRules.h"
 
 #include <QHash>
 #include <QObject>
@@ -229,6 +230,9 @@ class Dataset : public QObject {
   std::vector<QString> columnNames_;  // per slot, as the database spells them
   std::vector<FieldType> slotTypes_;
   std::vector<ColumnInfo> slotColumns_;  // the database's description of each slot's column
+  // How the database the rows came from compares texts, taken when the dataset opens:
+  // asked for every cell a post, a change or a lookup compares.
+  ServerRules rules_;
   QString table_;
   std::vector<int> keySlots_;
   bool keyResolved_ = false;

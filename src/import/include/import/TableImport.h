@@ -154,6 +154,8 @@ class TableImport {
   // takes them for one row): each such row fails, naming the others. Copies alike are
   // harmless. Leaves the source at its first row.
   void findConflictingCopies();
+  // Fails the current row, one of the copies, naming the file rows of all of them.
+  [[noreturn]] void failConflictingCopy(const std::vector<int>& others);
   // Fails the table, once, when the file lacks a heading its column map file lists.
   void checkHeadings();
   // The row's number as the operator's program shows it.
