@@ -62,6 +62,9 @@ inline constexpr FlagSetting EditsOnly{SectionExportImport, "EditsOnly", false};
 // The exchange files' format: "mdb" (Access, as always) or "xlsx" (an Excel workbook per
 // table); any other value reads as "mdb".
 inline constexpr TextSetting FileType{SectionExportImport, "FileType", "mdb"};
+// "匯入檔案" shows what the import would change and asks before it writes; off: it
+// writes at once, for an operator who knows the files.
+inline constexpr FlagSetting Preview{SectionExportImport, "Preview", true};
 
 }  // namespace keys
 }  // namespace config
