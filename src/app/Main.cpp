@@ -242,12 +242,39 @@ void TfrmMain::bbtnStartSQLClick() {
     auto fetch = std::make_shared<Fetch>();
     QThread* uiThread = QThread::currentThread();
     const int timeout = settings.commandTimeout;
-    const AbandonableWait::Outcome outcome = startWait_.run(
-        [fetch, connection, uiThread, timeout] {
-          fetch->snapshot =
-              posdb::TDmMSSQL::fetchWith(connection, uiThread, timeout, &fetch->cancel);
-        },
-        [fetch] { fetch->cancel.cancel(); });
+    // The operator sees what the start is doing: connecting, then which table it
+    // reads and the rows read so far; "取消" gives the wait up as closing does.
+    ProgressWindow window(QStringLiteral("啟動資料庫"), this);
+    window.setText(QStringLiteral("正在連線到 POS…"));
+    window.setOnCancel([this] { startWait_.abandon(); });
+    QTimer stage;
+    stage.setInterval(100);
+    connect(&stage, &QTimer::timeout, &window, [&window, fetch] {
+      const posdb::FetchCancel::Stage now = fetch->cancel.stage();
+      if (!now.connected) return;
+      int index = 0;
+      QString word = now.table;
+      for (const config::PosTableInfo& t : config::kPosTables)
+        if (now.table.compare(QLatin1String(t.name), Qt::CaseInsensitive) == 0)
+          word = QString::fromUtf8(config::tableWord(t.table));
+      for (const char* name : {"Classify", "Supplier", "Item", "Customer"}) {
+        if (now.table.compare(QLatin1String(name), Qt::CaseInsensitive) == 0) break;
+        ++index;
+      }
+      window.setText(QStringLiteral("正在讀取%1（已讀取 %2 列）").arg(word).arg(now.rows));
+      window.setGauge(index, 4);
+    });
+    stage.start();
+    AbandonableWait::Outcome outcome = AbandonableWait::Outcome::Finished;
+    window.run([&](ProgressWindow&) {
+      outcome = startWait_.run(
+          [fetch, connection, uiThread, timeout] {
+            fetch->snapshot =
+                posdb::TDmMSSQL::fetchWith(connection, uiThread, timeout, &fetch->cancel);
+          },
+          [fetch] { fetch->cancel.cancel(); });
+    });
+    stage.stop();
     if (outcome == AbandonableWait::Outcome::Abandoned) return;
     dm_.adopt(std::move(fetch->snapshot));
     setConnected(true);

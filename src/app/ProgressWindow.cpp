@@ -114,6 +114,12 @@ void ProgressWindow::requestCancel() {
   cancelRequested_ = true;
   cancel_->setEnabled(false);
   cancel_->setText(QStringLiteral("正在取消…"));
+  if (onCancel_) onCancel_();
+}
+
+void ProgressWindow::setGauge(int done, int total) {
+  gauge_->setMaxValue(std::max(total, 1));
+  gauge_->setProgress(done);
 }
 
 void ProgressWindow::start(int total) {

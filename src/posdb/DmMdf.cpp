@@ -209,6 +209,18 @@ void FetchCancel::attach(db::Connection* connection) {
   connection_ = connection;
 }
 
+FetchCancel::Stage FetchCancel::stage() const {
+  QMutexLocker locker(&lock_);
+  return stage_;
+}
+
+void FetchCancel::reached(const QString& table, qint64 rows) {
+  QMutexLocker locker(&lock_);
+  stage_.connected = true;
+  stage_.table = table;
+  stage_.rows = rows;
+}
+
 void FetchCancel::detach() {
   QMutexLocker locker(&lock_);
   connection_ = nullptr;
@@ -300,9 +312,13 @@ PosSnapshot TDmMSSQL::fetchWith(const QString& text, QThread* target, int comman
   snap.connection->open();
   if (cancel) cancel->attach(snap.connection.get());
   try {
-    for (; snap.fetched < 4; ++snap.fetched)
+    qint64 rows = 0;
+    for (; snap.fetched < 4; ++snap.fetched) {
+      if (cancel) cancel->reached(QString::fromUtf8(kTables[snap.fetched].name), rows);
       snap.results[size_t(snap.fetched)] =
           snap.connection->select(QString::fromUtf8(kTables[snap.fetched].sql));
+      rows += snap.results[size_t(snap.fetched)].rowCount();
+    }
   } catch (...) {
     snap.failure = std::current_exception();
   }

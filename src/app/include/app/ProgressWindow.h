@@ -36,8 +36,12 @@ class ProgressWindow : public QDialog, public platform::Progress {
   // by them: "正在匯出商品資料：1200 / 5000 列".
   void setText(const QString& line);
   QString text() const;
-  // The next step() throws platform::Cancelled.
+  // The next step() throws platform::Cancelled, and `onCancel` (when set) runs: for
+  // work that waits on another thread and is stopped from here.
   void requestCancel();
+  void setOnCancel(std::function<void()> onCancel) { onCancel_ = std::move(onCancel); }
+  // Moves the gauge without a step: for a timer that shows how far other work came.
+  void setGauge(int done, int total);
   bool cancelRequested() const { return cancelRequested_; }
   bool running() const { return running_; }
   int percentage() const;
@@ -71,6 +75,7 @@ class ProgressWindow : public QDialog, public platform::Progress {
   QPushButton* cancel_ = nullptr;
   bool running_ = false;
   bool cancelRequested_ = false;
+  std::function<void()> onCancel_;
   QElapsedTimer sinceEvents_;
 };
 

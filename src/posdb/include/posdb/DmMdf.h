@@ -69,13 +69,24 @@ class FetchCancel {
   void cancel();
   bool cancelled() const;
 
+  // How far the fetch has come, for a window to show: not connected yet, or reading
+  // `table` (the POS table's name) with `rows` rows of the tables before it read.
+  struct Stage {
+    bool connected = false;
+    QString table;
+    qint64 rows = 0;
+  };
+  Stage stage() const;
+
  private:
   friend class TDmMSSQL;
   // Throws the cancel text when cancelled already.
   void attach(db::Connection* connection);
   void detach();
+  void reached(const QString& table, qint64 rows);
 
   mutable QMutex lock_;
+  Stage stage_;
   db::Connection* connection_ = nullptr;
   bool cancelled_ = false;
 };
