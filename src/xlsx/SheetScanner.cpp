@@ -1,9 +1,11 @@
 #include "SheetScanner.h"
 
-#include <QXmlStreamReader>
 #include <algorithm>
+#include <string>
+#include <vector>
 
 #include "Package.h"
+#include "PartParser.h"
 #include "ReadErrors.h"
 #include "SharedStrings.h"
 #include "Styles.h"
@@ -16,110 +18,207 @@ namespace {
 // What a <c> element holds, as written.
 struct RawCell {
   int column = 0;
-  QStringView style;
-  QStringView type;
-  QString value;  // <v>, its storage serving again from cell to cell
+  QString style;
+  QString type;
+  QString value;  // <v>; this storage and the others' serve again from cell to cell
   bool hasValue = false;
   QString inlineText;  // <is>
   bool hasInline = false;
   bool emptyTextFormula = false;
 };
 
-class RowScan {
+// The sheet's elements as the parser hands them out: the rows of the root's first
+// <sheetData>, the cells of each row, and of each cell its value, inline text and
+// formula. Everything else is passed over with all it holds.
+class RowScan : public PartParser::Handler {
  public:
-  RowScan(const QString& path, const QString& sheetName, const SharedStrings& strings,
-          const Styles& styles, bool date1904)
-      : path_(path),
+  RowScan(PartParser& parser, const QString& path, const QString& sheetName,
+          const SharedStrings& strings, const Styles& styles, bool date1904,
+          const std::function<void(const Row&)>& onRow)
+      : parser_(parser),
+        path_(path),
         sheetName_(sheetName),
         strings_(strings),
         styles_(styles),
-        date1904_(date1904) {}
+        date1904_(date1904),
+        onRow_(onRow) {}
 
-  void scan(QXmlStreamReader& xml, const std::function<void(const Row&)>& onRow);
+  void startElement(std::string_view name, const char** attributes) override;
+  void endElement() override;
+  void characters(std::string_view text) override;
 
  private:
+  enum class At : char { Root, SheetData, Row, Cell, Value, Formula, Inline, InItem, Skipped };
+
   [[noreturn]] void badCell(const QString& what) const {
     failDamaged(path_, QStringLiteral("工作表「%1」%2").arg(sheetName_, what));
   }
-  void readRowNumber(QStringView r);
-  // Reads the <c> the reader stands on into raw_; false when the XML failed.
-  bool readCell(QXmlStreamReader& xml);
+  void beginRow(const char** attributes);
+  void endRow();
+  void beginCell(const char** attributes);
+  void endCell();
   Cell typed(RawCell& raw) const;
   void putInColumnOrder();
 
+  PartParser& parser_;
   const QString& path_;
   const QString& sheetName_;
   const SharedStrings& strings_;
   const Styles& styles_;
   bool date1904_;
+  const std::function<void(const Row&)>& onRow_;
+  std::vector<At> open_;  // the elements open, innermost last
   Row row_;
+  bool ordered_ = true;
   int lastRow_ = 0;
   int lastColumn_ = -1;
-  QXmlStreamAttributes attributes_;  // the current cell's, which raw_'s views point into
   RawCell raw_;
+  std::string value_;    // <v> as written
+  std::string formula_;  // <f> as written
+  QString scratch_;
+  StringItemText item_;
 };
 
-void RowScan::scan(QXmlStreamReader& xml, const std::function<void(const Row&)>& onRow) {
-  while (xml.readNextStartElement()) {
-    if (xml.name() != u"row") {
-      xml.skipCurrentElement();
-      continue;
+void RowScan::startElement(std::string_view name, const char** attributes) {
+  At at = At::Skipped;
+  if (open_.empty()) {
+    at = At::Root;
+  } else {
+    switch (open_.back()) {
+      case At::Root:
+        if (name == "sheetData") at = At::SheetData;
+        break;
+      case At::SheetData:
+        if (name == "row") {
+          at = At::Row;
+          beginRow(attributes);
+        }
+        break;
+      case At::Row:
+        if (name == "c") {
+          at = At::Cell;
+          beginCell(attributes);
+        }
+        break;
+      case At::Cell:
+        if (name == "v") {
+          at = At::Value;
+          value_.clear();
+        } else if (name == "is") {
+          at = At::Inline;
+          item_.begin();
+        } else if (name == "f" && !raw_.hasValue) {
+          at = At::Formula;
+          formula_.clear();
+        }
+        break;
+      case At::Inline:
+      case At::InItem:
+        at = At::InItem;
+        item_.startElement(name);
+        break;
+      default:
+        break;
     }
-    readRowNumber(xml.attributes().value(QLatin1StringView("r")));
-    row_.cells.clear();
-    lastColumn_ = -1;
-    bool ordered = true;
-    while (xml.readNextStartElement()) {
-      if (xml.name() != u"c") {
-        xml.skipCurrentElement();
-        continue;
-      }
-      if (!readCell(xml)) return;
-      Cell cell = typed(raw_);
-      if (cell.isEmpty()) continue;
-      cell.column = raw_.column;
-      if (!row_.cells.empty() && row_.cells.back().column >= cell.column) ordered = false;
-      row_.cells.push_back(std::move(cell));
-    }
-    if (xml.hasError()) return;
-    if (!ordered) putInColumnOrder();
-    if (!row_.cells.empty()) onRow(row_);
+  }
+  open_.push_back(at);
+}
+
+void RowScan::endElement() {
+  const At at = open_.back();
+  open_.pop_back();
+  switch (at) {
+    case At::SheetData:
+      parser_.stop();  // the first sheetData holds the rows; nothing after it counts
+      break;
+    case At::Row:
+      endRow();
+      break;
+    case At::Cell:
+      endCell();
+      break;
+    case At::Value:
+      assignUtf8(raw_.value, value_);
+      raw_.hasValue = true;
+      break;
+    case At::Formula:
+      // The formula, whose last result <v> holds; only its text ="" is read: a program
+      // that saves formulas without their results leaves the empty text the export
+      // wrote that way with nothing else.
+      raw_.emptyTextFormula = formula_ == "\"\"";
+      break;
+    case At::Inline:
+      raw_.inlineText = item_.text();
+      raw_.hasInline = true;
+      break;
+    case At::InItem:
+      item_.endElement();
+      break;
+    default:
+      break;
   }
 }
 
-void RowScan::readRowNumber(QStringView r) {
-  if (r.isEmpty()) {
+void RowScan::characters(std::string_view text) {
+  switch (open_.back()) {
+    case At::Value:
+      value_.append(text);
+      break;
+    case At::Formula:
+      formula_.append(text);
+      break;
+    case At::InItem:
+      item_.characters(text);
+      break;
+    default:
+      break;
+  }
+}
+
+void RowScan::beginRow(const char** attributes) {
+  const char* r = PartParser::attribute(attributes, "r", false);
+  if (!r || !*r) {
     row_.number = lastRow_ + 1;
   } else {
-    const std::optional<qint64> number = parseWhole(r);
+    assignUtf8(scratch_, r);
+    const std::optional<qint64> number = parseWhole(scratch_);
     if (!number || *number < 1 || *number > kMaxRows)
-      badCell(QStringLiteral("的列號「%1」不正確").arg(r));
+      badCell(QStringLiteral("的列號「%1」不正確").arg(scratch_));
     row_.number = int(*number);
   }
   if (row_.number > kMaxRows) badCell(QStringLiteral("超過 %1 列").arg(kMaxRows));
   lastRow_ = row_.number;
+  row_.cells.clear();
+  lastColumn_ = -1;
+  ordered_ = true;
 }
 
-bool RowScan::readCell(QXmlStreamReader& xml) {
+void RowScan::endRow() {
+  if (!ordered_) putInColumnOrder();
+  if (!row_.cells.empty()) onRow_(row_);
+}
+
+void RowScan::beginCell(const char** attributes) {
   RawCell& raw = raw_;
-  QStringView ref;
-  raw.style = {};
-  raw.type = {};
-  // The reader's own attributes go when it moves on to the cell's values.
-  attributes_ = xml.attributes();
-  for (const QXmlStreamAttribute& a : attributes_) {
-    const QStringView name = a.name();
-    if (name == u"r")
-      ref = a.value();
-    else if (name == u"s")
-      raw.style = a.value();
-    else if (name == u"t")
-      raw.type = a.value();
+  const char* ref = nullptr;
+  const char* style = nullptr;
+  const char* type = nullptr;
+  for (const char** a = attributes; *a; a += 2) {
+    const std::string_view name = PartParser::localName(a[0]);
+    if (name == "r")
+      ref = a[1];
+    else if (name == "s")
+      style = a[1];
+    else if (name == "t")
+      type = a[1];
   }
+  assignUtf8(raw.style, style ? style : "");
+  assignUtf8(raw.type, type ? type : "");
   int column = lastColumn_ + 1;
-  if (!ref.isEmpty()) {
-    column = columnOfReference(ref);
-    if (column < 0) badCell(QStringLiteral("的儲存格位置「%1」不正確").arg(ref));
+  if (ref && *ref) {
+    assignUtf8(scratch_, ref);
+    column = columnOfReference(scratch_);
+    if (column < 0) badCell(QStringLiteral("的儲存格位置「%1」不正確").arg(scratch_));
   }
   if (column >= kMaxColumns) badCell(QStringLiteral("的儲存格超過 %1 欄").arg(kMaxColumns));
   lastColumn_ = column;
@@ -130,25 +229,14 @@ bool RowScan::readCell(QXmlStreamReader& xml) {
   raw.emptyTextFormula = false;
   raw.inlineText.clear();
   raw.value.resize(0);
-  while (xml.readNextStartElement()) {
-    const QStringView name = xml.name();
-    if (name == u"v") {
-      readTextInto(xml, raw.value);
-      raw.hasValue = true;
-    } else if (name == u"is") {
-      raw.inlineText = readStringItem(xml);
-      raw.hasInline = true;
-    } else if (name == u"f" && !raw.hasValue) {
-      // The formula, whose last result <v> holds; only its text ="" is read: a
-      // program that saves formulas without their results leaves the empty text
-      // the export wrote that way with nothing else.
-      raw.emptyTextFormula =
-          xml.readElementText(QXmlStreamReader::SkipChildElements) == QLatin1String("\"\"");
-    } else {
-      xml.skipCurrentElement();
-    }
-  }
-  return !xml.hasError();
+}
+
+void RowScan::endCell() {
+  Cell cell = typed(raw_);
+  if (cell.isEmpty()) return;
+  cell.column = raw_.column;
+  if (!row_.cells.empty() && row_.cells.back().column >= cell.column) ordered_ = false;
+  row_.cells.push_back(std::move(cell));
 }
 
 Cell RowScan::typed(RawCell& raw) const {
@@ -258,18 +346,9 @@ void SheetScanner::scan(const QString& sheetName, const QString& part,
   if (index < 0)
     failDamaged(package_.path(),
                 QStringLiteral("找不到工作表「%1」的內容 %2").arg(sheetName, part));
-  package_.readPart(index, part, [&](QXmlStreamReader& xml) {
-    if (!xml.isStartElement()) return;
-    bool found = false;
-    while (!found && xml.readNextStartElement()) {
-      if (xml.name() == u"sheetData")
-        found = true;
-      else
-        xml.skipCurrentElement();
-    }
-    if (!found) return;
-    RowScan(package_.path(), sheetName, strings_, styles_, date1904_).scan(xml, onRow);
-  });
+  PartParser parser(package_, index, part);
+  RowScan scan(parser, package_.path(), sheetName, strings_, styles_, date1904_, onRow);
+  parser.parse(scan);
 }
 
 }  // namespace xlsx

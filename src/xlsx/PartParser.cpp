@@ -1,0 +1,146 @@
+#include "PartParser.h"
+
+#include <expat.h>
+
+#include <exception>
+
+#include "Package.h"
+#include "PartDevice.h"
+#include "ReadErrors.h"
+
+namespace xlsx {
+namespace {
+
+// Names come as "namespace\x01local" when they have a namespace.
+constexpr char kNamespaceSeparator = '\x01';
+
+// The state the callbacks share. A callback must not let an exception through expat's
+// C frames: it keeps it and stops the parser, and parse() throws it once expat returns.
+struct Context {
+  PartParser::Handler& handler;
+  XML_Parser parser;
+  std::exception_ptr failure;
+  bool doctype = false;
+
+  void fail() {
+    if (!failure) failure = std::current_exception();
+    XML_StopParser(parser, XML_FALSE);
+  }
+};
+
+void XMLCALL onStart(void* data, const XML_Char* name, const XML_Char** attributes) {
+  Context& c = *static_cast<Context*>(data);
+  try {
+    c.handler.startElement(PartParser::localName(name), attributes);
+  } catch (...) {
+    c.fail();
+  }
+}
+
+void XMLCALL onEnd(void* data, const XML_Char*) {
+  Context& c = *static_cast<Context*>(data);
+  try {
+    c.handler.endElement();
+  } catch (...) {
+    c.fail();
+  }
+}
+
+void XMLCALL onCharacters(void* data, const XML_Char* text, int length) {
+  Context& c = *static_cast<Context*>(data);
+  try {
+    c.handler.characters(std::string_view(text, size_t(length)));
+  } catch (...) {
+    c.fail();
+  }
+}
+
+// Excel never writes a document type, and one may declare entities that expand to far
+// more than the part holds: the part is refused at the declaration's first word,
+// before any entity of it is declared or used.
+void XMLCALL onDoctype(void* data, const XML_Char*, const XML_Char*, const XML_Char*, int) {
+  Context& c = *static_cast<Context*>(data);
+  c.doctype = true;
+  XML_StopParser(c.parser, XML_FALSE);
+}
+
+bool endedEarly(XML_Error error) {
+  return error == XML_ERROR_NO_ELEMENTS || error == XML_ERROR_UNCLOSED_TOKEN ||
+         error == XML_ERROR_PARTIAL_CHAR || error == XML_ERROR_UNCLOSED_CDATA_SECTION;
+}
+
+constexpr int kChunk = 1 << 18;
+
+}  // namespace
+
+std::string_view PartParser::localName(const char* name) {
+  const std::string_view full(name);
+  const size_t separator = full.rfind(kNamespaceSeparator);
+  return separator == std::string_view::npos ? full : full.substr(separator + 1);
+}
+
+const char* PartParser::attribute(const char** attributes, std::string_view name,
+                                  bool anyNamespace) {
+  for (const char** a = attributes; *a; a += 2) {
+    const std::string_view full(a[0]);
+    if (full == name) return a[1];
+    if (anyNamespace && full.size() > name.size() &&
+        full[full.size() - name.size() - 1] == kNamespaceSeparator && full.ends_with(name))
+      return a[1];
+  }
+  return nullptr;
+}
+
+void PartParser::stop() {
+  stopped_ = true;
+  XML_StopParser(static_cast<XML_Parser>(parser_), XML_FALSE);
+}
+
+void PartParser::parse(Handler& handler) {
+  const QString& path = package_.path();
+  PartDevice device(path, package_.zip_, index_, name_);
+  const XML_Parser parser = XML_ParserCreateNS(nullptr, kNamespaceSeparator);
+  if (!parser) throw std::bad_alloc();
+  struct Free {
+    XML_Parser p;
+    ~Free() { XML_ParserFree(p); }
+  } freeParser{parser};
+  parser_ = parser;
+  stopped_ = false;
+
+  Context context{handler, parser, nullptr};
+  XML_SetUserData(parser, &context);
+  XML_SetElementHandler(parser, onStart, onEnd);
+  XML_SetCharacterDataHandler(parser, onCharacters);
+  XML_SetStartDoctypeDeclHandler(parser, onDoctype);
+  // Nothing outside the part is ever read, whatever it refers to.
+  XML_SetParamEntityParsing(parser, XML_PARAM_ENTITY_PARSING_NEVER);
+
+  XML_Status status = XML_STATUS_OK;
+  bool last = false;
+  while (!last) {
+    void* buffer = XML_GetBuffer(parser, kChunk);
+    if (!buffer) throw std::bad_alloc();
+    const qint64 n = device.read(static_cast<char*>(buffer), kChunk);
+    last = n <= 0;
+    status = XML_ParseBuffer(parser, last ? 0 : int(n), last);
+    if (status != XML_STATUS_OK) break;
+  }
+  parser_ = nullptr;
+
+  if (context.failure) std::rethrow_exception(context.failure);
+  if (context.doctype)
+    failDamaged(path, QStringLiteral("%1：含有文件類型宣告（DOCTYPE）").arg(name_));
+  if (stopped_) device.drain();
+  device.throwIfFailed();
+  if (status != XML_STATUS_OK && !stopped_) {
+    const XML_Error error = XML_GetErrorCode(parser);
+    const QString where =
+        QStringLiteral("%1 第 %2 行").arg(name_).arg(quint64(XML_GetCurrentLineNumber(parser)));
+    if (endedEarly(error)) failDamaged(path, QStringLiteral("%1：內容不完整").arg(where));
+    failDamaged(path, QStringLiteral("%1：XML 格式錯誤，%2")
+                          .arg(where, QString::fromUtf8(XML_ErrorString(error))));
+  }
+}
+
+}  // namespace xlsx
