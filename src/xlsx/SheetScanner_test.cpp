@@ -72,6 +72,71 @@ TEST_F(XlsxSheetScanner, ASharedTextWithoutAnIndexIsAnEmptyCell) {
                 "：檔案已損壞（工作表「Sheet1」的儲存格 A1 指向不存在的共用文字「x」）");
 }
 
+// The parser hands texts out in pieces: split where its reads of the part end (every
+// 256 KB), at each reference and at each CDATA section. Every piece counts, in shared
+// texts, inline texts and values alike, and a part may come in UTF-16 as well.
+TEST_F(XlsxSheetScanner, TextsReadWholeHoweverTheyComeInPieces) {
+  // Four-byte and three-byte characters, so that reads end inside them too.
+  const QByteArray long1 = QString(QStringLiteral("藥😀")).repeated(40000).toUtf8();
+  const QByteArray piecemeal = "a&amp;b&lt;&#x4E2D;&#20013;<![CDATA[<c>&]]>_x0041_";
+  const QString piecemealRead = QStringLiteral("a&b<中中<c>&A");
+  QByteArray sheet;
+  const int rows = 3000;
+  for (int r = 1; r <= rows; ++r)
+    sheet += "<row><c t=\"s\"><v>" + QByteArray::number(r % 2) +
+             "</v></c><c t=\"inlineStr\"><is><r><t>" + (r % 1000 == 0 ? long1 : piecemeal) +
+             "</t></r></is></c><c><v>1234567.8125</v></c></row>";
+  writeZip(path("pieces.xlsx"),
+           book(sheet, "<si><t>" + long1 + "</t></si><si><t>" + piecemeal + "</t></si>"));
+  const QString longRead = QString::fromUtf8(long1);
+  int read = 0;
+  Workbook(path("pieces.xlsx")).forEachRow({}, [&](const Row& row) {
+    ++read;
+    ASSERT_EQ(row.cells.size(), 3u);
+    EXPECT_EQ(row.cells[0].text, row.number % 2 ? piecemealRead : longRead) << row.number;
+    EXPECT_EQ(row.cells[1].text, row.number % 1000 ? piecemealRead : longRead) << row.number;
+    EXPECT_EQ(row.cells[2].number, 1234567.8125) << row.number;
+  });
+  EXPECT_EQ(read, rows);
+
+  Parts parts = book("<row><c t=\"inlineStr\"><is><t>品名</t></is></c><c><v>2</v></c></row>");
+  const QString utf16 =
+      QString::fromUtf8("<?xml version=\"1.0\" encoding=\"UTF-16\"?>" + parts.back().second);
+  parts.back().second = QByteArray("\xFF\xFE", 2) +
+                        QByteArray(reinterpret_cast<const char*>(utf16.utf16()), utf16.size() * 2);
+  writeZip(path("utf16.xlsx"), parts);
+  const std::vector<Row> utf16Rows = Workbook(path("utf16.xlsx")).rows({});
+  ASSERT_EQ(utf16Rows.size(), 1u);
+  ASSERT_EQ(utf16Rows[0].cells.size(), 2u);
+  EXPECT_EQ(utf16Rows[0].cells[0].text, QStringLiteral("品名"));
+  EXPECT_EQ(utf16Rows[0].cells[1].number, 2);
+}
+
+// A caller stops a long read by throwing from its row (the operator cancelled, or the
+// row failed it): the exception comes through as thrown, no later row is handed out,
+// and the workbook reads again from the start.
+TEST_F(XlsxSheetScanner, ACallersExceptionStopsTheReadAndComesThrough) {
+  struct Cancelled {
+    int row;
+  };
+  QByteArray sheet;
+  for (int r = 1; r <= 5000; ++r) sheet += "<row><c><v>" + QByteArray::number(r) + "</v></c></row>";
+  writeZip(path("stop.xlsx"), book(sheet));
+  const Workbook workbook(path("stop.xlsx"));
+  int last = 0;
+  try {
+    workbook.forEachRow({}, [&](const Row& row) {
+      last = row.number;
+      if (row.number == 1234) throw Cancelled{row.number};
+    });
+    ADD_FAILURE() << "no exception";
+  } catch (const Cancelled& c) {
+    EXPECT_EQ(c.row, 1234);
+  }
+  EXPECT_EQ(last, 1234);
+  EXPECT_EQ(workbook.rows({}).size(), 5000u);
+}
+
 // Old macro sheets stand in the sheet list with an empty id, or one no relationship
 // has: such a sheet is not read from whatever part its place in the list suggests.
 TEST_F(XlsxSheetScanner, ASheetIsReadFromItsOwnPartOnly) {
