@@ -19,8 +19,9 @@ class Package;
 
 class PartParser {
  public:
-  // What the parser hands out, in document order. Names are local names (a prefix's
-  // namespace is no concern of the parts' readers). An exception thrown here stops the
+  // What the parser hands out, in document order. Element names are local names: the
+  // parts' readers know their elements by those alone, whatever prefix or namespace
+  // they come under, as Excel itself does. An exception thrown here stops the
   // parse and leaves parse() as it is.
   class Handler {
    public:
@@ -31,8 +32,10 @@ class PartParser {
     virtual void characters(std::string_view text) = 0;
   };
 
-  // A name as expat gives it (with its namespace when it has one) without the namespace.
+  // A name as written without its prefix: "c" for "x:c".
   static std::string_view localName(const char* name);
+  // "xmlns" or "xmlns:x", which declare namespaces rather than being attributes.
+  static bool isNamespaceDeclaration(const char* name);
   // The value of the attribute of that local name in expat's name-value list, or null.
   // `anyNamespace` also takes a prefixed one; otherwise only the unprefixed.
   static const char* attribute(const char** attributes, std::string_view name,

@@ -204,6 +204,7 @@ void RowScan::beginCell(const char** attributes) {
   const char* style = nullptr;
   const char* type = nullptr;
   for (const char** a = attributes; *a; a += 2) {
+    if (PartParser::isNamespaceDeclaration(a[0])) continue;
     const std::string_view name = PartParser::localName(a[0]);
     if (name == "r")
       ref = a[1];

@@ -112,6 +112,25 @@ TEST_F(XlsxSheetScanner, TextsReadWholeHoweverTheyComeInPieces) {
   EXPECT_EQ(utf16Rows[0].cells[1].number, 2);
 }
 
+// A cell's attributes are known by their names without prefix; a namespace declared
+// on the cell, whatever its prefix, is none of them.
+TEST_F(XlsxSheetScanner, NamespaceDeclarationsAreNoAttributes) {
+  writeZip(
+      path("ns.xlsx"),
+      book("<row xmlns:r=\"urn:a\" r=\"2\"><c xmlns:r=\"urn:a\" xmlns:t=\"urn:b\" t=\"s\">"
+           "<v>0</v></c><c xmlns:s=\"urn:c\" xmlns:x=\"urn:d\" x:r=\"D2\" x:t=\"b\"><v>1</v></c>"
+           "</row>",
+           "<si><t>a</t></si>"));
+  const std::vector<Row> rows = Workbook(path("ns.xlsx")).rows({});
+  ASSERT_EQ(rows.size(), 1u);
+  EXPECT_EQ(rows[0].number, 2);
+  ASSERT_EQ(rows[0].cells.size(), 2u);
+  EXPECT_EQ(rows[0].cells[0].column, 0);
+  EXPECT_EQ(rows[0].cells[0].text, "a");
+  EXPECT_EQ(rows[0].cells[1].column, 3);
+  EXPECT_EQ(rows[0].cells[1].kind, Cell::Kind::Boolean);
+}
+
 // A caller stops a long read by throwing from its row (the operator cancelled, or the
 // row failed it): the exception comes through as thrown, no later row is handed out,
 // and the workbook reads again from the start.
