@@ -204,8 +204,11 @@ void RowScan::beginCell(const char** attributes) {
   const char* style = nullptr;
   const char* type = nullptr;
   for (const char** a = attributes; *a; a += 2) {
-    if (PartParser::isNamespaceDeclaration(a[0])) continue;
-    const std::string_view name = PartParser::localName(a[0]);
+    // Most are r, s and t, told apart without measuring them.
+    const std::string_view name = a[0][0] && !a[0][1] ? std::string_view(a[0], 1)
+                                  : PartParser::isNamespaceDeclaration(a[0])
+                                      ? std::string_view()
+                                      : PartParser::localName(a[0]);
     if (name == "r")
       ref = a[1];
     else if (name == "s")
