@@ -21,8 +21,8 @@ PACKAGES=(
   # the libraries its binaries load
   xz-utils libicu72 libxml2 libxslt1.1 libossp-uuid16 libssl3 zlib1g libreadline8
   # Excel workbooks: written through libxlsxwriter, unzipped through libzip and parsed
-  # through expat to be read
-  libxlsxwriter-dev libzip-dev libexpat1-dev
+  # through libxml2 to be read
+  libxlsxwriter-dev libzip-dev libxml2-dev
   # reference readers for Access files; a reference writer and reader of workbooks
   mdbtools python3 python3-openpyxl
   # the operator's spreadsheet program, which opens and saves the exported workbooks in

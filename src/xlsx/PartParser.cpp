@@ -1,10 +1,11 @@
 #include "PartParser.h"
 
-#include <expat.h>
+#include <libxml/parser.h>
 
 #include <cstring>
 #include <exception>
 #include <memory>
+#include <mutex>
 #include <thread>
 
 #include "Package.h"
@@ -15,31 +16,51 @@
 namespace xlsx {
 namespace {
 
-// The state the callbacks share. A callback must not let an exception through expat's
-// C frames: it keeps it and stops the parser, and parse() throws it once expat returns.
+// The state the callbacks share. A callback must not let an exception through the
+// parser's C frames: it keeps it and stops the parser, and parse() throws it once the
+// parser returns.
 struct Context {
+  explicit Context(PartParser::Handler& h, xmlParserCtxtPtr p) : handler(h), parser(p) {}
+
   PartParser::Handler& handler;
-  XML_Parser parser;
+  xmlParserCtxtPtr parser = nullptr;
   std::exception_ptr failure;
   bool doctype = false;
+  bool rootSeen = false;
+  long depth = 0;
+  // The first error the parser met, its line and text.
+  bool malformed = false;
+  int code = 0;
+  bool atEnd = false;  // the parser had read all it was given
+  int line = 0;
+  QString message;
 
   void fail() {
     if (!failure) failure = std::current_exception();
-    XML_StopParser(parser, XML_FALSE);
+    xmlStopParser(parser);
   }
 };
 
-void XMLCALL onStart(void* data, const XML_Char* name, const XML_Char** attributes) {
-  Context& c = *static_cast<Context*>(data);
+Context& contextOf(void* data) {
+  return *static_cast<Context*>(static_cast<xmlParserCtxtPtr>(data)->_private);
+}
+
+void onStart(void* data, const xmlChar* name, const xmlChar*, const xmlChar*, int, const xmlChar**,
+             int attributeCount, int, const xmlChar** attributes) {
+  Context& c = contextOf(data);
+  c.rootSeen = true;
+  ++c.depth;
   try {
-    c.handler.startElement(PartParser::localName(name), attributes);
+    c.handler.startElement(reinterpret_cast<const char*>(name),
+                           Attributes(attributes, attributeCount));
   } catch (...) {
     c.fail();
   }
 }
 
-void XMLCALL onEnd(void* data, const XML_Char*) {
-  Context& c = *static_cast<Context*>(data);
+void onEnd(void* data, const xmlChar*, const xmlChar*, const xmlChar*) {
+  Context& c = contextOf(data);
+  --c.depth;
   try {
     c.handler.endElement();
   } catch (...) {
@@ -47,27 +68,48 @@ void XMLCALL onEnd(void* data, const XML_Char*) {
   }
 }
 
-void XMLCALL onCharacters(void* data, const XML_Char* text, int length) {
-  Context& c = *static_cast<Context*>(data);
+void onCharacters(void* data, const xmlChar* text, int length) {
+  Context& c = contextOf(data);
   try {
-    c.handler.characters(std::string_view(text, size_t(length)));
+    c.handler.characters(std::string_view(reinterpret_cast<const char*>(text), size_t(length)));
   } catch (...) {
     c.fail();
   }
 }
 
 // Excel never writes a document type, and one may declare entities that expand to far
-// more than the part holds: the part is refused at the declaration's first word,
-// before any entity of it is declared or used.
-void XMLCALL onDoctype(void* data, const XML_Char*, const XML_Char*, const XML_Char*, int) {
-  Context& c = *static_cast<Context*>(data);
+// more than the part holds: the part is refused at the declaration's name, before any
+// entity of it is declared or used.
+void onDoctype(void* data, const xmlChar*, const xmlChar*, const xmlChar*) {
+  Context& c = contextOf(data);
   c.doctype = true;
-  XML_StopParser(c.parser, XML_FALSE);
+  xmlStopParser(c.parser);
 }
 
-bool endedEarly(XML_Error error) {
-  return error == XML_ERROR_NO_ELEMENTS || error == XML_ERROR_UNCLOSED_TOKEN ||
-         error == XML_ERROR_PARTIAL_CHAR || error == XML_ERROR_UNCLOSED_CDATA_SECTION;
+void onError(void* data, xmlErrorPtr error) {
+  if (!data || !error || error->level < XML_ERR_ERROR) return;
+  Context& c = contextOf(data);
+  if (c.malformed || c.doctype || c.failure) return;
+  c.malformed = true;
+  c.code = error->code;
+  const xmlParserInputPtr input = c.parser->input;
+  c.atEnd = input && input->cur && input->end && input->cur >= input->end;
+  c.line = error->line;
+  c.message = QString::fromUtf8(error->message).trimmed();
+}
+
+xmlSAXHandler makeHandler() {
+  xmlSAXHandler h;
+  std::memset(&h, 0, sizeof h);
+  h.initialized = XML_SAX2_MAGIC;
+  h.startElementNs = onStart;
+  h.endElementNs = onEnd;
+  h.characters = onCharacters;
+  h.cdataBlock = onCharacters;
+  h.ignorableWhitespace = onCharacters;
+  h.internalSubset = onDoctype;
+  h.serror = onError;
+  return h;
 }
 
 constexpr int kChunk = 1 << 18;
@@ -128,74 +170,64 @@ void unpack(PartDevice& device, bool ahead, Parse parse) {
 
 }  // namespace
 
-std::string_view PartParser::localName(const char* name) {
-  const char* local = name;
-  const char* p = name;
-  for (; *p; ++p)
-    if (*p == ':') local = p + 1;
-  return std::string_view(local, size_t(p - local));
-}
-
-bool PartParser::isNamespaceDeclaration(const char* name) {
-  return std::strncmp(name, "xmlns", 5) == 0 && (name[5] == '\0' || name[5] == ':');
-}
-
-const char* PartParser::attribute(const char** attributes, std::string_view name,
-                                  bool anyNamespace) {
-  for (const char** a = attributes; *a; a += 2) {
-    if (name == a[0]) return a[1];
-    if (anyNamespace && !isNamespaceDeclaration(a[0]) && localName(a[0]) == name) return a[1];
-  }
-  return nullptr;
+std::optional<std::string_view> Attributes::find(std::string_view name, bool anyPrefix) const {
+  for (int i = 0; i < count_; ++i)
+    if (this->name(i) == name && (anyPrefix || !prefixed(i))) return value(i);
+  return std::nullopt;
 }
 
 void PartParser::stop() {
   stopped_ = true;
-  XML_StopParser(static_cast<XML_Parser>(parser_), XML_FALSE);
+  xmlStopParser(static_cast<xmlParserCtxtPtr>(context_));
 }
 
 void PartParser::parse(Handler& handler) {
+  // The parser's global tables are set up once, before any thread parses.
+  static std::once_flag initialized;
+  std::call_once(initialized, [] { xmlInitParser(); });
+
   const QString& path = package_.path();
   PartDevice device(path, package_.zip_, index_, name_);
-  // Without namespace processing: the readers go by local names only, and expanding
-  // every name to its namespace's URI costs a good part of the parse.
-  const XML_Parser parser = XML_ParserCreate(nullptr);
+  static const xmlSAXHandler saxHandler = makeHandler();
+  xmlSAXHandler sax = saxHandler;
+  const xmlParserCtxtPtr parser = xmlCreatePushParserCtxt(&sax, nullptr, nullptr, 0, nullptr);
   if (!parser) throw std::bad_alloc();
   struct Free {
-    XML_Parser p;
-    ~Free() { XML_ParserFree(p); }
+    xmlParserCtxtPtr p;
+    ~Free() { xmlFreeParserCtxt(p); }
   } freeParser{parser};
-  parser_ = parser;
+  // Nothing outside the part is ever loaded, and entities are never substituted (the
+  // document type that could declare one is refused at its start in any case).
+  xmlCtxtUseOptions(parser, XML_PARSE_NONET);
+  Context context(handler, parser);
+  parser->_private = &context;
+  context_ = parser;
   stopped_ = false;
 
-  Context context{handler, parser, nullptr};
-  XML_SetUserData(parser, &context);
-  XML_SetElementHandler(parser, onStart, onEnd);
-  XML_SetCharacterDataHandler(parser, onCharacters);
-  XML_SetStartDoctypeDeclHandler(parser, onDoctype);
-  // Nothing outside the part is ever read, whatever it refers to.
-  XML_SetParamEntityParsing(parser, XML_PARAM_ENTITY_PARSING_NEVER);
-
-  XML_Status status = XML_STATUS_OK;
+  bool ok = true;
   unpack(device, package_.declaredSize(index_) >= kUnpackAheadFrom,
          [&](const char* data, int size, bool last) {
-           status = XML_Parse(parser, data, size, last);
-           return status == XML_STATUS_OK;
+           const int status = xmlParseChunk(parser, data, size, last);
+           ok = status == 0 && !context.malformed && !context.doctype && !context.failure &&
+                !stopped_;
+           return ok;
          });
-  parser_ = nullptr;
+  context_ = nullptr;
 
   if (context.failure) std::rethrow_exception(context.failure);
   if (context.doctype)
     failDamaged(path, QStringLiteral("%1：含有文件類型宣告（DOCTYPE）").arg(name_));
   if (stopped_) device.drain();
   device.throwIfFailed();
-  if (status != XML_STATUS_OK && !stopped_) {
-    const XML_Error error = XML_GetErrorCode(parser);
-    const QString where =
-        QStringLiteral("%1 第 %2 行").arg(name_).arg(quint64(XML_GetCurrentLineNumber(parser)));
-    if (endedEarly(error)) failDamaged(path, QStringLiteral("%1：內容不完整").arg(where));
-    failDamaged(path, QStringLiteral("%1：XML 格式錯誤，%2")
-                          .arg(where, QString::fromUtf8(XML_ErrorString(error))));
+  if (!ok && !stopped_) {
+    if (!context.malformed) onError(parser, xmlCtxtGetLastError(parser));
+    const QString where = QStringLiteral("%1 第 %2 行").arg(name_).arg(context.line);
+    // The part ended within an element, or before its root.
+    const bool cut = context.code == XML_ERR_DOCUMENT_EMPTY ||
+                     context.code == XML_ERR_TAG_NOT_FINISHED ||
+                     (context.atEnd && (!context.rootSeen || context.depth > 0));
+    if (cut) failDamaged(path, QStringLiteral("%1：內容不完整").arg(where));
+    failDamaged(path, QStringLiteral("%1：XML 格式錯誤，%2").arg(where, context.message));
   }
 }
 

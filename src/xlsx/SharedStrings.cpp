@@ -23,16 +23,17 @@ class TableReader : public PartParser::Handler {
         budget_(budget),
         overBudget_(overBudget) {}
 
-  void startElement(std::string_view name, const char** attributes) override {
+  void startElement(std::string_view name, const Attributes& attributes) override {
     ++depth_;
     if (inItem_) {
       item_.startElement(name);
     } else if (depth_ == 1) {
       // Each item takes some bytes of the part, so the part's size bounds what the count
       // attribute may claim; the budget bounds both.
-      const char* unique = PartParser::attribute(attributes, "uniqueCount", false);
+      const std::optional<std::string_view> unique = attributes.find("uniqueCount", false);
       const std::optional<qint64> count =
-          unique ? parseWhole(QString::fromUtf8(unique)) : std::nullopt;
+          unique ? parseWhole(QString::fromUtf8(unique->data(), qsizetype(unique->size())))
+                 : std::nullopt;
       if (count && *count > 0)
         texts_.reserve(size_t(std::min({*count, partSize_ / 8, qint64(budget_.items)})));
     } else if (depth_ == 2 && name == "si") {

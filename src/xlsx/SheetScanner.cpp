@@ -43,7 +43,7 @@ class RowScan : public PartParser::Handler {
         date1904_(date1904),
         onRow_(onRow) {}
 
-  void startElement(std::string_view name, const char** attributes) override;
+  void startElement(std::string_view name, const Attributes& attributes) override;
   void endElement() override;
   void characters(std::string_view text) override;
 
@@ -53,9 +53,9 @@ class RowScan : public PartParser::Handler {
   [[noreturn]] void badCell(const QString& what) const {
     failDamaged(path_, QStringLiteral("工作表「%1」%2").arg(sheetName_, what));
   }
-  void beginRow(const char** attributes);
+  void beginRow(const Attributes& attributes);
   void endRow();
-  void beginCell(const char** attributes);
+  void beginCell(const Attributes& attributes);
   void endCell();
   Cell typed(RawCell& raw) const;
   void putInColumnOrder();
@@ -79,7 +79,7 @@ class RowScan : public PartParser::Handler {
   StringItemText item_;
 };
 
-void RowScan::startElement(std::string_view name, const char** attributes) {
+void RowScan::startElement(std::string_view name, const Attributes& attributes) {
   At at = At::Skipped;
   if (open_.empty()) {
     at = At::Root;
@@ -175,12 +175,12 @@ void RowScan::characters(std::string_view text) {
   }
 }
 
-void RowScan::beginRow(const char** attributes) {
-  const char* r = PartParser::attribute(attributes, "r", false);
-  if (!r || !*r) {
+void RowScan::beginRow(const Attributes& attributes) {
+  const std::optional<std::string_view> r = attributes.find("r", false);
+  if (!r || r->empty()) {
     row_.number = lastRow_ + 1;
   } else {
-    assignUtf8(scratch_, r);
+    assignUtf8(scratch_, *r);
     const std::optional<qint64> number = parseWhole(scratch_);
     if (!number || *number < 1 || *number > kMaxRows)
       badCell(QStringLiteral("的列號「%1」不正確").arg(scratch_));
@@ -198,28 +198,24 @@ void RowScan::endRow() {
   if (!row_.cells.empty()) onRow_(row_);
 }
 
-void RowScan::beginCell(const char** attributes) {
+void RowScan::beginCell(const Attributes& attributes) {
   RawCell& raw = raw_;
-  const char* ref = nullptr;
-  const char* style = nullptr;
-  const char* type = nullptr;
-  for (const char** a = attributes; *a; a += 2) {
-    // Most are r, s and t, told apart without measuring them.
-    const std::string_view name = a[0][0] && !a[0][1] ? std::string_view(a[0], 1)
-                                  : PartParser::isNamespaceDeclaration(a[0])
-                                      ? std::string_view()
-                                      : PartParser::localName(a[0]);
+  std::string_view ref;
+  std::string_view style;
+  std::string_view type;
+  for (int i = 0; i < attributes.size(); ++i) {
+    const std::string_view name = attributes.name(i);
     if (name == "r")
-      ref = a[1];
+      ref = attributes.value(i);
     else if (name == "s")
-      style = a[1];
+      style = attributes.value(i);
     else if (name == "t")
-      type = a[1];
+      type = attributes.value(i);
   }
-  assignUtf8(raw.style, style ? style : "");
-  assignUtf8(raw.type, type ? type : "");
+  assignUtf8(raw.style, style);
+  assignUtf8(raw.type, type);
   int column = lastColumn_ + 1;
-  if (ref && *ref) {
+  if (!ref.empty()) {
     assignUtf8(scratch_, ref);
     column = columnOfReference(scratch_);
     if (column < 0) badCell(QStringLiteral("的儲存格位置「%1」不正確").arg(scratch_));

@@ -158,6 +158,28 @@ TEST_F(XlsxSheetScanner, ACallersExceptionStopsTheReadAndComesThrough) {
   EXPECT_EQ(workbook.rows({}).size(), 50000u);
 }
 
+// A part cut short and one that is no XML are told apart, each at its line.
+TEST_F(XlsxSheetScanner, MalformedSheetsAreDamagedAtTheirLine) {
+  const auto errorFor = [&](const QByteArray& sheetData) {
+    writeZip(path("bad.xlsx"), book(sheetData));
+    return errorOf(path("bad.xlsx"));
+  };
+  const QString damaged = "無法讀取 Excel 檔案 " + path("bad.xlsx") + "：檔案已損壞（";
+  Parts cut = book("<row><c><v>1</v></c></row>");
+  cut.back().second.chop(20);
+  writeZip(path("bad.xlsx"), cut);
+  EXPECT_EQ(errorOf(path("bad.xlsx")), damaged + "xl/worksheets/sheet1.xml 第 1 行：內容不完整）");
+  EXPECT_TRUE(errorFor("<row>\n<c><v>1</v></x></row>")
+                  .startsWith(damaged + "xl/worksheets/sheet1.xml 第 2 行：XML 格式錯誤，"));
+  EXPECT_TRUE(errorFor("<row>\n\n<c t=\"inlineStr\"><is><t>&nbsp;</t></is></c></row>")
+                  .startsWith(damaged + "xl/worksheets/sheet1.xml 第 3 行：XML 格式錯誤，"));
+  writeZip(path("bad.xlsx"),
+           withPart(book("<row><c t=\"s\"><v>0</v></c></row>"), "xl/sharedStrings.xml",
+                    "<sst><si><t>a</t></si></sst><sst/>"));
+  EXPECT_TRUE(errorOf(path("bad.xlsx"))
+                  .startsWith(damaged + "xl/sharedStrings.xml 第 1 行：XML 格式錯誤，"));
+}
+
 // Old macro sheets stand in the sheet list with an empty id, or one no relationship
 // has: such a sheet is not read from whatever part its place in the list suggests.
 TEST_F(XlsxSheetScanner, ASheetIsReadFromItsOwnPartOnly) {

@@ -17,19 +17,6 @@ void assignUtf8(QString& out, std::string_view utf8) {
   for (qsizetype i = 0; i < n; ++i) data[i] = QChar(char16_t(utf8[size_t(i)]));
 }
 
-void assignUtf8(QString& out, const char* utf8) {
-  size_t n = 0;
-  bool ascii = true;
-  for (; utf8[n]; ++n) ascii &= static_cast<unsigned char>(utf8[n]) < 0x80;
-  if (!ascii) {
-    out = QString::fromUtf8(utf8, qsizetype(n));
-    return;
-  }
-  out.resize(qsizetype(n));
-  QChar* data = out.data();
-  for (size_t i = 0; i < n; ++i) data[i] = QChar(char16_t(utf8[i]));
-}
-
 void StringItemText::startElement(std::string_view name) {
   const Role parent = roles_.empty() ? Role::Run : roles_.back();
   Role role = Role::Skipped;

@@ -12,7 +12,6 @@ namespace xlsx {
 // UTF-8 into `out`, reusing its storage when the text is ASCII, as nearly every value's
 // is (numbers, shared text indexes, types, styles and references).
 void assignUtf8(QString& out, std::string_view utf8);
-void assignUtf8(QString& out, const char* utf8);  // up to its terminating zero
 
 // The text of a string item (<si> of the shared strings, <is> of a cell), fed with what
 // the parser hands out within the item: its <t> texts, and those of its rich text runs
