@@ -18,9 +18,10 @@ namespace {
 // What a <c> element holds, as written.
 struct RawCell {
   int column = 0;
-  QString style;
-  QString type;
-  QString value;  // <v>; this storage and the others' serve again from cell to cell
+  // As written, in UTF-8; this storage and the others' serve again from cell to cell.
+  std::string style;
+  std::string type;
+  std::string value;  // <v>
   bool hasValue = false;
   QString inlineText;  // <is>
   bool hasInline = false;
@@ -73,9 +74,7 @@ class RowScan : public PartParser::Handler {
   int lastRow_ = 0;
   int lastColumn_ = -1;
   RawCell raw_;
-  std::string value_;    // <v> as written
   std::string formula_;  // <f> as written
-  QString scratch_;
   StringItemText item_;
 };
 
@@ -103,7 +102,7 @@ void RowScan::startElement(std::string_view name, const Attributes& attributes) 
       case At::Cell:
         if (name == "v") {
           at = At::Value;
-          value_.clear();
+          raw_.value.clear();
         } else if (name == "is") {
           at = At::Inline;
           item_.begin();
@@ -138,7 +137,6 @@ void RowScan::endElement() {
       endCell();
       break;
     case At::Value:
-      assignUtf8(raw_.value, value_);
       raw_.hasValue = true;
       break;
     case At::Formula:
@@ -162,7 +160,7 @@ void RowScan::endElement() {
 void RowScan::characters(std::string_view text) {
   switch (open_.back()) {
     case At::Value:
-      value_.append(text);
+      raw_.value.append(text);
       break;
     case At::Formula:
       formula_.append(text);
@@ -180,10 +178,10 @@ void RowScan::beginRow(const Attributes& attributes) {
   if (!r || r->empty()) {
     row_.number = lastRow_ + 1;
   } else {
-    assignUtf8(scratch_, *r);
-    const std::optional<qint64> number = parseWhole(scratch_);
+    const ShortText text(*r);
+    const std::optional<qint64> number = parseWhole(text.view());
     if (!number || *number < 1 || *number > kMaxRows)
-      badCell(QStringLiteral("的列號「%1」不正確").arg(scratch_));
+      badCell(QStringLiteral("的列號「%1」不正確").arg(text.view()));
     row_.number = int(*number);
   }
   if (row_.number > kMaxRows) badCell(QStringLiteral("超過 %1 列").arg(kMaxRows));
@@ -212,13 +210,13 @@ void RowScan::beginCell(const Attributes& attributes) {
     else if (name == "t")
       type = attributes.value(i);
   }
-  assignUtf8(raw.style, style);
-  assignUtf8(raw.type, type);
+  raw.style.assign(style);
+  raw.type.assign(type);
   int column = lastColumn_ + 1;
   if (!ref.empty()) {
-    assignUtf8(scratch_, ref);
-    column = columnOfReference(scratch_);
-    if (column < 0) badCell(QStringLiteral("的儲存格位置「%1」不正確").arg(scratch_));
+    const ShortText text(ref);
+    column = columnOfReference(text.view());
+    if (column < 0) badCell(QStringLiteral("的儲存格位置「%1」不正確").arg(text.view()));
   }
   if (column >= kMaxColumns) badCell(QStringLiteral("的儲存格超過 %1 欄").arg(kMaxColumns));
   lastColumn_ = column;
@@ -228,7 +226,7 @@ void RowScan::beginCell(const Attributes& attributes) {
   raw.hasInline = false;
   raw.emptyTextFormula = false;
   raw.inlineText.clear();
-  raw.value.resize(0);
+  raw.value.clear();
 }
 
 void RowScan::endCell() {
@@ -240,9 +238,11 @@ void RowScan::endCell() {
 }
 
 Cell RowScan::typed(RawCell& raw) const {
-  QStringView type = raw.type;
+  const ShortText typeText(raw.type);
+  QStringView type = typeText.view();
   bool hasValue = raw.hasValue;
-  const QString& value = raw.value;
+  const ShortText valueText(raw.value);
+  const QStringView value = valueText.view();
   // No result, or an empty one under no type (openpyxl writes <v></v>).
   if (raw.emptyTextFormula && !raw.hasInline && value.isEmpty() &&
       (type.isEmpty() || type == u"n" || type == u"str")) {
@@ -256,14 +256,14 @@ Cell RowScan::typed(RawCell& raw) const {
       if (const std::optional<double> number = parseNumber(value)) {
         cell.kind = Cell::Kind::Number;
         cell.number = *number;
-        if (!raw.style.isEmpty()) {
-          const std::optional<qint64> xf = parseWhole(raw.style);
+        if (!raw.style.empty()) {
+          const std::optional<qint64> xf = parseWhole(ShortText(raw.style).view());
           cell.dateFormatted = xf && styles_.showsDate(*xf);
         }
       } else if (!value.trimmed().isEmpty()) {
         // Not a number after all: kept as the text it is, for the caller to name.
         cell.kind = Cell::Kind::Text;
-        cell.text = value;
+        cell.text = value.toString();
       }
     } else if (raw.hasInline) {  // an inline text whose type was left out
       cell.kind = Cell::Kind::Text;
@@ -284,12 +284,12 @@ Cell RowScan::typed(RawCell& raw) const {
   } else if (type == u"inlineStr") {
     if (raw.hasInline || hasValue) {
       cell.kind = Cell::Kind::Text;
-      cell.text = raw.hasInline ? std::move(raw.inlineText) : decodeEscapes(value);
+      cell.text = raw.hasInline ? std::move(raw.inlineText) : decodeEscapes(value.toString());
     }
   } else if (type == u"str") {
     if (hasValue) {
       cell.kind = Cell::Kind::Text;
-      cell.text = decodeEscapes(value);
+      cell.text = decodeEscapes(value.toString());
     }
   } else if (type == u"b") {
     if (hasValue) {
@@ -299,7 +299,7 @@ Cell RowScan::typed(RawCell& raw) const {
   } else if (type == u"e") {
     if (hasValue) {
       cell.kind = Cell::Kind::Error;
-      cell.text = value.trimmed();
+      cell.text = value.trimmed().toString();
     }
   } else if (type == u"d") {
     if (hasValue) {
@@ -309,7 +309,7 @@ Cell RowScan::typed(RawCell& raw) const {
         cell.dateFormatted = true;
       } else if (!value.trimmed().isEmpty()) {
         cell.kind = Cell::Kind::Text;
-        cell.text = value;
+        cell.text = value.toString();
       }
     }
   } else if (hasValue || raw.hasInline) {

@@ -4,17 +4,17 @@
 
 namespace xlsx {
 
-void assignUtf8(QString& out, std::string_view utf8) {
-  const qsizetype n = qsizetype(utf8.size());
-  for (qsizetype i = 0; i < n; ++i) {
-    if (static_cast<unsigned char>(utf8[size_t(i)]) >= 0x80) {
-      out = QString::fromUtf8(utf8.data(), n);
+ShortText::ShortText(std::string_view utf8) {
+  if (utf8.size() <= std::size(short_)) {
+    size_t i = 0;
+    for (; i < utf8.size() && static_cast<unsigned char>(utf8[i]) < 0x80; ++i)
+      short_[i] = char16_t(utf8[i]);
+    if (i == utf8.size()) {
+      length_ = qsizetype(i);
       return;
     }
   }
-  out.resize(n);
-  QChar* data = out.data();
-  for (qsizetype i = 0; i < n; ++i) data[i] = QChar(char16_t(utf8[size_t(i)]));
+  long_ = QString::fromUtf8(utf8.data(), qsizetype(utf8.size()));
 }
 
 void StringItemText::startElement(std::string_view name) {

@@ -1,5 +1,5 @@
-// Texts out of the parts as expat hands them out: a string item's text with its rich
-// text runs joined, and UTF-8 into a QString whose storage serves again.
+// Texts out of the parts as the parser hands them out: a string item's text with its
+// rich text runs joined, and short values seen as UTF-16 without a QString of their own.
 #pragma once
 
 #include <QString>
@@ -9,9 +9,19 @@
 
 namespace xlsx {
 
-// UTF-8 into `out`, reusing its storage when the text is ASCII, as nearly every value's
-// is (numbers, shared text indexes, types, styles and references).
-void assignUtf8(QString& out, std::string_view utf8);
+// A value as written, in UTF-8, seen as UTF-16: widened on the stack when it is short
+// and ASCII, as nearly every value is (numbers, shared text indexes, types, styles and
+// references), so that reading a cell allocates nothing for them.
+class ShortText {
+ public:
+  explicit ShortText(std::string_view utf8);
+  QStringView view() const { return long_.isNull() ? QStringView(short_, length_) : long_; }
+
+ private:
+  char16_t short_[64];
+  qsizetype length_ = 0;
+  QString long_;
+};
 
 // The text of a string item (<si> of the shared strings, <is> of a cell), fed with what
 // the parser hands out within the item: its <t> texts, and those of its rich text runs
