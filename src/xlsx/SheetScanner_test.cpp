@@ -173,6 +173,9 @@ TEST_F(XlsxSheetScanner, MalformedSheetsAreDamagedAtTheirLine) {
                   .startsWith(damaged + "xl/worksheets/sheet1.xml 第 2 行：XML 格式錯誤，"));
   EXPECT_TRUE(errorFor("<row>\n\n<c t=\"inlineStr\"><is><t>&nbsp;</t></is></c></row>")
                   .startsWith(damaged + "xl/worksheets/sheet1.xml 第 3 行：XML 格式錯誤，"));
+  // Elements nested beyond any sheet's need are refused, not followed down.
+  EXPECT_TRUE(errorFor("<row><c><is>" + QByteArray("<r>").repeated(100000))
+                  .startsWith(damaged + "xl/worksheets/sheet1.xml 第 1 行：XML 格式錯誤，"));
   writeZip(path("bad.xlsx"),
            withPart(book("<row><c t=\"s\"><v>0</v></c></row>"), "xl/sharedStrings.xml",
                     "<sst><si><t>a</t></si></sst><sst/>"));
