@@ -20,8 +20,9 @@ PACKAGES=(
   # the throwaway TDS server of the tests (the shared tools' tds-server): unpacking it and
   # the libraries its binaries load
   xz-utils libicu72 libxml2 libxslt1.1 libossp-uuid16 libssl3 zlib1g libreadline8
-  # Excel workbooks: written through libxlsxwriter, unzipped through libzip to be read
-  libxlsxwriter-dev libzip-dev
+  # Excel workbooks: written through libxlsxwriter, unzipped through libzip and parsed
+  # through libxml2 to be read
+  libxlsxwriter-dev libzip-dev libxml2-dev
   # reference readers for Access files; a reference writer and reader of workbooks
   mdbtools python3 python3-openpyxl
   # the operator's spreadsheet program, which opens and saves the exported workbooks in

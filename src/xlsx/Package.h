@@ -51,6 +51,7 @@ class Package {
   static QString folderOf(const QString& part);
 
  private:
+  friend class PartParser;  // streams the largest parts through a faster parser
   void refuseDuplicateNames() const;
 
   QString path_;

@@ -45,7 +45,9 @@ TEST_F(XlsxPackage, RefusesADocumentTypeInAnyPart) {
     for (auto& [name, data] : parts)
       if (name == part)
         data.prepend("<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n" +
-                     (part.endsWith("sheet1.xml") ? kLaughs : QByteArray("<!DOCTYPE x>")));
+                     (part.endsWith("sheet1.xml")
+                          ? kLaughs
+                          : QByteArray("<!DOCTYPE x SYSTEM \"/etc/passwd\">")));
     writeZip(path("dtd.xlsx"), parts);
     EXPECT_EQ(errorOf(path("dtd.xlsx")),
               damaged("dtd.xlsx", part + "：含有文件類型宣告（DOCTYPE）"));

@@ -1,9 +1,11 @@
 #include "SheetScanner.h"
 
-#include <QXmlStreamReader>
 #include <algorithm>
+#include <string>
+#include <vector>
 
 #include "Package.h"
+#include "PartParser.h"
 #include "ReadErrors.h"
 #include "SharedStrings.h"
 #include "Styles.h"
@@ -16,110 +18,205 @@ namespace {
 // What a <c> element holds, as written.
 struct RawCell {
   int column = 0;
-  QStringView style;
-  QStringView type;
-  QString value;  // <v>, its storage serving again from cell to cell
+  // As written, in UTF-8; this storage and the others' serve again from cell to cell.
+  std::string style;
+  std::string type;
+  std::string value;  // <v>
   bool hasValue = false;
   QString inlineText;  // <is>
   bool hasInline = false;
   bool emptyTextFormula = false;
 };
 
-class RowScan {
+// The sheet's elements as the parser hands them out: the rows of the root's first
+// <sheetData>, the cells of each row, and of each cell its value, inline text and
+// formula. Everything else is passed over with all it holds.
+class RowScan : public PartParser::Handler {
  public:
-  RowScan(const QString& path, const QString& sheetName, const SharedStrings& strings,
-          const Styles& styles, bool date1904)
-      : path_(path),
+  RowScan(PartParser& parser, const QString& path, const QString& sheetName,
+          const SharedStrings& strings, const Styles& styles, bool date1904,
+          const std::function<void(const Row&)>& onRow)
+      : parser_(parser),
+        path_(path),
         sheetName_(sheetName),
         strings_(strings),
         styles_(styles),
-        date1904_(date1904) {}
+        date1904_(date1904),
+        onRow_(onRow) {}
 
-  void scan(QXmlStreamReader& xml, const std::function<void(const Row&)>& onRow);
+  void startElement(std::string_view name, const Attributes& attributes) override;
+  void endElement() override;
+  void characters(std::string_view text) override;
 
  private:
+  enum class At : char { Root, SheetData, Row, Cell, Value, Formula, Inline, InItem, Skipped };
+
   [[noreturn]] void badCell(const QString& what) const {
     failDamaged(path_, QStringLiteral("工作表「%1」%2").arg(sheetName_, what));
   }
-  void readRowNumber(QStringView r);
-  // Reads the <c> the reader stands on into raw_; false when the XML failed.
-  bool readCell(QXmlStreamReader& xml);
+  void beginRow(const Attributes& attributes);
+  void endRow();
+  void beginCell(const Attributes& attributes);
+  void endCell();
   Cell typed(RawCell& raw) const;
   void putInColumnOrder();
 
+  PartParser& parser_;
   const QString& path_;
   const QString& sheetName_;
   const SharedStrings& strings_;
   const Styles& styles_;
   bool date1904_;
+  const std::function<void(const Row&)>& onRow_;
+  std::vector<At> open_;  // the elements open, innermost last
   Row row_;
+  bool ordered_ = true;
   int lastRow_ = 0;
   int lastColumn_ = -1;
-  QXmlStreamAttributes attributes_;  // the current cell's, which raw_'s views point into
   RawCell raw_;
+  std::string formula_;  // <f> as written
+  StringItemText item_;
 };
 
-void RowScan::scan(QXmlStreamReader& xml, const std::function<void(const Row&)>& onRow) {
-  while (xml.readNextStartElement()) {
-    if (xml.name() != u"row") {
-      xml.skipCurrentElement();
-      continue;
+void RowScan::startElement(std::string_view name, const Attributes& attributes) {
+  At at = At::Skipped;
+  if (open_.empty()) {
+    at = At::Root;
+  } else {
+    switch (open_.back()) {
+      case At::Root:
+        if (name == "sheetData") at = At::SheetData;
+        break;
+      case At::SheetData:
+        if (name == "row") {
+          at = At::Row;
+          beginRow(attributes);
+        }
+        break;
+      case At::Row:
+        if (name == "c") {
+          at = At::Cell;
+          beginCell(attributes);
+        }
+        break;
+      case At::Cell:
+        if (name == "v") {
+          at = At::Value;
+          raw_.value.clear();
+        } else if (name == "is") {
+          at = At::Inline;
+          item_.begin();
+        } else if (name == "f" && !raw_.hasValue) {
+          at = At::Formula;
+          formula_.clear();
+        }
+        break;
+      case At::Inline:
+      case At::InItem:
+        at = At::InItem;
+        item_.startElement(name);
+        break;
+      default:
+        break;
     }
-    readRowNumber(xml.attributes().value(QLatin1StringView("r")));
-    row_.cells.clear();
-    lastColumn_ = -1;
-    bool ordered = true;
-    while (xml.readNextStartElement()) {
-      if (xml.name() != u"c") {
-        xml.skipCurrentElement();
-        continue;
-      }
-      if (!readCell(xml)) return;
-      Cell cell = typed(raw_);
-      if (cell.isEmpty()) continue;
-      cell.column = raw_.column;
-      if (!row_.cells.empty() && row_.cells.back().column >= cell.column) ordered = false;
-      row_.cells.push_back(std::move(cell));
-    }
-    if (xml.hasError()) return;
-    if (!ordered) putInColumnOrder();
-    if (!row_.cells.empty()) onRow(row_);
+  }
+  open_.push_back(at);
+}
+
+void RowScan::endElement() {
+  const At at = open_.back();
+  open_.pop_back();
+  switch (at) {
+    case At::SheetData:
+      parser_.stop();  // the first sheetData holds the rows; nothing after it counts
+      break;
+    case At::Row:
+      endRow();
+      break;
+    case At::Cell:
+      endCell();
+      break;
+    case At::Value:
+      raw_.hasValue = true;
+      break;
+    case At::Formula:
+      // The formula, whose last result <v> holds; only its text ="" is read: a program
+      // that saves formulas without their results leaves the empty text the export
+      // wrote that way with nothing else.
+      raw_.emptyTextFormula = formula_ == "\"\"";
+      break;
+    case At::Inline:
+      raw_.inlineText = item_.text();
+      raw_.hasInline = true;
+      break;
+    case At::InItem:
+      item_.endElement();
+      break;
+    default:
+      break;
   }
 }
 
-void RowScan::readRowNumber(QStringView r) {
-  if (r.isEmpty()) {
+void RowScan::characters(std::string_view text) {
+  switch (open_.back()) {
+    case At::Value:
+      raw_.value.append(text);
+      break;
+    case At::Formula:
+      formula_.append(text);
+      break;
+    case At::InItem:
+      item_.characters(text);
+      break;
+    default:
+      break;
+  }
+}
+
+void RowScan::beginRow(const Attributes& attributes) {
+  const std::optional<std::string_view> r = attributes.find("r", false);
+  if (!r || r->empty()) {
     row_.number = lastRow_ + 1;
   } else {
-    const std::optional<qint64> number = parseWhole(r);
+    const ShortText text(*r);
+    const std::optional<qint64> number = parseWhole(text.view());
     if (!number || *number < 1 || *number > kMaxRows)
-      badCell(QStringLiteral("的列號「%1」不正確").arg(r));
+      badCell(QStringLiteral("的列號「%1」不正確").arg(text.view()));
     row_.number = int(*number);
   }
   if (row_.number > kMaxRows) badCell(QStringLiteral("超過 %1 列").arg(kMaxRows));
   lastRow_ = row_.number;
+  row_.cells.clear();
+  lastColumn_ = -1;
+  ordered_ = true;
 }
 
-bool RowScan::readCell(QXmlStreamReader& xml) {
+void RowScan::endRow() {
+  if (!ordered_) putInColumnOrder();
+  if (!row_.cells.empty()) onRow_(row_);
+}
+
+void RowScan::beginCell(const Attributes& attributes) {
   RawCell& raw = raw_;
-  QStringView ref;
-  raw.style = {};
-  raw.type = {};
-  // The reader's own attributes go when it moves on to the cell's values.
-  attributes_ = xml.attributes();
-  for (const QXmlStreamAttribute& a : attributes_) {
-    const QStringView name = a.name();
-    if (name == u"r")
-      ref = a.value();
-    else if (name == u"s")
-      raw.style = a.value();
-    else if (name == u"t")
-      raw.type = a.value();
+  std::string_view ref;
+  std::string_view style;
+  std::string_view type;
+  for (int i = 0; i < attributes.size(); ++i) {
+    const std::string_view name = attributes.name(i);
+    if (name == "r")
+      ref = attributes.value(i);
+    else if (name == "s")
+      style = attributes.value(i);
+    else if (name == "t")
+      type = attributes.value(i);
   }
+  raw.style.assign(style);
+  raw.type.assign(type);
   int column = lastColumn_ + 1;
-  if (!ref.isEmpty()) {
-    column = columnOfReference(ref);
-    if (column < 0) badCell(QStringLiteral("的儲存格位置「%1」不正確").arg(ref));
+  if (!ref.empty()) {
+    const ShortText text(ref);
+    column = columnOfReference(text.view());
+    if (column < 0) badCell(QStringLiteral("的儲存格位置「%1」不正確").arg(text.view()));
   }
   if (column >= kMaxColumns) badCell(QStringLiteral("的儲存格超過 %1 欄").arg(kMaxColumns));
   lastColumn_ = column;
@@ -129,32 +226,23 @@ bool RowScan::readCell(QXmlStreamReader& xml) {
   raw.hasInline = false;
   raw.emptyTextFormula = false;
   raw.inlineText.clear();
-  raw.value.resize(0);
-  while (xml.readNextStartElement()) {
-    const QStringView name = xml.name();
-    if (name == u"v") {
-      readTextInto(xml, raw.value);
-      raw.hasValue = true;
-    } else if (name == u"is") {
-      raw.inlineText = readStringItem(xml);
-      raw.hasInline = true;
-    } else if (name == u"f" && !raw.hasValue) {
-      // The formula, whose last result <v> holds; only its text ="" is read: a
-      // program that saves formulas without their results leaves the empty text
-      // the export wrote that way with nothing else.
-      raw.emptyTextFormula =
-          xml.readElementText(QXmlStreamReader::SkipChildElements) == QLatin1String("\"\"");
-    } else {
-      xml.skipCurrentElement();
-    }
-  }
-  return !xml.hasError();
+  raw.value.clear();
+}
+
+void RowScan::endCell() {
+  Cell cell = typed(raw_);
+  if (cell.isEmpty()) return;
+  cell.column = raw_.column;
+  if (!row_.cells.empty() && row_.cells.back().column >= cell.column) ordered_ = false;
+  row_.cells.push_back(std::move(cell));
 }
 
 Cell RowScan::typed(RawCell& raw) const {
-  QStringView type = raw.type;
+  const ShortText typeText(raw.type);
+  QStringView type = typeText.view();
   bool hasValue = raw.hasValue;
-  const QString& value = raw.value;
+  const ShortText valueText(raw.value);
+  const QStringView value = valueText.view();
   // No result, or an empty one under no type (openpyxl writes <v></v>).
   if (raw.emptyTextFormula && !raw.hasInline && value.isEmpty() &&
       (type.isEmpty() || type == u"n" || type == u"str")) {
@@ -168,14 +256,14 @@ Cell RowScan::typed(RawCell& raw) const {
       if (const std::optional<double> number = parseNumber(value)) {
         cell.kind = Cell::Kind::Number;
         cell.number = *number;
-        if (!raw.style.isEmpty()) {
-          const std::optional<qint64> xf = parseWhole(raw.style);
+        if (!raw.style.empty()) {
+          const std::optional<qint64> xf = parseWhole(ShortText(raw.style).view());
           cell.dateFormatted = xf && styles_.showsDate(*xf);
         }
       } else if (!value.trimmed().isEmpty()) {
         // Not a number after all: kept as the text it is, for the caller to name.
         cell.kind = Cell::Kind::Text;
-        cell.text = value;
+        cell.text = value.toString();
       }
     } else if (raw.hasInline) {  // an inline text whose type was left out
       cell.kind = Cell::Kind::Text;
@@ -196,12 +284,12 @@ Cell RowScan::typed(RawCell& raw) const {
   } else if (type == u"inlineStr") {
     if (raw.hasInline || hasValue) {
       cell.kind = Cell::Kind::Text;
-      cell.text = raw.hasInline ? std::move(raw.inlineText) : decodeEscapes(value);
+      cell.text = raw.hasInline ? std::move(raw.inlineText) : decodeEscapes(value.toString());
     }
   } else if (type == u"str") {
     if (hasValue) {
       cell.kind = Cell::Kind::Text;
-      cell.text = decodeEscapes(value);
+      cell.text = decodeEscapes(value.toString());
     }
   } else if (type == u"b") {
     if (hasValue) {
@@ -211,7 +299,7 @@ Cell RowScan::typed(RawCell& raw) const {
   } else if (type == u"e") {
     if (hasValue) {
       cell.kind = Cell::Kind::Error;
-      cell.text = value.trimmed();
+      cell.text = value.trimmed().toString();
     }
   } else if (type == u"d") {
     if (hasValue) {
@@ -221,7 +309,7 @@ Cell RowScan::typed(RawCell& raw) const {
         cell.dateFormatted = true;
       } else if (!value.trimmed().isEmpty()) {
         cell.kind = Cell::Kind::Text;
-        cell.text = value;
+        cell.text = value.toString();
       }
     }
   } else if (hasValue || raw.hasInline) {
@@ -258,18 +346,9 @@ void SheetScanner::scan(const QString& sheetName, const QString& part,
   if (index < 0)
     failDamaged(package_.path(),
                 QStringLiteral("找不到工作表「%1」的內容 %2").arg(sheetName, part));
-  package_.readPart(index, part, [&](QXmlStreamReader& xml) {
-    if (!xml.isStartElement()) return;
-    bool found = false;
-    while (!found && xml.readNextStartElement()) {
-      if (xml.name() == u"sheetData")
-        found = true;
-      else
-        xml.skipCurrentElement();
-    }
-    if (!found) return;
-    RowScan(package_.path(), sheetName, strings_, styles_, date1904_).scan(xml, onRow);
-  });
+  PartParser parser(package_, index, part);
+  RowScan scan(parser, package_.path(), sheetName, strings_, styles_, date1904_, onRow);
+  parser.parse(scan);
 }
 
 }  // namespace xlsx

@@ -4,38 +4,39 @@
 
 namespace xlsx {
 
-void readTextInto(QXmlStreamReader& xml, QString& out) {
-  out.resize(0);
-  while (!xml.atEnd()) {
-    const QXmlStreamReader::TokenType token = xml.readNext();
-    if (token == QXmlStreamReader::Characters || token == QXmlStreamReader::EntityReference)
-      out.append(xml.text());
-    else if (token == QXmlStreamReader::StartElement)
-      xml.skipCurrentElement();
-    else if (token == QXmlStreamReader::EndElement)
+ShortText::ShortText(std::string_view utf8) {
+  if (utf8.size() <= std::size(short_)) {
+    size_t i = 0;
+    for (; i < utf8.size() && static_cast<unsigned char>(utf8[i]) < 0x80; ++i)
+      short_[i] = char16_t(utf8[i]);
+    if (i == utf8.size()) {
+      length_ = qsizetype(i);
       return;
-  }
-}
-
-QString readStringItem(QXmlStreamReader& xml) {
-  QString text;
-  int depth = 0;
-  while (!xml.atEnd()) {
-    const QXmlStreamReader::TokenType token = xml.readNext();
-    if (token == QXmlStreamReader::StartElement) {
-      const QStringView name = xml.name();
-      if (name == u"t")
-        text += xml.readElementText(QXmlStreamReader::IncludeChildElements);
-      else if (name == u"r")
-        ++depth;
-      else
-        xml.skipCurrentElement();  // run properties, phonetic runs and their settings
-    } else if (token == QXmlStreamReader::EndElement) {
-      if (depth == 0) break;
-      --depth;
     }
   }
-  return decodeEscapes(std::move(text));
+  long_ = QString::fromUtf8(utf8.data(), qsizetype(utf8.size()));
+}
+
+void StringItemText::startElement(std::string_view name) {
+  const Role parent = roles_.empty() ? Role::Run : roles_.back();
+  Role role = Role::Skipped;
+  if (parent == Role::Text)
+    role = Role::Text;  // whatever a <t> holds within is its text
+  else if (parent == Role::Run && name == "t")
+    role = Role::Text;
+  else if (parent == Role::Run && name == "r")
+    role = Role::Run;
+  roles_.push_back(role);
+}
+
+bool StringItemText::endElement() {
+  if (roles_.empty()) return false;
+  roles_.pop_back();
+  return true;
+}
+
+QString StringItemText::text() const {
+  return decodeEscapes(QString::fromUtf8(text_.data(), qsizetype(text_.size())));
 }
 
 }  // namespace xlsx

@@ -4,8 +4,9 @@
 // workbook's date system to turn a serial into a date.
 //
 // The file is a zip archive of XML parts. The archive is read through libzip and each
-// part streamed through Qt's XML reader, so a sheet of any length is read in constant
-// memory when taken row by row (forEachRow). Every failure is a platform::Error whose
+// part streamed through an XML parser (libxml2's SAX parser for the sheets and the shared
+// texts, which grow with the data), so a sheet of any length is read in constant memory when taken
+// row by row (forEachRow). Every failure is a platform::Error whose
 // text names the file and says what is wrong with it in the operator's words.
 #pragma once
 
