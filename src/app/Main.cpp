@@ -267,6 +267,11 @@ void TfrmMain::bbtnStartSQLClick() {
     stage.start();
     AbandonableWait::Outcome outcome = AbandonableWait::Outcome::Finished;
     window.run([&](ProgressWindow&) {
+      // A close that came while the window appeared gives the start up before it waits.
+      if (closeWhenStarted_) {
+        outcome = AbandonableWait::Outcome::Abandoned;
+        return;
+      }
       outcome = startWait_.run(
           [fetch, connection, uiThread, timeout] {
             fetch->snapshot =
