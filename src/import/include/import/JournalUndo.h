@@ -42,6 +42,9 @@ struct UndoResult {
   int undoneBefore = 0;
   int uncertain = 0;
   QString journal;  // the undo's own journal; empty for a dry run
+  // The operator stopped it between two rows: the steps and counts are those taken
+  // so far, and its journal holds them.
+  bool cancelled = false;
 };
 
 class JournalUndo {
@@ -58,7 +61,8 @@ class JournalUndo {
   // operator checked that they did).
   void setTakeUncertain(bool take) { takeUncertain_ = take; }
 
-  // Writes nothing when `dryRun`: the steps say what would be done.
+  // Writes nothing when `dryRun`: the steps say what would be done, the same as an undo
+  // run next would take. platform::Cancelled from `progress` stops it between two rows.
   UndoResult run(bool dryRun, platform::Progress& progress);
 
  private:
