@@ -214,6 +214,7 @@ JournalUndo::JournalUndo(posdb::TDmMSSQL& pos, const QString& journalPath)
             .arg(QFileInfo(journalPath).fileName(),
                  run.kind == u"undo" ? QStringLiteral("還原") : QStringLiteral("匯入")));
   interrupted_ = run.outcome == u"interrupted";
+  runOutcome_ = run.outcome;
   const QString here = ImportDriver::posDescription(pos.cnKAROS.connectionString());
   if (run.pos != here)
     throw platform::Error(
@@ -254,6 +255,13 @@ JournalUndo::JournalUndo(posdb::TDmMSSQL& pos, const QString& journalPath)
       throw platform::Error(journal::journalReadError(
           journalPath, QStringLiteral("不認得的資料表或索引欄 %1.%2").arg(e.table, e.keyColumn)));
   }
+}
+
+QStringList JournalUndo::tables() const {
+  QStringList out;
+  for (const journal::RowChange& e : entries_)
+    if (!out.contains(e.table, Qt::CaseInsensitive)) out << e.table;
+  return out;
 }
 
 UndoResult JournalUndo::run(bool dryRun, platform::Progress& progress) {

@@ -13,6 +13,7 @@
 #include <platform/Progress.h>
 
 #include <QString>
+#include <QStringList>
 #include <map>
 #include <vector>
 
@@ -56,6 +57,10 @@ class JournalUndo {
   // The run was cut short (its program was killed): the journal holds the rows that
   // may have reached the POS, its last one perhaps not posted.
   bool interrupted() const { return interrupted_; }
+  // How the run ended, as its journal says (see journal::JournalRun::outcome).
+  const QString& runOutcome() const { return runOutcome_; }
+  // The POS tables its entries change, each once, in the order first met.
+  QStringList tables() const;
 
   // Takes back the amounts of posts not known to have reached the POS too (the
   // operator checked that they did).
@@ -76,6 +81,7 @@ class JournalUndo {
   std::vector<journal::RowChange> entries_;
   std::map<QString, TakenBack> takenBack_;  // by takenBackSignature
   bool interrupted_ = false;
+  QString runOutcome_;
   bool takeUncertain_ = false;
 };
 
