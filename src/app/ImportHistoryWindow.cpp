@@ -203,7 +203,13 @@ void ImportHistoryWindow::showSelected() {
   try {
     platform::BusyCursor busy;
     dataimport::JournalUndo undo(pos_, e->path);
-    refreshTables(pos_, undo.tables());
+    // Once a window is enough for a preview: stepping through the list must not read
+    // whole tables at every row. The undo reads them again in any case.
+    QStringList stale;
+    for (const QString& t : undo.tables())
+      if (!fresh_.contains(t.toLower())) stale << t;
+    refreshTables(pos_, stale);
+    for (const QString& t : stale) fresh_.insert(t.toLower());
     platform::NoProgress none;
     const dataimport::UndoResult preview = undo.run(true, none);
     const QString note = dataimport::undotext::runNote(e->name, undo.runOutcome());

@@ -7,6 +7,7 @@
 #include <import/ImportHistory.h>
 
 #include <QDialog>
+#include <QSet>
 #include <vector>
 
 class QPlainTextEdit;
@@ -51,6 +52,7 @@ class ImportHistoryWindow : public QDialog {
   QPushButton* undo_;
   QPushButton* close_;
   QString lastReport_;
+  QSet<QString> fresh_;  // tables read again from the POS since the window opened
 };
 
 // The entry points of the main window and of the import's report.
