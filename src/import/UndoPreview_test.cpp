@@ -43,7 +43,8 @@ class CancelAt : public platform::Progress {
   int at_;
 };
 
-QStringList described(const UndoResult& r) {
+// One line a step, readable in a failure's message.
+std::string described(const UndoResult& r) {
   QStringList out;
   for (const UndoStep& s : r.steps)
     out << QStringLiteral("%1 %2 %3 %4")
@@ -51,10 +52,10 @@ QStringList described(const UndoResult& r) {
                .arg(int(s.outcome))
                .arg(int(s.entry.action))
                .arg(s.detail);
-  return out;
+  return out.join(u'\n').toStdString();
 }
 
-QList<int> counts(const UndoResult& r) {
+std::vector<int> counts(const UndoResult& r) {
   return {r.restored, r.deleted, r.readded, r.notApplied, r.conflicts, r.undoneBefore, r.uncertain};
 }
 
