@@ -49,21 +49,6 @@ QString rowLines(const dataimport::UndoResult& r, bool all) {
   return lines.join(u'\n');
 }
 
-// Shows the row the undo is at in the progress window.
-class UndoProgress : public platform::Progress {
- public:
-  explicit UndoProgress(ProgressWindow& window) : window_(window) {}
-  void start(int total) override { window_.start(total); }
-  void step(int done, int total) override {
-    window_.setText(QStringLiteral("還原：第 %1 列，共 %2 列").arg(done).arg(total));
-    window_.step(done, total);
-  }
-  void finish() override { window_.finish(); }
-
- private:
-  ProgressWindow& window_;
-};
-
 // The undo compares the rows with what the POS holds now, not with what it held when
 // the database was started: tills keep changing them.
 void refreshTables(posdb::TDmMSSQL& pos, const QStringList& tables) {
@@ -252,8 +237,9 @@ void ImportHistoryWindow::undoSelected() {
     dataimport::UndoResult result;
     ProgressWindow progress(kUndoCaption, this);
     progress.run([&](ProgressWindow& window) {
-      UndoProgress shown(window);
-      result = undo.run(false, shown);
+      // The window follows it with the rows: "正在還原 …：3 / 10 列".
+      window.setText(QStringLiteral("正在還原 %1").arg(name));
+      result = undo.run(false, window);
     });
     refreshTables(pos_, undo.tables());
     QString report =

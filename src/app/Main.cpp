@@ -2,10 +2,14 @@
 
 #include "app/DatasetTableModel.h"
 #include "app/DbGrid.h"
+#include "app/DialogRunner.h"
 #include "app/ErrorHandler.h"
 #include "app/Fonts.h"
 #include "app/GridColumns.h"
 #include "app/ImageButton.h"
+#include "app/ImportFlow.h"
+#include "app/ProgressWindow.h"
+#include "app/ReportWindow.h"
 #include "app/ResponsiveWait.h"
 #include "app/Setting.h"
 
@@ -15,8 +19,6 @@
 #include <export/ADO_AccessExporter.h>
 #include <export/ExportDriver.h>
 #include <import/DmMdb.h>
-#include <import/ImportDriver.h>
-#include <import/ImportWindows.h>
 #include <platform/ProgramFolder.h>
 #include <platform/UiServices.h>
 #include <posdb/DmMdf.h>
@@ -27,6 +29,7 @@
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QLabel>
+#include <QLocale>
 #include <QScopedValueRollback>
 #include <QScreen>
 #include <QStatusBar>
@@ -38,7 +41,8 @@
 namespace app {
 namespace {
 
-constexpr int kWidth = 727;
+// Wide enough for the seven toolbar buttons.
+constexpr int kWidth = 847;
 constexpr int kHeight = 450;
 constexpr int kButtonWidth = 120;
 constexpr int kButtonHeight = 65;
@@ -74,6 +78,8 @@ TfrmMain::TfrmMain(posdb::TDmMSSQL& dmMSSQL, QWidget* parent)
                           &TfrmMain::bbtnExportClick);
   bbtnSetting_ = addButton("bbtnSetting", QStringLiteral("參數設定"), QStringLiteral("write"), 16,
                            &TfrmMain::bbtnSettingClick);
+  bbtnHistory_ = addButton("bbtnHistory", QStringLiteral("匯入紀錄"), QStringLiteral("history"), 16,
+                           &TfrmMain::bbtnHistoryClick);
   bbtnExit_ = addButton("bbtnExit", QStringLiteral("離開"), QStringLiteral("exit"), 24,
                         &TfrmMain::bbtnExitClick);
   buttons->addStretch(1);
@@ -144,12 +150,14 @@ void TfrmMain::addTab(int index, const char* sheet, const QString& caption, cons
   layout->addWidget(grid, 1);
   grids_.at(index) = grid;
 
-  // One panel, 50 pixels wide; nothing writes to it.
+  // One panel: the rows shown and when they were read.
   auto* status = new QStatusBar(page);
   status->setObjectName(QLatin1String(statusBar));
   status->setSizeGripEnabled(false);
   auto* panel = new QLabel(status);
-  panel->setFixedWidth(50);
+  panel->setObjectName(QStringLiteral("StatusPanel"));
+  panel->setMinimumWidth(50);
+  statusPanels_.at(index) = panel;
   panel->setFrameShape(QFrame::Panel);
   panel->setFrameShadow(QFrame::Sunken);
   status->addWidget(panel);
@@ -243,6 +251,8 @@ void TfrmMain::bbtnStartSQLClick() {
     if (outcome == AbandonableWait::Outcome::Abandoned) return;
     dm_.adopt(std::move(fetch->snapshot));
     setConnected(true);
+    readTimes_.fill(QDateTime::currentDateTime());
+    for (int tab = 0; tab < int(grids_.size()); ++tab) updateStatus(tab);
   }
   platform::UiServices::instance().showInformation(QStringLiteral("啟動資料庫成功。"));
 }
@@ -250,6 +260,34 @@ void TfrmMain::bbtnStartSQLClick() {
 void TfrmMain::bbtnStopSQLClick() {
   dm_.stop();
   setConnected(false);
+  readTimes_.fill(QDateTime());
+  for (int tab = 0; tab < int(grids_.size()); ++tab) updateStatus(tab);
+}
+
+void TfrmMain::updateStatus(int tab) {
+  QLabel* panel = statusPanels_.at(tab);
+  const db::Dataset* dataset = dataSource(tab).dataset();
+  if (!panel) return;
+  if (!dataset || !dataset->isOpen() || !readTimes_.at(tab).isValid()) {
+    panel->clear();
+    return;
+  }
+  panel->setText(
+      QStringLiteral(" %1 筆　讀取時間 %2 ")
+          .arg(QLocale(QLocale::Chinese, QLocale::Taiwan).toString(dataset->recordCount()),
+               readTimes_.at(tab).toString(QStringLiteral("HH:mm"))));
+}
+
+QString TfrmMain::statusText(int tab) const {
+  return statusPanels_.at(tab) ? statusPanels_.at(tab)->text().trimmed() : QString();
+}
+
+void TfrmMain::bbtnHistoryClick() {
+  undoImport(QString());
+}
+
+void TfrmMain::undoImport(const QString& journal) {
+  (void)journal;
 }
 
 void TfrmMain::bbtnImportClick() {
@@ -257,19 +295,24 @@ void TfrmMain::bbtnImportClick() {
     ownDmAccess_ = std::make_unique<dataimport::TDmAccess>();
     dmAccess_ = ownDmAccess_.get();
   }
-  // A table's failure is shown by the error handler while its window is up; a file
-  // that cannot be opened ends the click here, without a report.
-  dataimport::ImportWindows windows(
-      [this](int tab) { PageControl_->setCurrentIndex(tab); },
-      [](std::exception_ptr error) { showException(errorText(error)); });
-  const QString report = dataimport::ImportDriver(*dmAccess_, dm_, windows).run();
-  platform::UiServices::instance().showInformation(report);
+  ImportFlow::Hooks hooks;
+  hooks.selectTab = [this](int tab) { PageControl_->setCurrentIndex(tab); };
+  hooks.undo = [this](const QString& journal) { undoImport(journal); };
+  hooks.imported = [this] {
+    for (int tab = 0; tab < int(grids_.size()); ++tab) updateStatus(tab);
+  };
+  ImportFlow(dm_, *dmAccess_, this, std::move(hooks)).run();
 }
 
 void TfrmMain::bbtnExportClick() {
+  ProgressWindow progress(QStringLiteral("匯出檔案"), this);
   dataexport::ExportView view;
-  view.showTab = [this](int tab) { PageControl_->setCurrentIndex(tab); };
+  view.showTab = [this, &progress](int tab) {
+    PageControl_->setCurrentIndex(tab);
+    progress.setText(QStringLiteral("正在匯出%1").arg(PageControl_->tabText(tab)));
+  };
   view.repaint = [this] { repaint(); };
+  view.progress = &progress;
   // Two exports into one Access table leave every row twice, and an import would take
   // the stale copy: replacing is what the operator almost always wants.
   view.askExistingRows = [](const QString& file, qint64 rows) {
@@ -286,9 +329,22 @@ void TfrmMain::bbtnExportClick() {
                          : dataexport::ExistingRows::Cancel;
   };
   dataexport::ExportDriver driver(dm_, *ADO_AccessExporter_, view);
-  QString report = driver.Run();
-  for (const QString& line : driver.ExistingRowsDone()) report += QStringLiteral("\r\n") + line;
-  platform::UiServices::instance().showInformation(report);
+  // A failure ends the export at its table with its error; the report still lists
+  // every table, which were written and which were not.
+  guard([&] { progress.run([&](ProgressWindow&) { driver.Run(); }); });
+  // An exported table's rows were read again for it.
+  for (const config::TableOutcome& t : driver.Outcome().tables)
+    if (t.state != config::TableOutcome::State::NotRun)
+      readTimes_.at(config::posTable(t.table).tab) = QDateTime::currentDateTime();
+  for (int tab = 0; tab < int(grids_.size()); ++tab) updateStatus(tab);
+  if (driver.Outcome().tables.empty()) {
+    platform::UiServices::instance().messageBox(
+        QStringLiteral("沒有要匯出的資料表。請在「參數設定」勾選要匯出的資料表。"),
+        applicationTitle(), platform::UiServices::Icon::Information);
+    return;
+  }
+  ReportWindow report(driver.Outcome(), {}, this);
+  execDialog(report);
 }
 
 void TfrmMain::bbtnSettingClick() {

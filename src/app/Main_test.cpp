@@ -2,6 +2,7 @@
 
 #include "PosTestDatabase.h"
 #include "TestDatabase.h"
+#include "TestFiles.h"
 #include "TestSupport.h"
 #include "app/DbGrid.h"
 #include "app/Program.h"
@@ -479,26 +480,34 @@ TEST_F(MainTest, ExportWritesTheEnabledTablesAndReportsOrShowsTheFailureAlone) {
   click("bbtnStartSQL");
   click("bbtnExport");
   ASSERT_EQ(ui_.messages.size(), 2u);
-  EXPECT_EQ(ui_.messages[1].kind, ShownMessage::Kind::Information);
-  EXPECT_EQ(ui_.messages[1].text, "匯出狀態：\r\n匯出分類資料完成。\r\n匯出廠商資料完成。");
+  EXPECT_EQ(ui_.messages[1].kind, ShownMessage::Kind::Dialog);
+  EXPECT_EQ(ui_.messages[1].text,
+            "匯出結果：\n分類資料：完成，匯出 3 列（Classify.mdb）。\n"
+            "廠商資料：完成，匯出 2 列（Supplier.mdb）。");
   EXPECT_EQ(main().PageControl()->currentIndex(), TfrmMain::tabSupplier);
   EXPECT_EQ(ui_.busyDepth, 0);
   EXPECT_TRUE(QFile::exists(path("Classify.mdb")));
   EXPECT_TRUE(QFile::exists(path("Supplier.ini")));
   EXPECT_FALSE(QFile::exists(path("Item.mdb")));
 
-  // A file that is not an Access database ends the export with its error and no report.
+  // A file that is not an Access database ends the export with its error; the report
+  // says which table was written and which was not.
   QFile bad(path("Supplier.mdb"));
   ASSERT_TRUE(bad.open(QIODevice::WriteOnly | QIODevice::Truncate));
   bad.write("plain text");
   bad.close();
   click("bbtnExport");
   // Classify.mdb holds the first export's rows: the operator is asked first.
-  ASSERT_EQ(ui_.messages.size(), 4u);
+  ASSERT_EQ(ui_.messages.size(), 5u);
   EXPECT_EQ(ui_.messages[2].kind, ShownMessage::Kind::Question);
   EXPECT_TRUE(ui_.messages[2].text.contains("Classify.mdb")) << ui_.messages[2].text.toStdString();
   EXPECT_EQ(ui_.messages[3].kind, ShownMessage::Kind::Box);
   EXPECT_TRUE(ui_.messages[3].text.contains("Supplier.mdb")) << ui_.messages[3].text.toStdString();
+  EXPECT_EQ(ui_.messages[4].kind, ShownMessage::Kind::Dialog);
+  EXPECT_TRUE(
+      ui_.messages[4].text.startsWith("匯出結果：\n分類資料：完成，匯出 3 列（Classify.mdb）。\n"
+                                      "  取代了檔案中原有的 3 列\n廠商資料：失敗："))
+      << ui_.messages[4].text.toStdString();
   EXPECT_EQ(ui_.busyDepth, 0);
   EXPECT_EQ(enabledButtons(), kConnected);
 }
@@ -534,42 +543,8 @@ TEST_F(MainTest, ExitClosesTheWindowWhileConnectedWithoutAQuestion) {
   EXPECT_TRUE(ui_.messages.empty());
 }
 
-// An Access file of one table whose columns carry the given names, all text.
-void writeAccessTable(const QString& path, const QString& table, const QStringList& columns,
-                      const QList<QStringList>& rows) {
-  jet::DatabaseWriter::create(path.toStdString());
-  const QString connection = "Provider=Microsoft.Jet.OLEDB.4.0;Data Source=" + path;
-  QStringList defs, names, marks;
-  for (int i = 0; i < columns.size(); ++i) {
-    defs << "[" + columns[i] + "] char(40)";
-    names << "[" + columns[i] + "]";
-    marks << QString(":P%1").arg(i);
-  }
-  db::Command create;
-  create.setConnectionString(connection);
-  create.setCommandText("create table " + table + " (" + defs.join(',') + ")");
-  create.execute();
-  db::Command insert;
-  insert.setConnectionString(connection);
-  insert.setCommandText("insert into " + table + "(" + names.join(',') + ") values(" +
-                        marks.join(',') + ")");
-  for (const QStringList& row : rows) {
-    for (int i = 0; i < row.size(); ++i) insert.setParamText(i, row[i]);
-    insert.execute();
-  }
-}
-
-// Classify's column map file and Access file in `folder`, as an export makes them for
-// the class number and name, with the rows given.
-void writeClassifyFiles(const QString& folder, const QList<QStringList>& rows) {
-  config::ColumnMap classify;
-  classify.setKey("ClsNo", "小分類編號");
-  classify.addPair("ClsNo", "小分類編號");
-  classify.addPair("ClsName", "小分類名稱");
-  classify.write(QDir(folder).filePath("Classify.ini"));
-  writeAccessTable(QDir(folder).filePath("Classify.mdb"), "Classify", {"小分類編號", "小分類名稱"},
-                   rows);
-}
+using test::writeAccessTable;
+using test::writeClassifyFiles;
 
 TEST_F(MainTest, ImportMergesTheEnabledTablesIntoTheGridsAndReports) {
   makePos("pos.sqlite");
@@ -591,8 +566,10 @@ TEST_F(MainTest, ImportMergesTheEnabledTablesIntoTheGridsAndReports) {
   ASSERT_EQ(errors().size(), 1u);
   EXPECT_EQ(errors()[0].text, "'X' is not a valid integer value.");
   EXPECT_EQ(errors()[0].caption, "資料轉換程式");
-  ASSERT_EQ(ui_.messages.back().kind, ShownMessage::Kind::Information);
-  EXPECT_EQ(ui_.messages.back().text, "匯入狀態：\r\n匯入分類資料完成。");
+  ASSERT_EQ(ui_.messages.back().kind, ShownMessage::Kind::Dialog);
+  EXPECT_TRUE(ui_.messages.back().text.startsWith(
+      "匯入結果：\n分類資料：完成，新增 1 列、變更 1 列（Classify.mdb）。\n商品資料：失敗："))
+      << ui_.messages.back().text.toStdString();
   EXPECT_EQ(main().PageControl()->currentIndex(), TfrmMain::tabItem);
   ASSERT_EQ(rows(TfrmMain::tabClassify), 4);
   EXPECT_EQ(cell(TfrmMain::tabClassify, 1, 1), "感冒藥");
@@ -616,16 +593,20 @@ TEST_F(MainTest, ImportAsksBeforeReadingAFileAnotherProgramHoldsOpen) {
   ui_.messages.clear();
   ui_.answer = false;
   click("bbtnImport");
-  ASSERT_GE(ui_.messages.size(), 2u);
-  EXPECT_EQ(ui_.messages[0].kind, ShownMessage::Kind::Question);
-  EXPECT_TRUE(ui_.messages[0].text.contains("Classify.ldb")) << ui_.messages[0].text.toStdString();
-  EXPECT_EQ(ui_.messages.back().text, "匯入狀態：\r\n小分類資料沒有匯入：檔案正由其他程式開啟。");
+  // After the preview (of the file as last saved), before the import.
+  ASSERT_EQ(ui_.messages.size(), 3u);
+  EXPECT_EQ(ui_.messages[0].caption, "匯入預覽：還沒有寫入任何資料");
+  EXPECT_EQ(ui_.messages[1].kind, ShownMessage::Kind::Question);
+  EXPECT_TRUE(ui_.messages[1].text.contains("Classify.ldb")) << ui_.messages[1].text.toStdString();
+  EXPECT_EQ(ui_.messages.back().text, "匯入結果：\n分類資料：未執行：檔案正由其他程式開啟。");
   EXPECT_EQ(rows(TfrmMain::tabClassify), 3);
 
   ui_.messages.clear();
   ui_.answer = true;
   click("bbtnImport");
-  EXPECT_EQ(ui_.messages.back().text, "匯入狀態：\r\n匯入分類資料完成。");
+  EXPECT_TRUE(
+      ui_.messages.back().text.startsWith("匯入結果：\n分類資料：完成，新增 1 列、變更 0 列"))
+      << ui_.messages.back().text.toStdString();
   EXPECT_EQ(rows(TfrmMain::tabClassify), 4);
 }
 
@@ -667,7 +648,10 @@ TEST_F(MainTest, AnImportThatTimesOutOnATdsServerLeavesTheWindowAsAfterTheStop) 
   }
   ASSERT_EQ(errors().size(), 1u);
   EXPECT_EQ(errors()[0].text, db::Connection::timeoutMessage(2) + ".");
-  EXPECT_EQ(ui_.messages.back().text, "匯入狀態：");
+  EXPECT_TRUE(ui_.messages.back().text.startsWith("匯入結果：\n分類資料：失敗："))
+      << ui_.messages.back().text.toStdString();
+  EXPECT_TRUE(ui_.messages.back().text.contains("廠商資料：未執行：與 POS 的連線中斷了。"))
+      << ui_.messages.back().text.toStdString();
   EXPECT_EQ(enabledButtons(), kDisconnected);
   EXPECT_EQ(rows(TfrmMain::tabClassify), 0);
   // The next start connects afresh.

@@ -1,10 +1,15 @@
 #include "TestSupport.h"
 
+#include "app/DialogRunner.h"
+#include "app/PreviewWindow.h"
+#include "app/ReportWindow.h"
+
 #include <config/Configs.h>
 #include <platform/ProgramFolder.h>
 
 #include <QApplication>
 #include <QFile>
+#include <QTableWidget>
 
 namespace app::test {
 void RecordingUiServices::messageBox(const QString& text, const QString& caption, Icon icon) {
@@ -31,6 +36,25 @@ int RecordingUiServices::choose(const QString& text, const QString& caption, con
   return choice < 0 ? defaultButton : choice;
 }
 
+int RecordingUiServices::runDialog(QDialog& dialog) {
+  QString text;
+  if (const auto* report = qobject_cast<ReportWindow*>(&dialog)) text = report->text();
+  if (const auto* preview = qobject_cast<PreviewWindow*>(&dialog)) {
+    QStringList lines;
+    const QTableWidget* summary = preview->summary();
+    for (int row = 0; row < summary->rowCount(); ++row) {
+      QStringList cells;
+      for (int c = 0; c < summary->columnCount(); ++c)
+        cells << (summary->item(row, c) ? summary->item(row, c)->text() : QString());
+      lines << cells.join(u'|');
+    }
+    text = lines.join(u'\n');
+  }
+  messages.push_back({ShownMessage::Kind::Dialog, text, dialog.windowTitle(), Icon::None});
+  if (onMessage) onMessage(messages.back());
+  return onDialog ? onDialog(dialog) : int(QDialog::Accepted);
+}
+
 void RecordingUiServices::setBusyCursor(bool busy) {
   busyDepth += busy ? 1 : -1;
   if (busy) ++busyCount;
@@ -47,10 +71,12 @@ void ProgramFolderTest::SetUp() {
   platform::setProgramFolderForTesting(folder_.path());
   if (createConfig_) config::createConfig();
   previous_ = platform::UiServices::install(&ui_);
+  setDialogRunnerForTesting([this](QDialog& dialog) { return ui_.runDialog(dialog); });
 }
 
 void ProgramFolderTest::TearDown() {
   platform::UiServices::install(previous_);
+  setDialogRunnerForTesting({});
   if (createConfig_) config::freeConfig();
   platform::setProgramFolderForTesting(QString());
 }

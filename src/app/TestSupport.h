@@ -6,6 +6,7 @@
 #include <platform/UiServices.h>
 
 #include <gtest/gtest.h>
+#include <QDialog>
 #include <QString>
 #include <QTemporaryDir>
 #include <functional>
@@ -14,7 +15,9 @@
 namespace app::test {
 
 struct ShownMessage {
-  enum class Kind { Box, Information, Question };
+  // Dialog: one of the program's own dialogs (a report, the import preview); its text is
+  // the report's, or the preview's table lines.
+  enum class Kind { Box, Information, Question, Dialog };
   Kind kind;
   QString text;
   QString caption;
@@ -43,6 +46,10 @@ class RecordingUiServices : public platform::UiServices {
   std::function<void(const ShownMessage&)> onMessage;
   // Runs on each processEvents call, as input arriving during a wait.
   std::function<void()> onProcessEvents;
+  // Answers one of the program's dialogs (recorded first); unset: accepted, as a click on
+  // its default button ("開始匯入", "確定").
+  std::function<int(QDialog&)> onDialog;
+  int runDialog(QDialog& dialog);
 };
 
 // A fresh program folder with the configuration object over its Config.ini, and the

@@ -6,7 +6,9 @@
 #include <config/ColumnMap.h>
 #include <config/Configs.h>
 #include <config/ExchangeFormat.h>
+#include <platform/Cancelled.h>
 #include <platform/Error.h>
+#include <platform/ErrorText.h>
 #include <platform/ProgramFolder.h>
 #include <platform/Progress.h>
 #include <platform/UiServices.h>
@@ -124,69 +126,166 @@ void ExportDriver::replaceAccess(const QString& file, const QString& table) {
   }
 }
 
+namespace {
+
+// Counts the rows that reached the file on their way to the view's progress.
+class CountingProgress : public platform::Progress {
+ public:
+  explicit CountingProgress(platform::Progress* next) : next_(next) {}
+  void start(int total) override {
+    if (next_) next_->start(total);
+  }
+  void step(int done, int total) override {
+    rows = done;
+    if (next_) next_->step(done, total);
+  }
+  void finish() override {
+    if (next_) next_->finish();
+  }
+  int rows = 0;
+
+ private:
+  platform::Progress* next_;
+};
+
+}  // namespace
+
 QString ExportDriver::Run() {
   QString report = QString::fromUtf8(kExportReportTitle);
+  existingDone_.clear();
+  outcome_ = config::RunOutcome{};
+  outcome_.kind = config::RunOutcome::Kind::Export;
   const config::ExchangeFormat format = format_.value_or(config::exchangeFormat());
+  std::vector<const ExportTable*> selected;
   for (const ExportTable& entry : kExportTables) {
     const QString table = QString::fromLatin1(entry.name);
     const bool enabled = tables_ ? tables_->contains(table, Qt::CaseInsensitive)
                                  : config::Config().read(entry.enabled);
     if (!enabled) continue;
-    if (view_.showTab) view_.showTab(entry.tab);
-    int appendedAfter = 0;  // rows the Access table held before this export's
-    {
-      platform::BusyCursor hourglass;
-      // Rows read at the start may be hours old: a sale since then must not go out as
-      // the old stock, to be written back by a later import.
-      pos_.refresh(table);
-      WriteColumnMap(table);
-      if (view_.repaint) view_.repaint();
-      const QString folder = platform::programFolder();
-      const QString file = folder + config::exchangeFile(entry, format);
-      if (format == config::ExchangeFormat::Xlsx) {
-        exportSheet(file, table, queryOf(pos_, table), posdb::TDmMSSQL::keyOf(table),
-                    view_.progress);
+    selected.push_back(&entry);
+    config::TableOutcome o;
+    o.table = entry.table;
+    o.file = platform::programFolder() + config::exchangeFile(entry, format);
+    outcome_.tables.push_back(o);
+  }
+  auto notRunFrom = [this](size_t from, const QString& why) {
+    for (size_t i = from; i < outcome_.tables.size(); ++i) {
+      outcome_.tables[i].state = config::TableOutcome::State::NotRun;
+      outcome_.tables[i].reason = why;
+    }
+  };
+  for (size_t i = 0; i < selected.size(); ++i) {
+    config::TableOutcome& o = outcome_.tables[i];
+    bool go = false;
+    try {
+      go = exportTable(*selected[i], format, o, report);
+    } catch (...) {
+      o.state =
+          o.added > 0 ? config::TableOutcome::State::Partial : config::TableOutcome::State::Failed;
+      o.reason = platform::errorText(std::current_exception());
+      notRunFrom(i + 1, QStringLiteral("匯出在%1停止")
+                            .arg(QString::fromUtf8(config::tableWord(selected[i]->table))));
+      throw;
+    }
+    if (!go) {
+      notRunFrom(i + 1, QStringLiteral("匯出已取消"));
+      break;
+    }
+  }
+  return report;
+}
+
+bool ExportDriver::exportTable(const ExportTable& entry, config::ExchangeFormat format,
+                               config::TableOutcome& o, QString& report) {
+  const QString table = QString::fromLatin1(entry.name);
+  if (view_.showTab) view_.showTab(entry.tab);
+  int appendedAfter = 0;  // rows the Access table held before this export's
+  CountingProgress counter(view_.progress);
+  platform::Progress* const viewProgress = view_.progress;
+  view_.progress = &counter;
+  struct RestoreProgress {
+    ExportView& view;
+    platform::Progress* progress;
+    ~RestoreProgress() { view.progress = progress; }
+  } restoreProgress{view_, viewProgress};
+  bool appending = false;
+  try {
+    platform::BusyCursor hourglass;
+    // Rows read at the start may be hours old: a sale since then must not go out as
+    // the old stock, to be written back by a later import.
+    pos_.refresh(table);
+    WriteColumnMap(table);
+    if (view_.repaint) view_.repaint();
+    const QString& file = o.file;
+    if (format == config::ExchangeFormat::Xlsx) {
+      exportSheet(file, table, queryOf(pos_, table), posdb::TDmMSSQL::keyOf(table), view_.progress);
+    } else {
+      const AccessFileState state = accessFileState(file, table);
+      ExistingRows choice = ExistingRows::Append;
+      if (state.rows > 0) {
+        if (existingRows_)
+          choice = *existingRows_;
+        else if (view_.askExistingRows)
+          choice = view_.askExistingRows(file, state.rows);
+      }
+      if (choice == ExistingRows::Cancel) {
+        o.state = config::TableOutcome::State::Cancelled;
+        o.reason = QStringLiteral("沒有匯出，檔案中原有的資料沒有改變");
+        report += QStringLiteral("\r\n%1沒有匯出：已取消，之後的資料表也沒有匯出。")
+                      .arg(tableWord(entry));
+        return false;
+      }
+      if (choice == ExistingRows::Replace) {
+        if (!state.others.isEmpty())
+          throw platform::Error(
+              QStringLiteral("%1 裡除了資料表 %2 還有 %3：取代會把它們一起刪除。請改選「附加」，"
+                             "或先把它們搬到別的檔案再匯出")
+                  .arg(QDir::toNativeSeparators(file), table,
+                       state.others.join(QStringLiteral("、"))));
+        replaceAccess(file, table);
+        o.notes << QStringLiteral("取代了檔案中原有的 %1 列").arg(state.rows);
+        existingDone_ << QStringLiteral("%1：取代原有的 %2 列")
+                             .arg(QFileInfo(file).fileName())
+                             .arg(state.rows);
       } else {
-        const AccessFileState state = accessFileState(file, table);
-        ExistingRows choice = ExistingRows::Append;
+        appending = true;
+        appendedAfter = int(state.rows);
+        writeAccess(file, table);
         if (state.rows > 0) {
-          if (existingRows_)
-            choice = *existingRows_;
-          else if (view_.askExistingRows)
-            choice = view_.askExistingRows(file, state.rows);
-        }
-        if (choice == ExistingRows::Cancel)
-          return report + QStringLiteral("\r\n%1沒有匯出：已取消，之後的資料表也沒有匯出。")
-                              .arg(tableWord(entry));
-        if (choice == ExistingRows::Replace) {
-          if (!state.others.isEmpty())
-            throw platform::Error(
-                QStringLiteral("%1 裡除了資料表 %2 還有 %3：取代會把它們一起刪除。請改選「附加」，"
-                               "或先把它們搬到別的檔案再匯出")
-                    .arg(QDir::toNativeSeparators(file), table,
-                         state.others.join(QStringLiteral("、"))));
-          replaceAccess(file, table);
-          existingDone_ << QStringLiteral("%1：取代原有的 %2 列")
+          o.notes << QStringLiteral("附加在檔案中原有的 %1 列之後").arg(state.rows);
+          existingDone_ << QStringLiteral("%1：附加在原有的 %2 列之後")
                                .arg(QFileInfo(file).fileName())
                                .arg(state.rows);
-        } else {
-          writeAccess(file, table);
-          appendedAfter = int(state.rows);
-          if (state.rows > 0)
-            existingDone_ << QStringLiteral("%1：附加在原有的 %2 列之後")
-                                 .arg(QFileInfo(file).fileName())
-                                 .arg(state.rows);
         }
       }
     }
-    // What was written, for an import that brings back only the operator's edits.
-    // Appended rows follow the earlier exports' rows: each export's record says what it
-    // wrote from where, so that a row is compared with the export that wrote it.
-    posdb::ExportRecord::write(table, queryOf(pos_, table), posdb::TDmMSSQL::keyOf(table),
-                               appendedAfter);
-    report += QStringLiteral("\r\n") + QString::fromUtf8(entry.completion);
+  } catch (const platform::Cancelled&) {
+    // A replaced file or a workbook stays as it was; rows appended to an Access table
+    // stay, and get their record like any export's, so that an import compares them
+    // with what was written.
+    o.state = config::TableOutcome::State::Cancelled;
+    if (appending && counter.rows > 0) {
+      o.added = counter.rows;
+      o.reason = QStringLiteral("已附加的 %1 列留在檔案中").arg(counter.rows);
+      posdb::ExportRecord::write(table, queryOf(pos_, table), posdb::TDmMSSQL::keyOf(table),
+                                 appendedAfter);
+    } else {
+      o.reason = QStringLiteral("檔案沒有改變");
+    }
+    return false;
+  } catch (...) {
+    if (appending) o.added = counter.rows;
+    throw;
   }
-  return report;
+  // What was written, for an import that brings back only the operator's edits.
+  // Appended rows follow the earlier exports' rows: each export's record says what it
+  // wrote from where, so that a row is compared with the export that wrote it.
+  posdb::ExportRecord::write(table, queryOf(pos_, table), posdb::TDmMSSQL::keyOf(table),
+                             appendedAfter);
+  o.state = config::TableOutcome::State::Done;
+  o.added = queryOf(pos_, table).recordCount();
+  report += QStringLiteral("\r\n") + QString::fromUtf8(entry.completion);
+  return true;
 }
 
 }  // namespace dataexport

@@ -2,12 +2,14 @@
 
 #include "import/Gauges.h"
 
+#include <platform/Cancelled.h>
 #include <platform/UiServices.h>
 
 #include <QCloseEvent>
 #include <QFontMetrics>
 #include <QKeyEvent>
 #include <QLabel>
+#include <QPushButton>
 #include <QScreen>
 #include <QStatusBar>
 #include <QTimer>
@@ -86,6 +88,14 @@ TImportMdbBox::TImportMdbBox(QWidget* parent) : QDialog(parent) {
   panel_->setFrameShape(QFrame::Panel);
   panel_->setFrameShadow(QFrame::Sunken);
   StatusBar_->addWidget(panel_);
+  cancel_ = new QPushButton(QStringLiteral("取消"), StatusBar_);
+  cancel_->setObjectName(QStringLiteral("btnCancel"));
+  cancel_->setFont(arial(12));
+  cancel_->setFixedHeight(kStatusHeight - 4);
+  cancel_->setAutoDefault(false);
+  cancel_->setEnabled(false);
+  connect(cancel_, &QPushButton::clicked, this, [this] { requestCancel(); });
+  StatusBar_->addPermanentWidget(cancel_);
   layout->addWidget(StatusBar_);
 
   Timer_ = new QTimer(this);
@@ -150,6 +160,12 @@ void TImportMdbBox::runImport() {
   // Once per window, whatever the tick brings.
   Timer_->stop();
   running_ = true;
+  cancelRequested_ = false;
+  cancel_->setEnabled(true);
+  struct Disable {
+    QPushButton* button;
+    ~Disable() { button->setEnabled(false); }
+  } disable{cancel_};
   try {
     if (work_) work_(*this);
   } catch (...) {
@@ -177,7 +193,26 @@ void TImportMdbBox::start(int total) {
   fitPanel(total);
 }
 
+void TImportMdbBox::requestCancel() {
+  if (!running_ || cancelRequested_) return;
+  cancelRequested_ = true;
+  cancel_->setEnabled(false);
+}
+
+void TImportMdbBox::askToCancel() {
+  if (!running_ || cancelRequested_) return;
+  if (platform::UiServices::instance().question(
+          QStringLiteral(
+              "要取消「%1」嗎？\n\n已經匯入的資料列會保留（記錄在匯入紀錄中，可以還原），"
+              "之後的資料列與資料表不會匯入。")
+              .arg(windowTitle()),
+          QStringLiteral("資料轉換程式")))
+    requestCancel();
+}
+
 void TImportMdbBox::step(int done, int total) {
+  // Between two rows: the rows before stay imported, the next is not begun.
+  if (cancelRequested_) throw platform::Cancelled();
   if (total != panelRows_) fitPanel(total);
   Gauge_->setProgress(int(qint64(done) * 100 / total));
   panel_->setText(QString::number(done) + QStringLiteral(" / ") + QString::number(total));
@@ -193,8 +228,8 @@ void TImportMdbBox::step(int done, int total) {
 void TImportMdbBox::closeEvent(QCloseEvent* event) {
   event->ignore();
   if (running_) {
-    // The import goes on to its end and sets the result itself.
-    setResult(mrCancel);
+    // The import stops between two rows, if the operator says so, and ends the window.
+    askToCancel();
     return;
   }
   Timer_->stop();
@@ -202,8 +237,10 @@ void TImportMdbBox::closeEvent(QCloseEvent* event) {
 }
 
 void TImportMdbBox::keyPressEvent(QKeyEvent* event) {
-  // No button answers Escape in this window.
-  if (event->key() == Qt::Key_Escape) return;
+  if (event->key() == Qt::Key_Escape) {
+    askToCancel();
+    return;
+  }
   QDialog::keyPressEvent(event);
 }
 

@@ -3,6 +3,7 @@
 #include "import/DmMdb.h"
 #include "import/ImportDriver.h"
 
+#include <platform/Cancelled.h>
 #include <platform/ErrorText.h>
 #include <posdb/DmMdf.h>
 
@@ -28,7 +29,10 @@ std::vector<TablePreview> ImportPreview::run(const ChangeSink& onChange) {
       import.setSourceProgram(p.program);
       import.setSourceFile(p.file);
       if (editsOnly_) import.setEditsOnly(*editsOnly_);
+      if (itemRules_) import.setItemRules(*itemRules_);
       p.counts = frontEnd_.previewTable(t, import, onChange);
+    } catch (const platform::Cancelled&) {
+      throw;  // the operator stopped the whole preview
     } catch (...) {
       p.counts.reset();
       p.error = platform::errorText(std::current_exception());

@@ -5,6 +5,7 @@
 
 #include <memory>
 
+#include <platform/Cancelled.h>
 #include <platform/UiServices.h>
 
 namespace dataimport {
@@ -26,7 +27,15 @@ bool ImportWindows::importTable(const ImportTable& table, TableImport& import) {
   // Owned by the application, not by the main window: it has no parent.
   auto window = std::make_unique<TImportMdbBox>();
   window->setWork([&import](platform::Progress& progress) { import.run(progress); });
+  lastFailure_ = nullptr;
   window->setErrorHandler([this](std::exception_ptr error) {
+    lastFailure_ = error;
+    try {
+      std::rethrow_exception(error);
+    } catch (const platform::Cancelled&) {
+      return;  // the operator asked for it: the report says so
+    } catch (...) {
+    }
     if (showError_) showError_(error);
   });
   switch (table.table) {

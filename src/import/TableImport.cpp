@@ -255,7 +255,7 @@ TableImport::Preview TableImport::preview(
         if (onChange) onChange(change_);
       }
     } catch (...) {
-      result.failures.push_back({row, platform::errorText(std::current_exception())});
+      result.failures.push_back({sourceRowNumber(), platform::errorText(std::current_exception())});
     }
     target_.cancel();
     source_.next();

@@ -6,11 +6,14 @@
 
 #include "app/ResponsiveWait.h"
 
+#include <QDateTime>
 #include <QWidget>
 #include <array>
 #include <memory>
 
+class QDateTime;
 class QFileDialog;
+class QLabel;
 class QStatusBar;
 class QTabWidget;
 
@@ -43,6 +46,8 @@ class TfrmMain : public QWidget {
   // Tab indexes, as import and export bring the table they work on to the front.
   enum Tab { tabClassify = 0, tabItem = 1, tabSupplier = 2, tabCustomer = 3 };
   QTabWidget* PageControl() const { return PageControl_; }
+  // The text of a tab's status panel.
+  QString statusText(int tab) const;
   DbGrid* grid(int tab) const { return grids_.at(tab); }
   // The Access exporter of "匯出檔案"; its properties keep the last table exported.
   dataexport::TADO_AccessExporter& ADO_AccessExporter() const { return *ADO_AccessExporter_; }
@@ -67,6 +72,11 @@ class TfrmMain : public QWidget {
   void bbtnExportClick();
   void bbtnSettingClick();
   void bbtnExitClick();
+  void bbtnHistoryClick();
+  // Opens the import history with `journal` selected, to take it back.
+  void undoImport(const QString& journal);
+  // The tab's status panel: its row count and when its rows were read.
+  void updateStatus(int tab);
 
   // Runs a button's handler through the error guard, unless a start is still waiting
   // for the POS: a click then does nothing, but "離開" closes the window (which
@@ -90,9 +100,12 @@ class TfrmMain : public QWidget {
   ImageButton* bbtnExport_ = nullptr;
   ImageButton* bbtnSetting_ = nullptr;
   ImageButton* bbtnExit_ = nullptr;
+  ImageButton* bbtnHistory_ = nullptr;
   QTabWidget* PageControl_ = nullptr;
   std::array<DbGrid*, 4> grids_{};
   std::array<DatasetTableModel*, 4> models_{};
+  std::array<QLabel*, 4> statusPanels_{};
+  std::array<QDateTime, 4> readTimes_{};
   QFileDialog* OpenDialog_ = nullptr;
   QFileDialog* SaveDialog_ = nullptr;
   std::unique_ptr<dataexport::TADO_AccessExporter> ADO_AccessExporter_;

@@ -49,6 +49,22 @@ constexpr auto mapPosTables(Entry (*entry)(const PosTableInfo&)) {
   return entries;
 }
 
+// The table as the operator knows it, the word of its tab in the main window; every
+// report and window names the table by it.
+constexpr const char* tableWord(PosTable table) {
+  switch (table) {
+    case PosTable::Classify:
+      return "分類資料";
+    case PosTable::Item:
+      return "商品資料";
+    case PosTable::Supplier:
+      return "廠商資料";
+    case PosTable::Customer:
+      return "會員資料";
+  }
+  return "";
+}
+
 namespace keys {
 
 // The tables that take part in import and export; the key is the table's name.

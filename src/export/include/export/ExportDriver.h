@@ -11,6 +11,7 @@
 
 #include <config/ExchangeFormat.h>
 #include <config/PosTables.h>
+#include <config/RunOutcome.h>
 
 #include <QString>
 #include <QStringList>
@@ -94,6 +95,11 @@ class ExportDriver {
   // After Run(): per table, what was done with the rows its Access file held ("取代原有的
   // 3001 列"); empty for a table that had none.
   const QStringList& ExistingRowsDone() const { return existingDone_; }
+  // After Run(), also when it threw: what became of every table asked for. A cancel
+  // (platform::Cancelled from the view's progress) ends the export there without an
+  // error: a replaced file stays as it was, rows appended so far stay, later tables
+  // are not exported.
+  const config::RunOutcome& Outcome() const { return outcome_; }
 
   // Rewrites the table's column map file from its POS query: field count, key field,
   // then every field's name and display label, as one rewrite of the file.
@@ -101,6 +107,9 @@ class ExportDriver {
 
  private:
   void execute(platform::Progress& progress, int rows);
+  // Exports one table; returns false when the operator stopped the export there.
+  bool exportTable(const ExportTable& entry, config::ExchangeFormat format,
+                   config::TableOutcome& outcome, QString& report);
   // Writes the table's rows to the Access file at `file`.
   void writeAccess(const QString& file, const QString& table);
   // Writes a new file beside `file` and puts it in its place in one step, so that a
@@ -114,6 +123,7 @@ class ExportDriver {
   std::optional<QStringList> tables_;
   std::optional<ExistingRows> existingRows_;
   QStringList existingDone_;
+  config::RunOutcome outcome_;
 };
 
 }  // namespace dataexport

@@ -5,19 +5,23 @@
 //
 // A failure to open a table's Access file (missing file, no table of that name) ends
 // the whole run at once: it propagates, later tables are not imported and no report
-// is made. A failure inside a table's import ends only that table; the front end has
-// shown it by the time it returns.
+// is made (outcome() still lists them). A failure inside a table's import ends only that
+// table; the front end has shown it by the time it returns. A cancel ends the run: the
+// tables after it are not imported.
 //
 // Every run that imports a table keeps a journal of the rows it changes (see
 // ImportJournal); a journal that cannot be made stops the run before the POS is
 // touched.
 #pragma once
 
+#include <config/RunOutcome.h>
 #include "import/ImportTables.h"
+#include "import/TableImport.h"
 
 #include <config/ExchangeFormat.h>
 #include <QString>
 #include <QStringList>
+#include <exception>
 #include <optional>
 
 namespace posdb {
@@ -26,8 +30,10 @@ class TDmMSSQL;
 
 namespace dataimport {
 
+using config::RunOutcome;
+using config::TableOutcome;
+
 class TDmAccess;
-class TableImport;
 
 // What the driver needs from whoever shows the import: the main window with its
 // progress windows, or a command-line front end.
@@ -43,6 +49,9 @@ class ImportFrontEnd {
   // it and what to do): true imports the file as it was last saved, false leaves the
   // table out. By default the table is left out.
   virtual bool importHeldFile(const ImportTable&, const QString&) { return false; }
+  // Why the last importTable() did not complete (platform::Cancelled when the operator
+  // stopped it); null when the front end does not keep it.
+  virtual std::exception_ptr lastFailure() const { return nullptr; }
 };
 
 // Why a table's exchange file should not be imported while its lock file lies beside
@@ -74,8 +83,15 @@ class ImportDriver {
   // Edits only for this run, whatever Config.ini says (see TableImport::setEditsOnly).
   void setEditsOnly(bool on) { editsOnly_ = on; }
 
+  // Keeps the [Import Item] switches as given instead of reading Config.ini (the
+  // preview's, so that the import does what was previewed).
+  void setItemRules(const ItemRules& rules) { itemRules_ = rules; }
+
   // The journal of the last run; empty when it imported no table.
   const QString& journalPath() const { return journalPath_; }
+  // What became of every table the last run was asked to import, also when run()
+  // threw (the tables after the one that failed are listed as not run).
+  const RunOutcome& outcome() const { return outcome_; }
 
   // The POS as a journal names it: the connection text without its password.
   static QString posDescription(const QString& connectionString);
@@ -87,7 +103,9 @@ class ImportDriver {
   std::optional<QStringList> tables_;
   std::optional<config::ExchangeFormat> format_;
   std::optional<bool> editsOnly_;
+  std::optional<ItemRules> itemRules_;
   QString journalPath_;
+  RunOutcome outcome_;
 };
 
 }  // namespace dataimport

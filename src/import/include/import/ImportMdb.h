@@ -4,6 +4,9 @@
 // (gauge and "%d / %d" in the status panel) and lets it repaint after every row. The
 // window ends with mrOk after a complete import, mrCancel otherwise; closing it before
 // the first tick ends it with mrCancel and no import.
+//
+// "取消" in the status bar stops the import between two rows (the next step throws
+// platform::Cancelled); the close box and Escape ask first whether to stop it.
 #pragma once
 
 #include <platform/Progress.h>
@@ -14,6 +17,7 @@
 #include <functional>
 
 class QLabel;
+class QPushButton;
 class QStatusBar;
 class QTimer;
 
@@ -51,6 +55,11 @@ class TImportMdbBox : public QDialog, private platform::Progress {
 
   int ModalResult() const { return result(); }
 
+  // The next step throws platform::Cancelled.
+  void requestCancel();
+  bool cancelRequested() const { return cancelRequested_; }
+  QPushButton* CancelButton() const { return cancel_; }
+
  protected:
   void closeEvent(QCloseEvent* event) override;
   void keyPressEvent(QKeyEvent* event) override;
@@ -65,6 +74,7 @@ class TImportMdbBox : public QDialog, private platform::Progress {
   void runImport();
   // Sizes the status panel to the counter of a table of `total` rows.
   void fitPanel(int total);
+  void askToCancel();
 
   void start(int total) override;
   void step(int done, int total) override;
@@ -73,6 +83,8 @@ class TImportMdbBox : public QDialog, private platform::Progress {
   TGauge* Gauge_ = nullptr;
   QStatusBar* StatusBar_ = nullptr;
   QLabel* panel_ = nullptr;
+  QPushButton* cancel_ = nullptr;
+  bool cancelRequested_ = false;
   int panelRows_ = 0;  // the row count the panel is sized for
   QTimer* Timer_ = nullptr;
   QMetaObject::Connection timerHandler_;

@@ -62,6 +62,8 @@ class ImportPreview {
   void setFormat(config::ExchangeFormat format) { format_ = format; }
   // Edits only for this run, whatever Config.ini says (see TableImport::setEditsOnly).
   void setEditsOnly(bool on) { editsOnly_ = on; }
+  // As ImportDriver::setItemRules.
+  void setItemRules(const ItemRules& rules) { itemRules_ = rules; }
 
   // `onChange`, when given, receives each row the import would append or change.
   std::vector<TablePreview> run(const ChangeSink& onChange = {});
@@ -73,6 +75,7 @@ class ImportPreview {
   std::optional<QStringList> tables_;
   std::optional<config::ExchangeFormat> format_;
   std::optional<bool> editsOnly_;
+  std::optional<ItemRules> itemRules_;
 };
 
 // The preview as the operator reads it, lines joined by CR LF like the import's report:

@@ -20,10 +20,12 @@ class ImportWindows : public ImportFrontEnd {
   bool importTable(const ImportTable& table, TableImport& import) override;
   // Asks the operator, with the warning and the question whether to go on.
   bool importHeldFile(const ImportTable& table, const QString& message) override;
+  std::exception_ptr lastFailure() const override { return lastFailure_; }
 
  private:
   std::function<void(int)> selectTab_;
   std::function<void(std::exception_ptr)> showError_;
+  std::exception_ptr lastFailure_;
 };
 
 }  // namespace dataimport

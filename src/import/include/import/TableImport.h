@@ -58,6 +58,9 @@ class TableImport {
   ~TableImport();
 
   PosTable table() const { return table_; }
+  // The file row the walk is at (after a failure or a cancel: the row it stopped at),
+  // as the operator's program numbers it.
+  int rowNumber() const { return sourceRowNumber(); }
 
   // By default the map is read from the table's file in the program folder, and the
   // Item rules from Config.ini, each once when the run starts.
@@ -84,7 +87,7 @@ class TableImport {
   // by the same rules and compared, then cancelled instead of posted. A failing row
   // does not end the walk: it is counted with its row number and message.
   struct Failure {
-    int row = 0;  // 1-based, in the Access table's order
+    int row = 0;  // as the operator's program numbers it (a sheet: its row number)
     QString message;
   };
   // A column whose changed cells a switch of [Import Item] kept as the POS holds them.
