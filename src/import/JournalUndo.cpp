@@ -9,6 +9,7 @@
 #include <db/Field.h>
 #include <db/ValueText.h>
 #include <journal/JournalFile.h>
+#include <platform/Cancelled.h>
 #include <platform/Error.h>
 #include <posdb/DmMdf.h>
 
@@ -32,8 +33,8 @@ QString shown(const QVariant& v, db::FieldType type) {
 // for smalldatetime), a single-precision column keeps a float's first 24 bits. Any
 // other difference, in case, width or trailing blanks of a text too, is a change by
 // someone.
-bool holds(const db::Dataset& ds, const db::Field& field, const QVariant& expected) {
-  const QVariant now = field.value();
+bool holds(const db::Dataset& ds, const db::Field& field, const QVariant& now,
+           const QVariant& expected) {
   if (ds.storesAlike(field, now, expected)) return true;
   if (db::isNullValue(now) || db::isNullValue(expected)) return false;
   const db::ColumnInfo* column = ds.columnOf(field);
@@ -55,10 +56,36 @@ bool holds(const db::Dataset& ds, const db::Field& field, const QVariant& expect
 
 enum class Holds { After, Before, Neither };
 
+// What a dry run takes a row to hold once the steps before have been taken: the undo's
+// own writes, which a dry run only counts, are seen by the entries after them (a row
+// the run wrote twice, a row appended and then changed), so that the preview says what
+// the undo then does.
+struct Simulated {
+  bool present = true;
+  bool whole = false;                  // added again: every value is here, none in the POS
+  std::map<QString, QVariant> values;  // by column, lower case
+};
+
+QVariant valueNow(const db::Field& f, const Simulated* sim) {
+  if (sim) {
+    const auto it = sim->values.find(f.fieldName().toLower());
+    if (it != sim->values.end()) return it->second;
+    if (sim->whole) return QVariant();
+  }
+  return f.value();
+}
+
+QVariant withAmountTakenBack(const QVariant& now, const journal::RowChange::Cell& c) {
+  return db::basicKind(c.type) == db::BasicKind::Whole
+             ? QVariant(qint64(now.toLongLong() - (c.after.toLongLong() - c.before.toLongLong())))
+             : QVariant(now.toDouble() - (c.after.toDouble() - c.before.toDouble()));
+}
+
 // An amount the import added (stock) is taken back whatever the POS holds now, since
 // others may have added or taken since; the other cells tell whether the row holds
 // what the run wrote.
-Holds compare(db::Dataset& ds, const journal::RowChange& entry, QString& detail) {
+Holds compare(db::Dataset& ds, const journal::RowChange& entry, const Simulated* sim,
+              QString& detail) {
   bool after = true, before = true;
   QStringList differing;
   for (const journal::RowChange::Cell& c : entry.cells) {
@@ -67,13 +94,14 @@ Holds compare(db::Dataset& ds, const journal::RowChange& entry, QString& detail)
       continue;
     }
     const db::Field& f = ds.fieldByName(c.column);
-    const bool a = holds(ds, f, c.after);
+    const QVariant now = valueNow(f, sim);
+    const bool a = holds(ds, f, now, c.after);
     after = after && a;
-    before = before && holds(ds, f, c.before);
+    before = before && holds(ds, f, now, c.before);
     if (!a)
       differing << (c.defaulted ? QStringLiteral("%1 現為「%2」，匯入新增這一列時為「%3」")
                                 : QStringLiteral("%1 現為「%2」，匯入寫入「%3」"))
-                       .arg(c.column, shown(f.value(), f.dataType()), shown(c.after, c.type));
+                       .arg(c.column, shown(now, f.dataType()), shown(c.after, c.type));
   }
   if (after) return Holds::After;
   detail = differing.join(QStringLiteral("；"));
@@ -149,14 +177,14 @@ void putBack(db::Dataset& ds, const journal::RowChange& entry, const journal::Ro
 }
 
 // The amounts an entry added, what the POS holds and what taking them back would write.
-QString amountsDetail(db::Dataset& ds, const journal::RowChange& e) {
+QString amountsDetail(db::Dataset& ds, const journal::RowChange& e, const Simulated* sim) {
   QStringList parts;
   for (const journal::RowChange::Cell& c : e.cells) {
     const db::Field& f = ds.fieldByName(c.column);
     const bool whole = db::basicKind(c.type) == db::BasicKind::Whole;
     const QVariant amount = whole ? QVariant(qint64(c.after.toLongLong() - c.before.toLongLong()))
                                   : QVariant(c.after.toDouble() - c.before.toDouble());
-    const QVariant now = f.value();
+    const QVariant now = valueNow(f, sim);
     const QVariant back = whole ? QVariant(qint64(now.toLongLong() - amount.toLongLong()))
                                 : QVariant(now.toDouble() - amount.toDouble());
     parts << QStringLiteral("%1 現為 %2，減去匯入加上的 %3 後為 %4")
@@ -186,6 +214,7 @@ JournalUndo::JournalUndo(posdb::TDmMSSQL& pos, const QString& journalPath)
             .arg(QFileInfo(journalPath).fileName(),
                  run.kind == u"undo" ? QStringLiteral("還原") : QStringLiteral("匯入")));
   interrupted_ = run.outcome == u"interrupted";
+  runOutcome_ = run.outcome;
   const QString here = ImportDriver::posDescription(pos.cnKAROS.connectionString());
   if (run.pos != here)
     throw platform::Error(
@@ -228,6 +257,13 @@ JournalUndo::JournalUndo(posdb::TDmMSSQL& pos, const QString& journalPath)
   }
 }
 
+QStringList JournalUndo::tables() const {
+  QStringList out;
+  for (const journal::RowChange& e : entries_)
+    if (!out.contains(e.table, Qt::CaseInsensitive)) out << e.table;
+  return out;
+}
+
 UndoResult JournalUndo::run(bool dryRun, platform::Progress& progress) {
   UndoResult result;
   std::unique_ptr<ImportJournal> journal;
@@ -244,12 +280,21 @@ UndoResult JournalUndo::run(bool dryRun, platform::Progress& progress) {
   progress.start(total);
   int done = 0;
   std::map<QString, TakenBack> takenBack = takenBack_;
+  std::map<QString, Simulated> simulated;  // a dry run's, by rowKey
   try {
     for (auto it = entries_.rbegin(); it != entries_.rend(); ++it) {
       const journal::RowChange& e = *it;
       db::Dataset& ds = *pos_.queryOf(e.table);
       UndoStep step{e, UndoStep::Outcome::NotApplied, QString()};
-      const bool present = !deleted.contains(rowKey(e)) && ds.locate(e.keyColumn, e.key);
+      const auto simulatedRow = simulated.find(rowKey(e));
+      const Simulated* sim = simulatedRow == simulated.end() ? nullptr : &simulatedRow->second;
+      bool present;
+      if (sim) {
+        present = sim->present;
+        if (present && !sim->whole) ds.locate(e.keyColumn, e.key);
+      } else {
+        present = !deleted.contains(rowKey(e)) && ds.locate(e.keyColumn, e.key);
+      }
       journal::RowChange done_{e.table, e.keyColumn, e.key, journal::RowChange::Action::Update, {}};
       // An amount is known to have been added only when the post is known to have
       // run; an earlier undo's entry for it, known or not, is never taken back twice.
@@ -271,7 +316,7 @@ UndoResult JournalUndo::run(bool dryRun, platform::Progress& progress) {
         // taken back already
       } else if (uncertain && present && !takeUncertain_) {
         step.outcome = UndoStep::Outcome::Uncertain;
-        step.detail = amountsDetail(ds, e);
+        step.detail = amountsDetail(ds, e, sim);
       } else if (e.action == journal::RowChange::Action::Delete) {
         if (present) {
           step.outcome = UndoStep::Outcome::Conflict;
@@ -285,7 +330,7 @@ UndoResult JournalUndo::run(bool dryRun, platform::Progress& progress) {
           step.detail = QStringLiteral("這一列已經不存在");
         }
       } else {
-        switch (compare(ds, e, step.detail)) {
+        switch (compare(ds, e, sim, step.detail)) {
           case Holds::After:
             step.outcome = e.action == journal::RowChange::Action::Append
                                ? UndoStep::Outcome::Delete
@@ -299,7 +344,31 @@ UndoResult JournalUndo::run(bool dryRun, platform::Progress& progress) {
             break;
         }
       }
-      if (!dryRun) {
+      if (dryRun) {
+        switch (step.outcome) {
+          case UndoStep::Outcome::Restore: {
+            Simulated next = sim ? *sim : Simulated{};
+            for (const journal::RowChange::Cell& c : e.cells)
+              next.values[c.column.toLower()] =
+                  c.added ? withAmountTakenBack(valueNow(ds.fieldByName(c.column), sim), c)
+                          : c.before;
+            simulated[rowKey(e)] = std::move(next);
+            break;
+          }
+          case UndoStep::Outcome::Delete:
+            simulated[rowKey(e)] = Simulated{false, false, {}};
+            break;
+          case UndoStep::Outcome::Readd: {
+            Simulated next{true, true, {}};
+            for (const journal::RowChange::Cell& c : e.cells)
+              next.values[c.column.toLower()] = c.before;
+            simulated[rowKey(e)] = std::move(next);
+            break;
+          }
+          default:
+            break;
+        }
+      } else {
         switch (step.outcome) {
           case UndoStep::Outcome::Restore:
             for (const journal::RowChange::Cell& c : e.cells)
@@ -383,7 +452,14 @@ UndoResult JournalUndo::run(bool dryRun, platform::Progress& progress) {
           break;
       }
       result.steps.push_back(std::move(step));
-      progress.step(++done, total);
+      // The operator may stop here, between two rows: the rows taken back so far are
+      // in the undo's journal, which ends as cancelled.
+      try {
+        progress.step(++done, total);
+      } catch (const platform::Cancelled&) {
+        result.cancelled = true;
+        break;
+      }
     }
   } catch (...) {
     if (journal) {
@@ -394,8 +470,9 @@ UndoResult JournalUndo::run(bool dryRun, platform::Progress& progress) {
     }
     throw;
   }
-  progress.finish();
-  if (journal) journal->finish(true);
+  if (journal)
+    journal->finishAs(result.cancelled ? QStringLiteral("cancelled") : QStringLiteral("completed"));
+  if (!result.cancelled) progress.finish();
   return result;
 }
 

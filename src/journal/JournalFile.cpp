@@ -82,6 +82,26 @@ qsizetype logRoomAllowed() {
   return std::clamp(left / 4 / kLogStep * kLogStep, kLeastRoom, kLogRoom);
 }
 
+// A run's outcome as the record its log may end with keeps it.
+int codeOfOutcome(const QString& outcome) {
+  if (outcome == u"completed") return 1;
+  if (outcome == u"cancelled") return 3;
+  return 2;
+}
+
+QString outcomeOfCode(int code) {
+  switch (code) {
+    case 1:
+      return QStringLiteral("completed");
+    case 2:
+      return QStringLiteral("failed");
+    case 3:
+      return QStringLiteral("cancelled");
+    default:
+      return QString();
+  }
+}
+
 // Whether a program holds the log: its run is still writing.
 bool heldByARun(const QString& log) {
   const int fd = ::open(QFile::encodeName(log).constData(), O_RDONLY | O_CLOEXEC);
@@ -317,12 +337,16 @@ void JournalFile::recover() {
       try {
         sqlite3_stmt* insert = prepare("INSERT INTO chunk(records) VALUES (?)");
         bool failed = false;
-        insertChunks(insert, rest.constData(), 0, JournalRecords::intactLength(rest), true, failed);
+        qsizetype intact = JournalRecords::intactLength(rest);
+        // A run that ended but could not store its end in the file wrote it to its log.
+        const int ended = JournalRecords::endedAs(rest, intact);
+        insertChunks(insert, rest.constData(), 0, intact, true, failed);
         sqlite3_finalize(insert);
         if (failed) fail(QString());
         JournalCounts counts;
         for (const RowChange& c : entries()) count(counts, c.action, 1);
-        recordEnd(QStringLiteral("interrupted"), counts);
+        const QString outcome = outcomeOfCode(ended);
+        recordEnd(outcome.isEmpty() ? QStringLiteral("interrupted") : outcome, counts, false);
         exec("COMMIT");
       } catch (...) {
         sqlite3_exec(db_, "ROLLBACK", nullptr, nullptr, nullptr);
@@ -363,10 +387,10 @@ qsizetype JournalFile::insertChunks(sqlite3_stmt* insert, const char* log, qsize
   return from;
 }
 
-void JournalFile::recordEnd(const QString& outcome, const JournalCounts& counts) {
+void JournalFile::recordEnd(const QString& outcome, const JournalCounts& counts, bool now) {
   sqlite3_stmt* st =
       prepare("UPDATE run SET finished = ?, outcome = ?, updates = ?, appends = ?, deletes = ?");
-  if (outcome != QLatin1String("interrupted")) bind(st, 1, isoTime(QDateTime::currentDateTime()));
+  if (now) bind(st, 1, isoTime(QDateTime::currentDateTime()));
   bind(st, 2, outcome);
   sqlite3_bind_int(st, 3, counts.updates);
   sqlite3_bind_int(st, 4, counts.appends);
@@ -524,14 +548,31 @@ void JournalFile::markUncertain(qint64 entry) {
 }
 
 void JournalFile::finish(bool completed) {
+  finishAs(completed ? QStringLiteral("completed") : QStringLiteral("failed"));
+}
+
+void JournalFile::finishAs(const QString& outcome) {
   if (logFd_ < 0) fail(QStringLiteral("read only"));
-  stopFolding(false);
-  {
-    std::lock_guard lock(foldMutex_);
-    if (folded_ < logUsed_) fail(foldError_);
+  try {
+    stopFolding(false);
+    {
+      std::lock_guard lock(foldMutex_);
+      if (folded_ < logUsed_) fail(foldError_);
+    }
+    // Every record is in the file now; once the end is, the log is no longer needed.
+    recordEnd(outcome, counts_, true);
+  } catch (...) {
+    // The file takes no more (a full disk, mostly): the end goes to the log, into room
+    // it mostly has already, so that the next reader tells this run, which ended and
+    // said why, from one whose program stopped.
+    try {
+      record_.resize(0);
+      records_->writeEnded(codeOfOutcome(outcome), record_);
+      appendLog();
+    } catch (...) {
+    }
+    throw;
   }
-  // Every record is in the file now; once the end is, the log is no longer needed.
-  recordEnd(completed ? QStringLiteral("completed") : QStringLiteral("failed"), counts_);
   closeLog();
   QFile::remove(logPath(path_));
 }

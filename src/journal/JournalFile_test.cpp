@@ -15,6 +15,9 @@
 #include <QThread>
 #include <limits>
 
+#include <signal.h>
+#include <sys/resource.h>
+
 namespace journal {
 namespace {
 
@@ -171,6 +174,36 @@ TEST(JournalFile, ARunCutShortIsTakenInByTheNextReaderUpToItsLastWholeEntry) {
   EXPECT_EQ(j->counts().updates, 3);
   // Taken in once: a second reader finds the same.
   EXPECT_EQ(JournalFile::open(path)->entries().size(), 3u);
+}
+
+// A run that ended on an error while its disk was full (here: while it may write no
+// file past its first byte) cannot store its end in the file; the next reader still
+// tells it from a run whose program stopped, and gets every entry.
+TEST(JournalFile, ARunThatFailedWithTheDiskFullReadsAsFailedNotAsCutShort) {
+  QTemporaryDir dir;
+  for (const bool completed : {false, true}) {
+    const QString path = dir.filePath(completed ? "done.sqlite" : "failed.sqlite");
+    JournalRun run{"import", QDateTime::currentDateTime(), "anna", "/opt/x", "pos", {}, {}, {}};
+    {
+      auto j = JournalFile::create(path, run);
+      for (int i = 0; i < 3; ++i) j->add(sample(QString::number(i)));
+      rlimit was{};
+      ::getrlimit(RLIMIT_FSIZE, &was);
+      const auto xfsz = ::signal(SIGXFSZ, SIG_IGN);
+      rlimit full = was;
+      full.rlim_cur = 1;
+      ::setrlimit(RLIMIT_FSIZE, &full);
+      EXPECT_THROW(j->finish(completed), platform::Error);
+      ::setrlimit(RLIMIT_FSIZE, &was);
+      ::signal(SIGXFSZ, xfsz);
+    }
+    ASSERT_TRUE(QFile::exists(path + "-log"));
+    const auto j = JournalFile::open(path);
+    EXPECT_EQ(j->run().outcome, completed ? "completed" : "failed");
+    EXPECT_EQ(j->entries().size(), 3u);
+    EXPECT_EQ(j->counts().updates, 3);
+    EXPECT_FALSE(QFile::exists(path + "-log"));
+  }
 }
 
 // The chunks of the file, counted through a connection of the test's own.

@@ -18,6 +18,9 @@ constexpr quint8 kEntry = 1;
 constexpr quint8 kRemoval = 2;
 constexpr quint8 kName = 3;
 constexpr quint8 kUncertain = 4;
+// The run's outcome, when its end could not be stored in the file (see JournalFile).
+// Only ever the last record of a log, and never moved into the file.
+constexpr quint8 kEnded = 5;
 constexpr qsizetype kHeader = 8;  // size and check sum
 
 class Reader {
@@ -444,6 +447,27 @@ void JournalRecords::writeUncertain(qint64 id, QByteArray& out) {
   writeMark(kUncertain, id, out);
 }
 
+void JournalRecords::writeEnded(int outcome, QByteArray& out) {
+  writeMark(kEnded, outcome, out);
+}
+
+int JournalRecords::endedAs(const QByteArray& bytes, qsizetype& length) {
+  qsizetype at = 0, last = -1;
+  while (at < length) {
+    quint32 size = 0;
+    std::memcpy(&size, bytes.constData() + at, 4);
+    last = at;
+    at += kHeader + qsizetype(size);
+  }
+  if (last < 0 || bytes.size() - last <= kHeader || quint8(bytes.at(last + kHeader)) != kEnded)
+    return 0;
+  Reader r(bytes.constData() + last + kHeader + 1, length - last - kHeader - 1);
+  quint64 outcome = 0;
+  if (!r.getVarint(outcome) || !r.atEnd()) return 0;
+  length = last;
+  return int(outcome);
+}
+
 qsizetype JournalRecords::intactLength(const QByteArray& bytes) {
   qsizetype at = 0;
   while (bytes.size() - at >= kHeader) {
@@ -512,6 +536,7 @@ bool JournalRecords::readRecord(const QByteArray& payload) {
   }
   if (kind == kRemoval) return r.atEnd() && removal(qint64(id));
   if (kind == kUncertain) return r.atEnd() && uncertain(qint64(id));
+  if (kind == kEnded) return r.atEnd();
   if (kind != kEntry) return false;
   auto name = [&r, this](QString& out) {
     quint64 n = 0;

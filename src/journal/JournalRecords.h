@@ -34,6 +34,12 @@ class JournalRecords {
   // The entry's post failed in a way that leaves it unknown whether it reached the POS.
   void writeUncertain(qint64 id, QByteArray& out);
 
+  // A run's outcome (a number of the caller's, above 0), as the last record of a log.
+  void writeEnded(int outcome, QByteArray& out);
+  // The outcome the log's intact records (its first `length` bytes) end with, 0 when
+  // their last is no such record; `length` then becomes where that record starts.
+  static int endedAs(const QByteArray& bytes, qsizetype& length);
+
   // The length of the whole, intact records at the start of `bytes`: a record cut
   // short or garbled ends a log (its write never completed, so its row was never
   // posted).

@@ -40,6 +40,7 @@ class ImportJournal : public ImportObserver {
   void rowFailed(bool mayHaveWritten) override;
 
   void finish(bool completed);
+  void finishAs(const QString& outcome) { file_->finishAs(outcome); }
 
  private:
   std::unique_ptr<journal::JournalFile> file_;

@@ -13,6 +13,7 @@
 #include <platform/Progress.h>
 
 #include <QString>
+#include <QStringList>
 #include <map>
 #include <vector>
 
@@ -42,6 +43,9 @@ struct UndoResult {
   int undoneBefore = 0;
   int uncertain = 0;
   QString journal;  // the undo's own journal; empty for a dry run
+  // The operator stopped it between two rows: the steps and counts are those taken
+  // so far, and its journal holds them.
+  bool cancelled = false;
 };
 
 class JournalUndo {
@@ -53,12 +57,17 @@ class JournalUndo {
   // The run was cut short (its program was killed): the journal holds the rows that
   // may have reached the POS, its last one perhaps not posted.
   bool interrupted() const { return interrupted_; }
+  // How the run ended, as its journal says (see journal::JournalRun::outcome).
+  const QString& runOutcome() const { return runOutcome_; }
+  // The POS tables its entries change, each once, in the order first met.
+  QStringList tables() const;
 
   // Takes back the amounts of posts not known to have reached the POS too (the
   // operator checked that they did).
   void setTakeUncertain(bool take) { takeUncertain_ = take; }
 
-  // Writes nothing when `dryRun`: the steps say what would be done.
+  // Writes nothing when `dryRun`: the steps say what would be done, the same as an undo
+  // run next would take. platform::Cancelled from `progress` stops it between two rows.
   UndoResult run(bool dryRun, platform::Progress& progress);
 
  private:
@@ -72,6 +81,7 @@ class JournalUndo {
   std::vector<journal::RowChange> entries_;
   std::map<QString, TakenBack> takenBack_;  // by takenBackSignature
   bool interrupted_ = false;
+  QString runOutcome_;
   bool takeUncertain_ = false;
 };
 

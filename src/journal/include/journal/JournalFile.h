@@ -40,8 +40,9 @@ struct JournalRun {
   QString pos;       // the POS it changed, without password
   QString undoes;    // an undo: the journal it took back
   QString finished;  // the time it ended; empty while running or when it was cut short
-  // "completed", "failed", "interrupted" (cut short: the program was killed); empty
-  // while the run is still writing.
+  // "completed", "failed" (it ended on an error it reported), "cancelled" (the
+  // operator stopped it between two rows), "interrupted" (cut short: its program was
+  // killed or stopped without ending it); empty while the run is still writing.
   QString outcome;
 };
 
@@ -85,8 +86,12 @@ class JournalFile {
   // The latest entry's post failed after its statement may have run (a timeout, a lost
   // link, a count the database did not report): it stays, marked as not known.
   void markUncertain(qint64 entry);
-  // Records the end and moves the log into the file.
+  // Records the end ("completed" or "failed") and moves the log into the file. When
+  // the file cannot take the end (a full disk), the log keeps it and the next reader
+  // records it.
   void finish(bool completed);
+  // The same with any outcome of JournalRun's but "interrupted".
+  void finishAs(const QString& outcome);
 
   JournalRun run() const;
   std::vector<JournalSource> sources() const;
@@ -103,7 +108,8 @@ class JournalFile {
   // shorter than a full one is left for later. Returns where the inserted chunks end.
   qsizetype insertChunks(sqlite3_stmt* insert, const char* log, qsizetype from, qsizetype to,
                          bool all, bool& failed);
-  void recordEnd(const QString& outcome, const JournalCounts& counts);
+  // `now`: the time it ended is now (else not known).
+  void recordEnd(const QString& outcome, const JournalCounts& counts, bool now);
   void recover();
   void appendLog();  // record_ at the end of the log
   void closeLog();
