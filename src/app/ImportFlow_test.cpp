@@ -4,12 +4,15 @@
 #include "TestFiles.h"
 #include "TestSupport.h"
 #include "app/Main.h"
+#include "app/ImportHistoryWindow.h"
 #include "app/PreviewWindow.h"
 #include "app/Program.h"
 #include "app/ProgressWindow.h"
+#include "app/ReportWindow.h"
 
 #include <config/ColumnMap.h>
 #include <db/Connection.h>
+#include <import/ImportHistory.h>
 #include <import/ImportJournal.h>
 #include <import/ImportMdb.h>
 #include <import/ImportPreview.h>
@@ -278,6 +281,37 @@ TEST_F(ImportFlowTest, ACancelledImportKeepsTheRowsBeforeAndSaysSo) {
   const auto entries = lastJournal();
   ASSERT_EQ(entries.size(), 1u);
   EXPECT_EQ(entries[0].key, "B02");
+  // The history tells a cancelled run from a failed one.
+  const auto history = dataimport::ImportHistory::list();
+  ASSERT_EQ(history.size(), 1u);
+  EXPECT_EQ(history[0].outcome, dataimport::HistoryEntry::Outcome::Cancelled);
+}
+
+// "還原這次匯入" in the report opens the history at the import's journal, and its undo
+// brings the POS back to what it held before.
+TEST_F(ImportFlowTest, TheReportTakesTheImportBack) {
+  makeFiles();
+  start();
+  ui_.answer = true;  // yes, take it back
+  QStringList dialogs;
+  ui_.onDialog = [&](QDialog& dialog) {
+    dialogs << dialog.windowTitle();
+    if (auto* report = qobject_cast<ReportWindow*>(&dialog)) {
+      if (report->undoButton() && dialogs.size() == 2) report->undoButton()->click();
+    } else if (auto* history = qobject_cast<ImportHistoryWindow*>(&dialog)) {
+      history->undoSelected();
+    }
+    return int(QDialog::Accepted);
+  };
+  click("bbtnImport");
+  ASSERT_GE(dialogs.size(), 3);
+  EXPECT_EQ(dialogs[1], "匯入結果");
+  EXPECT_EQ(dialogs[2], "匯入紀錄");
+  EXPECT_EQ(classify(), QStringList({"A01=保健食品", "B02=感冒用藥", "C03=醫療器材"}));
+  const auto history = dataimport::ImportHistory::list();
+  ASSERT_EQ(history.size(), 2u);  // the undo, newest first, and the import it took back
+  EXPECT_TRUE(history[0].isUndo);
+  EXPECT_EQ(history[1].outcome, dataimport::HistoryEntry::Outcome::Undone);
 }
 
 // The export stops between two rows too: what the report says matches the files.

@@ -1,5 +1,6 @@
 #include "app/ImportHistoryWindow.h"
 
+#include "app/DialogRunner.h"
 #include "app/Fonts.h"
 #include "app/ProgressWindow.h"
 
@@ -264,13 +265,13 @@ void ImportHistoryWindow::undoSelected() {
 
 void showImportHistory(posdb::TDmMSSQL& pos, QWidget* parent) {
   ImportHistoryWindow window(pos, parent);
-  window.exec();
+  execDialog(window);
 }
 
 void showUndoOf(posdb::TDmMSSQL& pos, const QString& journalPath, QWidget* parent) {
   ImportHistoryWindow window(pos, parent);
   window.select(journalPath);
-  window.exec();
+  execDialog(window);
 }
 
 }  // namespace app

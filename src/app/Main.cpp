@@ -8,6 +8,7 @@
 #include "app/GridColumns.h"
 #include "app/ImageButton.h"
 #include "app/ImportFlow.h"
+#include "app/ImportHistoryWindow.h"
 #include "app/ProgressWindow.h"
 #include "app/ReportWindow.h"
 #include "app/ResponsiveWait.h"
@@ -315,11 +316,13 @@ QString TfrmMain::statusText(int tab) const {
 }
 
 void TfrmMain::bbtnHistoryClick() {
-  undoImport(QString());
+  showImportHistory(dm_, this);
+  for (int tab = 0; tab < int(grids_.size()); ++tab) updateStatus(tab);
 }
 
 void TfrmMain::undoImport(const QString& journal) {
-  (void)journal;
+  showUndoOf(dm_, journal, this);
+  for (int tab = 0; tab < int(grids_.size()); ++tab) updateStatus(tab);
 }
 
 void TfrmMain::bbtnImportClick() {

@@ -48,10 +48,13 @@ namespace {
 
 // A journal that cannot record its end stays readable as a run cut short; that is no
 // reason to report the import itself as failed, or to hide its own error.
-void finishJournal(ImportJournal* journal, bool completed) {
+void finishJournal(ImportJournal* journal, bool completed, bool cancelled = false) {
   if (!journal) return;
   try {
-    journal->finish(completed);
+    if (cancelled)
+      journal->finishAs(QStringLiteral("cancelled"));
+    else
+      journal->finish(completed);
   } catch (...) {
   }
 }
@@ -211,7 +214,7 @@ QString ImportDriver::run() {
     finishJournal(journal.get(), false);
     throw;
   }
-  finishJournal(journal.get(), completed);
+  finishJournal(journal.get(), completed, outcome_.cancelled());
   return report;
 }
 
