@@ -2,6 +2,8 @@
 
 #include "app/DialogRunner.h"
 #include "app/Fonts.h"
+
+#include <config/PosTables.h>
 #include "app/ProgressWindow.h"
 
 #include <import/JournalUndo.h>
@@ -52,6 +54,12 @@ QString rowLines(const dataimport::UndoResult& r, bool all) {
 
 // The undo compares the rows with what the POS holds now, not with what it held when
 // the database was started: tills keep changing them.
+QString tableWords(const QStringList& tables) {
+  QStringList words;
+  for (const QString& t : tables) words << config::tableWordOf(t);
+  return words.join(QStringLiteral("、"));
+}
+
 void refreshTables(posdb::TDmMSSQL& pos, const QStringList& tables) {
   for (const QString& t : tables) pos.refresh(t);
 }
@@ -123,7 +131,7 @@ void ImportHistoryWindow::reload() {
     const QStringList cells{e.started.toString(QStringLiteral("yyyy-MM-dd HH:mm:ss")),
                             e.user,
                             kind,
-                            e.tables.join(QStringLiteral("、")),
+                            tableWords(e.tables),
                             ImportHistory::countsText(e),
                             ImportHistory::outcomeText(e.outcome)};
     for (int c = 0; c < ColumnCount; ++c) list_->setItem(i, c, new QTableWidgetItem(cells[c]));

@@ -1,5 +1,7 @@
 #include "import/UndoText.h"
 
+#include <config/PosTables.h>
+
 #include <journal/RowChange.h>
 
 #include <QStringList>
@@ -16,7 +18,7 @@ QString shown(const QVariant& value, db::FieldType type) {
 QString step(const UndoStep& step) {
   using O = UndoStep::Outcome;
   const journal::RowChange& e = step.entry;
-  const QString row = e.table + u' ' + e.key;
+  const QString row = config::tableWordOf(e.table) + u' ' + e.key;
   switch (step.outcome) {
     case O::Restore: {
       QStringList cells;

@@ -6,6 +6,7 @@
 
 #include <config/ConfigKeys.h>
 
+#include <QString>
 #include <array>
 #include <cstddef>
 #include <stdexcept>
@@ -63,6 +64,15 @@ constexpr const char* tableWord(PosTable table) {
       return "會員資料";
   }
   return "";
+}
+
+// The word of the POS table named `name` (any case); the name itself when it is none of
+// the four.
+inline QString tableWordOf(const QString& name) {
+  for (const PosTableInfo& t : kPosTables)
+    if (name.compare(QLatin1String(t.name), Qt::CaseInsensitive) == 0)
+      return QString::fromUtf8(tableWord(t.table));
+  return name;
 }
 
 namespace keys {
