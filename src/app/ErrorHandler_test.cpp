@@ -53,7 +53,27 @@ TEST_F(GuardTest, OtherExceptionsShowTheirUtf8TextAndCompletedHandlersShowNothin
   EXPECT_TRUE(guard([] {}));
   ASSERT_EQ(ui_.messages.size(), 2u);
   EXPECT_EQ(ui_.messages[0].text, "檔案損毀 (page 3)");
-  EXPECT_EQ(ui_.messages[1].text, "Unknown error.");
+  EXPECT_EQ(ui_.messages[1].text, "發生無法辨識的錯誤：請再試一次，仍然失敗時請聯絡系統管理員。.");
+}
+
+// A driver's English follows the operator's line for support; the box keeps it in its
+// details, and a text without Chinese at all is still shown, not hidden.
+TEST_F(GuardTest, DriverTextAfterTheChineseLineGoesToTheDetails) {
+  EXPECT_FALSE(guard([] {
+    throw platform::Error(
+        "無法連線到伺服器「db1」上的資料庫「KAROS」：請在「參數設定」中檢查登入帳號與密碼。\n"
+        "[FreeTDS][SQL Server]Login failed for user 'sa'.\n"
+        "[FreeTDS][SQL Server]Unable to connect to data source");
+  }));
+  EXPECT_FALSE(guard([] { throw platform::Error("Adaptive Server is unavailable"); }));
+  ASSERT_EQ(ui_.messages.size(), 2u);
+  EXPECT_EQ(ui_.messages[0].text,
+            "無法連線到伺服器「db1」上的資料庫「KAROS」：請在「參數設定」中檢查登入帳號與密碼。");
+  EXPECT_EQ(ui_.messages[0].details,
+            "[FreeTDS][SQL Server]Login failed for user 'sa'.\n"
+            "[FreeTDS][SQL Server]Unable to connect to data source.");
+  EXPECT_EQ(ui_.messages[1].text, "Adaptive Server is unavailable.");
+  EXPECT_EQ(ui_.messages[1].details, "");
 }
 
 }  // namespace

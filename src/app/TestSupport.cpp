@@ -12,6 +12,12 @@ void RecordingUiServices::messageBox(const QString& text, const QString& caption
   if (onMessage) onMessage(messages.back());
 }
 
+void RecordingUiServices::errorBox(const QString& text, const QString& details,
+                                   const QString& caption) {
+  messages.push_back({ShownMessage::Kind::Box, text, caption, Icon::Error, details});
+  if (onMessage) onMessage(messages.back());
+}
+
 void RecordingUiServices::showInformation(const QString& text) {
   messages.push_back(
       {ShownMessage::Kind::Information, text, QStringLiteral("Information"), Icon::Information});
