@@ -261,8 +261,10 @@ TableImport::Preview TableImport::preview(
     source_.next();
     progress.step(row, result.rows);
   }
-  progress.finish();
   result.keptBySettings = keptBySettings();
+  result.missing = findMissingRows(source_, keyDisplay_, target_, keyField_,
+                                   table_ == PosTable::Item ? completeItemNo : nullptr);
+  progress.finish();
   return result;
 }
 

@@ -4,6 +4,7 @@
 #include <QFile>
 #include <QProcess>
 #include <QSqlDatabase>
+#include <QSqlError>
 #include <QSqlQuery>
 
 namespace batch::test {
@@ -42,7 +43,8 @@ void forEachPosRow(const QString& posFile, const QString& statement,
     db.setDatabaseName(posFile);
     EXPECT_TRUE(db.open());
     QSqlQuery q(db);
-    EXPECT_TRUE(q.exec(statement)) << statement.toStdString();
+    EXPECT_TRUE(q.exec(statement))
+        << statement.toStdString() << ": " << q.lastError().text().toStdString();
     while (q.next()) onRow(q);
     q.finish();
     db.close();
