@@ -212,8 +212,7 @@ jet::Value toJet(const QVariant& in, const jet::ColumnInfo& c) {
     case jet::ColumnType::Boolean: {
       const QVariant v = as(ftBoolean);
       if (v.typeId() != QMetaType::Bool)
-        throw platform::Error(
-            QStringLiteral("'%1' is not a valid boolean value").arg(describe(in)));
+        throw platform::Error(ValueText::notAValue(describe(in), ftBoolean));
       return jet::Value::boolean(v.toBool());
     }
     case jet::ColumnType::Byte:
@@ -221,31 +220,27 @@ jet::Value toJet(const QVariant& in, const jet::ColumnInfo& c) {
     case jet::ColumnType::Long: {
       const QVariant v = as(ftInteger);
       if (v.typeId() != QMetaType::LongLong)
-        throw platform::Error(
-            QStringLiteral("'%1' is not a valid integer value").arg(describe(in)));
+        throw platform::Error(ValueText::notAValue(describe(in), ftInteger));
       return jet::Value::integer(v.toLongLong());
     }
     case jet::ColumnType::Currency: {
       const QVariant v = as(ftFloat);
       if (v.typeId() != QMetaType::Double)
-        throw platform::Error(
-            QStringLiteral("'%1' is not a valid floating point value").arg(describe(in)));
+        throw platform::Error(ValueText::notAValue(describe(in), ftFloat));
       return jet::Value::currency(jet::Currency{std::llround(v.toDouble() * 10000.0)});
     }
     case jet::ColumnType::Single:
     case jet::ColumnType::Double: {
       const QVariant v = as(ftFloat);
       if (v.typeId() != QMetaType::Double)
-        throw platform::Error(
-            QStringLiteral("'%1' is not a valid floating point value").arg(describe(in)));
+        throw platform::Error(ValueText::notAValue(describe(in), ftFloat));
       return c.type == jet::ColumnType::Single ? jet::Value::single(float(v.toDouble()))
                                                : jet::Value::real(v.toDouble());
     }
     case jet::ColumnType::DateTime: {
       const QVariant v = as(ftDateTime);
       if (v.typeId() != QMetaType::QDateTime)
-        throw platform::Error(
-            QStringLiteral("'%1' is not a valid date and time").arg(describe(in)));
+        throw platform::Error(ValueText::notAValue(describe(in), ftDateTime));
       return jet::Value::dateTime(toJetDate(v.toDateTime()));
     }
     case jet::ColumnType::Binary:

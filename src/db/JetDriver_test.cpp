@@ -85,7 +85,7 @@ TEST_F(JetDriverTest, CreatesTablesAndInsertsTextConvertedToTheColumnTypes) {
     ADD_FAILURE() << "no error";
   } catch (const db::ParameterError& e) {
     EXPECT_EQ(e.index(), 3);
-    EXPECT_EQ(e.message(), "'x' is not a valid integer value");
+    EXPECT_EQ(e.message(), "「x」不是整數：這個欄位只能填整數（例如 12）");
   }
   insert.setParamText(3, "1");
   insert.setParamText(0, "123456789");  // longer than char(8)

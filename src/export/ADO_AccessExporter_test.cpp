@@ -204,9 +204,10 @@ TEST_F(AccessExporterTest, AValueTheTableCannotTakeStopsAtItsRowNamingKeyAndColu
   // A text where the table wants a number; without a key field the row's number.
   exporter_.SetKeyField(QString());
   auto bad = datasetOf(classifyFields(), {{"005", "丙", true, "x"}});
-  EXPECT_EQ(errorOf([&] { run(*bad); }),
-            "Table \"Classify\", row 1: " + path_ +
-                ": table \"Classify\", column \"Void\": 'x' is not a valid integer value");
+  EXPECT_EQ(
+      errorOf([&] { run(*bad); }),
+      "Table \"Classify\", row 1: " + path_ +
+          ": table \"Classify\", column \"Void\": 「x」不是整數：這個欄位只能填整數（例如 12）");
   EXPECT_EQ(readAccess(path_, "Classify").rows.size(), 2u);
 }
 

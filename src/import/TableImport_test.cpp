@@ -177,7 +177,7 @@ TEST_P(TableImportTest, FailedRowIsDiscardedAndEndsTheWalk) {
   exportShaped("Customer", pos_->dm.qryCustomer, "CustNo", rows);
   RecordingProgress progress;
   EXPECT_EQ(run(PosTable::Customer, pos_->dm.qryCustomer, &progress),
-            "'tall' is not a valid floating point value");
+            "「tall」不是數字：這個欄位只能填數字（例如 12.5）");
   EXPECT_EQ(progress.events.size(), 5);  // start and rows 1 to 4; no finish
   for (int i = 1; i <= 4; ++i)
     EXPECT_EQ(pos("Customer", "CustNo", QStringLiteral("N%1").arg(i), "Name"),
@@ -257,7 +257,7 @@ TEST_P(TableImportTest, ItemKeysAreCompletedAndAFactNamePairLeavesNoTrace) {
                 {{"ItemNo", "123456"}, {"PtName", "six"}},
                 {{"ItemNo", "12345"}, {"PtName", "five"}},
                 {{"ItemNo", "12A4567"}, {"PtName", "bad"}}});
-  EXPECT_EQ(run(PosTable::Item, pos_->dm.qryItem), "'A' is not a valid integer value");
+  EXPECT_EQ(run(PosTable::Item, pos_->dm.qryItem), "「A」不是整數：這個欄位只能填整數（例如 12）");
   EXPECT_EQ(pos("Item", "ItemNo", "12345670", "PtName"), QStringLiteral(" 新 "));
   EXPECT_EQ(pos("Item", "ItemNo", "12345601", "PtName"), "six");
   EXPECT_EQ(pos("Item", "ItemNo", "12345", "PtName"), "five");

@@ -226,7 +226,7 @@ TEST_F(BatchPreviewTest, FailingRowsAndUnreadableTablesAreAllListedWithStatusOne
     const QString& line = lines[3 + classify + r];
     EXPECT_TRUE(line.startsWith(QStringLiteral("Customer 第 %1 列：").arg(r)))
         << line.toStdString();
-    EXPECT_TRUE(line.endsWith("is not a valid floating point value.")) << line.toStdString();
+    EXPECT_TRUE(line.endsWith("不是數字：這個欄位只能填數字（例如 12.5）.")) << line.toStdString();
   }
 }
 

@@ -525,10 +525,11 @@ wb.save(sys.argv[1])
   ASSERT_GE(column, 0);
   const Outcome failed = run({"import", "--format", "xlsx", "--tables", "Customer"});
   EXPECT_EQ(failed.status, 1);
-  EXPECT_TRUE(failed.err.contains(QStringLiteral("Customer 工作表第 3 列 %1 欄（%2）：'tall' is "
-                                                 "not a valid floating point value")
-                                      .arg(QChar(u'A' + column))
-                                      .arg(label("Customer", "Height"))))
+  EXPECT_TRUE(
+      failed.err.contains(QStringLiteral("Customer 工作表第 3 列 %1 欄（%2）：「tall」不是數字："
+                                         "這個欄位只能填數字（例如 12.5）")
+                              .arg(QChar(u'A' + column))
+                              .arg(label("Customer", "Height"))))
       << failed.err.toStdString();
 }
 
