@@ -4,6 +4,7 @@
 // (the text forms of this layer and ISO dates are accepted).
 #include "Driver.h"
 
+#include "JetErrorText.h"
 #include "db/ValueText.h"
 
 #include <jet/Database.h>
@@ -13,13 +14,41 @@
 #include <jet/ValueText.h>
 #include <platform/Error.h>
 
+#include <QDir>
 #include <QFileInfo>
 #include <QRegularExpression>
 #include <algorithm>
+#include <cerrno>
 #include <cmath>
+#include <cstring>
 #include <optional>
 
 namespace db {
+
+// A file that cannot be written or is damaged gets a Chinese line saying what to do, the
+// engine's own words after it (for support); the engine's other texts name the table
+// and column already and stay as they are.
+QString jetErrorText(const jet::Error& e) {
+  const QString what = QString::fromStdString(e.what());
+  const QString file = QDir::toNativeSeparators(QString::fromStdString(e.file()));
+  const std::string& reason = e.reason();
+  const auto startsWith = [&reason](const char* head) { return reason.rfind(head, 0) == 0; };
+  QString line;
+  if (startsWith("cannot write the file") || startsWith("cannot create the file")) {
+    if (reason.find(std::strerror(ENOSPC)) != std::string::npos)
+      line = QStringLiteral("磁碟空間不足，無法寫入 Access 檔案 %1：請清出磁碟空間後再試一次。");
+    else
+      line = QStringLiteral(
+          "無法寫入 Access 檔案 %1：請確認檔案沒有設成唯讀、沒有被其他程式開著，而且資料夾"
+          "可以寫入，再試一次。");
+  } else if (e.page()) {
+    line = QStringLiteral(
+        "Access 檔案 %1 已經損毀：請在 Access 中修復這個檔案，或把它改名後重新匯出。");
+  } else {
+    return what;
+  }
+  return line.arg(file) + QLatin1Char('\n') + what;
+}
 
 namespace {
 
@@ -29,7 +58,7 @@ auto guarded(F&& f) -> decltype(f()) {
   try {
     return f();
   } catch (const jet::Error& e) {
-    throw platform::Error(QString::fromStdString(e.what()));
+    throw platform::Error(jetErrorText(e));
   }
 }
 
@@ -416,7 +445,10 @@ class JetDriver : public Driver {
 
   void open() override {
     if (!QFileInfo(path_).isFile())
-      throw platform::Error(QStringLiteral("Could not find file '%1'.").arg(path_));
+      throw platform::Error(
+          QStringLiteral("無法讀取 Access 檔案 "
+                         "%1：找不到這個檔案：請先按「匯出檔案」，或確認檔案放在程式資料夾")
+              .arg(QDir::toNativeSeparators(path_)));
     guarded([&] { jet::Database::open(utf8(path_)); });  // refuses what it cannot read
     open_ = true;
   }
