@@ -1,5 +1,6 @@
 #include "BatchTestSupport.h"
 
+#include <ShownTexts.h>
 #include <gtest/gtest.h>
 #include <QFile>
 #include <QProcess>
@@ -19,6 +20,8 @@ Outcome runBatch(const QStringList& arguments, const QString& workingDirectory) 
   o.status = process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;
   o.out = QString::fromLocal8Bit(process.readAllStandardOutput());
   o.err = QString::fromLocal8Bit(process.readAllStandardError());
+  platform::testing::recordConsoleOutput(QStringLiteral("batch stdout"), o.out);
+  platform::testing::recordConsoleOutput(QStringLiteral("batch stderr"), o.err);
   return o;
 }
 
