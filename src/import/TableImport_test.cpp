@@ -463,8 +463,8 @@ TEST_P(TableImportTest, ADateBeforeSqlServersDatetimeFailsTheRowInTheDryRunToo) 
     TableImport dryRun(PosTable::Customer, source("Customer"), pos_->dm.qryCustomer);
     const TableImport::Preview preview = dryRun.preview(progress);
     ASSERT_EQ(preview.failures.size(), 1u);
-    EXPECT_TRUE(preview.failures[0].message.startsWith(
-        QStringLiteral("Customer（CustNo = C1）的欄位 Birthday 的日期 1700/01/01 超出")))
+    EXPECT_TRUE(preview.failures[0].message.startsWith(QStringLiteral(
+        "Customer（CustNo = C1）的欄位 Birthday（檔案中的「出生日期」欄） 的日期 1700/01/01 超出")))
         << preview.failures[0].message.toStdString();
   }
   EXPECT_TRUE(run(PosTable::Customer, pos_->dm.qryCustomer)
@@ -478,7 +478,8 @@ TEST_P(TableImportTest, ACharacterOutsideTheServersCodePageFailsTheRow) {
   const QString emoji = QStringLiteral("土地銀行\U0001F600");
   exportShaped("Supplier", pos_->dm.qrySupplier, "FactNo", {{{"FactNo", "S01"}, {"Bank", emoji}}});
   EXPECT_EQ(run(PosTable::Supplier, pos_->dm.qrySupplier),
-            QStringLiteral("Supplier（FactNo = S01）的欄位 Bank 含有 POS 資料庫無法儲存的字元「"
+            QStringLiteral("Supplier（FactNo = S01）的欄位 Bank（檔案中的「付款行名」欄） 含有 POS "
+                           "資料庫無法儲存的字元「"
                            "\U0001F600」：") +
                 emoji);
   EXPECT_EQ(pos("Supplier", "FactNo", "S01", "Bank"), QString());
