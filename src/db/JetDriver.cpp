@@ -41,6 +41,9 @@ QString jetErrorText(const jet::Error& e) {
       line = QStringLiteral(
           "無法寫入 Access 檔案 %1：請確認檔案沒有設成唯讀、沒有被其他程式開著，而且資料夾"
           "可以寫入，再試一次。");
+  } else if (reason == "not an Access database") {
+    line = QStringLiteral(
+        "%1 不是 Access 檔案：請把它改名或移到別的資料夾，再按「匯出檔案」重新產生。");
   } else if (e.page()) {
     line = QStringLiteral(
         "Access 檔案 %1 已經損毀：請在 Access 中修復這個檔案，或把它改名後重新匯出。");

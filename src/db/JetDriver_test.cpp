@@ -33,6 +33,8 @@ TEST(JetErrorText, AFullDiskOrAnUnwritableFileSaysWhatToDoBeforeTheEnginesText) 
   EXPECT_TRUE(db::jetErrorText(denied).startsWith("無法寫入 Access 檔案 /data/Item.mdb：請確認"));
   EXPECT_TRUE(db::jetErrorText(jet::Error::damaged(file, 7, "bad usage map"))
                   .startsWith("Access 檔案 /data/Item.mdb 已經損毀："));
+  EXPECT_TRUE(db::jetErrorText(jet::Error(file, "not an Access database"))
+                  .startsWith("/data/Item.mdb 不是 Access 檔案："));
   // Texts that name the table and the column already are left as they are.
   const jet::Error column(file, "table \"T\", column \"A\": the text has 5 characters");
   EXPECT_EQ(db::jetErrorText(column), QString::fromStdString(column.what()));

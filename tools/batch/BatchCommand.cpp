@@ -307,8 +307,14 @@ int runBatch(const QStringList& arguments, std::FILE* out, std::FILE* err, bool 
     if (options.command == Options::Command::Import && options.dryRun)
       preview = std::make_unique<BatchPreview>(options);
   } catch (const UsageError& e) {
+    // A system's own words (why a file cannot be written) indented under the line.
+    const platform::SplitText split = platform::splitDetails(e.message);
+    QString text = split.text;
+    if (!split.details.isEmpty())
+      for (const QString& line : split.details.split(QLatin1Char('\n')))
+        text += QStringLiteral("\n    ") + line;
     write(err, QStringLiteral("dataconv-batch：%1\n請執行「dataconv-batch --help」查看用法。\n")
-                   .arg(e.message));
+                   .arg(text));
     return kBadUsage;
   }
   if (options.command == Options::Command::Help) {

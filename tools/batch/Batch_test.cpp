@@ -371,7 +371,7 @@ TEST_F(BatchTest, ImportKeepsAJournalThatUndoTakesBackAndJournalsLists) {
 
   const Outcome dry = run({"undo", journal, "--dry-run"});
   EXPECT_EQ(dry.status, 0) << dry.err.toStdString();
-  EXPECT_TRUE(dry.out.contains(QStringLiteral("還原 Classify %1：ClsName ").arg(clsNo)))
+  EXPECT_TRUE(dry.out.contains(QStringLiteral("還原 Classify %1：ClsName「").arg(clsNo)))
       << dry.out.toStdString();
   EXPECT_TRUE(dry.out.endsWith(
       QStringLiteral("將還原 1 列，刪除 1 列，重新加入 0 列，不需處理 0 列，衝突 0 列。\n")))
