@@ -3,7 +3,13 @@
 # database made by tools/demopos. The program finds Config.ini, the column map files
 # and the Access files beside its own executable, so the executable is copied there.
 #
-# Needs a display. On a machine without one:   xvfb-run ./run-demo.sh
+# The first run installs packages and builds everything it needs: that takes minutes.
+# Also builds dataconv-batch and mdbtool, which the README points to.
+#
+# Needs a display. On a machine without one the program runs on a virtual display that
+# no one sees; to look at it, take a screenshot while it runs (see the README):
+#   xvfb-run -s "-screen 0 1280x1024x24" ./run-demo.sh &
+# and stop it with Ctrl+C, or by closing its window ("離開").
 # Settings the operator changes in build/demo/Config.ini are kept between runs; delete
 # the file (or build/demo/demo.sqlite) to get the demo ones back.
 set -euo pipefail
@@ -20,10 +26,13 @@ if [ "${QT_QPA_PLATFORM:-}" = "offscreen" ]; then
   unset QT_QPA_PLATFORM
 fi
 
+echo "run-demo.sh: the first run installs packages and builds the program; that takes minutes."
 ./scripts/install-deps.sh
 cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
 
 targets=(dataconv)
+[ -f tools/batch/CMakeLists.txt ] && targets+=(dataconv-batch)
+[ -f tools/mdbtool/CMakeLists.txt ] && targets+=(mdbtool)
 have_demopos=0
 if [ -f tools/demopos/CMakeLists.txt ]; then
   targets+=(demopos)
@@ -54,6 +63,7 @@ if [ ! -f "$demo/Config.ini" ]; then
   chmod 600 "$demo/Config.ini"
 fi
 
-echo "Starting the program in $demo"
+echo "Starting the program in $demo (close its window, or press Ctrl+C here, to stop it)"
+echo "The same folder for the batch command:  build/tools/batch/dataconv-batch export --folder $demo"
 cd "$demo"
 exec ./dataconv

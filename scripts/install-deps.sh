@@ -9,6 +9,8 @@ PACKAGES=(
   build-essential cmake ninja-build pkg-config clang libclang-rt-14-dev clang-format
   # Qt 6: widgets, SQL (SQLite, ODBC), SVG icons
   qt6-base-dev qt6-svg-dev libqt6svg6 libqt6sql6-sqlite libqt6sql6-odbc
+  # the toolkit's own texts (standard buttons, edit menus) in Traditional Chinese
+  qt6-translations-l10n
   # the declared column types of SQLite results (sqlite3_column_decltype)
   libsqlite3-dev
   # code page 950 (Big5) tables for ini files and POS text sizes

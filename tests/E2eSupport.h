@@ -5,6 +5,7 @@
 
 #include "TdsPos.h"
 
+#include <ShownTexts.h>
 #include <app/Program.h>
 #include <platform/UiServices.h>
 
@@ -32,12 +33,17 @@ class RecordingUi : public platform::UiServices {
   std::vector<Shown> shown;
   int busyDepth = 0;
   void messageBox(const QString& text, const QString&, Icon) override {
+    platform::testing::recordShownText(QStringLiteral("box"), text);
     shown.push_back({false, text});
   }
-  void showInformation(const QString& text) override { shown.push_back({true, text}); }
+  void showInformation(const QString& text) override {
+    platform::testing::recordShownText(QStringLiteral("information"), text);
+    shown.push_back({true, text});
+  }
   // A choice is answered with `choice`, below 0 with its default button, as Enter does.
   int choice = -1;
   int choose(const QString& text, const QString&, const QStringList&, int defaultButton) override {
+    platform::testing::recordShownText(QStringLiteral("choice"), text);
     shown.push_back({false, text});
     return choice < 0 ? defaultButton : choice;
   }

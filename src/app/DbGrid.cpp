@@ -9,6 +9,7 @@
 #include <QFontMetrics>
 #include <QHeaderView>
 #include <QPainter>
+#include <QTimer>
 
 namespace app {
 namespace {
@@ -92,8 +93,34 @@ void DbGrid::setDatasetModel(DatasetTableModel* model) {
   datasetModel_ = model;
   setModel(model);
   connect(model, &DatasetTableModel::currentRowChanged, this, &DbGrid::followDataset);
-  connect(model, &QAbstractItemModel::modelReset, this,
-          [this] { followDataset(datasetModel_->dataset().recNo()); });
+  connect(model, &QAbstractItemModel::modelReset, this, [this] {
+    followDataset(datasetModel_->dataset().recNo());
+    QTimer::singleShot(0, this, &DbGrid::fitColumnsToValues);
+  });
+  // After the caller has given the columns their widths.
+  QTimer::singleShot(0, this, &DbGrid::fitColumnsToValues);
+}
+
+void DbGrid::fitColumnsToValues() {
+  if (!datasetModel_) return;
+  const QFontMetrics data(font());
+  const QFontMetrics titles(horizontalHeader()->font());
+  const int rows = qMin(datasetModel_->rowCount(), kFitRows);
+  for (int column = 0; column < datasetModel_->columnCount(); ++column) {
+    const int width = columnWidth(column);
+    if (width >= kFitLimit) continue;
+    int needed =
+        titles.horizontalAdvance(
+            datasetModel_->headerData(column, Qt::Horizontal, Qt::DisplayRole).toString()) +
+        6;
+    for (int row = 0; row < rows && needed < kFitLimit; ++row)
+      needed = qMax(
+          needed,
+          data.horizontalAdvance(
+              datasetModel_->data(datasetModel_->index(row, column), Qt::DisplayRole).toString()) +
+              6);
+    if (needed > width) setColumnWidth(column, qMin(needed, kFitLimit));
+  }
 }
 
 void DbGrid::followDataset(int row) {

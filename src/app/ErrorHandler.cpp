@@ -5,8 +5,9 @@
 namespace app {
 
 void showException(const QString& text) {
-  platform::UiServices::instance().messageBox(withFullStop(text), applicationTitle(),
-                                              platform::UiServices::Icon::Error);
+  // The driver's own words go to the box's details, under the operator's line.
+  const platform::SplitText split = platform::splitDetails(withFullStop(text));
+  platform::UiServices::instance().errorBox(split.text, split.details, applicationTitle());
 }
 
 }  // namespace app

@@ -2,6 +2,7 @@
 
 #include "TestSupport.h"
 
+#include <ShownTexts.h>
 #include <platform/Error.h>
 
 #include <gtest/gtest.h>
@@ -35,6 +36,7 @@ class GuardTest : public ::testing::Test {
 };
 
 TEST_F(GuardTest, ErrorEndsTheHandlerAndShowsAStopBoxCaptionedWithTheTitle) {
+  const platform::testing::NotShownToOperators madeUp;  // the English is the test's own
   bool after = false;
   EXPECT_FALSE(guard([&] {
     throw platform::Error("qryItem: Field '管理貨號' not found");
@@ -48,12 +50,36 @@ TEST_F(GuardTest, ErrorEndsTheHandlerAndShowsAStopBoxCaptionedWithTheTitle) {
 }
 
 TEST_F(GuardTest, OtherExceptionsShowTheirUtf8TextAndCompletedHandlersShowNothing) {
+  const platform::testing::NotShownToOperators madeUp;
   EXPECT_FALSE(guard([] { throw std::runtime_error("檔案損毀 (page 3)"); }));
   EXPECT_FALSE(guard([] { throw 42; }));
   EXPECT_TRUE(guard([] {}));
   ASSERT_EQ(ui_.messages.size(), 2u);
   EXPECT_EQ(ui_.messages[0].text, "檔案損毀 (page 3)");
-  EXPECT_EQ(ui_.messages[1].text, "Unknown error.");
+  EXPECT_EQ(ui_.messages[1].text, "發生無法辨識的錯誤：請再試一次，仍然失敗時請聯絡系統管理員。.");
+}
+
+// A driver's English follows the operator's line for support; the box keeps it in its
+// details, and a text without Chinese at all is still shown, not hidden.
+TEST_F(GuardTest, DriverTextAfterTheChineseLineGoesToTheDetails) {
+  EXPECT_FALSE(guard([] {
+    throw platform::Error(
+        "無法連線到伺服器「db1」上的資料庫「KAROS」：請在「參數設定」中檢查登入帳號與密碼。\n"
+        "[FreeTDS][SQL Server]Login failed for user 'sa'.\n"
+        "[FreeTDS][SQL Server]Unable to connect to data source");
+  }));
+  {
+    const platform::testing::NotShownToOperators madeUp;
+    EXPECT_FALSE(guard([] { throw platform::Error("Adaptive Server is unavailable"); }));
+  }
+  ASSERT_EQ(ui_.messages.size(), 2u);
+  EXPECT_EQ(ui_.messages[0].text,
+            "無法連線到伺服器「db1」上的資料庫「KAROS」：請在「參數設定」中檢查登入帳號與密碼。");
+  EXPECT_EQ(ui_.messages[0].details,
+            "[FreeTDS][SQL Server]Login failed for user 'sa'.\n"
+            "[FreeTDS][SQL Server]Unable to connect to data source.");
+  EXPECT_EQ(ui_.messages[1].text, "Adaptive Server is unavailable.");
+  EXPECT_EQ(ui_.messages[1].details, "");
 }
 
 }  // namespace

@@ -4,15 +4,24 @@
 #include "app/Fonts.h"
 #include "app/ImageButton.h"
 
+#include "app/ResponsiveWait.h"
+
 #include <config/Configs.h>
+#include <db/Connection.h>
+#include <platform/Error.h>
+#include <platform/ProgramFolder.h>
 #include <platform/UiServices.h>
+#include <posdb/DmMdf.h>
 
 #include <QButtonGroup>
 #include <QCheckBox>
+#include <QDir>
+#include <QFileInfo>
 #include <QGroupBox>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
+#include <QPushButton>
 #include <QRadioButton>
 #include <QScreen>
 
@@ -20,7 +29,10 @@ namespace app {
 namespace {
 
 constexpr int kClientWidth = 452;
-constexpr int kClientHeight = 579;
+constexpr int kClientHeight = 687;
+// The database group's height and the rows the import/export group gained.
+constexpr int kDatabaseHeight = 180;
+constexpr int kInOutHeight = 214;
 
 QLineEdit* makeEdit(QWidget* parent, const char* name, QRect geometry) {
   auto* edit = new QLineEdit(parent);
@@ -66,15 +78,20 @@ TfrmSetting::TfrmSetting(QWidget* parent) : QDialog(parent) {
   BitBtnPost_ = new ImageButton(QStringLiteral("存檔"), QStringLiteral("write"), QSize(16, 16),
                                 ImageButton::Layout::ImageLeft, 4, this);
   BitBtnPost_->setObjectName(QStringLiteral("BitBtnPost"));
-  BitBtnPost_->setGeometry(72, 535, 100, 30);
+  BitBtnPost_->setGeometry(72, kClientHeight - 44, 100, 30);
   BitBtnCancel_ = new ImageButton(QStringLiteral("離開"), QStringLiteral("cancel"), QSize(16, 16),
                                   ImageButton::Layout::ImageLeft, 4, this);
   BitBtnCancel_->setObjectName(QStringLiteral("BitBtnCancel"));
-  BitBtnCancel_->setGeometry(280, 535, 100, 30);
+  BitBtnCancel_->setGeometry(280, kClientHeight - 44, 100, 30);
 
   connect(BitBtnPost_, &QAbstractButton::clicked, this,
           [this] { guard([this] { BitBtnPostClick(); }); });
   connect(BitBtnCancel_, &QAbstractButton::clicked, this, &QDialog::reject);
+  connect(cbShowPassword_, &QAbstractButton::toggled, this, [this](bool shown) {
+    edtPassword_->setEchoMode(shown ? QLineEdit::Normal : QLineEdit::Password);
+  });
+  connect(btnTestConnection_, &QAbstractButton::clicked, this,
+          [this] { guard([this] { testConnection(); }); });
   connect(cbStkQty_, &QAbstractButton::clicked, this,
           [this] { guard([this] { cbStkQtyClick(); }); });
 
@@ -96,10 +113,13 @@ TfrmSetting::TfrmSetting(QWidget* parent) : QDialog(parent) {
                       cbSupplier_,
                       cbCustomer_,
                       cbEditsOnly_,
+                      cbPreview_,
                       rgFileTypeItems_->button(int(SettingValues::FileType::Mdb)),
                       rgFileTypeItems_->button(int(SettingValues::FileType::Xlsx)),
                       BitBtnPost_,
-                      BitBtnCancel_};
+                      BitBtnCancel_,
+                      cbShowPassword_,
+                      btnTestConnection_};
   for (size_t i = 1; i < std::size(order); ++i) setTabOrder(order[i - 1], order[i]);
   for (QLineEdit* edit : {edtHost_, edtDatabase_, edtUser_, edtPassword_})
     edit->installEventFilter(this);
@@ -108,7 +128,7 @@ TfrmSetting::TfrmSetting(QWidget* parent) : QDialog(parent) {
 void TfrmSetting::buildDatabaseGroup() {
   gbDatabase_ = new QGroupBox(QStringLiteral("資料庫"), this);
   gbDatabase_->setObjectName(QStringLiteral("gbDatabase"));
-  gbDatabase_->setGeometry(0, 0, kClientWidth, 100);
+  gbDatabase_->setGeometry(0, 0, kClientWidth, kDatabaseHeight);
   makeLabel(gbDatabase_, "lblHost", QStringLiteral("位址"), {16, 31});
   edtHost_ = makeEdit(gbDatabase_, "edtHost", {64, 27, 140, 21});
   makeLabel(gbDatabase_, "LabelDatabase", QStringLiteral("資料庫"), {240, 31});
@@ -117,12 +137,24 @@ void TfrmSetting::buildDatabaseGroup() {
   edtUser_ = makeEdit(gbDatabase_, "edtUser", {64, 61, 140, 21});
   makeLabel(gbDatabase_, "LabelPassword", QStringLiteral("密碼"), {240, 65});
   edtPassword_ = makeEdit(gbDatabase_, "edtPassword", {292, 61, 140, 21});
+  // Someone may look over the operator's shoulder: the password is shown on request.
+  edtPassword_->setEchoMode(QLineEdit::Password);
+  cbShowPassword_ =
+      makeCheck(gbDatabase_, "cbShowPassword", QStringLiteral("顯示密碼"), {292, 90, 140, 20});
+  btnTestConnection_ = new QPushButton(QStringLiteral("測試連線"), gbDatabase_);
+  btnTestConnection_->setObjectName(QStringLiteral("btnTestConnection"));
+  btnTestConnection_->setGeometry(64, 87, 140, 26);
+  btnTestConnection_->setAutoDefault(false);
+  lblDatabaseNote_ = new QLabel(gbDatabase_);
+  lblDatabaseNote_->setObjectName(QStringLiteral("lblDatabaseNote"));
+  lblDatabaseNote_->setGeometry(16, 120, 420, 54);
+  lblDatabaseNote_->setAlignment(Qt::AlignLeft | Qt::AlignTop);
 }
 
 void TfrmSetting::buildImportItemGroup() {
   gbImportItem_ = new QGroupBox(QStringLiteral(" 匯入商品設定 "), this);
   gbImportItem_->setObjectName(QStringLiteral("gbImportItem"));
-  gbImportItem_->setGeometry(0, 100, kClientWidth, 235);
+  gbImportItem_->setGeometry(0, kDatabaseHeight, kClientWidth, 235);
   const struct {
     const char* name;
     const char* caption;
@@ -156,7 +188,7 @@ void TfrmSetting::buildImportItemGroup() {
 void TfrmSetting::buildInOutDataGroup() {
   gbInOutData_ = new QGroupBox(QStringLiteral(" 匯出 / 匯入設定 "), this);
   gbInOutData_->setObjectName(QStringLiteral("gbInOutData"));
-  gbInOutData_->setGeometry(0, 335, kClientWidth, 186);
+  gbInOutData_->setGeometry(0, kDatabaseHeight + 235, kClientWidth, kInOutHeight);
   cbClassify_ = makeCheck(gbInOutData_, "cbClassify", QStringLiteral("分類資料匯出 / 匯入"),
                           {24, 30, 200, 20});
   cbItem_ =
@@ -166,13 +198,15 @@ void TfrmSetting::buildInOutDataGroup() {
   cbCustomer_ = makeCheck(gbInOutData_, "cbCustomer", QStringLiteral("會員資料匯出 / 匯入"),
                           {240, 62, 200, 20});
   cbEditsOnly_ = makeCheck(gbInOutData_, "cbEditsOnly",
-                           QStringLiteral("只匯入在 Access 中修改過的欄位"), {24, 94, 400, 20});
+                           QStringLiteral("只匯入在交換檔案中修改過的欄位"), {24, 94, 400, 20});
+  cbPreview_ =
+      makeCheck(gbInOutData_, "cbPreview", QStringLiteral("匯入前先預覽"), {24, 122, 150, 20});
 
   // The format of the exchange files, for export and import alike. The second item
   // lines up with the right-hand column of the table switches above.
   rgFileType_ = new QGroupBox(QStringLiteral("交換檔案格式"), gbInOutData_);
   rgFileType_->setObjectName(QStringLiteral("rgFileType"));
-  rgFileType_->setGeometry(24, 122, 408, 50);
+  rgFileType_->setGeometry(24, 150, 408, 50);
   rgFileTypeItems_ = new QButtonGroup(rgFileType_);
   const struct {
     const char* name;
@@ -221,8 +255,83 @@ bool TfrmSetting::eventFilter(QObject* watched, QEvent* event) {
 }
 
 void TfrmSetting::FormShow() {
-  showValues(SettingValues::read(config::Config()));
+  shown_ = SettingValues::read(config::Config());
+  showValues(shown_);
+  sqlite_ = config::Config()
+                .read(config::keys::Provider)
+                .compare(QLatin1String("SQLite"), Qt::CaseInsensitive) == 0;
+  showDatabaseNote();
   edtHost_->setFocus(Qt::OtherFocusReason);
+}
+
+void TfrmSetting::setConnected(bool connected) {
+  connected_ = connected;
+  showDatabaseNote();
+}
+
+void TfrmSetting::showDatabaseNote() {
+  QStringList lines;
+  if (sqlite_)
+    lines << QStringLiteral("目前使用示範用的 SQLite 資料庫：「資料庫」是它的檔案名稱，")
+          << QStringLiteral("位址、使用者與密碼不會用到。");
+  if (connected_)
+    lines << QStringLiteral("資料庫已啟動：連線設定的修改在下次「啟動資料庫」時生效。");
+  lblDatabaseNote_->setText(lines.join(QLatin1Char('\n')));
+}
+
+void TfrmSetting::testConnection() {
+  posdb::PosSettings settings = posdb::PosSettings::fromConfig();
+  settings.host = edtHost_->text();
+  settings.database = edtDatabase_->text();
+  settings.user = edtUser_->text();
+  settings.password = edtPassword_->text();
+  const QString where =
+      sqlite_
+          ? QStringLiteral("資料庫檔案「%1」").arg(settings.database)
+          : QStringLiteral("伺服器「%1」上的資料庫「%2」").arg(settings.host, settings.database);
+  QString text = posdb::TDmMSSQL::connectionString(settings);
+  if (sqlite_) {
+    // Opening a file that is not there would make an empty database of it.
+    const QFileInfo file(QDir::isAbsolutePath(settings.database)
+                             ? settings.database
+                             : platform::programFolder() + settings.database);
+    if (!file.isFile())
+      throw platform::Error(
+          QStringLiteral("找不到%1（%2）：請確認檔案名稱，或把檔案放在程式資料夾。")
+              .arg(where, QDir::toNativeSeparators(file.absoluteFilePath())));
+  } else {
+    text += QStringLiteral(";Connect Timeout=%1").arg(kTestTimeoutSeconds);
+  }
+  // The connection and its outcome belong to the work: an abandoned wait leaves them
+  // to it.
+  struct Attempt {
+    db::Connection connection;
+  };
+  auto attempt = std::make_shared<Attempt>();
+  attempt->connection.setConnectionString(text);
+  platform::BusyCursor busy;
+  AbandonableWait wait;
+  if (wait.run([attempt] { attempt->connection.open(); }, [] {}) ==
+      AbandonableWait::Outcome::Abandoned)
+    return;
+  platform::UiServices::instance().messageBox(
+      QStringLiteral("連線成功：%1可以使用。").arg(where) +
+          (connected_ ? QStringLiteral("\n設定存檔後，在下次「啟動資料庫」時生效。") : QString()),
+      applicationTitle(), platform::UiServices::Icon::Information);
+}
+
+void TfrmSetting::reject() {
+  if (enteredValues() != shown_) {
+    const int answer = platform::UiServices::instance().choose(
+        QStringLiteral("參數已經修改，還沒有存檔。要先存檔再離開嗎？"), applicationTitle(),
+        {QStringLiteral("存檔"), QStringLiteral("不存檔"), QStringLiteral("繼續修改")}, 2);
+    if (answer == 0) {
+      guard([this] { BitBtnPostClick(); });
+      return;
+    }
+    if (answer != 1) return;
+  }
+  QDialog::reject();
 }
 
 void TfrmSetting::edtHostKeyDown(QKeyEvent* event) {
@@ -248,6 +357,7 @@ void TfrmSetting::BitBtnPostClick() {
     edit->setFocus(Qt::OtherFocusReason);
     return;
   }
+  shown_ = values;
   platform::UiServices::instance().showInformation(QStringLiteral("存檔完成。"));
   done(QDialog::Accepted);
 }
@@ -283,6 +393,7 @@ void TfrmSetting::showValues(const SettingValues& v) {
   cbSupplier_->setChecked(v.supplier);
   cbCustomer_->setChecked(v.customer);
   cbEditsOnly_->setChecked(v.editsOnly);
+  cbPreview_->setChecked(v.preview);
   rgFileTypeItems_->button(int(v.fileType))->setChecked(true);
 }
 
@@ -305,6 +416,7 @@ SettingValues TfrmSetting::enteredValues() const {
   v.supplier = cbSupplier_->isChecked();
   v.customer = cbCustomer_->isChecked();
   v.editsOnly = cbEditsOnly_->isChecked();
+  v.preview = cbPreview_->isChecked();
   v.fileType = rgFileTypeItems_->checkedId() == int(SettingValues::FileType::Xlsx)
                    ? SettingValues::FileType::Xlsx
                    : SettingValues::FileType::Mdb;

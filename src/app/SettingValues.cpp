@@ -23,6 +23,7 @@ SettingValues SettingValues::read(const config::TConfig& ini) {
   v.supplier = ini.read(keys::ExportSupplier);
   v.customer = ini.read(keys::ExportCustomer);
   v.editsOnly = ini.read(keys::EditsOnly);
+  v.preview = ini.read(keys::Preview);
   // Read as the export and the import read it.
   v.fileType = config::exchangeFormatOf(ini.read(keys::FileType)).value_or(FileType::Mdb);
   return v;
@@ -53,6 +54,7 @@ SettingValues::Missing SettingValues::write(config::TConfig& ini) const {
   ini.write(keys::ExportSupplier, supplier);
   ini.write(keys::ExportCustomer, customer);
   ini.write(keys::EditsOnly, editsOnly);
+  ini.write(keys::Preview, preview);
   ini.write(keys::FileType, config::exchangeFormatName(fileType));
   return Missing::None;
 }

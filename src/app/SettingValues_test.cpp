@@ -41,7 +41,8 @@ TEST_F(SettingValuesTest, WithoutConfigTheDefaultsAreReadAndSavingWritesEveryKey
       "Password=kora",     "[Import Item]",     "Update_ShelfNo=0", "Update_StkQty=0",
       "Update_AvgCost=0",  "Update_UniPrice=0", "Update_Price=0",   "Update_MemPrice=0",
       "Update_VipPrice=0", "[Export Import]",   "Classify=0",       "Item=1",
-      "Supplier=0",        "Customer=0",        "EditsOnly=0",      "FileType=mdb"};
+      "Supplier=0",        "Customer=0",        "EditsOnly=0",      "Preview=1",
+      "FileType=mdb"};
   EXPECT_EQ(configLines(), expected);
 }
 

@@ -4,16 +4,23 @@
 
 #include <config/Configs.h>
 
+#include <arpa/inet.h>
 #include <gtest/gtest.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
 #include <QApplication>
 #include <QButtonGroup>
 #include <QCheckBox>
 #include <QDir>
+#include <QFile>
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
 #include <QRadioButton>
+#include <QRegularExpression>
 #include <QTest>
+#include <cstdlib>
 
 namespace app {
 namespace {
@@ -54,8 +61,9 @@ TEST_F(SettingTest, WithoutConfigShowsDefaultsAndSavesEveryKeyButTheStockAction)
   EXPECT_EQ(edit("edtDatabase")->text(), "KAROS");
   EXPECT_EQ(edit("edtUser")->text(), "sa");
   EXPECT_EQ(edit("edtPassword")->text(), "kora");
-  EXPECT_EQ(edit("edtPassword")->echoMode(), QLineEdit::Normal);
-  for (QCheckBox* c : dialog_->findChildren<QCheckBox*>()) EXPECT_FALSE(c->isChecked());
+  EXPECT_EQ(edit("edtPassword")->echoMode(), QLineEdit::Password);
+  for (QCheckBox* c : dialog_->findChildren<QCheckBox*>())
+    EXPECT_EQ(c->isChecked(), c->objectName() == "cbPreview") << c->objectName().toStdString();
   EXPECT_FALSE(stockGroup()->isEnabled());
   EXPECT_FALSE(stockItem(0)->isChecked() || stockItem(1)->isChecked());
   EXPECT_EQ(QApplication::focusWidget(), edit("edtHost"));
@@ -166,6 +174,8 @@ TEST_F(SettingTest, EmptyDatabaseWritesTheHostOnlyAndKeepsTheDialogOpen) {
   EXPECT_TRUE(dialog_->isVisible());
   EXPECT_EQ(QApplication::focusWidget(), edit("edtDatabase"));
 
+  // The dialog still holds what the file lacks: leaving asks; "不存檔" leaves.
+  ui_.choice = 1;
   QTest::mouseClick(child<QWidget>("BitBtnCancel"), Qt::LeftButton);
   EXPECT_EQ(dialog_->result(), QDialog::Rejected);
   EXPECT_EQ(readConfig(),
@@ -194,8 +204,148 @@ TEST_F(SettingTest, AFailedWriteReachesTheTopLevelHandlerAndTheDialogStaysOpen) 
   save();
   ASSERT_EQ(ui_.messages.size(), 1u);
   EXPECT_EQ(ui_.messages[0].caption, "資料轉換程式");
-  EXPECT_TRUE(ui_.messages[0].text.startsWith("Unable to write to "));
+  EXPECT_TRUE(ui_.messages[0].text.startsWith(
+      QStringLiteral("無法寫入檔案 %1：").arg(QDir::toNativeSeparators(path("Config.ini")))))
+      << ui_.messages[0].text.toStdString();
   EXPECT_TRUE(dialog_->isVisible());
+}
+
+TEST_F(SettingTest, PreviewSwitchIsOnByDefaultAndSavedLikeTheOthers) {
+  open();
+  EXPECT_TRUE(check("cbPreview")->isChecked());
+  QTest::mouseClick(check("cbPreview"), Qt::LeftButton);
+  save();
+  EXPECT_EQ(read("Export Import", "Preview"), "0");
+  open();
+  EXPECT_FALSE(check("cbPreview")->isChecked());
+  check("cbPreview")->setChecked(true);
+  save();
+  EXPECT_EQ(read("Export Import", "Preview"), "1");
+}
+
+TEST_F(SettingTest, PasswordIsMaskedUntilTheOperatorAsksToSeeIt) {
+  open();
+  QLineEdit* password = edit("edtPassword");
+  EXPECT_EQ(password->echoMode(), QLineEdit::Password);
+  QTest::mouseClick(check("cbShowPassword"), Qt::LeftButton);
+  EXPECT_EQ(password->echoMode(), QLineEdit::Normal);
+  QTest::mouseClick(check("cbShowPassword"), Qt::LeftButton);
+  EXPECT_EQ(password->echoMode(), QLineEdit::Password);
+}
+
+TEST_F(SettingTest, LeavingWithUnsavedChangesAsksAndKeepsWhatTheOperatorChose) {
+  writeConfig("[MSSQL]\r\nHost=old-host\r\n");
+  const QByteArray before = readConfig();
+  // Nothing changed: no question.
+  open();
+  QTest::mouseClick(child<QWidget>("BitBtnCancel"), Qt::LeftButton);
+  EXPECT_FALSE(dialog_->isVisible());
+  EXPECT_TRUE(ui_.messages.empty());
+
+  open();
+  edit("edtHost")->setText("new-host");
+  // Its default: go on editing.
+  QTest::mouseClick(child<QWidget>("BitBtnCancel"), Qt::LeftButton);
+  ASSERT_EQ(ui_.messages.size(), 1u);
+  EXPECT_EQ(ui_.messages[0].kind, ShownMessage::Kind::Question);
+  EXPECT_EQ(ui_.messages[0].caption, "資料轉換程式");
+  EXPECT_TRUE(dialog_->isVisible());
+  // The close box asks too; "不存檔" leaves the file alone.
+  ui_.choice = 1;
+  dialog_->close();
+  EXPECT_EQ(ui_.messages.size(), 2u);
+  EXPECT_FALSE(dialog_->isVisible());
+  EXPECT_EQ(readConfig(), before);
+
+  // "存檔" saves and closes.
+  open();
+  edit("edtHost")->setText("new-host");
+  ui_.choice = 0;
+  QTest::mouseClick(child<QWidget>("BitBtnCancel"), Qt::LeftButton);
+  EXPECT_EQ(read("MSSQL", "Host"), "new-host");
+  EXPECT_FALSE(dialog_->isVisible());
+  EXPECT_EQ(ui_.messages.back().text, "存檔完成。");
+}
+
+TEST_F(SettingTest, TheNoteSaysWhenTheDemoEngineIsUsedAndWhenChangesWaitForTheNextStart) {
+  open();
+  EXPECT_TRUE(child<QLabel>("lblDatabaseNote")->text().isEmpty());
+  dialog_->setConnected(true);
+  EXPECT_TRUE(child<QLabel>("lblDatabaseNote")->text().contains("下次「啟動資料庫」時生效"));
+
+  writeConfig("[MSSQL]\r\nProvider=SQLite\r\nDatabase=pos.sqlite\r\n");
+  open();
+  EXPECT_TRUE(child<QLabel>("lblDatabaseNote")->text().contains("SQLite"));
+  // A file that is not there is named, and not made as an empty database.
+  QTest::mouseClick(child<QWidget>("btnTestConnection"), Qt::LeftButton);
+  ASSERT_EQ(ui_.messages.size(), 1u);
+  EXPECT_TRUE(ui_.messages[0].text.startsWith("找不到資料庫檔案「pos.sqlite」"))
+      << ui_.messages[0].text.toStdString();
+  EXPECT_FALSE(QFile::exists(path("pos.sqlite")));
+}
+
+// Against the test TDS server: the values in the dialog are tried, not those saved.
+class SettingConnectionTest : public SettingTest {
+ protected:
+  void SetUp() override {
+    SettingTest::SetUp();
+    const char* dsn = std::getenv("DATACONV_TEST_TDS_DSN");
+    if (!dsn || !*dsn) GTEST_SKIP() << "DATACONV_TEST_TDS_DSN is not set";
+    const QString text = QString::fromUtf8(dsn);
+    host_ =
+        "127.0.0.1," + QRegularExpression(QStringLiteral("Port=(\\d+)")).match(text).captured(1);
+    password_ = QRegularExpression(QStringLiteral("PWD=([^;]*)")).match(text).captured(1);
+  }
+  ShownMessage testWith(const QString& host, const QString& password) {
+    ui_.messages.clear();
+    open();
+    edit("edtHost")->setText(host);
+    edit("edtDatabase")->setText("KAROS");
+    edit("edtPassword")->setText(password);
+    QTest::mouseClick(child<QWidget>("btnTestConnection"), Qt::LeftButton);
+    EXPECT_EQ(ui_.messages.size(), 1u);
+    EXPECT_TRUE(dialog_->isVisible());
+    return ui_.messages.empty() ? ShownMessage{} : ui_.messages.back();
+  }
+  QString host_;
+  QString password_;
+};
+
+TEST_F(SettingConnectionTest, RightWrongPasswordAndNothingListeningSayWhatHappened) {
+  const QByteArray before = readConfig();
+  const ShownMessage right = testWith(host_, password_);
+  EXPECT_EQ(right.text,
+            QStringLiteral("連線成功：伺服器「%1」上的資料庫「KAROS」可以使用。").arg(host_));
+  EXPECT_EQ(right.icon, platform::UiServices::Icon::Information);
+  EXPECT_EQ(right.caption, "資料轉換程式");
+
+  const ShownMessage wrong = testWith(host_, "wrong-password");
+  EXPECT_EQ(wrong.icon, platform::UiServices::Icon::Error);
+  EXPECT_EQ(wrong.text,
+            QStringLiteral("無法連線到伺服器「%1」上的資料庫「KAROS」：請在「參數設定」中"
+                           "檢查登入帳號與密碼。")
+                .arg(host_));
+  // The driver's own words are kept for support, in the box's details.
+  EXPECT_TRUE(wrong.details.contains("Login failed")) << wrong.details.toStdString();
+
+  // A port that was free a moment ago.
+  const int probe = socket(AF_INET, SOCK_STREAM, 0);
+  sockaddr_in address{};
+  address.sin_family = AF_INET;
+  address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  socklen_t size = sizeof address;
+  ASSERT_EQ(bind(probe, reinterpret_cast<sockaddr*>(&address), size), 0);
+  ASSERT_EQ(getsockname(probe, reinterpret_cast<sockaddr*>(&address), &size), 0);
+  ::close(probe);
+  const QString free = QStringLiteral("127.0.0.1,%1").arg(ntohs(address.sin_port));
+  const ShownMessage nobody = testWith(free, password_);
+  EXPECT_TRUE(nobody.text.startsWith(
+      QStringLiteral(
+          "無法連線到伺服器「%1」上的資料庫「KAROS」：請在「參數設定」中檢查伺服器位址與連接埠")
+          .arg(free)))
+      << nobody.text.toStdString();
+  // Nothing was saved by trying.
+  EXPECT_EQ(readConfig(), before);
 }
 
 }  // namespace

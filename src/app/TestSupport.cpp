@@ -4,6 +4,7 @@
 #include "app/PreviewWindow.h"
 #include "app/ReportWindow.h"
 
+#include <ShownTexts.h>
 #include <config/Configs.h>
 #include <platform/ProgramFolder.h>
 
@@ -13,24 +14,36 @@
 
 namespace app::test {
 void RecordingUiServices::messageBox(const QString& text, const QString& caption, Icon icon) {
+  platform::testing::recordShownText(QStringLiteral("box"), text);
   messages.push_back({ShownMessage::Kind::Box, text, caption, icon});
   if (onMessage) onMessage(messages.back());
 }
 
+void RecordingUiServices::errorBox(const QString& text, const QString& details,
+                                   const QString& caption) {
+  platform::testing::recordShownText(QStringLiteral("error box"), text, details);
+  messages.push_back({ShownMessage::Kind::Box, text, caption, Icon::Error, details});
+  if (onMessage) onMessage(messages.back());
+}
+
 void RecordingUiServices::showInformation(const QString& text) {
+  platform::testing::recordShownText(QStringLiteral("information"), text);
   messages.push_back(
       {ShownMessage::Kind::Information, text, QStringLiteral("Information"), Icon::Information});
   if (onMessage) onMessage(messages.back());
 }
 
 bool RecordingUiServices::question(const QString& text, const QString& caption) {
+  platform::testing::recordShownText(QStringLiteral("question"), text);
   messages.push_back({ShownMessage::Kind::Question, text, caption, Icon::None});
   if (onMessage) onMessage(messages.back());
   return answer;
 }
 
-int RecordingUiServices::choose(const QString& text, const QString& caption, const QStringList&,
-                                int defaultButton) {
+int RecordingUiServices::choose(const QString& text, const QString& caption,
+                                const QStringList& buttons, int defaultButton) {
+  platform::testing::recordShownText(QStringLiteral("choice"), text);
+  for (const QString& button : buttons) platform::testing::recordShownText("button", button);
   messages.push_back({ShownMessage::Kind::Question, text, caption, Icon::None});
   if (onMessage) onMessage(messages.back());
   return choice < 0 ? defaultButton : choice;
@@ -50,6 +63,7 @@ int RecordingUiServices::runDialog(QDialog& dialog) {
     }
     text = lines.join(u'\n');
   }
+  platform::testing::recordShownText(QStringLiteral("dialog"), dialog.windowTitle() + u'\n' + text);
   messages.push_back({ShownMessage::Kind::Dialog, text, dialog.windowTitle(), Icon::None});
   if (onMessage) onMessage(messages.back());
   return onDialog ? onDialog(dialog) : int(QDialog::Accepted);

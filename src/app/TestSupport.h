@@ -22,11 +22,14 @@ struct ShownMessage {
   QString text;
   QString caption;
   platform::UiServices::Icon icon;
+  // An error box's details, shown on request below the text.
+  QString details = {};
 };
 
 class RecordingUiServices : public platform::UiServices {
  public:
   void messageBox(const QString& text, const QString& caption, Icon icon) override;
+  void errorBox(const QString& text, const QString& details, const QString& caption) override;
   void showInformation(const QString& text) override;
   bool question(const QString& text, const QString& caption) override;
   int choose(const QString& text, const QString& caption, const QStringList& buttons,

@@ -6,6 +6,7 @@
 #include <QAbstractButton>
 #include <QApplication>
 #include <QMessageBox>
+#include <QRegularExpression>
 #include <QTimer>
 
 namespace app {
@@ -16,6 +17,7 @@ struct SeenBox {
   QString text;
   QMessageBox::Icon icon = QMessageBox::NoIcon;
   QStringList buttons;
+  QString details;
   bool busyCursorShown = false;
 };
 
@@ -29,6 +31,7 @@ void answerNextBox(SeenBox& seen) {
     seen.text = box->text();
     seen.icon = box->icon();
     for (QAbstractButton* b : box->buttons()) seen.buttons << b->text();
+    seen.details = box->detailedText();
     seen.busyCursorShown =
         QApplication::overrideCursor() && QApplication::overrideCursor()->shape() == Qt::WaitCursor;
     box->buttons().front()->click();
@@ -58,6 +61,35 @@ TEST(WidgetUiServicesTest, BoxesAreModalWithTheirCaptionIconAndOneOkButton) {
   EXPECT_EQ(QApplication::overrideCursor()->shape(), Qt::WaitCursor);
   ui.setBusyCursor(false);
   EXPECT_EQ(QApplication::overrideCursor(), nullptr);
+}
+
+// With the toolkit's Chinese texts loaded: standard buttons read Chinese, a box without
+// a caption of its own carries the program's, the driver's words sit in the details, and
+// the information dialog keeps its own caption and button.
+TEST(WidgetUiServicesTest, TranslatedBoxesReadChineseButTheInformationDialogKeepsItsWords) {
+  if (!WidgetUiServices::installTranslations()) GTEST_SKIP() << "qtbase_zh_TW.qm is not installed";
+  WidgetUiServices ui;
+  SeenBox seen;
+  answerNextBox(seen);
+  ui.question("要放棄這些修改嗎？", QString());
+  EXPECT_EQ(seen.caption, "資料轉換程式");
+  EXPECT_EQ(seen.buttons.size(), 2);
+  // With their keyboard shortcuts: "是(&Y)".
+  EXPECT_EQ(seen.buttons.filter(QRegularExpression("^(是|否)")).size(), 2)
+      << seen.buttons.join(',').toStdString();
+
+  answerNextBox(seen);
+  ui.errorBox("無法連線到伺服器「db1」上的資料庫「KAROS」：請在「參數設定」中檢查登入帳號與密碼。",
+              "Login failed for user 'sa'.", QString());
+  EXPECT_EQ(seen.caption, "資料轉換程式");
+  EXPECT_EQ(seen.details, "Login failed for user 'sa'.");
+  EXPECT_EQ(seen.buttons.filter(QRegularExpression("^確定")).size(), 1)
+      << seen.buttons.join(',').toStdString();
+
+  answerNextBox(seen);
+  ui.showInformation("存檔完成。");
+  EXPECT_EQ(seen.caption, "Information");
+  EXPECT_EQ(seen.buttons, QStringList{"OK"});
 }
 
 }  // namespace

@@ -12,6 +12,9 @@
 
 int main(int argc, char** argv) {
   QApplication application(argc, argv);
+  // Without the translation file the program still runs, with the toolkit's English
+  // button texts.
+  app::WidgetUiServices::installTranslations();
   app::WidgetUiServices ui;
   platform::UiServices::install(&ui);
 

@@ -7,6 +7,7 @@
 
 #include <platform/CodePage.h>
 #include <platform/Error.h>
+#include <platform/ErrorText.h>
 #include <platform/IniFile.h>
 #include <platform/ProgramFolder.h>
 
@@ -156,7 +157,7 @@ TEST_F(ColumnMapTest, RefusedWriteNamesTheFileAndKeepsTheOldOne) {
     classifyMap().write(dir.filePath("none/Classify.ini"));
     ADD_FAILURE();
   } catch (const platform::Error& e) {
-    EXPECT_EQ(e.message(), "Unable to write to " + dir.filePath("none/Classify.ini"));
+    EXPECT_EQ(e.message(), platform::unableToWrite(dir.filePath("none/Classify.ini")));
   }
 }
 

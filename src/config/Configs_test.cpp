@@ -8,6 +8,7 @@
 
 #include <platform/CodePage.h>
 #include <platform/Error.h>
+#include <platform/ErrorText.h>
 #include <platform/ProgramFolder.h>
 
 using namespace config;
@@ -133,7 +134,7 @@ TEST_F(ConfigTest, RefusedWriteNamesTheFullPathAndKeepsEarlierWrites) {
     Config().write(keys::Host, "x");
     FAIL() << "no error";
   } catch (const platform::Error& e) {
-    EXPECT_EQ(e.message(), QStringLiteral("Unable to write to ") + configPath() + "/Config.ini");
+    EXPECT_EQ(e.message(), platform::unableToWrite(configPath() + "/Config.ini"));
   }
   EXPECT_EQ(readConfig(), QByteArray("[MSSQL]\r\nHost=kept\r\n"));
 }

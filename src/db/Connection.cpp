@@ -64,7 +64,10 @@ std::unique_ptr<Driver> makeDriver(const QString& text) {
     return makeOdbcDriver(odbc, kDefaultLoginTimeout, odbcTarget(odbc));
   }
   throw platform::Error(
-      QStringLiteral("Provider cannot be found. It may not be properly installed."));
+      QStringLiteral(
+          "不認得 Config.ini 中的資料庫提供者「%1」：請把 [MSSQL] 的 Provider 改回 SQLOLEDB.1。\n"
+          "Provider cannot be found. It may not be properly installed.")
+          .arg(cs.value(QStringLiteral("Provider"))));
 }
 
 Connection::Connection(QObject* parent) : QObject(parent) {}

@@ -98,7 +98,9 @@ TEST(Connection, UnknownProviderAndMissingSqliteFile) {
     c.open();
     FAIL();
   } catch (const platform::Error& e) {
-    EXPECT_EQ(e.message(), "Database file '/nonexistent/pos.sqlite' does not exist");
+    EXPECT_EQ(
+        e.message(),
+        "找不到資料庫檔案 /nonexistent/pos.sqlite：請在「參數設定」中檢查「資料庫」的檔案名稱。");
   }
 }
 

@@ -403,13 +403,13 @@ TEST_P(DatasetTest, BadValuesAreRefusedWithTheirText) {
   ASSERT_TRUE(goods_.locate("Code", "A001"));
   goods_.edit();
   EXPECT_EQ(errorOf([&] { goods_.fieldByName("Stock").setAsString("12a"); }),
-            "'12a' is not a valid integer value");
+            "「12a」不是整數：這個欄位只能填整數（例如 12）");
   EXPECT_EQ(errorOf([&] { goods_.fieldByName("Price").setAsString("abc"); }),
-            "'abc' is not a valid floating point value");
+            "「abc」不是數字：這個欄位只能填數字（例如 12.5）");
   EXPECT_EQ(errorOf([&] { goods_.fieldByName("Made").setAsString("x"); }),
-            "'x' is not a valid date and time");
+            "「x」不是日期時間：這個欄位只能填日期與時間（例如 2026/01/31 13:45）");
   EXPECT_EQ(errorOf([&] { goods_.fieldByName("Qty").setAsString("40000"); }),
-            "40000 is not a valid value for field '數量'. The allowed range is -32768 to 32767");
+            "40000 超出欄位「數量」能存放的範圍：這個欄位只能填 -32768 到 32767 之間的整數");
   EXPECT_FALSE(goods_.modified());
   goods_.cancel();
 }
@@ -552,7 +552,7 @@ TEST_P(DatasetTest, CommandBindsNamedParametersAndNulls) {
   EXPECT_EQ(reread("N0", "Made"), "2001/02/03");
   insert.setParamText(0, "N9");
   insert.setParamText(2, "x");
-  EXPECT_EQ(errorOf([&] { insert.execute(); }), "'x' is not a valid integer value");
+  EXPECT_EQ(errorOf([&] { insert.execute(); }), "「x」不是整數：這個欄位只能填整數（例如 12）");
 }
 
 INSTANTIATE_TEST_SUITE_P(Engines, DatasetTest,

@@ -119,7 +119,7 @@ void Field::assign(QVariant v) {
     const qint64 n = v.toLongLong();
     if (n < low || n > high)
       throw platform::Error(
-          QStringLiteral("%1 is not a valid value for field '%2'. The allowed range is %3 to %4")
+          QStringLiteral("%1 超出欄位「%2」能存放的範圍：這個欄位只能填 %3 到 %4 之間的整數")
               .arg(n)
               .arg(displayLabel())
               .arg(low)

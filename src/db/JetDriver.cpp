@@ -4,6 +4,7 @@
 // (the text forms of this layer and ISO dates are accepted).
 #include "Driver.h"
 
+#include "JetErrorText.h"
 #include "db/ValueText.h"
 
 #include <jet/Database.h>
@@ -13,13 +14,44 @@
 #include <jet/ValueText.h>
 #include <platform/Error.h>
 
+#include <QDir>
 #include <QFileInfo>
 #include <QRegularExpression>
 #include <algorithm>
+#include <cerrno>
 #include <cmath>
+#include <cstring>
 #include <optional>
 
 namespace db {
+
+// A file that cannot be written or is damaged gets a Chinese line saying what to do, the
+// engine's own words after it (for support); the engine's other texts name the table
+// and column already and stay as they are.
+QString jetErrorText(const jet::Error& e) {
+  const QString what = QString::fromStdString(e.what());
+  const QString file = QDir::toNativeSeparators(QString::fromStdString(e.file()));
+  const std::string& reason = e.reason();
+  const auto startsWith = [&reason](const char* head) { return reason.rfind(head, 0) == 0; };
+  QString line;
+  if (startsWith("cannot write the file") || startsWith("cannot create the file")) {
+    if (reason.find(std::strerror(ENOSPC)) != std::string::npos)
+      line = QStringLiteral("磁碟空間不足，無法寫入 Access 檔案 %1：請清出磁碟空間後再試一次。");
+    else
+      line = QStringLiteral(
+          "無法寫入 Access 檔案 %1：請確認檔案沒有設成唯讀、沒有被其他程式開著，而且資料夾"
+          "可以寫入，再試一次。");
+  } else if (reason == "not an Access database") {
+    line = QStringLiteral(
+        "%1 不是 Access 檔案：請把它改名或移到別的資料夾，再按「匯出檔案」重新產生。");
+  } else if (e.page()) {
+    line = QStringLiteral(
+        "Access 檔案 %1 已經損毀：請在 Access 中修復這個檔案，或把它改名後重新匯出。");
+  } else {
+    return what;
+  }
+  return line.arg(file) + QLatin1Char('\n') + what;
+}
 
 namespace {
 
@@ -29,7 +61,7 @@ auto guarded(F&& f) -> decltype(f()) {
   try {
     return f();
   } catch (const jet::Error& e) {
-    throw platform::Error(QString::fromStdString(e.what()));
+    throw platform::Error(jetErrorText(e));
   }
 }
 
@@ -212,8 +244,7 @@ jet::Value toJet(const QVariant& in, const jet::ColumnInfo& c) {
     case jet::ColumnType::Boolean: {
       const QVariant v = as(ftBoolean);
       if (v.typeId() != QMetaType::Bool)
-        throw platform::Error(
-            QStringLiteral("'%1' is not a valid boolean value").arg(describe(in)));
+        throw platform::Error(ValueText::notAValue(describe(in), ftBoolean));
       return jet::Value::boolean(v.toBool());
     }
     case jet::ColumnType::Byte:
@@ -221,31 +252,27 @@ jet::Value toJet(const QVariant& in, const jet::ColumnInfo& c) {
     case jet::ColumnType::Long: {
       const QVariant v = as(ftInteger);
       if (v.typeId() != QMetaType::LongLong)
-        throw platform::Error(
-            QStringLiteral("'%1' is not a valid integer value").arg(describe(in)));
+        throw platform::Error(ValueText::notAValue(describe(in), ftInteger));
       return jet::Value::integer(v.toLongLong());
     }
     case jet::ColumnType::Currency: {
       const QVariant v = as(ftFloat);
       if (v.typeId() != QMetaType::Double)
-        throw platform::Error(
-            QStringLiteral("'%1' is not a valid floating point value").arg(describe(in)));
+        throw platform::Error(ValueText::notAValue(describe(in), ftFloat));
       return jet::Value::currency(jet::Currency{std::llround(v.toDouble() * 10000.0)});
     }
     case jet::ColumnType::Single:
     case jet::ColumnType::Double: {
       const QVariant v = as(ftFloat);
       if (v.typeId() != QMetaType::Double)
-        throw platform::Error(
-            QStringLiteral("'%1' is not a valid floating point value").arg(describe(in)));
+        throw platform::Error(ValueText::notAValue(describe(in), ftFloat));
       return c.type == jet::ColumnType::Single ? jet::Value::single(float(v.toDouble()))
                                                : jet::Value::real(v.toDouble());
     }
     case jet::ColumnType::DateTime: {
       const QVariant v = as(ftDateTime);
       if (v.typeId() != QMetaType::QDateTime)
-        throw platform::Error(
-            QStringLiteral("'%1' is not a valid date and time").arg(describe(in)));
+        throw platform::Error(ValueText::notAValue(describe(in), ftDateTime));
       return jet::Value::dateTime(toJetDate(v.toDateTime()));
     }
     case jet::ColumnType::Binary:
@@ -421,7 +448,10 @@ class JetDriver : public Driver {
 
   void open() override {
     if (!QFileInfo(path_).isFile())
-      throw platform::Error(QStringLiteral("Could not find file '%1'.").arg(path_));
+      throw platform::Error(
+          QStringLiteral("無法讀取 Access 檔案 "
+                         "%1：找不到這個檔案：請先按「匯出檔案」，或確認檔案放在程式資料夾")
+              .arg(QDir::toNativeSeparators(path_)));
     guarded([&] { jet::Database::open(utf8(path_)); });  // refuses what it cannot read
     open_ = true;
   }

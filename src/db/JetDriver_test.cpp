@@ -1,4 +1,5 @@
 // The driver over the Access engine, seen through the layer's interfaces.
+#include "JetErrorText.h"
 #include "db/Command.h"
 #include "db/Connection.h"
 #include "db/ConnectionString.h"
@@ -14,8 +15,30 @@
 #include <QProcess>
 #include <QStandardPaths>
 #include <QTemporaryDir>
+#include <cerrno>
+#include <cstring>
 
 namespace {
+
+// A write the file system refuses: a full disk says so; either way the operator reads
+// what to do first and the engine's words follow for support.
+TEST(JetErrorText, AFullDiskOrAnUnwritableFileSaysWhatToDoBeforeTheEnginesText) {
+  const std::string file = "/data/Item.mdb";
+  const jet::Error full(file, std::string("cannot write the file (") + std::strerror(ENOSPC) + ")");
+  EXPECT_EQ(db::jetErrorText(full),
+            "磁碟空間不足，無法寫入 Access 檔案 /data/Item.mdb：請清出磁碟空間後再試一次。\n" +
+                QString::fromStdString(full.what()));
+  const jet::Error denied(file,
+                          std::string("cannot create the file (") + std::strerror(EACCES) + ")");
+  EXPECT_TRUE(db::jetErrorText(denied).startsWith("無法寫入 Access 檔案 /data/Item.mdb：請確認"));
+  EXPECT_TRUE(db::jetErrorText(jet::Error::damaged(file, 7, "bad usage map"))
+                  .startsWith("Access 檔案 /data/Item.mdb 已經損毀："));
+  EXPECT_TRUE(db::jetErrorText(jet::Error(file, "not an Access database"))
+                  .startsWith("/data/Item.mdb 不是 Access 檔案："));
+  // Texts that name the table and the column already are left as they are.
+  const jet::Error column(file, "table \"T\", column \"A\": the text has 5 characters");
+  EXPECT_EQ(db::jetErrorText(column), QString::fromStdString(column.what()));
+}
 
 const QString kJet = "Provider=Microsoft.Jet.OLEDB.4.0;Data Source=";
 
@@ -85,7 +108,7 @@ TEST_F(JetDriverTest, CreatesTablesAndInsertsTextConvertedToTheColumnTypes) {
     ADD_FAILURE() << "no error";
   } catch (const db::ParameterError& e) {
     EXPECT_EQ(e.index(), 3);
-    EXPECT_EQ(e.message(), "'x' is not a valid integer value");
+    EXPECT_EQ(e.message(), "「x」不是整數：這個欄位只能填整數（例如 12）");
   }
   insert.setParamText(3, "1");
   insert.setParamText(0, "123456789");  // longer than char(8)
@@ -309,7 +332,8 @@ TEST_F(JetDriverTest, MissingFileOrTableIsReported) {
   db::Connection c;
   c.setConnectionString(kJet + dir_.filePath("Customer.mdb"));
   EXPECT_EQ(errorOf([&] { c.open(); }),
-            "Could not find file '" + dir_.filePath("Customer.mdb") + "'.");
+            "無法讀取 Access 檔案 " + dir_.filePath("Customer.mdb") +
+                "：找不到這個檔案：請先按「匯出檔案」，或確認檔案放在程式資料夾");
   c.setConnectionString(kJet + path_);
   db::Dataset ds("qryAccess");
   ds.setConnection(&c);

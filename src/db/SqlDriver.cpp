@@ -15,6 +15,7 @@
 #include <platform/Error.h>
 
 #include <sqlite3.h>
+#include <QDir>
 #include <QFileInfo>
 #include <QSqlDatabase>
 #include <QSqlDriver>
@@ -416,7 +417,9 @@ class SqlDriver : public Driver {
   void open() override {
     if (db_.isValid() && db_.isOpen()) return;
     if (!QFileInfo(target_).isFile())
-      throw platform::Error(QStringLiteral("Database file '%1' does not exist").arg(target_));
+      throw platform::Error(
+          QStringLiteral("找不到資料庫檔案 %1：請在「參數設定」中檢查「資料庫」的檔案名稱。")
+              .arg(QDir::toNativeSeparators(target_)));
     static std::atomic<int> counter{0};
     name_ = QStringLiteral("dataconv-%1").arg(++counter);
     db_ = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), name_);

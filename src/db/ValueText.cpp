@@ -992,6 +992,34 @@ QDateTime ValueText::parseDateTime(const QString& text) {
   return civilDateTime(rs, fields, time);
 }
 
+QString ValueText::notAValue(const QString& text, FieldType type) {
+  const char* what = "";
+  const char* takes = "";
+  switch (basicKind(type)) {
+    case BasicKind::Whole:
+      what = "整數", takes = "整數（例如 12）";
+      break;
+    case BasicKind::Floating:
+      what = "數字", takes = "數字（例如 12.5）";
+      break;
+    case BasicKind::Boolean:
+      what = "是非值", takes = " 1（是）或 0（否）";
+      break;
+    case BasicKind::DateTime:
+      if (type == ftDate)
+        what = "日期", takes = "日期（例如 2026/01/31）";
+      else if (type == ftTime)
+        what = "時間", takes = "時間（例如 13:45）";
+      else
+        what = "日期時間", takes = "日期與時間（例如 2026/01/31 13:45）";
+      break;
+    default:
+      return QStringLiteral("「%1」無法存入這個欄位").arg(text);
+  }
+  return QStringLiteral("「%1」不是%2：這個欄位只能填%3")
+      .arg(text, QString::fromUtf8(what), QString::fromUtf8(takes));
+}
+
 QVariant ValueText::parse(const QString& text, FieldType type) {
   const BasicKind kind = basicKind(type);
   if (kind == BasicKind::Text) return text;
@@ -1005,16 +1033,14 @@ QVariant ValueText::parse(const QString& text, FieldType type) {
       const QLocale& loc = strictNumbers();
       bool ok = false;
       v = loc.toLongLong(t, &ok);
-      if (!ok) throw platform::Error(QStringLiteral("'%1' is not a valid integer value").arg(text));
+      if (!ok) throw platform::Error(notAValue(text, type));
       return QVariant(qint64(v));
     }
     case BasicKind::Floating: {
       QString c = t;
       const QChar dec = RegionalSettings::current().decimalSeparator;
       if (dec != u'.') {
-        if (c.contains(u'.') && c.contains(dec))
-          throw platform::Error(
-              QStringLiteral("'%1' is not a valid floating point value").arg(text));
+        if (c.contains(u'.') && c.contains(dec)) throw platform::Error(notAValue(text, type));
         c.replace(dec, u'.');
       }
       double v = 0;
@@ -1031,8 +1057,7 @@ QVariant ValueText::parse(const QString& text, FieldType type) {
         else if (u == u"-INF")
           v = -HUGE_VAL, ok = true;
       }
-      if (!ok)
-        throw platform::Error(QStringLiteral("'%1' is not a valid floating point value").arg(text));
+      if (!ok) throw platform::Error(notAValue(text, type));
       return QVariant(v);
     }
     case BasicKind::Boolean: {
@@ -1041,16 +1066,11 @@ QVariant ValueText::parse(const QString& text, FieldType type) {
         return QVariant(true);
       if (u == u"FALSE" || u == u"F" || u == u"NO" || u == u"N" || u == u"0")
         return QVariant(false);
-      throw platform::Error(QStringLiteral("'%1' is not a valid boolean value").arg(text));
+      throw platform::Error(notAValue(text, type));
     }
     case BasicKind::DateTime: {
       const QDateTime dt = parseDateTime(t);
-      if (!dt.isValid()) {
-        const QString what = type == ftDate   ? QStringLiteral("date")
-                             : type == ftTime ? QStringLiteral("time")
-                                              : QStringLiteral("date and time");
-        throw platform::Error(QStringLiteral("'%1' is not a valid %2").arg(text, what));
-      }
+      if (!dt.isValid()) throw platform::Error(notAValue(text, type));
       return dt;
     }
     default:

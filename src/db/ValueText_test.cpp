@@ -227,13 +227,16 @@ TEST_F(ValueTextTest, EmptyTextIsNullAndBadTextNamesTheValue) {
     }
     return QString("no error");
   };
-  EXPECT_EQ(message("12a", db::ftInteger), "'12a' is not a valid integer value");
-  EXPECT_EQ(message("12.5", db::ftInteger), "'12.5' is not a valid integer value");
-  EXPECT_EQ(message("abc", db::ftFloat), "'abc' is not a valid floating point value");
-  EXPECT_EQ(message("1,000", db::ftFloat), "'1,000' is not a valid floating point value");
-  EXPECT_EQ(message("x", db::ftDateTime), "'x' is not a valid date and time");
-  EXPECT_EQ(message("2024/02/30", db::ftDateTime), "'2024/02/30' is not a valid date and time");
-  EXPECT_EQ(message("maybe", db::ftBoolean), "'maybe' is not a valid boolean value");
+  EXPECT_EQ(message("12a", db::ftInteger), "「12a」不是整數：這個欄位只能填整數（例如 12）");
+  EXPECT_EQ(message("12.5", db::ftInteger), "「12.5」不是整數：這個欄位只能填整數（例如 12）");
+  EXPECT_EQ(message("abc", db::ftFloat), "「abc」不是數字：這個欄位只能填數字（例如 12.5）");
+  EXPECT_EQ(message("1,000", db::ftFloat), "「1,000」不是數字：這個欄位只能填數字（例如 12.5）");
+  EXPECT_EQ(message("x", db::ftDateTime),
+            "「x」不是日期時間：這個欄位只能填日期與時間（例如 2026/01/31 13:45）");
+  EXPECT_EQ(message("2024/02/30", db::ftDateTime),
+            "「2024/02/30」不是日期時間：這個欄位只能填日期與時間（例如 2026/01/31 13:45）");
+  EXPECT_EQ(message("maybe", db::ftBoolean),
+            "「maybe」不是是非值：這個欄位只能填 1（是）或 0（否）");
 }
 
 // The same value, bit for bit for floats, with the same time spec for dates.

@@ -138,13 +138,13 @@ void TADO_AccessExporter::EmitRow() {
     const int column = e.index();
     const QString caption = column < Columns().Count() ? ColumnCaption(column) : QString();
     throw platform::Error(
-        QStringLiteral("Table \"%1\", %2, column \"%3\": %4")
+        QStringLiteral("資料表 %1 %2的「%3」欄：%4")
             .arg(TableName(), currentRow(),
                  caption.isEmpty() ? QStringLiteral("FIELD%1").arg(column) : caption, e.message()));
   } catch (const platform::Error& e) {
     // The data layer's text names the file, the table and the column.
     throw platform::Error(
-        QStringLiteral("Table \"%1\", %2: %3").arg(TableName(), currentRow(), e.message()));
+        QStringLiteral("資料表 %1 %2：%3").arg(TableName(), currentRow(), e.message()));
   }
 }
 
@@ -152,9 +152,9 @@ QString TADO_AccessExporter::currentRow() {
   if (!KeyField().isEmpty()) {
     TExportRow& row = Row();
     const int cell = row.FindName(KeyField());
-    if (cell >= 0) return QStringLiteral("the row with %1 '%2'").arg(KeyField(), row[cell].Data);
+    if (cell >= 0) return QStringLiteral("%1 為「%2」的那一列").arg(KeyField(), row[cell].Data);
   }
-  return QStringLiteral("row %1").arg(RecordCounter() + 1);
+  return QStringLiteral("第 %1 列").arg(RecordCounter() + 1);
 }
 
 void TADO_AccessExporter::FinishRows() {

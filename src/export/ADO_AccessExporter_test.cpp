@@ -195,7 +195,7 @@ TEST_F(AccessExporterTest, AValueTheTableCannotTakeStopsAtItsRowNamingKeyAndColu
                                          {"003", "綜合維他命", true, "3"},
                                          {"004", "乙", true, "4"}});
   EXPECT_EQ(errorOf([&] { run(*ds); }).toStdString(),
-            ("Table \"Classify\", the row with ClsNo '003': " + path_ +
+            ("資料表 Classify ClsNo 為「003」的那一列：" + path_ +
              ": table \"Classify\", column \"小分類名稱\": the text has 5 characters, more than "
              "the column's 4")
                 .toStdString());
@@ -204,9 +204,10 @@ TEST_F(AccessExporterTest, AValueTheTableCannotTakeStopsAtItsRowNamingKeyAndColu
   // A text where the table wants a number; without a key field the row's number.
   exporter_.SetKeyField(QString());
   auto bad = datasetOf(classifyFields(), {{"005", "丙", true, "x"}});
-  EXPECT_EQ(errorOf([&] { run(*bad); }),
-            "Table \"Classify\", row 1: " + path_ +
-                ": table \"Classify\", column \"Void\": 'x' is not a valid integer value");
+  EXPECT_EQ(
+      errorOf([&] { run(*bad); }),
+      "資料表 Classify 第 1 列：" + path_ +
+          ": table \"Classify\", column \"Void\": 「x」不是整數：這個欄位只能填整數（例如 12）");
   EXPECT_EQ(readAccess(path_, "Classify").rows.size(), 2u);
 }
 
@@ -216,8 +217,7 @@ TEST_F(AccessExporterTest, ANumberOutOfTheColumnsRangeIsRefused) {
       {{.name = "No", .type = db::ftString, .size = 5}, {.name = "Big", .type = db::ftLargeint}},
       {{"a", qint64(1)}, {"b", qint64(1) << 40}});
   const QString message = errorOf([&] { run(*ds, "Numbers"); });
-  EXPECT_TRUE(message.startsWith("Table \"Numbers\", the row with No 'b': "))
-      << message.toStdString();
+  EXPECT_TRUE(message.startsWith("資料表 Numbers No 為「b」的那一列：")) << message.toStdString();
   EXPECT_TRUE(message.contains("column \"Big\": 1099511627776 is out of range"))
       << message.toStdString();
   EXPECT_EQ(readAccess(path_, "Numbers").rows.size(), 1u);

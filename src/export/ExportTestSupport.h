@@ -4,6 +4,7 @@
 
 #include "export/AccessWriter.h"
 
+#include <ShownTexts.h>
 #include <db/Connection.h>
 #include <db/Dataset.h>
 #include <db/ResultSet.h>
@@ -87,8 +88,14 @@ class RecordingUi : public platform::UiServices {
   ~RecordingUi() override { install(previous_); }
   QStringList messages;
   std::vector<bool> cursor;
-  void messageBox(const QString& text, const QString&, Icon) override { messages << text; }
-  void showInformation(const QString& text) override { messages << text; }
+  void messageBox(const QString& text, const QString&, Icon) override {
+    platform::testing::recordShownText(QStringLiteral("box"), text);
+    messages << text;
+  }
+  void showInformation(const QString& text) override {
+    platform::testing::recordShownText(QStringLiteral("information"), text);
+    messages << text;
+  }
   void setBusyCursor(bool busy) override { cursor.push_back(busy); }
   void processEvents() override {}
 

@@ -8,22 +8,25 @@
 
 namespace dataimport {
 
-ChangesCsv::ChangesCsv(const QString& path) : file_(path) {
+ChangesCsv::ChangesCsv(const QString& path, HeadingOf headingOf)
+    : file_(path), headingOf_(std::move(headingOf)) {
   const QFileInfo info(path);
   if (info.isDir())
-    throw platform::Error(QStringLiteral("Cannot write '%1': it is a folder").arg(path));
+    throw platform::Error(
+        QStringLiteral(
+            "無法寫入變更清單 %1：這是一個資料夾，請指定一個檔案名稱，例如 changes.csv。")
+            .arg(path));
   // The file is written beside the old one and renamed over it, which a read-only file
   // would not stop; it should, as any other program writing it would be stopped.
   if (info.exists()) {
     QFile existing(path);
     if (!existing.open(QIODevice::WriteOnly | QIODevice::Append))
-      throw platform::Error(
-          QStringLiteral("Cannot write '%1': %2").arg(path, existing.errorString()));
+      throw platform::Error(cannotWrite(path, existing.errorString()));
   }
   if (!file_.open(QIODevice::WriteOnly)) fail();
   file_.write(
       "\xEF\xBB\xBF"
-      "table,key,column,pos_value,access_value\r\n");
+      "table,key,column,heading,pos_value,access_value\r\n");
 }
 
 ChangesCsv::~ChangesCsv() {
@@ -67,6 +70,7 @@ void ChangesCsv::add(const journal::RowChange& change) {
       if (!after.startsWith(u'-')) after.prepend(u'+');
     }
     lines += head + field(cell.column) + u',' +
+             field(headingOf_ ? headingOf_(change.table, cell.column) : QString()) + u',' +
              field(journal::valueText(cell.before, cell.type).value_or(QString())) + u',' +
              field(after) + QStringLiteral("\r\n");
   }
@@ -77,9 +81,15 @@ void ChangesCsv::commit() {
   if (!file_.commit()) fail();
 }
 
+QString ChangesCsv::cannotWrite(const QString& path, const QString& reason) {
+  return QStringLiteral(
+             "無法寫入變更清單 %1：請確認資料夾存在、可以寫入，檔案沒有設成唯讀，而且磁碟"
+             "還有空間。\n%2")
+      .arg(path, reason);
+}
+
 void ChangesCsv::fail() const {
-  throw platform::Error(
-      QStringLiteral("Cannot write '%1': %2").arg(file_.fileName(), file_.errorString()));
+  throw platform::Error(cannotWrite(file_.fileName(), file_.errorString()));
 }
 
 }  // namespace dataimport

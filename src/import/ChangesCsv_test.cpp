@@ -19,13 +19,18 @@ QByteArray bytes(const QString& path) {
 
 const QByteArray kHead =
     "\xEF\xBB\xBF"
-    "table,key,column,pos_value,access_value\r\n";
+    "table,key,column,heading,pos_value,access_value\r\n";
 
 TEST(ChangesCsvTest, QuotesWhatNeedsItAndWritesUtf8WithBomAndCrLf) {
   QTemporaryDir dir;
   const QString path = dir.filePath("changes.csv");
   {
-    ChangesCsv csv(path);
+    // The headings as the column map file gives them; one it does not know stays empty.
+    ChangesCsv csv(path, [](const QString& table, const QString& column) {
+      if (table == "Supplier" && column == "FactName") return QStringLiteral("廠商名稱");
+      if (table == "Classify" && column == "ClsNo") return QStringLiteral("小分類,編號");
+      return QString();
+    });
     journal::RowChange update{"Supplier", "FactNo", "S,1", journal::RowChange::Action::Update, {}};
     update.cells = {{"FactName", db::ftString, QStringLiteral("舊 \"名\""), QStringLiteral("新名")},
                     {"Addr", db::ftString, QVariant(), QStringLiteral("line1\r\nline2")},
@@ -39,13 +44,14 @@ TEST(ChangesCsvTest, QuotesWhatNeedsItAndWritesUtf8WithBomAndCrLf) {
         "Classify", "ClsNo", "A2", journal::RowChange::Action::Update, {}});  // no line
     csv.commit();
   }
-  const QByteArray expected = kHead + QStringLiteral(
-                                          "Supplier,\"S,1\",FactName,\"舊 \"\"名\"\"\",新名\r\n"
-                                          "Supplier,\"S,1\",Addr,,\"line1\r\nline2\"\r\n"
-                                          "Supplier,\"S,1\",Notes,\" padded\",\r\n"
-                                          "Classify,A1,ClsNo,,A1\r\n"
-                                          "Classify,A1,ClsName,,\"x\ny\"\r\n")
-                                          .toUtf8();
+  const QByteArray expected =
+      kHead + QStringLiteral(
+                  "Supplier,\"S,1\",FactName,廠商名稱,\"舊 \"\"名\"\"\",新名\r\n"
+                  "Supplier,\"S,1\",Addr,,,\"line1\r\nline2\"\r\n"
+                  "Supplier,\"S,1\",Notes,,\" padded\",\r\n"
+                  "Classify,A1,ClsNo,\"小分類,編號\",,A1\r\n"
+                  "Classify,A1,ClsName,,,\"x\ny\"\r\n")
+                  .toUtf8();
   EXPECT_EQ(bytes(path), expected);
 }
 
@@ -72,13 +78,13 @@ TEST(ChangesCsvTest, CellsThatStartLikeAFormulaAreWrittenAsTextAndNumbersStayNum
   }
   const QByteArray expected =
       kHead + QStringLiteral(
-                  "Customer,'=1+1,Name,'@SUM(A1),\"'=HYPERLINK(\"\"x\"\")\"\r\n"
-                  "Customer,'=1+1,Notes,'\tx,''quoted\r\n"
-                  "Customer,'=1+1,TelNo,'+886-2,'-cmd|' /C calc'!A0\r\n"
-                  "Customer,'=1+1,EMail,\"'\rx\",a=b\r\n"
-                  "Customer,'=1+1,VipCount,-5,12\r\n"
-                  "Customer,'=1+1,Height,-1.5,1e-07\r\n"
-                  "Item,1,StkQty,10,+5\r\n")
+                  "Customer,'=1+1,Name,,'@SUM(A1),\"'=HYPERLINK(\"\"x\"\")\"\r\n"
+                  "Customer,'=1+1,Notes,,'\tx,''quoted\r\n"
+                  "Customer,'=1+1,TelNo,,'+886-2,'-cmd|' /C calc'!A0\r\n"
+                  "Customer,'=1+1,EMail,,\"'\rx\",a=b\r\n"
+                  "Customer,'=1+1,VipCount,,-5,12\r\n"
+                  "Customer,'=1+1,Height,,-1.5,1e-07\r\n"
+                  "Item,1,StkQty,,10,+5\r\n")
                   .toUtf8();
   EXPECT_EQ(bytes(path), expected);
 }
@@ -119,8 +125,9 @@ TEST(ChangesCsvTest, APathThatCannotBeWrittenFailsAtOnceWithItsName) {
     return QStringLiteral("no error");
   };
   const QString missing = dir.filePath("no/such/folder/c.csv");
-  EXPECT_TRUE(messageFor(missing).startsWith("Cannot write '" + missing + "': "));
-  EXPECT_EQ(messageFor(dir.path()), "Cannot write '" + dir.path() + "': it is a folder");
+  EXPECT_TRUE(messageFor(missing).startsWith("無法寫入變更清單 " + missing + "：請確認資料夾存在"));
+  EXPECT_EQ(messageFor(dir.path()), "無法寫入變更清單 " + dir.path() +
+                                        "：這是一個資料夾，請指定一個檔案名稱，例如 changes.csv。");
   if (::geteuid() == 0) return;  // permission bits do not stop root
   const QString readOnly = dir.filePath("ro.csv");
   {
@@ -129,7 +136,7 @@ TEST(ChangesCsvTest, APathThatCannotBeWrittenFailsAtOnceWithItsName) {
     f.write("keep");
   }
   QFile::setPermissions(readOnly, QFile::ReadOwner);
-  EXPECT_TRUE(messageFor(readOnly).startsWith("Cannot write '" + readOnly + "': "));
+  EXPECT_TRUE(messageFor(readOnly).startsWith("無法寫入變更清單 " + readOnly + "："));
   EXPECT_EQ(bytes(readOnly), "keep");
 }
 

@@ -1,5 +1,6 @@
 #include "import/ItemNumber.h"
 
+#include <db/ValueText.h>
 #include <platform/CodePage.h>
 #include <platform/Error.h>
 
@@ -18,8 +19,8 @@ QChar EanCheckDigit(const QString& text) {
   for (int i = 0; i < 7; ++i) {
     const QChar c = i < text.size() ? text[i] : QChar();
     if (c < QLatin1Char('0') || c > QLatin1Char('9'))
-      throw platform::Error(QStringLiteral("'%1' is not a valid integer value")
-                                .arg(i < text.size() ? QString(c) : QString()));
+      throw platform::Error(
+          db::ValueText::notAValue(i < text.size() ? QString(c) : QString(), db::ftInteger));
     const int digit = c.unicode() - '0';
     sum += i % 2 == 0 ? 3 * digit : digit;
   }

@@ -285,7 +285,7 @@ TEST_P(JournalTest, AFailedRunIsUndoneAsFarAsItWentAndItsFailedRowHasNoEntry) {
 
   DirectFrontEnd ui;
   const QString journal = import(ui);
-  ASSERT_EQ(ui.errors, QStringList("'tall' is not a valid floating point value"));
+  ASSERT_EQ(ui.errors, QStringList("「tall」不是數字：這個欄位只能填數字（例如 12.5）"));
   const auto file = journal::JournalFile::open(journal);
   EXPECT_EQ(file->counts().updates, 5);
   EXPECT_EQ(file->run().outcome, "failed");

@@ -145,7 +145,7 @@ TEST_P(LivePosTest, StockIsAddedToWhatThePosHoldsAtThePostAndUndoTakesBackTheAmo
     QFile file(dir_.filePath("changes.csv"));
     ASSERT_TRUE(file.open(QIODevice::ReadOnly));
     const QString text = QString::fromUtf8(file.readAll());
-    EXPECT_TRUE(text.contains(QStringLiteral("Item,12345670,StkQty,330,+5\r\n")))
+    EXPECT_TRUE(text.contains(QStringLiteral("Item,12345670,StkQty,,330,+5\r\n")))
         << text.toStdString();
   }
   // The till sells 3 after the start.
@@ -447,7 +447,8 @@ TEST_P(LivePosTest, EditsOnlyRefusesACellChangedBothInAccessAndInThePos) {
   const QStringList errors = import({"Customer"});
   ASSERT_EQ(errors.size(), 1);
   EXPECT_EQ(errors[0],
-            QStringLiteral("Customer（CustNo = C2）的欄位 Name 在 Access 與 POS 都改過：匯出時為"
+            QStringLiteral("Customer（CustNo = C2）的欄位 Name（檔案中的「姓名」欄） 在 Access 與 "
+                           "POS 都改過：匯出時為"
                            "「陳美麗」，Access 為「陳美玲」，POS 現為「陳美美」；這一列沒有寫入"));
   EXPECT_EQ(pos("Customer", "CustNo", "C2", "Name"), QStringLiteral("陳美美"));
 }

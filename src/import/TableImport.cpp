@@ -261,8 +261,10 @@ TableImport::Preview TableImport::preview(
     source_.next();
     progress.step(row, result.rows);
   }
-  progress.finish();
   result.keptBySettings = keptBySettings();
+  result.missing = findMissingRows(source_, keyDisplay_, target_, keyField_,
+                                   table_ == PosTable::Item ? completeItemNo : nullptr);
+  progress.finish();
   return result;
 }
 
@@ -423,9 +425,18 @@ int TableImport::keepUnedited(const posdb::ExportRecord& record) {
 }
 
 QString TableImport::cellText(const db::Field& field) const {
+  // The operator edited the column under its heading in the exchange file: named too
+  // when it is not the POS's name.
+  QString column = field.fieldName();
+  for (const Column& c : columns_)
+    if (c.names.field == field.fieldName() && !c.names.display.isEmpty() &&
+        c.names.display != c.names.field) {
+      column += QStringLiteral("（檔案中的「%1」欄）").arg(c.names.display);
+      break;
+    }
   return QStringLiteral("%1（%2 = %3）的欄位 %4")
       .arg(QString::fromUtf8(importTable(table_).name), keyTarget_->fieldName(),
-           keyTarget_->asString(), field.fieldName());
+           keyTarget_->asString(), column);
 }
 
 void TableImport::checkKeyFits(const QString& key) const {

@@ -177,7 +177,7 @@ TEST_P(TableImportTest, FailedRowIsDiscardedAndEndsTheWalk) {
   exportShaped("Customer", pos_->dm.qryCustomer, "CustNo", rows);
   RecordingProgress progress;
   EXPECT_EQ(run(PosTable::Customer, pos_->dm.qryCustomer, &progress),
-            "'tall' is not a valid floating point value");
+            "「tall」不是數字：這個欄位只能填數字（例如 12.5）");
   EXPECT_EQ(progress.events.size(), 5);  // start and rows 1 to 4; no finish
   for (int i = 1; i <= 4; ++i)
     EXPECT_EQ(pos("Customer", "CustNo", QStringLiteral("N%1").arg(i), "Name"),
@@ -257,7 +257,7 @@ TEST_P(TableImportTest, ItemKeysAreCompletedAndAFactNamePairLeavesNoTrace) {
                 {{"ItemNo", "123456"}, {"PtName", "six"}},
                 {{"ItemNo", "12345"}, {"PtName", "five"}},
                 {{"ItemNo", "12A4567"}, {"PtName", "bad"}}});
-  EXPECT_EQ(run(PosTable::Item, pos_->dm.qryItem), "'A' is not a valid integer value");
+  EXPECT_EQ(run(PosTable::Item, pos_->dm.qryItem), "「A」不是整數：這個欄位只能填整數（例如 12）");
   EXPECT_EQ(pos("Item", "ItemNo", "12345670", "PtName"), QStringLiteral(" 新 "));
   EXPECT_EQ(pos("Item", "ItemNo", "12345601", "PtName"), "six");
   EXPECT_EQ(pos("Item", "ItemNo", "12345", "PtName"), "five");
@@ -463,8 +463,8 @@ TEST_P(TableImportTest, ADateBeforeSqlServersDatetimeFailsTheRowInTheDryRunToo) 
     TableImport dryRun(PosTable::Customer, source("Customer"), pos_->dm.qryCustomer);
     const TableImport::Preview preview = dryRun.preview(progress);
     ASSERT_EQ(preview.failures.size(), 1u);
-    EXPECT_TRUE(preview.failures[0].message.startsWith(
-        QStringLiteral("Customer（CustNo = C1）的欄位 Birthday 的日期 1700/01/01 超出")))
+    EXPECT_TRUE(preview.failures[0].message.startsWith(QStringLiteral(
+        "Customer（CustNo = C1）的欄位 Birthday（檔案中的「出生日期」欄） 的日期 1700/01/01 超出")))
         << preview.failures[0].message.toStdString();
   }
   EXPECT_TRUE(run(PosTable::Customer, pos_->dm.qryCustomer)
@@ -478,7 +478,8 @@ TEST_P(TableImportTest, ACharacterOutsideTheServersCodePageFailsTheRow) {
   const QString emoji = QStringLiteral("土地銀行\U0001F600");
   exportShaped("Supplier", pos_->dm.qrySupplier, "FactNo", {{{"FactNo", "S01"}, {"Bank", emoji}}});
   EXPECT_EQ(run(PosTable::Supplier, pos_->dm.qrySupplier),
-            QStringLiteral("Supplier（FactNo = S01）的欄位 Bank 含有 POS 資料庫無法儲存的字元「"
+            QStringLiteral("Supplier（FactNo = S01）的欄位 Bank（檔案中的「付款行名」欄） 含有 POS "
+                           "資料庫無法儲存的字元「"
                            "\U0001F600」：") +
                 emoji);
   EXPECT_EQ(pos("Supplier", "FactNo", "S01", "Bank"), QString());

@@ -10,6 +10,7 @@
 #include <QFileInfo>
 
 #include "platform/Error.h"
+#include "platform/ErrorText.h"
 
 namespace platform {
 namespace {
@@ -104,7 +105,7 @@ bool replace(const QByteArray& target, const QByteArray& data, unsigned createMo
 void writeFileAtomically(const QString& path, const QByteArray& data, unsigned createMode) {
   const QString fullPath = QFileInfo(path).absoluteFilePath();
   if (!replace(resolveTarget(QFile::encodeName(fullPath)), data, createMode))
-    throw Error(QStringLiteral("Unable to write to %1").arg(fullPath));
+    throw Error(unableToWrite(fullPath));
 }
 
 }  // namespace platform

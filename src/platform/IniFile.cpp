@@ -10,6 +10,7 @@
 #include "IniDocument.h"
 #include "platform/CodePage.h"
 #include "platform/Error.h"
+#include "platform/ErrorText.h"
 
 namespace platform {
 namespace {
@@ -29,7 +30,7 @@ QByteArray readForUpdate(const QString& path) {
   QFile file(path);
   if (!file.exists()) return QByteArray();
   if (!file.open(QIODevice::ReadOnly))
-    throw Error(QStringLiteral("Unable to write to %1").arg(QFileInfo(path).absoluteFilePath()));
+    throw Error(unableToWrite(QFileInfo(path).absoluteFilePath()));
   return file.readAll();
 }
 

@@ -10,6 +10,7 @@
 
 #include "platform/CodePage.h"
 #include "platform/Error.h"
+#include "platform/ErrorText.h"
 
 using namespace platform;
 
@@ -155,7 +156,7 @@ TEST_F(IniFileTest, RefusedWriteNamesTheFullPath) {
       ini.writeString("MSSQL", "Host", "h");
       ADD_FAILURE() << "no error for " << p.toStdString();
     } catch (const Error& e) {
-      EXPECT_EQ(e.message(), QStringLiteral("Unable to write to ") + p);
+      EXPECT_EQ(e.message(), unableToWrite(p));
     }
   }
   // A relative path is reported in full.
@@ -165,8 +166,7 @@ TEST_F(IniFileTest, RefusedWriteNamesTheFullPath) {
     IniFile("plain/Config.ini").writeString("S", "K", "v");
     ADD_FAILURE();
   } catch (const Error& e) {
-    EXPECT_EQ(e.message(),
-              QStringLiteral("Unable to write to ") + dir.filePath("plain/Config.ini"));
+    EXPECT_EQ(e.message(), unableToWrite(dir.filePath("plain/Config.ini")));
   }
   QDir::setCurrent(cwd);
 }

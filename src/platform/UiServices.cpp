@@ -18,6 +18,11 @@ UiServices* installed = nullptr;
 
 }  // namespace
 
+void UiServices::errorBox(const QString& text, const QString& details, const QString& caption) {
+  messageBox(details.isEmpty() ? text : text + QStringLiteral("\n\n") + details, caption,
+             Icon::Error);
+}
+
 bool UiServices::question(const QString&, const QString&) {
   return false;
 }

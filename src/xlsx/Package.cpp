@@ -38,7 +38,8 @@ bool compoundFileIsEncrypted(QFile& file) {
 
 zip_t* openArchive(const QString& path) {
   QFileInfo info(path);
-  if (!info.exists()) failRead(path, QStringLiteral("找不到這個檔案"));
+  if (!info.exists())
+    failRead(path, QStringLiteral("找不到這個檔案：請先按「匯出檔案」，或確認檔案放在程式資料夾"));
   if (info.isDir()) failRead(path, notAWorkbookReason());
   QFile file(path);
   if (!file.open(QIODevice::ReadOnly)) {

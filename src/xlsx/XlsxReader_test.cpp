@@ -368,7 +368,9 @@ TEST_F(XlsxReader, RefusesWhatIsNoReadableWorkbook) {
   EXPECT_EQ(errorOf(path("Item.mdb")), message("Item.mdb", notXlsx));
   writeZip(path("other.xlsx"), {{"word/document.xml", "<document/>"}});
   EXPECT_EQ(errorOf(path("other.xlsx")), message("other.xlsx", notXlsx));
-  EXPECT_EQ(errorOf(path("missing.xlsx")), message("missing.xlsx", "找不到這個檔案"));
+  EXPECT_EQ(
+      errorOf(path("missing.xlsx")),
+      message("missing.xlsx", "找不到這個檔案：請先按「匯出檔案」，或確認檔案放在程式資料夾"));
 
   // Compound files: an old workbook, or a new one under a password.
   const QByteArray compound = QByteArray("\xD0\xCF\x11\xE0\xA1\xB1\x1A\xE1", 8).append(4096, 'j');

@@ -48,9 +48,9 @@ QStringList parseTables(const QString& value) {
         known = true;
       }
     if (!known)
-      throw UsageError{QStringLiteral("unknown table '%1' (tables: %2)").arg(name, tableList())};
+      throw UsageError{QStringLiteral("沒有資料表「%1」（可用：%2）").arg(name, tableList())};
   }
-  if (tables.isEmpty()) throw UsageError{QStringLiteral("--tables names no table")};
+  if (tables.isEmpty()) throw UsageError{QStringLiteral("--tables 沒有指定任何資料表")};
   return tables;
 }
 
@@ -144,60 +144,62 @@ int runImport(const Options& options, posdb::TDmMSSQL& pos, std::FILE* out, std:
 
 }  // namespace
 
+// Lines within 80 columns on a terminal, a Chinese character taking two.
 QString usageText() {
   return QStringLiteral(
-             "Usage: dataconv-batch export|import [--format mdb|xlsx] [--folder DIR]\n"
-             "                      [--tables TABLE,...]\n"
-             "       dataconv-batch export [--replace|--append] ...\n"
-             "       dataconv-batch import [--ignore-lock] ...\n"
-             "       dataconv-batch import --edits-only [--folder DIR] [--tables TABLE,...]\n"
-             "       dataconv-batch undo JOURNAL [--dry-run] [--include-uncertain]\n"
-             "                      [--folder DIR]\n"
-             "       dataconv-batch journals [--folder DIR]\n"
-             "       dataconv-batch import --dry-run [--changes FILE.csv] [--folder DIR]\n"
-             "                      [--tables TABLE,...]\n"
-             "       dataconv-batch --help\n"
+             "用法：dataconv-batch export|import [--format mdb|xlsx] [--folder 資料夾]\n"
+             "                      [--tables 資料表,...]\n"
+             "      dataconv-batch export [--replace|--append] ...\n"
+             "      dataconv-batch import [--ignore-lock] ...\n"
+             "      dataconv-batch import --edits-only [--folder 資料夾]\n"
+             "                      [--tables 資料表,...]\n"
+             "      dataconv-batch import --dry-run [--changes 檔案.csv] [--folder 資料夾]\n"
+             "                      [--tables 資料表,...]\n"
+             "      dataconv-batch undo 匯入記錄 [--dry-run] [--include-uncertain]\n"
+             "                      [--folder 資料夾]\n"
+             "      dataconv-batch journals [--folder 資料夾]\n"
+             "      dataconv-batch --help\n"
              "\n"
-             "Runs the export or the import of the program's windows without a display, with\n"
-             "the same Config.ini, column map files and Access files.\n"
+             "不開視窗，執行程式視窗中的匯出與匯入，使用相同的 Config.ini、欄位對照檔\n"
+             "與交換檔案。\n"
              "\n"
-             "  export          write each table's column map file and Access file (TABLE.mdb)\n"
-             "                  from the POS database\n"
-             "  import          merge each table's Access file into the POS database; every\n"
-             "                  import keeps a journal of the rows it changes in the folder\n"
-             "                  journal beside Config.ini (the newest 50 are kept)\n"
-             "  undo JOURNAL    take back the run of a journal (a file of the journal folder,\n"
-             "                  by name or path): appended rows deleted, changed columns put\n"
-             "                  back; a row changed again since is left alone as a conflict;\n"
-             "                  each change is taken back once, however often undo runs\n"
-             "  --include-uncertain  undo: also take back amounts (stock) added by a post\n"
-             "                  that was cut short, once you checked that they reached the POS\n"
-             "  journals        list the journals, oldest first\n"
-             "  --folder DIR    the folder of Config.ini, the column map files and the Access\n"
-             "                  files (default: the folder of the program)\n"
-             "  --tables LIST   the tables to run, comma-separated, from %1, instead of those\n"
-             "                  switched on in section [Export Import] of Config.ini\n"
-             "  --dry-run       import: report what the import would do (rows new, changed,\n"
-             "                  unchanged, and every row that would fail), writing nothing;\n"
-             "                  undo: show what it would do and change nothing\n"
-             "  --changes FILE  with --dry-run: list each cell it would write in a CSV file\n"
-             "  --format FMT    export, import: the files' format, mdb (Access, TABLE.mdb) or\n"
-             "                  xlsx (Excel, TABLE.xlsx), instead of [Export Import] FileType\n"
-             "  --replace       export: an Access table that holds rows already gets the POS's\n"
-             "                  rows alone (the file is written anew, then put in place)\n"
-             "  --append        export: the POS's rows follow those the table holds (the\n"
-             "                  default; every row is then there twice)\n"
-             "  --ignore-lock   import: import a file that Excel, LibreOffice or Access still\n"
-             "                  has open (its lock file lies beside it) as it was last saved;\n"
-             "                  without it such a table is left out\n"
-             "  --edits-only    import: bring back only the cells changed in the Access files\n"
-             "                  since the export, as [Export Import] EditsOnly=1 does\n"
-             "  --help          show this text\n"
+             "  export          從 POS 資料庫寫出每個資料表的欄位對照檔與交換檔案\n"
+             "                  （Access 的 資料表.mdb 或 Excel 的 資料表.xlsx）\n"
+             "  import          把每個資料表的交換檔案依主鍵合併回 POS 資料庫；每次匯入\n"
+             "                  都在 Config.ini 旁的 journal 資料夾留下匯入記錄\n"
+             "                  （保留最新的 50 份）\n"
+             "  undo 匯入記錄   取回一次匯入（journal 資料夾中的檔案，名稱或路徑皆可）：\n"
+             "                  刪除新增的列，改回修改過的欄位；之後又被修改過的列視為\n"
+             "                  衝突，保持不動；每項修改只會取回一次\n"
+             "  journals        依時間先後列出匯入記錄\n"
+             "  --folder 資料夾 Config.ini、欄位對照檔與交換檔案所在的資料夾\n"
+             "                  （預設：程式所在的資料夾）\n"
+             "  --tables 清單   要執行的資料表，以逗號分隔，可用：\n"
+             "                  %1\n"
+             "                  不指定時依 Config.ini 的 [Export Import] 設定\n"
+             "  --dry-run       import：只報告匯入會做什麼（新增、修改、未變更的列數，\n"
+             "                  以及每一列會失敗的原因），不寫入任何資料；\n"
+             "                  undo：只列出會做什麼，不做任何修改\n"
+             "  --changes 檔案  與 import --dry-run 一起使用：把每個會寫入的欄位列在\n"
+             "                  CSV 檔案中\n"
+             "  --format 格式   export、import：交換檔案的格式，mdb（Access）或 xlsx\n"
+             "                  （Excel），取代 [Export Import] 的 FileType 設定\n"
+             "  --replace       export：已有資料的 Access 資料表改為只放 POS 的資料\n"
+             "                  （先寫出新檔案，再換掉原來的檔案）\n"
+             "  --append        export：POS 的資料接在資料表原有的列之後（預設；每一列\n"
+             "                  因此會出現兩次）\n"
+             "  --ignore-lock   import：Excel、LibreOffice 或 Access 仍開著的檔案（旁邊\n"
+             "                  有鎖定檔）也匯入最後一次存檔的內容；不加時略過這個資料表\n"
+             "  --edits-only    import：只匯入匯出之後在交換檔案中修改過的欄位，\n"
+             "                  與 [Export Import] 的 EditsOnly=1 相同\n"
+             "  --include-uncertain\n"
+             "                  undo：被中斷的匯入可能已加到 POS 的數量（庫存）也取回；\n"
+             "                  請先確認這些數量確實已寫入 POS\n"
+             "  --help          顯示這份說明\n"
              "\n"
-             "The report goes to standard output, errors and progress to standard error.\n"
-             "Exit status: 0 success, 1 a table failed (or undo left conflicting rows alone),\n"
-             "2 bad usage. With import --dry-run, 1 says that a row would fail or a table\n"
-             "cannot be read.\n")
+             "報告輸出到標準輸出，錯誤與進度輸出到標準錯誤。\n"
+             "結束代碼：0 成功；1 有資料表失敗（或還原時有衝突的列保持不動）；\n"
+             "2 用法錯誤。import --dry-run 時，1 表示有列會失敗或有資料表無法讀取。\n")
       .arg(tableList());
 }
 
@@ -210,7 +212,7 @@ Options parseArguments(const QStringList& arguments) {
     // "--name value" or "--name=value".
     auto value = [&](const QString& name) -> std::optional<QString> {
       if (arg == name) {
-        if (i + 1 >= arguments.size()) throw UsageError{name + QStringLiteral(" needs a value")};
+        if (i + 1 >= arguments.size()) throw UsageError{name + QStringLiteral(" 後面要接一個值")};
         return arguments.at(++i);
       }
       if (arg.startsWith(name + QLatin1Char('='))) return arg.mid(name.size() + 1);
@@ -219,17 +221,17 @@ Options parseArguments(const QStringList& arguments) {
     if (arg == QStringLiteral("--help") || arg == QStringLiteral("-h")) {
       help = true;
     } else if (const auto folder = value(QStringLiteral("--folder"))) {
-      if (folder->isEmpty()) throw UsageError{QStringLiteral("--folder needs a value")};
+      if (folder->isEmpty()) throw UsageError{QStringLiteral("--folder 後面要接一個值")};
       options.folder = *folder;
     } else if (const auto tables = value(QStringLiteral("--tables"))) {
       options.tables = parseTables(*tables);
     } else if (const auto changes = value(QStringLiteral("--changes"))) {
-      if (changes->isEmpty()) throw UsageError{QStringLiteral("--changes needs a value")};
+      if (changes->isEmpty()) throw UsageError{QStringLiteral("--changes 後面要接一個值")};
       options.changes = *changes;
     } else if (const auto format = value(QStringLiteral("--format"))) {
       options.format = config::exchangeFormatOf(*format);
       if (!options.format)
-        throw UsageError{QStringLiteral("--format is mdb or xlsx, not '%1'").arg(*format)};
+        throw UsageError{QStringLiteral("--format 只能是 mdb 或 xlsx，不是「%1」").arg(*format)};
     } else if (arg == QStringLiteral("--dry-run")) {
       options.dryRun = true;
     } else if (arg == QStringLiteral("--edits-only")) {
@@ -242,12 +244,12 @@ Options parseArguments(const QStringList& arguments) {
     } else if (arg == QStringLiteral("--include-uncertain")) {
       options.includeUncertain = true;
     } else if (arg.startsWith(QLatin1Char('-'))) {
-      throw UsageError{QStringLiteral("unknown option '%1'").arg(arg)};
+      throw UsageError{QStringLiteral("不認得的選項「%1」").arg(arg)};
     } else if (haveCommand && options.command == Options::Command::Undo &&
                options.journal.isEmpty()) {
       options.journal = arg;
     } else if (haveCommand) {
-      throw UsageError{QStringLiteral("unexpected argument '%1'").arg(arg)};
+      throw UsageError{QStringLiteral("多出來的參數「%1」").arg(arg)};
     } else if (arg == QStringLiteral("export")) {
       options.command = Options::Command::Export;
       haveCommand = true;
@@ -261,36 +263,37 @@ Options parseArguments(const QStringList& arguments) {
       options.command = Options::Command::Journals;
       haveCommand = true;
     } else {
-      throw UsageError{QStringLiteral("unknown command '%1'").arg(arg)};
+      throw UsageError{QStringLiteral("不認得的指令「%1」").arg(arg)};
     }
   }
   if (help) {
     options.command = Options::Command::Help;
     return options;
   }
-  if (!haveCommand) throw UsageError{QStringLiteral("no command given")};
+  if (!haveCommand)
+    throw UsageError{QStringLiteral("沒有指定指令（export、import、undo 或 journals）")};
   if (options.command == Options::Command::Undo && options.journal.isEmpty())
-    throw UsageError{QStringLiteral("undo needs the journal to take back")};
+    throw UsageError{QStringLiteral("undo 後面要接要取回的匯入記錄")};
   if (options.dryRun && options.command != Options::Command::Import &&
       options.command != Options::Command::Undo)
-    throw UsageError{QStringLiteral("--dry-run is for import and undo only")};
+    throw UsageError{QStringLiteral("--dry-run 只能用在 import 與 undo")};
   if (options.editsOnly && options.command != Options::Command::Import)
-    throw UsageError{QStringLiteral("--edits-only is for import only")};
+    throw UsageError{QStringLiteral("--edits-only 只能用在 import")};
   if (options.existingRowsGiven && options.command != Options::Command::Export)
-    throw UsageError{QStringLiteral("--replace and --append are for export only")};
+    throw UsageError{QStringLiteral("--replace 與 --append 只能用在 export")};
   if (options.ignoreLock && options.command != Options::Command::Import)
-    throw UsageError{QStringLiteral("--ignore-lock is for import only")};
+    throw UsageError{QStringLiteral("--ignore-lock 只能用在 import")};
   if (options.includeUncertain && options.command != Options::Command::Undo)
-    throw UsageError{QStringLiteral("--include-uncertain is for undo only")};
+    throw UsageError{QStringLiteral("--include-uncertain 只能用在 undo")};
   if (!options.changes.isEmpty() &&
       !(options.dryRun && options.command == Options::Command::Import))
-    throw UsageError{QStringLiteral("--changes needs import --dry-run")};
+    throw UsageError{QStringLiteral("--changes 要與 import --dry-run 一起使用")};
   if (options.tables &&
       (options.command == Options::Command::Undo || options.command == Options::Command::Journals))
-    throw UsageError{QStringLiteral("--tables does not apply to this command")};
+    throw UsageError{QStringLiteral("--tables 不能用在這個指令")};
   if (options.format &&
       (options.command == Options::Command::Undo || options.command == Options::Command::Journals))
-    throw UsageError{QStringLiteral("--format does not apply to this command")};
+    throw UsageError{QStringLiteral("--format 不能用在這個指令")};
   return options;
 }
 
@@ -300,11 +303,18 @@ int runBatch(const QStringList& arguments, std::FILE* out, std::FILE* err, bool 
   try {
     options = parseArguments(arguments);
     if (!options.folder.isEmpty() && !QFileInfo(options.folder).isDir())
-      throw UsageError{QStringLiteral("no folder '%1'").arg(options.folder)};
+      throw UsageError{QStringLiteral("找不到資料夾「%1」").arg(options.folder)};
     if (options.command == Options::Command::Import && options.dryRun)
       preview = std::make_unique<BatchPreview>(options);
   } catch (const UsageError& e) {
-    write(err, QStringLiteral("dataconv-batch: %1\nTry 'dataconv-batch --help'.\n").arg(e.message));
+    // A system's own words (why a file cannot be written) indented under the line.
+    const platform::SplitText split = platform::splitDetails(e.message);
+    QString text = split.text;
+    if (!split.details.isEmpty())
+      for (const QString& line : split.details.split(QLatin1Char('\n')))
+        text += QStringLiteral("\n    ") + line;
+    write(err, QStringLiteral("dataconv-batch：%1\n請執行「dataconv-batch --help」查看用法。\n")
+                   .arg(text));
     return kBadUsage;
   }
   if (options.command == Options::Command::Help) {

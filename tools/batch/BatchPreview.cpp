@@ -2,12 +2,14 @@
 
 #include "ConsoleText.h"
 
+#include <config/ColumnMap.h>
 #include <import/ChangesCsv.h>
 #include <import/DmMdb.h>
 #include <import/ImportPreview.h>
 #include <platform/ErrorText.h>
 #include <posdb/DmMdf.h>
 
+#include <QFileInfo>
 #include <algorithm>
 #include <exception>
 
@@ -45,13 +47,26 @@ class ConsolePreview : public dataimport::PreviewFrontEnd {
 BatchPreview::BatchPreview(const Options& options) : options_(options) {
   if (options_.changes.isEmpty()) return;
   try {
-    changes_ = std::make_unique<dataimport::ChangesCsv>(options_.changes);
+    changes_ = std::make_unique<dataimport::ChangesCsv>(
+        options_.changes,
+        [this](const QString& table, const QString& column) { return heading(table, column); });
   } catch (...) {
     throw UsageError{platform::errorText(std::current_exception())};
   }
 }
 
 BatchPreview::~BatchPreview() = default;
+
+QString BatchPreview::heading(const QString& table, const QString& column) {
+  auto found = headings_.find(table);
+  if (found == headings_.end()) {
+    QHash<QString, QString> map;
+    const config::ColumnMap columns = config::ColumnMap::readTable(table);
+    for (const config::ColumnPair& pair : columns.pairs()) map.insert(pair.field, pair.display);
+    found = headings_.insert(table, map);
+  }
+  return found->value(column);
+}
 
 int BatchPreview::run(posdb::TDmMSSQL& pos, std::FILE* out, std::FILE* err,
                       ConsoleProgress& progress) {
@@ -72,6 +87,12 @@ int BatchPreview::run(posdb::TDmMSSQL& pos, std::FILE* out, std::FILE* err,
   }
   QString report = dataimport::previewReport(tables);
   report.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
+  // Rows the files no longer hold: most often deleted by mistake, and left in the POS.
+  for (const dataimport::TablePreview& t : tables)
+    if (t.counts && t.counts->missing.count > 0)
+      report +=
+          QStringLiteral("\n%1：%2。")
+              .arg(QFileInfo(t.file).fileName(), dataimport::missingRowsText(t.counts->missing));
   write(out, report + QLatin1Char('\n'));
   bool clean = std::all_of(tables.begin(), tables.end(),
                            [](const dataimport::TablePreview& t) { return t.clean(); });

@@ -6,6 +6,8 @@
 #include "BatchCommand.h"
 #include "ConsoleProgress.h"
 
+#include <QHash>
+#include <QString>
 #include <cstdio>
 #include <memory>
 
@@ -29,7 +31,11 @@ class BatchPreview {
   int run(posdb::TDmMSSQL& pos, std::FILE* out, std::FILE* err, ConsoleProgress& progress);
 
  private:
+  // The exchange file's heading of a POS column, from the table's column map file.
+  QString heading(const QString& table, const QString& column);
+
   Options options_;
+  QHash<QString, QHash<QString, QString>> headings_;
   std::unique_ptr<dataimport::ChangesCsv> changes_;
 };
 

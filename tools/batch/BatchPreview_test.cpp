@@ -117,7 +117,7 @@ TEST_F(BatchPreviewTest, ReportsEachTableAndListsTheChangesWritingNothing) {
   // Progress as the import shows it: one line per table when not on a terminal.
   const QStringList progress = o.err.split(u'\n', Qt::SkipEmptyParts);
   ASSERT_EQ(progress.size(), 4) << o.err.toStdString();
-  EXPECT_TRUE(progress[1].startsWith(QStringLiteral("Item  %1 rows in ").arg(items)));
+  EXPECT_TRUE(progress[1].startsWith(QStringLiteral("商品資料 Item  %1 列，費時 ").arg(items)));
   EXPECT_EQ(state(), before);  // nor a journal, nor any file of the folder, nor the POS
 
   QFile file(changes);
@@ -125,11 +125,13 @@ TEST_F(BatchPreviewTest, ReportsEachTableAndListsTheChangesWritingNothing) {
   const QByteArray raw = file.readAll();
   EXPECT_TRUE(raw.startsWith("\xEF\xBB\xBF"));
   const QString csv = QString::fromUtf8(raw.mid(3));
-  EXPECT_TRUE(csv.startsWith(QStringLiteral("table,key,column,pos_value,access_value\r\n")));
+  EXPECT_TRUE(
+      csv.startsWith(QStringLiteral("table,key,column,heading,pos_value,access_value\r\n")));
+  // With the heading the column map file gives the column.
   EXPECT_TRUE(csv.contains(
-      QStringLiteral("\r\nClassify,%1,ClsName,\"a,\"\"b\"\"\nc\",%2\r\n").arg(no, name)))
+      QStringLiteral("\r\nClassify,%1,ClsName,小分類名稱,\"a,\"\"b\"\"\nc\",%2\r\n").arg(no, name)))
       << csv.toStdString();
-  EXPECT_TRUE(csv.contains(QStringLiteral("\r\nSupplier,%1,FactNo,,%1\r\n").arg(factNo)));
+  EXPECT_TRUE(csv.contains(QStringLiteral("\r\nSupplier,%1,FactNo,廠商代號,,%1\r\n").arg(factNo)));
   // The new supplier's columns, the changed classification's one, the header.
   EXPECT_LE(csv.count(QStringLiteral("\r\nSupplier,")), factColumns);
   EXPECT_GT(csv.count(QStringLiteral("\r\nSupplier,")), 1);
@@ -224,7 +226,7 @@ TEST_F(BatchPreviewTest, FailingRowsAndUnreadableTablesAreAllListedWithStatusOne
     const QString& line = lines[3 + classify + r];
     EXPECT_TRUE(line.startsWith(QStringLiteral("Customer 第 %1 列：").arg(r)))
         << line.toStdString();
-    EXPECT_TRUE(line.endsWith("is not a valid floating point value.")) << line.toStdString();
+    EXPECT_TRUE(line.endsWith("不是數字：這個欄位只能填數字（例如 12.5）.")) << line.toStdString();
   }
 }
 
@@ -236,24 +238,48 @@ TEST_F(BatchPreviewTest, UnreachablePosFailsAndWritesNoChangesFile) {
   EXPECT_EQ(o.status, 1);
   EXPECT_TRUE(o.out.isEmpty());
   EXPECT_FALSE(o.err.trimmed().isEmpty());
-  EXPECT_FALSE(o.err.startsWith("dataconv-batch: "));
+  EXPECT_FALSE(o.err.startsWith("dataconv-batch："));
   EXPECT_FALSE(QFile::exists(changes));
+}
+
+// A row the file no longer holds is named after the report: the import leaves it in the
+// POS, which the operator who deleted it may not expect.
+TEST_F(BatchPreviewTest, RowsTheFileNoLongerHoldsAreCountedAndNamed) {
+  enable({"Customer"});
+  ASSERT_EQ(run({"export"}).status, 0);
+  // Rows the POS gained since the export are rows the file lacks.
+  for (const char* key : {"Z0000901", "Z0000902"}) {
+    sql("create table t as select * from Customer limit 1");
+    sql(QStringLiteral("update t set CustNo = '%1'").arg(QLatin1String(key)));
+    sql("insert into Customer select * from t");
+    sql("drop table t");
+  }
+  const Outcome o = run({"import", "--dry-run"});
+  EXPECT_EQ(o.status, 0) << o.err.toStdString();
+  EXPECT_TRUE(o.out.endsWith(
+      "\nCustomer.mdb：檔案中少了 2 列：Z0000901、Z0000902；匯入不會刪除 POS 的資料。\n"))
+      << o.out.toStdString();
+  // Nothing is said when the file holds every row.
+  sql("delete from Customer where CustNo in ('Z0000901', 'Z0000902')");
+  const Outcome again = run({"import", "--dry-run"});
+  EXPECT_FALSE(again.out.contains("檔案中少了")) << again.out.toStdString();
 }
 
 TEST_F(BatchPreviewTest, BadUsageExitsWithTwoBeforeAnythingRuns) {
   const QStringList before = state();
   const QString unwritable = other_.filePath("missing/changes.csv");
   const std::vector<std::pair<QStringList, QString>> cases = {
-      {{"import", "--changes", other_.filePath("c.csv")}, "--changes needs import --dry-run"},
-      {{"export", "--dry-run"}, "--dry-run is for import and undo only"},
-      {{"import", "--dry-run", "--changes="}, "--changes needs a value"},
-      {{"import", "--dry-run", "--changes", unwritable}, "Cannot write '" + unwritable + "': "},
+      {{"import", "--changes", other_.filePath("c.csv")},
+       "--changes 要與 import --dry-run 一起使用"},
+      {{"export", "--dry-run"}, "--dry-run 只能用在 import 與 undo"},
+      {{"import", "--dry-run", "--changes="}, "--changes 後面要接一個值"},
+      {{"import", "--dry-run", "--changes", unwritable}, "無法寫入變更清單 " + unwritable + "："},
   };
   for (const auto& [arguments, message] : cases) {
     const std::string what = arguments.join(' ').toStdString();
     const Outcome o = run(arguments);
     EXPECT_EQ(o.status, 2) << what;
-    EXPECT_TRUE(o.err.startsWith("dataconv-batch: " + message))
+    EXPECT_TRUE(o.err.startsWith("dataconv-batch：" + message))
         << what << ": " << o.err.toStdString();
     EXPECT_TRUE(o.out.isEmpty()) << what;
   }

@@ -1,9 +1,11 @@
 #include "BatchTestSupport.h"
 
+#include <ShownTexts.h>
 #include <gtest/gtest.h>
 #include <QFile>
 #include <QProcess>
 #include <QSqlDatabase>
+#include <QSqlError>
 #include <QSqlQuery>
 
 namespace batch::test {
@@ -18,6 +20,8 @@ Outcome runBatch(const QStringList& arguments, const QString& workingDirectory) 
   o.status = process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;
   o.out = QString::fromLocal8Bit(process.readAllStandardOutput());
   o.err = QString::fromLocal8Bit(process.readAllStandardError());
+  platform::testing::recordConsoleOutput(QStringLiteral("batch stdout"), o.out);
+  platform::testing::recordConsoleOutput(QStringLiteral("batch stderr"), o.err);
   return o;
 }
 
@@ -42,7 +46,8 @@ void forEachPosRow(const QString& posFile, const QString& statement,
     db.setDatabaseName(posFile);
     EXPECT_TRUE(db.open());
     QSqlQuery q(db);
-    EXPECT_TRUE(q.exec(statement)) << statement.toStdString();
+    EXPECT_TRUE(q.exec(statement))
+        << statement.toStdString() << ": " << q.lastError().text().toStdString();
     while (q.next()) onRow(q);
     q.finish();
     db.close();

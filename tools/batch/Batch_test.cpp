@@ -1,6 +1,7 @@
 // The batch command as an operator or cron runs it: the real executable over a demo
 // POS (SQLite) and a program folder of its own, with Access files the export makes.
 #include "BatchTestSupport.h"
+#include "ConsoleText.h"
 #include "DemoPos.h"
 #include "TdsPos.h"
 
@@ -76,35 +77,37 @@ class BatchTest : public ::testing::Test {
 TEST_F(BatchTest, HelpShowsTheUsageAndSucceeds) {
   const Outcome o = run({QStringLiteral("--help")}, false);
   EXPECT_EQ(o.status, 0);
-  EXPECT_TRUE(
-      o.out.startsWith("Usage: dataconv-batch export|import [--format mdb|xlsx] [--folder"));
-  EXPECT_TRUE(o.out.contains("Exit status: 0 success, 1 a table failed (or undo left"));
+  EXPECT_TRUE(o.out.startsWith("用法：dataconv-batch export|import [--format mdb|xlsx] [--folder"));
+  EXPECT_TRUE(o.out.contains("結束代碼：0 成功；1 有資料表失敗"));
   EXPECT_TRUE(o.err.isEmpty());
+  // Every line fits a terminal of 80 columns.
+  for (const QString& line : o.out.split(u'\n'))
+    EXPECT_LE(batch::displayWidth(line), 80) << line.toStdString();
 }
 
 TEST_F(BatchTest, BadUsageExitsWithTwoAndTouchesNothing) {
   enable({"Classify"});
   const QStringList before = files();
   const std::vector<std::pair<QStringList, QString>> cases = {
-      {{}, "no command given"},
-      {{"convert"}, "unknown command 'convert'"},
-      {{"export", "import"}, "unexpected argument 'import'"},
-      {{"export", "--verbose"}, "unknown option '--verbose'"},
-      {{"export", "--tables", "Classify,Stock"}, "unknown table 'Stock'"},
-      {{"export", "--tables", ","}, "--tables names no table"},
-      {{"export", "--tables"}, "--tables needs a value"},
-      {{"export", "--folder", folder_.path() + "/missing"}, "no folder"},
-      {{"undo"}, "undo needs the journal to take back"},
-      {{"undo", "a.sqlite", "b.sqlite"}, "unexpected argument 'b.sqlite'"},
-      {{"export", "--dry-run"}, "--dry-run is for import and undo only"},
-      {{"journals", "--dry-run"}, "--dry-run is for import and undo only"},
-      {{"undo", "a.sqlite", "--changes", "x.csv"}, "--changes needs import --dry-run"},
-      {{"journals", "--tables", "Item"}, "--tables does not apply to this command"},
-      {{"export", "--format", "xls"}, "--format is mdb or xlsx, not 'xls'"},
-      {{"undo", "a.sqlite", "--format", "xlsx"}, "--format does not apply to this command"},
-      {{"import", "--include-uncertain"}, "--include-uncertain is for undo only"},
-      {{"export", "--ignore-lock"}, "--ignore-lock is for import only"},
-      {{"import", "--replace"}, "--replace and --append are for export only"},
+      {{}, "沒有指定指令（export、import、undo 或 journals）"},
+      {{"convert"}, "不認得的指令「convert」"},
+      {{"export", "import"}, "多出來的參數「import」"},
+      {{"export", "--verbose"}, "不認得的選項「--verbose」"},
+      {{"export", "--tables", "Classify,Stock"}, "沒有資料表「Stock」"},
+      {{"export", "--tables", ","}, "--tables 沒有指定任何資料表"},
+      {{"export", "--tables"}, "--tables 後面要接一個值"},
+      {{"export", "--folder", folder_.path() + "/missing"}, "找不到資料夾"},
+      {{"undo"}, "undo 後面要接要取回的匯入記錄"},
+      {{"undo", "a.sqlite", "b.sqlite"}, "多出來的參數「b.sqlite」"},
+      {{"export", "--dry-run"}, "--dry-run 只能用在 import 與 undo"},
+      {{"journals", "--dry-run"}, "--dry-run 只能用在 import 與 undo"},
+      {{"undo", "a.sqlite", "--changes", "x.csv"}, "--changes 要與 import --dry-run 一起使用"},
+      {{"journals", "--tables", "Item"}, "--tables 不能用在這個指令"},
+      {{"export", "--format", "xls"}, "--format 只能是 mdb 或 xlsx，不是「xls」"},
+      {{"undo", "a.sqlite", "--format", "xlsx"}, "--format 不能用在這個指令"},
+      {{"import", "--include-uncertain"}, "--include-uncertain 只能用在 undo"},
+      {{"export", "--ignore-lock"}, "--ignore-lock 只能用在 import"},
+      {{"import", "--replace"}, "--replace 與 --append 只能用在 export"},
   };
   for (const auto& [arguments, message] : cases) {
     // The folder given last would hide a missing one given before it.
@@ -112,9 +115,9 @@ TEST_F(BatchTest, BadUsageExitsWithTwoAndTouchesNothing) {
     const Outcome o = run(arguments, withFolder);
     const std::string what = arguments.join(' ').toStdString();
     EXPECT_EQ(o.status, 2) << what;
-    EXPECT_TRUE(o.err.startsWith("dataconv-batch: ")) << what;
+    EXPECT_TRUE(o.err.startsWith("dataconv-batch：")) << what;
     EXPECT_TRUE(o.err.contains(message)) << what << ": " << o.err.toStdString();
-    EXPECT_TRUE(o.err.contains("Try 'dataconv-batch --help'.")) << what;
+    EXPECT_TRUE(o.err.contains("請執行「dataconv-batch --help」查看用法。")) << what;
     EXPECT_TRUE(o.out.isEmpty()) << what;
   }
   EXPECT_EQ(files(), before);
@@ -128,11 +131,11 @@ TEST_F(BatchTest, ExportPrintsTheWindowsReportAndOneProgressLinePerTable) {
   const QStringList lines = o.err.split(u'\n', Qt::SkipEmptyParts);
   ASSERT_EQ(lines.size(), 4) << o.err.toStdString();
   const int classify = sql("select count(*) from Classify").toInt();
-  EXPECT_TRUE(lines[0].startsWith(QStringLiteral("Classify  %1 rows in ").arg(classify)))
+  EXPECT_TRUE(lines[0].startsWith(QStringLiteral("分類資料 Classify  %1 列，費時 ").arg(classify)))
       << lines[0].toStdString();
-  EXPECT_TRUE(lines[1].startsWith("Item  40 rows in "));
-  EXPECT_TRUE(lines[2].startsWith("Supplier  "));
-  EXPECT_TRUE(lines[3].startsWith("Customer  "));
+  EXPECT_TRUE(lines[1].startsWith("商品資料 Item  40 列，費時 "));
+  EXPECT_TRUE(lines[2].startsWith("廠商資料 Supplier  "));
+  EXPECT_TRUE(lines[3].startsWith("會員資料 Customer  "));
   EXPECT_FALSE(o.err.contains(u'\r'));  // not a terminal: no line rewritten in place
   for (const char* t : {"Classify", "Item", "Supplier", "Customer"}) {
     EXPECT_TRUE(QFile::exists(path(QLatin1String(t) + ".mdb"))) << t;
@@ -314,9 +317,9 @@ TEST_F(BatchTest, WrongColumnMapFailsThatTableOnlyAndTheExitStatus) {
   EXPECT_EQ(o.out, "匯入狀態：\n匯入廠商資料完成。\n");
   const QStringList lines = o.err.split(u'\n', Qt::SkipEmptyParts);
   ASSERT_EQ(lines.size(), 3) << o.err.toStdString();
-  EXPECT_TRUE(lines[0].startsWith("Classify  stopped after 0 of ")) << lines[0].toStdString();
+  EXPECT_TRUE(lines[0].startsWith("分類資料 Classify  做完 0 列（共 ")) << lines[0].toStdString();
   EXPECT_TRUE(lines[1].contains("ClsTitle")) << lines[1].toStdString();
-  EXPECT_TRUE(lines[2].startsWith("Supplier  "));
+  EXPECT_TRUE(lines[2].startsWith("廠商資料 Supplier  "));
 }
 
 TEST_F(BatchTest, UnreachablePosFailsBeforeAnyFileIsTouched) {
@@ -329,7 +332,7 @@ TEST_F(BatchTest, UnreachablePosFailsBeforeAnyFileIsTouched) {
     EXPECT_EQ(o.status, 1) << command;
     EXPECT_TRUE(o.out.isEmpty()) << command;
     EXPECT_FALSE(o.err.trimmed().isEmpty()) << command;
-    EXPECT_FALSE(o.err.startsWith("dataconv-batch: ")) << command;  // not a usage error
+    EXPECT_FALSE(o.err.startsWith("dataconv-batch：")) << command;  // not a usage error
   }
   EXPECT_EQ(files(), before);
 }
@@ -342,7 +345,7 @@ TEST_F(BatchTest, ReadOnlyFolderFailsTheExportWithTheWindowsText) {
   const Outcome o = run({"export"});
   EXPECT_EQ(o.status, 1);
   EXPECT_TRUE(o.out.isEmpty());
-  EXPECT_TRUE(o.err.endsWith("Unable to write to " + path("Classify.ini") + ".\n"))
+  EXPECT_TRUE(o.err.contains(platform::unableToWrite(path("Classify.ini")).split('\n')[0]))
       << o.err.toStdString();
   EXPECT_EQ(files(), before);
 }
@@ -368,7 +371,7 @@ TEST_F(BatchTest, ImportKeepsAJournalThatUndoTakesBackAndJournalsLists) {
 
   const Outcome dry = run({"undo", journal, "--dry-run"});
   EXPECT_EQ(dry.status, 0) << dry.err.toStdString();
-  EXPECT_TRUE(dry.out.contains(QStringLiteral("還原 Classify %1：ClsName ").arg(clsNo)))
+  EXPECT_TRUE(dry.out.contains(QStringLiteral("還原 Classify %1：ClsName「").arg(clsNo)))
       << dry.out.toStdString();
   EXPECT_TRUE(dry.out.endsWith(
       QStringLiteral("將還原 1 列，刪除 1 列，重新加入 0 列，不需處理 0 列，衝突 0 列。\n")))
@@ -522,10 +525,11 @@ wb.save(sys.argv[1])
   ASSERT_GE(column, 0);
   const Outcome failed = run({"import", "--format", "xlsx", "--tables", "Customer"});
   EXPECT_EQ(failed.status, 1);
-  EXPECT_TRUE(failed.err.contains(QStringLiteral("Customer 工作表第 3 列 %1 欄（%2）：'tall' is "
-                                                 "not a valid floating point value")
-                                      .arg(QChar(u'A' + column))
-                                      .arg(label("Customer", "Height"))))
+  EXPECT_TRUE(
+      failed.err.contains(QStringLiteral("Customer 工作表第 3 列 %1 欄（%2）：「tall」不是數字："
+                                         "這個欄位只能填數字（例如 12.5）")
+                              .arg(QChar(u'A' + column))
+                              .arg(label("Customer", "Height"))))
       << failed.err.toStdString();
 }
 

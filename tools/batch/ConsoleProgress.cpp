@@ -7,12 +7,27 @@ namespace {
 // A live line is redrawn at most this often, however fast the rows go.
 constexpr qint64 kRedrawMs = 100;
 
+// The word the window's tab uses for the table, with the name --tables takes.
+QString tableTitle(const QString& table) {
+  static const struct {
+    const char* name;
+    const char* title;
+  } titles[] = {{"Classify", "分類資料"},
+                {"Item", "商品資料"},
+                {"Supplier", "廠商資料"},
+                {"Customer", "會員資料"}};
+  for (const auto& t : titles)
+    if (table == QLatin1String(t.name))
+      return QString::fromUtf8(t.title) + QStringLiteral(" ") + table;
+  return table;
+}
+
 }  // namespace
 
 ConsoleProgress::ConsoleProgress(std::FILE* out, bool live) : out_(out), live_(live) {}
 
 QString ConsoleProgress::duration(qint64 seconds) {
-  if (seconds < 60) return QStringLiteral("%1 s").arg(seconds);
+  if (seconds < 60) return QStringLiteral("%1 秒").arg(seconds);
   const qint64 h = seconds / 3600, m = seconds / 60 % 60, s = seconds % 60;
   if (h == 0) return QStringLiteral("%1:%2").arg(m).arg(s, 2, 10, QLatin1Char('0'));
   return QStringLiteral("%1:%2:%3")
@@ -28,7 +43,7 @@ void ConsoleProgress::print(const QString& text) {
 
 void ConsoleProgress::begin(const QString& table) {
   if (lineOpen_) fail();
-  table_ = table;
+  table_ = tableTitle(table);
   done_ = total_ = 0;
   lastDraw_ = -1;
   clock_.start();
@@ -50,10 +65,10 @@ void ConsoleProgress::step(int done, int total) {
 void ConsoleProgress::drawLine() {
   lastDraw_ = clock_.elapsed();
   const double seconds = lastDraw_ / 1000.0;
-  QString line = QStringLiteral("%1  %2 / %3 rows").arg(table_).arg(done_).arg(total_);
+  QString line = QStringLiteral("%1  %2 / %3 列").arg(table_).arg(done_).arg(total_);
   if (done_ > 0 && seconds > 0) {
     const double rate = done_ / seconds;
-    line += QStringLiteral("  %1 rows/s  %2 left")
+    line += QStringLiteral("  每秒 %1 列  還要 %2")
                 .arg(rate, 0, 'f', 0)
                 .arg(duration(qint64((total_ - done_) / rate + 0.5)));
   }
@@ -66,9 +81,9 @@ void ConsoleProgress::finish() {
   done_ = total_;
   const qint64 ms = clock_.elapsed();
   QString line =
-      QStringLiteral("%1  %2 rows in %3").arg(table_).arg(total_).arg(duration(ms / 1000));
+      QStringLiteral("%1  %2 列，費時 %3").arg(table_).arg(total_).arg(duration(ms / 1000));
   if (ms > 0 && total_ > 0)
-    line += QStringLiteral(", %1 rows/s").arg(total_ * 1000.0 / ms, 0, 'f', 0);
+    line += QStringLiteral("，每秒 %1 列").arg(total_ * 1000.0 / ms, 0, 'f', 0);
   print((live_ ? QStringLiteral("\r") : QString()) + line +
         (live_ ? QStringLiteral("\x1b[K\n") : QStringLiteral("\n")));
   lineOpen_ = false;
@@ -76,7 +91,7 @@ void ConsoleProgress::finish() {
 
 void ConsoleProgress::fail() {
   const QString line =
-      QStringLiteral("%1  stopped after %2 of %3 rows").arg(table_).arg(done_).arg(total_);
+      QStringLiteral("%1  做完 %2 列（共 %3 列）後停止").arg(table_).arg(done_).arg(total_);
   print((live_ ? QStringLiteral("\r") : QString()) + line +
         (live_ ? QStringLiteral("\x1b[K\n") : QStringLiteral("\n")));
   lineOpen_ = false;

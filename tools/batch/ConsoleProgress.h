@@ -16,7 +16,8 @@ class ConsoleProgress final : public platform::Progress {
   // `live`: whether `out` is a terminal.
   ConsoleProgress(std::FILE* out, bool live);
 
-  // The table whose rows follow.
+  // The table whose rows follow, by its name ("Item"); the line shows the window's
+  // word for it too ("商品資料 Item").
   void begin(const QString& table);
   // The table ended by a failure (no finish()): ends its line, so that the error
   // printed next stands on a line of its own.
@@ -26,7 +27,7 @@ class ConsoleProgress final : public platform::Progress {
   void step(int done, int total) override;
   void finish() override;
 
-  // "12 s", "3:05", "1:02:09".
+  // "12 秒", "3:05", "1:02:09".
   static QString duration(qint64 seconds);
 
  private:

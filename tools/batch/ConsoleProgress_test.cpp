@@ -17,8 +17,8 @@ QString outputOf(std::FILE* file) {
 }
 
 TEST(ConsoleProgress, DurationsReadAsSecondsMinutesOrHours) {
-  EXPECT_EQ(ConsoleProgress::duration(0), "0 s");
-  EXPECT_EQ(ConsoleProgress::duration(59), "59 s");
+  EXPECT_EQ(ConsoleProgress::duration(0), "0 秒");
+  EXPECT_EQ(ConsoleProgress::duration(59), "59 秒");
   EXPECT_EQ(ConsoleProgress::duration(60), "1:00");
   EXPECT_EQ(ConsoleProgress::duration(185), "3:05");
   EXPECT_EQ(ConsoleProgress::duration(3729), "1:02:09");
@@ -33,10 +33,10 @@ TEST(ConsoleProgress, LiveLineIsRewrittenInPlaceAndEndedOnce) {
   progress.finish();
   const QString text = outputOf(file);
   std::fclose(file);
-  EXPECT_TRUE(text.startsWith("\rItem  0 / 3 rows")) << text.toStdString();
+  EXPECT_TRUE(text.startsWith("\r商品資料 Item  0 / 3 列")) << text.toStdString();
   EXPECT_EQ(text.count(u'\n'), 1);
   EXPECT_TRUE(text.endsWith("\n"));
-  EXPECT_TRUE(text.contains("\rItem  3 rows in ")) << text.toStdString();
+  EXPECT_TRUE(text.contains("\r商品資料 Item  3 列，費時 ")) << text.toStdString();
 }
 
 TEST(ConsoleProgress, FailureEndsTheLineWithTheRowsDone) {
@@ -52,7 +52,8 @@ TEST(ConsoleProgress, FailureEndsTheLineWithTheRowsDone) {
   progress.finish();
   const QString text = outputOf(file);
   std::fclose(file);
-  EXPECT_TRUE(text.startsWith("Classify  stopped after 2 of 5 rows\nSupplier  0 rows in 0 s\n"))
+  EXPECT_TRUE(text.startsWith(
+      "分類資料 Classify  做完 2 列（共 5 列）後停止\n廠商資料 Supplier  0 列，費時 0 秒\n"))
       << text.toStdString();
 }
 

@@ -27,7 +27,7 @@ QString describe(const dataimport::UndoStep& step) {
     case O::Restore: {
       QStringList cells;
       for (const auto& c : e.cells)
-        cells << QStringLiteral("%1 %2 → %3")
+        cells << QStringLiteral("%1「%2」→「%3」")
                      .arg(c.column, shown(c.after, c.type), shown(c.before, c.type));
       return QStringLiteral("還原 %1：%2").arg(row, cells.join(QStringLiteral("，")));
     }

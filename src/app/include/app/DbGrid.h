@@ -22,7 +22,14 @@ class DbGrid : public QTableView {
 
   // Shows `model`, the current row following the dataset's cursor and the cursor
   // following the row the operator picks.
+  // Once the column widths are set (after the events of the moment) and whenever the
+  // rows are read again, columns too narrow for their values (phone numbers, ID numbers,
+  // dates) are widened to fit them, up to kFitLimit pixels; none is made narrower.
   void setDatasetModel(DatasetTableModel* model);
+  void fitColumnsToValues();
+  static constexpr int kFitLimit = 160;
+  // Rows measured: the values at the top are what the operator sees first.
+  static constexpr int kFitRows = 300;
 
  protected:
   // The indicator follows the current row.

@@ -11,7 +11,9 @@
 class QButtonGroup;
 class QCheckBox;
 class QGroupBox;
+class QLabel;
 class QLineEdit;
+class QPushButton;
 class QKeyEvent;
 
 namespace app {
@@ -23,6 +25,16 @@ class TfrmSetting : public QDialog {
  public:
   explicit TfrmSetting(QWidget* parent = nullptr);
 
+  // Whether the POS database is started: the dialog then says that connection changes
+  // take effect at the next start.
+  void setConnected(bool connected);
+  // A test connection waits this long for the server's login.
+  static constexpr int kTestTimeoutSeconds = 5;
+
+ public slots:
+  // Leaving with changes not saved asks first.
+  void reject() override;
+
  protected:
   void showEvent(QShowEvent* event) override;
   void keyPressEvent(QKeyEvent* event) override;
@@ -33,6 +45,9 @@ class TfrmSetting : public QDialog {
   void edtHostKeyDown(QKeyEvent* event);
   void cbStkQtyClick();
   void BitBtnPostClick();
+  // Connects with the values in the dialog, saved or not, and says what happened.
+  void testConnection();
+  void showDatabaseNote();
 
   void buildDatabaseGroup();
   void buildImportItemGroup();
@@ -63,6 +78,14 @@ class TfrmSetting : public QDialog {
   QCheckBox* cbSupplier_ = nullptr;
   QCheckBox* cbCustomer_ = nullptr;
   QCheckBox* cbEditsOnly_ = nullptr;
+  QCheckBox* cbPreview_ = nullptr;
+  QCheckBox* cbShowPassword_ = nullptr;
+  QPushButton* btnTestConnection_ = nullptr;
+  QLabel* lblDatabaseNote_ = nullptr;
+  // The values as last read or saved: what "unsaved" is measured against.
+  SettingValues shown_;
+  bool sqlite_ = false;
+  bool connected_ = false;
   QGroupBox* rgFileType_ = nullptr;
   // Ids: the values of SettingValues::FileType.
   QButtonGroup* rgFileTypeItems_ = nullptr;

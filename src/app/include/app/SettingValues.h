@@ -33,6 +33,7 @@ struct SettingValues {
   bool supplier = false;
   bool customer = false;
   bool editsOnly = false;
+  bool preview = true;
   // The exchange files' format, FileType: "mdb" or "xlsx" in the file (any case). Any other text
   // there reads as Access, so a save writes "mdb" over it.
   using FileType = config::ExchangeFormat;
@@ -50,6 +51,8 @@ struct SettingValues {
   // on (no item selected counts as accumulate). Returns the empty value, if any.
   // Throws platform::Error when the file cannot be written.
   Missing write(config::TConfig& ini) const;
+
+  bool operator==(const SettingValues&) const = default;
 
   // "位址必須要輸入 !" and the like.
   static QString missingMessage(Missing missing);

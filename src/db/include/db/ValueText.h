@@ -87,6 +87,9 @@ class ValueText {
   // platform::Error naming the value when the text does not convert ("'12a' is not a valid integer
   // value").
   static QVariant parse(const QString& text, FieldType type);
+  // The operator's text for `text` that a column of `type` cannot take: what it is not,
+  // and what the column takes ("「十」不是整數：這個欄位只能填整數，例如 12").
+  static QString notAValue(const QString& text, FieldType type);
   // parse() into `out`, reusing its storage where the value's type stays (a statement's
   // parameters, converted row after row).
   static void parseInto(const QString& text, FieldType type, QVariant& out);

@@ -1,6 +1,7 @@
 // The rows an import preview would change, as a CSV file the operator opens in Excel:
 // UTF-8 with a byte order mark, CR LF lines, fields quoted as RFC 4180 asks, header
-// "table,key,column,pos_value,access_value". One line per column a changed row
+// "table,key,column,heading,pos_value,access_value" (heading: the column's name in the
+// exchange file, from the column map file). One line per column a changed row
 // changes, and per column a new row is given (pos_value empty); NULL is empty too.
 //
 // The file appears only when commit() succeeds, whole, in place of any earlier one; a
@@ -11,13 +12,17 @@
 
 #include <QSaveFile>
 #include <QString>
+#include <functional>
 
 namespace dataimport {
 
 class ChangesCsv {
  public:
+  // The exchange file's heading of a POS column; empty when unknown.
+  using HeadingOf = std::function<QString(const QString& table, const QString& column)>;
+
   // Checks at once that `path` can be written; throws the operator's text when not.
-  explicit ChangesCsv(const QString& path);
+  explicit ChangesCsv(const QString& path, HeadingOf headingOf = {});
   ~ChangesCsv();
 
   void add(const journal::RowChange& change);
@@ -31,9 +36,11 @@ class ChangesCsv {
   static QString field(const QString& text);
 
  private:
+  static QString cannotWrite(const QString& path, const QString& reason);
   [[noreturn]] void fail() const;
 
   QSaveFile file_;
+  HeadingOf headingOf_;
 };
 
 }  // namespace dataimport

@@ -12,6 +12,8 @@
 // settings dialog's stock choice says.
 #pragma once
 
+#include "import/MissingRows.h"
+
 #include <config/ColumnMap.h>
 #include <platform/Error.h>
 #include <platform/Progress.h>
@@ -113,6 +115,8 @@ class TableImport {
     // Cells of existing rows whose file value differs from the POS but whose column
     // the [Import Item] switches keep, per column.
     std::vector<KeptColumn> keptBySettings;
+    // POS rows whose key the file no longer holds (the import leaves them alone).
+    MissingRows missing;
   };
   // `onChange`, when given, receives each row that would be appended or changed.
   Preview preview(platform::Progress& progress,

@@ -12,6 +12,23 @@ namespace platform {
 // Chinese character - also "。" - gets one).
 QString withFullStop(const QString& text);
 
+// An error text split for a box: what the operator reads, and the lines after it that
+// hold no Chinese (the driver's or the system's own message), which a box shows as
+// its details. A text that is all details keeps it as its text.
+struct SplitText {
+  QString text;
+  QString details;
+};
+SplitText splitDetails(const QString& text);
+
+// Whether `text` holds a CJK ideograph or full-width punctuation.
+bool hasChinese(const QString& text);
+
+// A file the file system would not let the program write (a read-only or full disk,
+// no permission, no such folder): what to check in Chinese, then the system's own
+// "Unable to write to <path>" for support. `fullPath` is the file's full path.
+QString unableToWrite(const QString& fullPath);
+
 // The operator's text of an error caught as `error`.
 QString errorText(const std::exception_ptr& error);
 

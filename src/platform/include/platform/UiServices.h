@@ -15,6 +15,9 @@ class UiServices {
 
   // A modal message box with one OK button.
   virtual void messageBox(const QString& text, const QString& caption, Icon icon) = 0;
+  // A modal error box whose `details` (the driver's or the system's own words, kept for
+  // support) are shown on request below `text`. By default: one box with both.
+  virtual void errorBox(const QString& text, const QString& details, const QString& caption);
   // A modal question with the buttons Yes and No (No the default); true for Yes. Where no
   // one can answer (the silent default), the answer is No.
   virtual bool question(const QString& text, const QString& caption);
