@@ -73,7 +73,14 @@ class TableImport {
   // The source file's path, as the messages name it (default: "<Table>.mdb").
   void setSourceFile(const QString& path) { sourceFile_ = path; }
 
-  // Told of every row before and after it is posted (the import journal).
+  // Rows sent to the POS together, where its database takes them so (SQL Server): a
+  // batch is one round trip. 1: every row on its own.
+  static constexpr int kBatchRows = 500;
+  void setBatchRows(int rows) { batchRows_ = rows; }
+
+  // Told of every row before and after it is posted (the import journal). Rows held
+  // for a batch are reported in order once it is sent: the rows written, then the one
+  // that failed, then those after it as not written.
   void setObserver(ImportObserver* observer) { observer_ = observer; }
 
   // Reports start(row count), step(rows done, row count) after every row, and finish()
@@ -172,6 +179,14 @@ class TableImport {
   QString cellText(const db::Field& field) const;
   // Posts the row; what the database refuses is the row's error, naming it.
   void postRow(bool found);
+  // "Item（ItemNo = X）無法寫入 POS 資料庫（Price =「12」）：", before the database's text.
+  QString refusalPrefix(bool found);
+  // postRow(), told to the observer.
+  void postReported(bool found);
+  // Holds the staged row for the next batch (or posts it when it cannot be held).
+  void holdRow(bool found);
+  // Sends the rows held and tells the observer of each; throws the failing row's error.
+  void flushHeld();
   // Edits only: keeps the POS value of each cell the Access file holds as exported, and
   // fails the row on a cell changed both in Access and in the POS. Returns the cells left
   // alone that only the POS changed.
@@ -192,6 +207,9 @@ class TableImport {
   bool trimOthers_ = false;
 
   ImportObserver* observer_ = nullptr;
+  int batchRows_ = kBatchRows;
+  bool batching_ = false;
+  std::vector<QString> held_;         // per row held: the start of its refusal's text
   std::vector<db::Field*> assigned_;  // the target fields the current row sets
   std::vector<int> assignedStamp_;    // per target field: the row that last set it
   int rowStamp_ = 0;
