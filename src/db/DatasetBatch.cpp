@@ -37,7 +37,10 @@ Dataset::Queue Dataset::queuePost(int maxRows) {
     if (scratch_.picked.empty()) return Queue::Single;
     if (scratch_.values.empty()) scratch_.values.assign(buffer_.begin(), buffer_.end());
   } else {
-    if (!stageUpdate()) return Queue::Single;
+    if (!stageUpdate()) {
+      endPost();
+      return Queue::Nothing;
+    }
     // A key NULL as read is found by "IS NULL", not by a join.
     for (bool null : UpdateShape::of(scratch_.shape).keyNull)
       if (null) return Queue::Single;

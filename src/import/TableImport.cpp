@@ -595,11 +595,17 @@ void TableImport::holdRow(bool found) {
       flushHeld();
       queued = target_.queuePost(batchRows_);
     }
+    // A row that writes nothing is done; told to the journal in its turn.
+    if (queued == db::Dataset::Queue::Nothing && !observer_) return;
     if (queued != db::Dataset::Queue::Queued) flushHeld();
   } catch (...) {
     // A held row failed: this row, journaled behind it, was not sent.
     if (observer_) observer_->rowFailed(false);
     throw;
+  }
+  if (queued == db::Dataset::Queue::Nothing) {
+    observer_->rowPosted();
+    return;
   }
   if (queued != db::Dataset::Queue::Queued) {
     postReported(found);

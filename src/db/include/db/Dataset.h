@@ -143,9 +143,10 @@ class Dataset : public QObject {
   // Whether the database takes held posts.
   bool batchesPosts() const;
   enum class Queue {
-    Queued,  // held; the edit is finished
-    Full,    // the row cannot join the rows held: flush them first, then queue again
-    Single,  // the row cannot be held: flush, then post() it
+    Queued,   // held; the edit is finished
+    Full,     // the row cannot join the rows held: flush them first, then queue again
+    Single,   // the row cannot be held: flush, then post() it
+    Nothing,  // no value differs from what was read: the edit is finished, nothing to send
   };
   // `maxRows`: the most rows a batch holds.
   Queue queuePost(int maxRows);

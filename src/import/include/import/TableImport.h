@@ -2,7 +2,10 @@
 // through the table's column map file. The rows are walked once, first to last; each
 // is located in the POS query by its key, edited there or appended, given the mapped
 // columns and posted at once. The first row that fails ends the walk: its pending
-// change is cancelled and its error propagates; rows posted before it stay.
+// change is cancelled and its error propagates; rows posted before it stay. On SQL
+// Server the rows are sent in batches (see setBatchRows()) with the same outcome: a
+// row that fails inside a batch ends the walk there, the rows before it written, none
+// after it.
 //
 // Per table:            Classify   Supplier   Item                  Customer
 //   key searched for    as read    as read    trimmed and completed as read
@@ -84,7 +87,10 @@ class TableImport {
   void setObserver(ImportObserver* observer) { observer_ = observer; }
 
   // Reports start(row count), step(rows done, row count) after every row, and finish()
-  // after the last; a failed row ends the run without finish().
+  // after the last; a failed row ends the run without finish(). A row held for a batch
+  // is counted when it is held. Whatever ends the run (a failed row, a cancel thrown by
+  // step()), the rows held are sent first; a held row that fails then is the error the
+  // run ends with.
   void run(platform::Progress& progress);
 
   // What run() would do, writing nothing: each row is read, located, given its columns
