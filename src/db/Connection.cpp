@@ -152,6 +152,11 @@ ResultSet Connection::select(const QString& sql) {
   return driver().select(sql);
 }
 
+ResultSet Connection::select(const QString& sql, const std::vector<QVariant>& values,
+                             const std::vector<FieldType>& types) {
+  return driver().select(sql, values, types);
+}
+
 qint64 Connection::execute(const QString& sql) {
   return driver().execute(sql);
 }

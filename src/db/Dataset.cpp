@@ -233,6 +233,8 @@ void Dataset::close() {
   beginReset();
   statements_.clear();
   indexes_.clear();
+  queue_.clear();
+  queuedRow_.clear();
   cells_.clear();
   rows_ = 0;
   std::vector<int>().swap(rank_);
@@ -590,6 +592,10 @@ void Dataset::post() {
     postInsert();
   else
     return;
+  endPost();
+}
+
+void Dataset::endPost() {
   buffer_.clear();
   changed_.clear();
   added_.clear();

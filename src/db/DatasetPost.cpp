@@ -64,7 +64,7 @@ constexpr qint64 kDateAfter = 2;
 
 }  // namespace
 
-void Dataset::postUpdate() {
+bool Dataset::stageUpdate() {
   const size_t w = size_t(width_);
   const int rowId = position_;
   // Values as read; the store is not contiguous, so index it row by row.
@@ -83,15 +83,14 @@ void Dataset::postUpdate() {
         !storedAlike(buffer_[s], original(s), rules_.padded(&slotColumns_[s])))
       picked.push_back(int(s));
   }
-  if (picked.empty()) return;
+  if (picked.empty()) return false;
   resolveKey();
-  // The statement is known by its shape: the columns set and how, which key values are
-  // NULL as read, and how each written cell is checked. Its text is made only when it is
-  // prepared. A written text is checked exactly (the server's "=" may ignore case,
-  // width and trailing blanks); the key keeps the server's own comparison, which finds
-  // the row by its index: a key changed since only in case is the same row for the
-  // server, and the post never writes the key.
-  enum Check { kIsNull = 0, kEquals = 1, kWithin = 2, kNone = 3, kText = 4 };
+  // The statement is known by its shape (see UpdateShape): the columns set and how,
+  // which key values are NULL as read, and how each written cell is checked. Its text
+  // is made only when it is prepared. A written text is checked exactly (the server's
+  // "=" may ignore case, width and trailing blanks); the key keeps the server's own
+  // comparison, which finds the row by its index: a key changed since only in case is
+  // the same row for the server, and the post never writes the key.
   auto checkOf = [&](size_t s) {
     if (added_[s].isValid()) return kNone;
     if (isNullValue(original(s))) return kIsNull;
@@ -136,59 +135,84 @@ void Dataset::postUpdate() {
       types.push_back(slotTypes_[s]);
     }
   }
-  const auto sqlOf = [&] {
-    QString sql = QStringLiteral("UPDATE %1 SET ").arg(table_);
-    for (size_t i = 0; i < picked.size(); ++i) {
-      const size_t s = size_t(picked[i]);
-      const QString name = connection_->quoteName(columnNames_[s]);
-      if (i) sql += QStringLiteral(", ");
-      sql += added_[s].isValid()
-                 ? name + QStringLiteral(" = COALESCE(") + name + QStringLiteral(", 0) + ?")
-                 : name + QStringLiteral(" = ?");
+  return true;
+}
+
+Dataset::UpdateShape Dataset::UpdateShape::of(const std::vector<int>& shape) {
+  UpdateShape u;
+  size_t i = 1;
+  for (; shape[i] != -1; i += 2) {
+    u.picked.push_back(shape[i]);
+    u.add.push_back(shape[i + 1] == 1);
+  }
+  for (++i; shape[i] != -2; ++i) u.keyNull.push_back(shape[i] == 1);
+  for (++i; i < shape.size(); ++i) u.checks.push_back(Check(shape[i]));
+  return u;
+}
+
+QString Dataset::updateSql(const std::vector<int>& shape) const {
+  const UpdateShape u = UpdateShape::of(shape);
+  QString sql = QStringLiteral("UPDATE %1 SET ").arg(table_);
+  for (size_t i = 0; i < u.picked.size(); ++i) {
+    const QString name = connection_->quoteName(columnNames_[size_t(u.picked[i])]);
+    if (i) sql += QStringLiteral(", ");
+    sql += u.add[i] ? name + QStringLiteral(" = COALESCE(") + name + QStringLiteral(", 0) + ?")
+                    : name + QStringLiteral(" = ?");
+  }
+  sql += QStringLiteral(" WHERE ");
+  for (size_t i = 0; i < keySlots_.size(); ++i) {
+    const size_t s = size_t(keySlots_[i]);
+    if (i) sql += QStringLiteral(" AND ");
+    sql += connection_->quoteName(columnNames_[s]) +
+           (u.keyNull[i] ? QStringLiteral(" IS NULL") : QStringLiteral(" = ?"));
+  }
+  for (size_t i = 0; i < u.picked.size(); ++i) {
+    const size_t s = size_t(u.picked[i]);
+    const QString name = connection_->quoteName(columnNames_[s]);
+    switch (u.checks[i]) {
+      case kText:
+        sql += QStringLiteral(" AND ") + rules_.exactTextCheck(name, slotColumns_[s].fixedChar);
+        break;
+      case kIsNull:
+        sql += QStringLiteral(" AND ") + name + QStringLiteral(" IS NULL");
+        break;
+      case kEquals:
+        sql += QStringLiteral(" AND ") + name + QStringLiteral(" = ?");
+        break;
+      case kWithin:
+        sql += QStringLiteral(" AND ") + name + QStringLiteral(" >= ? AND ") + name +
+               QStringLiteral(" <= ?");
+        break;
+      case kNone:
+        break;
     }
-    sql += QStringLiteral(" WHERE ");
-    for (size_t i = 0; i < keySlots_.size(); ++i) {
-      const size_t s = size_t(keySlots_[i]);
-      if (i) sql += QStringLiteral(" AND ");
-      sql += connection_->quoteName(columnNames_[s]) +
-             (isNullValue(original(s)) ? QStringLiteral(" IS NULL") : QStringLiteral(" = ?"));
-    }
-    for (int slot : picked) {
-      const QString name = connection_->quoteName(columnNames_[size_t(slot)]);
-      switch (checkOf(size_t(slot))) {
-        case kText:
-          sql += QStringLiteral(" AND ") +
-                 rules_.exactTextCheck(name, slotColumns_[size_t(slot)].fixedChar);
-          break;
-        case kIsNull:
-          sql += QStringLiteral(" AND ") + name + QStringLiteral(" IS NULL");
-          break;
-        case kEquals:
-          sql += QStringLiteral(" AND ") + name + QStringLiteral(" = ?");
-          break;
-        case kWithin:
-          sql += QStringLiteral(" AND ") + name + QStringLiteral(" >= ? AND ") + name +
-                 QStringLiteral(" <= ?");
-          break;
-        case kNone:
-          break;
-      }
-    }
-    return sql;
-  };
-  const qint64 rows = statement(shape, sqlOf, types).execute(values);
-  values.clear();
+  }
+  return sql;
+}
+
+void Dataset::checkUpdateCount(qint64 rows, const std::vector<int>& shape, int rowId) {
   if (!ServerRules::countKnown(rows)) throw platform::Error(unknownCount());
-  if (rows == 0) explainMissedUpdate(picked);
+  if (rows == 0) explainMissedUpdate(shape, rowId);
   if (rows > 1)
     throw platform::Error(prefixed(
         QStringLiteral("The update changed %1 rows: the key does not identify one row").arg(rows)));
+}
+
+void Dataset::postUpdate() {
+  if (!stageUpdate()) return;
+  const std::vector<int>& shape = scratch_.shape;
+  const qint64 rows = statement(
+                          shape, [&] { return updateSql(shape); }, scratch_.types)
+                          .execute(scratch_.values);
+  scratch_.values.clear();
+  checkUpdateCount(rows, shape, position_);
   // The buffer is dropped after the post; its values move into the row.
-  for (int s : picked) {
-    QVariant& cell = cells_[size_t(rowId) * w + size_t(s)];
+  const size_t w = size_t(width_);
+  for (int s : scratch_.picked) {
+    QVariant& cell = cells_[size_t(position_) * w + size_t(s)];
     if (const auto it = indexes_.find(s); it != indexes_.end()) {
-      it->second->remove(rowId, cell);
-      it->second->add(rowId, buffer_[size_t(s)]);
+      it->second->remove(position_, cell);
+      it->second->add(position_, buffer_[size_t(s)]);
     }
     cell = std::move(buffer_[size_t(s)]);
   }
@@ -198,9 +222,10 @@ void Dataset::postUpdate() {
     changedWhileDisabled_ = true;
 }
 
-void Dataset::explainMissedUpdate(const std::vector<int>& picked) {
+void Dataset::explainMissedUpdate(const std::vector<int>& shape, int rowId) {
   const size_t w = size_t(width_);
-  const int rowId = position_;
+  const UpdateShape u = UpdateShape::of(shape);
+  const std::vector<int>& picked = u.picked;
   auto original = [&](size_t s) -> const QVariant& { return cells_[size_t(rowId) * w + s]; };
   // Columns as the program declares them, not as the database folds their names.
   auto nameOf = [&](size_t s) {
@@ -245,7 +270,7 @@ void Dataset::explainMissedUpdate(const std::vector<int>& picked) {
   if (now.rowCount() != 1) throw ConflictError(missing);
   for (size_t i = 0; i < picked.size(); ++i) {
     const size_t s = size_t(picked[i]);
-    if (added_[s].isValid()) continue;
+    if (u.add[i]) continue;
     const QVariant found = ValueText::normalize(now.cells[i], slotTypes_[s]);
     const QVariant& read = original(s);
     bool same = isNullValue(found) == isNullValue(read);
@@ -274,7 +299,7 @@ QString Dataset::unknownCount() const {
       "請聯絡資料庫管理人員關閉 NOCOUNT 後再匯入"));
 }
 
-void Dataset::postInsert() {
+void Dataset::stageInsert() {
   // The assigned columns, NULL or not (a column left unassigned gets the table's
   // default), so that rows appended alike share one statement text.
   std::vector<int>& picked = scratch_.picked;
@@ -288,37 +313,54 @@ void Dataset::postInsert() {
   std::vector<FieldType>& types = scratch_.types;
   values.clear();
   types.clear();
+  // A row with every column assigned binds the buffer as it is.
   const bool whole = picked.size() == size_t(width_);
   for (int slot : picked) {
     if (!whole) values.push_back(buffer_[size_t(slot)]);
     types.push_back(slotTypes_[size_t(slot)]);
   }
-  const auto sqlOf = [&] {
-    QString sql = QStringLiteral("INSERT INTO %1").arg(table_);
-    if (picked.empty()) return sql + QStringLiteral(" DEFAULT VALUES");
-    QString names, marks;
-    for (size_t i = 0; i < picked.size(); ++i) {
-      if (i) {
-        names += QStringLiteral(", ");
-        marks += QStringLiteral(", ");
-      }
-      names += connection_->quoteName(columnNames_[size_t(picked[i])]);
-      marks += u'?';
+}
+
+QString Dataset::insertSql(const std::vector<int>& shape) const {
+  QString sql = QStringLiteral("INSERT INTO %1").arg(table_);
+  if (shape.size() == 1) return sql + QStringLiteral(" DEFAULT VALUES");
+  QString names, marks;
+  for (size_t i = 1; i < shape.size(); ++i) {
+    if (i > 1) {
+      names += QStringLiteral(", ");
+      marks += QStringLiteral(", ");
     }
-    return sql + QStringLiteral(" (%1) VALUES (%2)").arg(names, marks);
-  };
-  // A row with every column assigned binds the buffer as it is.
-  const qint64 rows = statement(shape, sqlOf, types).execute(whole ? buffer_ : values);
-  values.clear();
+    names += connection_->quoteName(columnNames_[size_t(shape[i])]);
+    marks += u'?';
+  }
+  return sql + QStringLiteral(" (%1) VALUES (%2)").arg(names, marks);
+}
+
+void Dataset::checkInsertCount(qint64 rows) const {
   if (!ServerRules::countKnown(rows)) throw platform::Error(unknownCount());
   if (rows == 0)
     throw ServerError(prefixed(QStringLiteral("資料庫沒有新增這一列（回報寫入 0 列）")));
+}
+
+void Dataset::postInsert() {
+  stageInsert();
+  const std::vector<int>& shape = scratch_.shape;
+  const bool whole = scratch_.picked.size() == size_t(width_);
+  const qint64 rows = statement(
+                          shape, [&] { return insertSql(shape); }, scratch_.types)
+                          .execute(whole ? buffer_ : scratch_.values);
+  scratch_.values.clear();
+  checkInsertCount(rows);
+  appendRow(buffer_);
+}
+
+void Dataset::appendRow(std::vector<QVariant>& row) {
   const int rowId = rows_;
   const int position = rowId;
   if (!controlsDisabled()) emit aboutToAppendRow(position);
-  for (auto& [slot, index] : indexes_) index->add(rowId, buffer_[size_t(slot)]);
-  // The buffer is dropped after the post; its values move into the new row.
-  for (QVariant& value : buffer_) cells_.push_back(std::move(value));
+  for (auto& [slot, index] : indexes_) index->add(rowId, row[size_t(slot)]);
+  // The values move into the new row.
+  for (QVariant& value : row) cells_.push_back(std::move(value));
   ++rows_;
   rank_.push_back(rowId);
   position_ = position;

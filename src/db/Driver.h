@@ -34,6 +34,11 @@ class Driver {
   virtual QStringList tableNames() = 0;
   virtual ResultSet select(const QString& sql) = 0;
   virtual qint64 execute(const QString& sql) = 0;
+  // Runs a batch of statements with '?' markers (one per entry of `types`) and returns
+  // the first result that has columns (an empty one when none has). Only engines that
+  // take several statements and parameters in one call can; others throw.
+  virtual ResultSet select(const QString& sql, const std::vector<QVariant>& values,
+                           const std::vector<FieldType>& types);
   // `sql` uses '?' markers, one per entry of `types`.
   virtual std::unique_ptr<Statement> prepare(const QString& sql,
                                              const std::vector<FieldType>& types) = 0;

@@ -267,6 +267,41 @@ class OdbcDriver : public Driver {
     return fetchAll(stmt);
   }
 
+  ResultSet select(const QString& sql, const std::vector<QVariant>& values,
+                   const std::vector<FieldType>& types) override {
+    SQLHSTMT stmt = link().newStatement();
+    odbc::StatementGuard guard(*link_, stmt);
+    std::vector<odbc::Param> params(values.size());
+    for (size_t i = 0; i < values.size(); ++i) {
+      params[i].set(values[i], i < types.size() ? types[i] : ftString);
+      const odbc::Param& p = params[i];
+      const SQLRETURN r = SQLBindParameter(
+          stmt, SQLUSMALLINT(i + 1), SQL_PARAM_INPUT, p.cType, p.sqlType, p.columnSize, p.digits,
+          const_cast<char*>(p.data()), p.bufferLength(), const_cast<SQLLEN*>(&p.indicator));
+      if (!SQL_SUCCEEDED(r)) link_->fail(SQL_HANDLE_STMT, stmt);
+    }
+    SQLRETURN r = link_->call(
+        stmt, [&] { return SQLExecDirectW(stmt, const_cast<SQLWCHAR*>(wide(sql)), SQL_NTS); },
+        true);
+    // Counts of the statements before it come first, each a result of its own.
+    while (r != SQL_NO_DATA) {
+      SQLSMALLINT columns = 0;
+      SQLNumResultCols(stmt, &columns);
+      if (columns > 0) {
+        ResultSet rs = fetchAll(stmt);
+        // What follows (a count, an error) is read too, so that nothing of the batch is
+        // left unread on the link.
+        while (link_->call(
+                   stmt, [&] { return SQLMoreResults(stmt); }, true) != SQL_NO_DATA) {
+        }
+        return rs;
+      }
+      r = link_->call(
+          stmt, [&] { return SQLMoreResults(stmt); }, true);
+    }
+    return {};
+  }
+
   qint64 execute(const QString& sql) override {
     SQLHSTMT stmt = link().newStatement();
     odbc::StatementGuard guard(*link_, stmt);

@@ -554,6 +554,11 @@ class SqlDriver : public Driver {
 
 }  // namespace
 
+ResultSet Driver::select(const QString&, const std::vector<QVariant>&,
+                         const std::vector<FieldType>&) {
+  throw platform::Error(QStringLiteral("This provider cannot run a batch with parameters"));
+}
+
 void Driver::create() {
   throw platform::Error(QStringLiteral("This provider cannot create a database"));
 }

@@ -93,17 +93,17 @@ void ImportJournal::beginTable(const QString& table, const QString& accessFile) 
 }
 
 void ImportJournal::rowReady(const journal::RowChange& change) {
-  pending_ = file_->add(change);
+  pending_.emplace_back(file_->add(change), change.action);
 }
 
 void ImportJournal::rowPosted() {
-  pending_ = 0;
+  if (!pending_.empty()) pending_.pop_front();
 }
 
 void ImportJournal::rowFailed(bool mayHaveWritten) {
-  if (!pending_) return;
-  const qint64 entry = pending_;
-  pending_ = 0;
+  if (pending_.empty()) return;
+  const auto [entry, action] = pending_.front();
+  pending_.pop_front();
   // A row that may have been written keeps its entry: an undo then finds what the POS
   // holds. Otherwise the entry would only be found not applied; the row's own error is
   // what the operator must see.
@@ -111,7 +111,7 @@ void ImportJournal::rowFailed(bool mayHaveWritten) {
     if (mayHaveWritten)
       file_->markUncertain(entry);
     else
-      file_->remove(entry);
+      file_->remove(entry, action);
   } catch (...) {
   }
 }

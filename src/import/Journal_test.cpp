@@ -350,9 +350,12 @@ TEST_P(JournalTest, AKilledImportLeavesAJournalThatUndoesExactlyWhatReachedThePo
   const QStringList journals = ImportJournal::list();
   ASSERT_EQ(journals.size(), 1);
   const UndoResult r = undo(journals.first());
-  EXPECT_GE(r.restored + r.deleted, reportAt);
+  // Rows sent in batches (SQL Server) are all journaled before their batch goes out:
+  // those of the batch not yet sent, or not committed, need nothing.
+  const int unsent = GetParam() == TestDatabase::Engine::Tds ? TableImport::kBatchRows : 1;
+  EXPECT_GE(r.restored + r.deleted + r.notApplied, reportAt);
   EXPECT_EQ(r.conflicts, 0);
-  EXPECT_LE(r.notApplied, 1);
+  EXPECT_LE(r.notApplied, unsent);
   EXPECT_EQ(snapshot(), before) << "killed after " << r.restored + r.deleted << " rows";
 }
 

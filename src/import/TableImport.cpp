@@ -195,6 +195,8 @@ int TableImport::sourceRowNumber() const {
 
 void TableImport::run(platform::Progress& progress) {
   prepare();
+  batching_ = batchRows_ > 1 && target_.batchesPosts();
+  held_.clear();
   const int total = source_.recordCount();
   progress.start(total);
   int done = 0;
@@ -202,14 +204,19 @@ void TableImport::run(platform::Progress& progress) {
   while (!source_.eof()) {
     try {
       if (!blankRow()) importRow();
+      source_.next();
+      ++done;
+      progress.step(done, total);
     } catch (...) {
       target_.cancel();
+      // Rows held for a batch are journaled already: they are sent before the run ends
+      // (a cancel included), so that what the journal holds was written and the rows
+      // before a failing one stay. A held row that fails is the table's failure instead.
+      flushHeld();
       throw;
     }
-    source_.next();
-    ++done;
-    progress.step(done, total);
   }
+  flushHeld();
   progress.finish();
 }
 
@@ -545,29 +552,103 @@ void TableImport::checkRow() {
   }
 }
 
+QString TableImport::refusalPrefix(bool found) {
+  // Name the row and the values it was to write: the database's own text rarely says
+  // which column it refused.
+  QStringList cells;
+  for (db::Field* f : assigned_) {
+    const QVariant* now = target_.currentCell(*f);
+    if (!now || f == keyTarget_) continue;
+    const QVariant* before = found ? target_.originalCell(*f) : nullptr;
+    if (found ? (!before || target_.storesAlike(*f, *before, *now)) : db::isNullValue(*now))
+      continue;
+    if (cells.size() == 6) {
+      cells << QStringLiteral("…");
+      break;
+    }
+    cells << QStringLiteral("%1 =「%2」").arg(f->fieldName(), f->asString());
+  }
+  return QStringLiteral("%1（%2 = %3）無法寫入 POS 資料庫（%4）：")
+      .arg(QString::fromUtf8(importTable(table_).name), keyTarget_->fieldName(),
+           keyTarget_->asString(), cells.join(QStringLiteral("、")));
+}
+
 void TableImport::postRow(bool found) {
   try {
     target_.post();
   } catch (const db::ServerError& e) {
-    // Name the row and the values it was to write: the database's own text rarely says
-    // which column it refused.
-    QStringList cells;
-    for (db::Field* f : assigned_) {
-      const QVariant* now = target_.currentCell(*f);
-      if (!now || f == keyTarget_) continue;
-      const QVariant* before = found ? target_.originalCell(*f) : nullptr;
-      if (found ? (!before || target_.storesAlike(*f, *before, *now)) : db::isNullValue(*now))
-        continue;
-      if (cells.size() == 6) {
-        cells << QStringLiteral("…");
-        break;
-      }
-      cells << QStringLiteral("%1 =「%2」").arg(f->fieldName(), f->asString());
+    throw db::ServerError(refusalPrefix(found) + e.message());
+  }
+}
+
+void TableImport::postReported(bool found) {
+  if (!observer_) {
+    postRow(found);
+    return;
+  }
+  try {
+    postRow(found);
+  } catch (...) {
+    // Still the database's refusal when named: nothing of the row was written.
+    observer_->rowFailed(postMayHaveWritten(std::current_exception()));
+    throw;
+  }
+  observer_->rowPosted();
+}
+
+void TableImport::holdRow(bool found) {
+  // Made now: the post moves the row's values into the dataset.
+  QString refusal = refusalPrefix(found);
+  db::Dataset::Queue queued = db::Dataset::Queue::Single;
+  try {
+    queued = target_.queuePost(batchRows_);
+    if (queued == db::Dataset::Queue::Full) {
+      flushHeld();
+      queued = target_.queuePost(batchRows_);
     }
-    throw db::ServerError(QStringLiteral("%1（%2 = %3）無法寫入 POS 資料庫（%4）：%5")
-                              .arg(QString::fromUtf8(importTable(table_).name),
-                                   keyTarget_->fieldName(), keyTarget_->asString(),
-                                   cells.join(QStringLiteral("、")), e.message()));
+    // A row that writes nothing is done; told to the journal in its turn.
+    if (queued == db::Dataset::Queue::Nothing && !observer_) return;
+    if (queued != db::Dataset::Queue::Queued) flushHeld();
+  } catch (...) {
+    // A held row failed: this row, journaled behind it, was not sent.
+    if (observer_) observer_->rowFailed(false);
+    throw;
+  }
+  if (queued == db::Dataset::Queue::Nothing) {
+    observer_->rowPosted();
+    return;
+  }
+  if (queued != db::Dataset::Queue::Queued) {
+    postReported(found);
+    return;
+  }
+  held_.push_back(std::move(refusal));
+  if (int(held_.size()) >= batchRows_) flushHeld();
+}
+
+void TableImport::flushHeld() {
+  if (held_.empty()) return;
+  std::vector<QString> held;
+  held.swap(held_);
+  const db::Dataset::Flushed flushed = target_.flushPosts();
+  if (observer_)
+    for (int i = 0; i < flushed.written; ++i) observer_->rowPosted();
+  if (!flushed.failure) return;
+  const size_t failed = size_t(flushed.written);
+  if (flushed.unknown) {
+    // The link failed while the batch was out: each of its rows may have been written.
+    if (observer_)
+      for (size_t i = failed; i < held.size(); ++i) observer_->rowFailed(true);
+    std::rethrow_exception(flushed.failure);
+  }
+  if (observer_) {
+    observer_->rowFailed(postMayHaveWritten(flushed.failure));
+    for (size_t i = failed + 1; i < held.size(); ++i) observer_->rowFailed(false);
+  }
+  try {
+    std::rethrow_exception(flushed.failure);
+  } catch (const db::ServerError& e) {
+    throw db::ServerError(held[failed] + e.message());
   }
 }
 
@@ -655,7 +736,10 @@ void TableImport::importRow() {
   bool found = false;
   stageRow(found);
   if (!observer_) {
-    postRow(found);
+    if (batching_)
+      holdRow(found);
+    else
+      postRow(found);
     return;
   }
   describeChange(found);
@@ -670,14 +754,10 @@ void TableImport::importRow() {
     throw;
   }
   returnLent();
-  try {
-    postRow(found);
-  } catch (...) {
-    // Still the database's refusal when named: nothing of the row was written.
-    observer_->rowFailed(postMayHaveWritten(std::current_exception()));
-    throw;
-  }
-  observer_->rowPosted();
+  if (batching_)
+    holdRow(found);
+  else
+    postReported(found);
 }
 
 void TableImport::addStock(db::Field& target, const QString& text) {

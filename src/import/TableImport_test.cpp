@@ -223,7 +223,9 @@ TEST_P(TableImportTest, ARowHeldByAnotherSessionFailsAtTheCommandTimeout) {
     RecordingProgress progress;
     EXPECT_EQ(run(PosTable::Customer, pos_->dm.qryCustomer, &progress),
               db::Connection::timeoutMessage(1));
-    EXPECT_EQ(progress.events.size(), sqlite ? 1 : 3);  // start, then the rows posted
+    // Start, then the rows posted; on SQL Server the rows are sent in batches, and C1 was
+    // counted as it was held for the batch that then failed.
+    EXPECT_EQ(progress.events.size(), sqlite ? 1 : tds ? 4 : 3);
     if (sqlite)
       hold.exec("COMMIT");
     else

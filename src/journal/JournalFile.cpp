@@ -533,11 +533,15 @@ qint64 JournalFile::add(const RowChange& change) {
 }
 
 void JournalFile::remove(qint64 entry) {
+  remove(entry, lastAction_);
+}
+
+void JournalFile::remove(qint64 entry, RowChange::Action action) {
   if (logFd_ < 0) fail(QStringLiteral("read only"));
   record_.resize(0);
   records_->writeRemoval(entry, record_);
   appendLog();
-  count(counts_, lastAction_, -1);
+  count(counts_, action, -1);
 }
 
 void JournalFile::markUncertain(qint64 entry) {

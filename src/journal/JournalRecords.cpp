@@ -3,6 +3,7 @@
 #include <db/ValueText.h>
 
 #include <QDateTime>
+#include <algorithm>
 #include <cstring>
 
 namespace journal {
@@ -568,14 +569,23 @@ bool JournalRecords::readRecord(const QByteArray& payload) {
   return r.atEnd() && entry(qint64(id), std::move(c));
 }
 
+// Entries are numbered in the order they were made. A row posted on its own takes back
+// or marks the latest entry; a batch of rows any of its own, each made before the batch
+// was sent.
+std::optional<size_t> JournalRecords::find(qint64 id) const {
+  if (!ids_.empty() && ids_.back() == id) return ids_.size() - 1;
+  const auto it = std::lower_bound(ids_.begin(), ids_.end(), id);
+  if (it == ids_.end() || *it != id) return std::nullopt;
+  return size_t(it - ids_.begin());
+}
+
 bool JournalRecords::removal(qint64 id) {
-  // Only the latest entry is ever taken back.
-  if (!ids_.empty() && ids_.back() == id) removed_.back() = true;
+  if (const auto at = find(id)) removed_[*at] = true;
   return true;
 }
 
 bool JournalRecords::uncertain(qint64 id) {
-  if (!ids_.empty() && ids_.back() == id) entries_.back().uncertain = true;
+  if (const auto at = find(id)) entries_[*at].uncertain = true;
   return true;
 }
 

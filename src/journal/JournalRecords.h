@@ -19,6 +19,7 @@
 #include <QByteArray>
 #include <QHash>
 #include <QStringList>
+#include <optional>
 #include <vector>
 
 namespace journal {
@@ -60,6 +61,8 @@ class JournalRecords {
   bool readRecord(const QByteArray& payload);
   bool readRecord2(const QByteArray& payload);
   bool readName(qint64 number, const QString& name);
+  // The place of entry `id` among those read.
+  std::optional<size_t> find(qint64 id) const;
   bool removal(qint64 id);
   bool uncertain(qint64 id);
   bool entry(qint64 id, RowChange&& change);

@@ -71,6 +71,10 @@ class Connection : public QObject {
 
   // Runs a statement that returns rows and fetches all of them.
   ResultSet select(const QString& sql);
+  // Runs a batch of statements with '?' markers on a server that takes them in one call
+  // (SQL Server): the first result with columns.
+  ResultSet select(const QString& sql, const std::vector<QVariant>& values,
+                   const std::vector<FieldType>& types);
   // Runs a statement that returns no rows; the number of rows it touched.
   qint64 execute(const QString& sql);
   // A statement with '?' markers, prepared once, executed many times.

@@ -28,6 +28,7 @@
 #include <QString>
 #include <QStringList>
 #include <array>
+#include <exception>
 #include <functional>
 #include <list>
 #include <map>
@@ -130,6 +131,38 @@ class Dataset : public QObject {
   static constexpr int kMaxStatements = 8;
   int preparedStatementCount() const { return int(statements_.size()); }
 
+  // Posts sent together (SQL Server only): queuePost() finishes the edit or append as
+  // post() does, in memory, and holds its statement; flushPosts() sends the rows held in
+  // one round trip, as one set-based statement per batch that keeps every row's own
+  // conditions, inside a transaction committed only when every row was written. A
+  // batch that does not write every row is rolled back and its rows are posted again
+  // one at a time up to the first that fails, so the outcome is the single posts'.
+  // Rows of one batch share their statement's shape and are distinct rows.
+  static constexpr int kMaxBatchParams = 2000;  // below SQL Server's 2,100 per request
+  static constexpr int kMaxInsertRows = 1000;   // SQL Server's limit of one VALUES list
+  // Whether the database takes held posts.
+  bool batchesPosts() const;
+  enum class Queue {
+    Queued,   // held; the edit is finished
+    Full,     // the row cannot join the rows held: flush them first, then queue again
+    Single,   // the row cannot be held: flush, then post() it
+    Nothing,  // no value differs from what was read: the edit is finished, nothing to send
+  };
+  // `maxRows`: the most rows a batch holds.
+  Queue queuePost(int maxRows);
+  int queuedPosts() const { return int(queue_.size()); }
+  struct Flushed {
+    int written = 0;  // the first rows held, written
+    // Why the row after them failed; the rows after that one were not written.
+    std::exception_ptr failure;
+    // The link failed while the batch was sent: not known whether any of its rows (from
+    // `written` on) was written.
+    bool unknown = false;
+  };
+  // Sends the rows held; never throws for a row's failure (it is returned), and leaves
+  // the rows not written out of the dataset's rows, as a failed post() does.
+  Flushed flushPosts();
+
   // Value of a field's column in the row at `position` (ignores the edit buffer).
   QVariant valueAt(int position, const Field& field) const;
   // Value of the current row (the edit buffer while editing).
@@ -182,7 +215,7 @@ class Dataset : public QObject {
   QString prefixed(const QString& message) const;
   // After an update that matched no row: throws the text for a row deleted since it was
   // read, or a ConflictError naming the first written cell another user changed.
-  [[noreturn]] void explainMissedUpdate(const std::vector<int>& picked);
+  [[noreturn]] void explainMissedUpdate(const std::vector<int>& shape, int rowId);
   void mapFields(const ResultSet& result, std::vector<int>& columnOfSlot);
   void dropAutoFields();
   void forgetFound();
@@ -197,6 +230,29 @@ class Dataset : public QObject {
   void resolveKey();
   Statement& statement(const std::vector<int>& shape, const std::function<QString()>& sqlOf,
                        const std::vector<FieldType>& types);
+  // How an update checks a written cell against its value as read.
+  enum Check { kIsNull = 0, kEquals = 1, kWithin = 2, kNone = 3, kText = 4 };
+  // An update's shape, [0, (slot, added)..., -1, (key NULL as read)..., -2, check...],
+  // taken apart.
+  struct UpdateShape {
+    std::vector<int> picked;
+    std::vector<bool> add;
+    std::vector<bool> keyNull;
+    std::vector<Check> checks;
+    static UpdateShape of(const std::vector<int>& shape);
+  };
+  // Fills scratch_ with the edited row's update: the slots written, its shape, its
+  // parameters and their types; false when no value differs from what was read.
+  bool stageUpdate();
+  // The same for the row being appended: shape [1, slot...]; the parameters are left
+  // empty when every column is assigned (the buffer is bound as it is).
+  void stageInsert();
+  QString updateSql(const std::vector<int>& shape) const;
+  QString insertSql(const std::vector<int>& shape) const;
+  void checkUpdateCount(qint64 rows, const std::vector<int>& shape, int rowId);
+  void checkInsertCount(qint64 rows) const;
+  // Appends the row (its values moved from `row`) and makes it current.
+  void appendRow(std::vector<QVariant>& row);
   void postUpdate();
   void postInsert();
   // The text of a post whose count the database did not report.
@@ -249,6 +305,27 @@ class Dataset : public QObject {
     std::vector<QVariant> values;
     std::vector<FieldType> types;
   } scratch_;
+
+  // Posts held for the next batch (see queuePost()): all of one shape and types.
+  struct QueuedPost {
+    int rowId = 0;
+    std::vector<QVariant> values;  // the row's own statement's parameters
+    // An update: the slots written with their values as read, and as written.
+    std::vector<std::pair<int, QVariant>> before;
+    // As written: an update's values in the order of `before`; an append's whole row.
+    std::vector<QVariant> after;
+  };
+  std::vector<int> queueShape_;
+  std::vector<FieldType> queueTypes_;
+  std::vector<QueuedPost> queue_;
+  std::vector<char> queuedRow_;  // by row id: held in queue_
+  QString batchSql(int rows) const;
+  // Takes the rows held back out of the dataset's rows, last first.
+  void unapplyQueued();
+  // Posts a held row on its own and applies it as post() does.
+  void replay(QueuedPost& post);
+  void clearQueue();
+  void endPost();
 
   std::vector<QVariant> buffer_;
   std::vector<bool> changed_;

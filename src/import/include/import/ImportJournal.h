@@ -3,13 +3,14 @@
 //
 // As the run's observer it commits each row's entry before the row is posted and
 // takes it back when the post fails, so the journal holds exactly the rows that may
-// have reached the POS.
+// have reached the POS. Rows posted in a batch are all journaled before it is sent.
 #pragma once
 
 #include <journal/JournalFile.h>
 #include "import/ImportObserver.h"
 
 #include <QString>
+#include <deque>
 #include <memory>
 
 namespace dataimport {
@@ -44,7 +45,9 @@ class ImportJournal : public ImportObserver {
 
  private:
   std::unique_ptr<journal::JournalFile> file_;
-  qint64 pending_ = 0;
+  // Entries of the rows sent or about to be, oldest first: rows held for a batch are
+  // reported in the order they were journaled.
+  std::deque<std::pair<qint64, journal::RowChange::Action>> pending_;
 };
 
 }  // namespace dataimport

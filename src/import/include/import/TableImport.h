@@ -2,7 +2,10 @@
 // through the table's column map file. The rows are walked once, first to last; each
 // is located in the POS query by its key, edited there or appended, given the mapped
 // columns and posted at once. The first row that fails ends the walk: its pending
-// change is cancelled and its error propagates; rows posted before it stay.
+// change is cancelled and its error propagates; rows posted before it stay. On SQL
+// Server the rows are sent in batches (see setBatchRows()) with the same outcome: a
+// row that fails inside a batch ends the walk there, the rows before it written, none
+// after it.
 //
 // Per table:            Classify   Supplier   Item                  Customer
 //   key searched for    as read    as read    trimmed and completed as read
@@ -78,11 +81,21 @@ class TableImport {
   // The source file's path, as the messages name it (default: "<Table>.mdb").
   void setSourceFile(const QString& path) { sourceFile_ = path; }
 
-  // Told of every row before and after it is posted (the import journal).
+  // Rows sent to the POS together, where its database takes them so (SQL Server): a
+  // batch is one round trip. 1: every row on its own.
+  static constexpr int kBatchRows = 500;
+  void setBatchRows(int rows) { batchRows_ = rows; }
+
+  // Told of every row before and after it is posted (the import journal). Rows held
+  // for a batch are reported in order once it is sent: the rows written, then the one
+  // that failed, then those after it as not written.
   void setObserver(ImportObserver* observer) { observer_ = observer; }
 
   // Reports start(row count), step(rows done, row count) after every row, and finish()
-  // after the last; a failed row ends the run without finish().
+  // after the last; a failed row ends the run without finish(). A row held for a batch
+  // is counted when it is held. Whatever ends the run (a failed row, a cancel thrown by
+  // step()), the rows held are sent first; a held row that fails then is the error the
+  // run ends with.
   void run(platform::Progress& progress);
 
   // What run() would do, writing nothing: each row is read, located, given its columns
@@ -179,6 +192,14 @@ class TableImport {
   QString cellText(const db::Field& field) const;
   // Posts the row; what the database refuses is the row's error, naming it.
   void postRow(bool found);
+  // "Item（ItemNo = X）無法寫入 POS 資料庫（Price =「12」）：", before the database's text.
+  QString refusalPrefix(bool found);
+  // postRow(), told to the observer.
+  void postReported(bool found);
+  // Holds the staged row for the next batch (or posts it when it cannot be held).
+  void holdRow(bool found);
+  // Sends the rows held and tells the observer of each; throws the failing row's error.
+  void flushHeld();
   // Edits only: keeps the POS value of each cell the Access file holds as exported, and
   // fails the row on a cell changed both in Access and in the POS. Returns the cells left
   // alone that only the POS changed.
@@ -199,6 +220,9 @@ class TableImport {
   bool trimOthers_ = false;
 
   ImportObserver* observer_ = nullptr;
+  int batchRows_ = kBatchRows;
+  bool batching_ = false;
+  std::vector<QString> held_;         // per row held: the start of its refusal's text
   std::vector<db::Field*> assigned_;  // the target fields the current row sets
   std::vector<int> assignedStamp_;    // per target field: the row that last set it
   int rowStamp_ = 0;

@@ -81,10 +81,12 @@ class JournalFile {
   void addSource(const JournalSource& source);
   // Returns the entry's number once it is safe from the program being killed.
   qint64 add(const RowChange& change);
-  // Takes back the latest entry: its row was not posted after all.
+  // Takes back an entry: its row was not posted after all. The latest, or one of a batch
+  // of rows journaled before the batch was sent (`action`: the entry's own).
   void remove(qint64 entry);
-  // The latest entry's post failed after its statement may have run (a timeout, a lost
-  // link, a count the database did not report): it stays, marked as not known.
+  void remove(qint64 entry, RowChange::Action action);
+  // An entry's post failed after its statement may have run (a timeout, a lost link, a
+  // count the database did not report): it stays, marked as not known.
   void markUncertain(qint64 entry);
   // Records the end ("completed" or "failed") and moves the log into the file. When
   // the file cannot take the end (a full disk), the log keeps it and the next reader
