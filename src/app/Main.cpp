@@ -385,6 +385,7 @@ void TfrmMain::bbtnExportClick() {
 void TfrmMain::bbtnSettingClick() {
   // A fresh dialog on every click, freed when it closes, also after an error.
   TfrmSetting dialog(this);
+  dialog.setConnected(dm_.cnKAROS.isConnected());
   dialog.exec();
 }
 

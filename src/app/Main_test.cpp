@@ -564,7 +564,7 @@ TEST_F(MainTest, ImportMergesTheEnabledTablesIntoTheGridsAndReports) {
   click("bbtnImport");
   // The Item row fails: its error is shown once, the Item line is missing.
   ASSERT_EQ(errors().size(), 1u);
-  EXPECT_EQ(errors()[0].text, "'X' is not a valid integer value.");
+  EXPECT_EQ(errors()[0].text, "「X」不是整數：這個欄位只能填整數（例如 12）.");
   EXPECT_EQ(errors()[0].caption, "資料轉換程式");
   ASSERT_EQ(ui_.messages.back().kind, ShownMessage::Kind::Dialog);
   EXPECT_TRUE(ui_.messages.back().text.startsWith(

@@ -8,6 +8,7 @@
 
 #include <config/ColumnMap.h>
 #include <config/Configs.h>
+#include <platform/ErrorText.h>
 #include <platform/ProgramFolder.h>
 #include <platform/Progress.h>
 #include <platform/RegionalSettings.h>
@@ -311,7 +312,7 @@ TEST_F(ExportDriverTest, AFolderThatCannotBeWrittenIsReportedAndLeftAsItWas) {
   QFile::setPermissions(dir_.path(), QFile::ReadOwner | QFile::ExeOwner);
   const QString message = errorOf([&] { run(); });
   QFile::setPermissions(dir_.path(), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
-  EXPECT_EQ(message, "Unable to write to " + folder_ + "Classify.ini");
+  EXPECT_EQ(message, platform::unableToWrite(folder_ + "Classify.ini"));
   EXPECT_EQ(files(), before);
   EXPECT_EQ(ui_.cursor, (std::vector<bool>{true, false}));
 }

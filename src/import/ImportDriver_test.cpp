@@ -124,7 +124,7 @@ TEST_F(ImportDriverTest, OnlyTheEnabledTablesAndAFailedTableGetsNoLine) {
   RecordingFrontEnd ui(access_);
   EXPECT_EQ(ImportDriver(access_, pos_->dm, ui).run(),
             QStringLiteral("匯入狀態：\r\n匯入廠商資料完成。\r\n匯入客戶資料完成。"));
-  EXPECT_TRUE(ui.events.contains("shown: 'X' is not a valid integer value"));
+  EXPECT_TRUE(ui.events.contains("shown: 「X」不是整數：這個欄位只能填整數（例如 12）"));
   EXPECT_FALSE(ui.events.contains("import Classify"));
 }
 

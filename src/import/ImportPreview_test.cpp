@@ -237,7 +237,7 @@ TEST_P(ImportPreviewTest, EveryFailingRowIsListedWithItsNumberAndTheWalkGoesOn) 
   EXPECT_EQ(c.changed, 0);
   ASSERT_EQ(c.failures.size(), 3u);
   EXPECT_EQ(c.failures[0].row, 7);
-  EXPECT_EQ(c.failures[0].message, "'tall' is not a valid floating point value");
+  EXPECT_EQ(c.failures[0].message, "「tall」不是數字：這個欄位只能填數字（例如 12.5）");
   EXPECT_EQ(c.failures[1].row, 10);
   EXPECT_EQ(c.failures[2].row, 12);
   EXPECT_TRUE(c.failures[2].message.contains("2024/02/30")) << c.failures[2].message.toStdString();
