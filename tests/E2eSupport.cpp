@@ -2,8 +2,10 @@
 
 #include "DemoPos.h"
 
+#include <app/DialogRunner.h>
 #include <app/Main.h>
 #include <app/Program.h>
+#include <app/ReportWindow.h>
 #include <db/Command.h>
 #include <db/Connection.h>
 #include <db/Dataset.h>
@@ -14,6 +16,7 @@
 
 #include <QAbstractButton>
 #include <QApplication>
+#include <QDialog>
 #include <QFile>
 #include <QRegularExpression>
 #include <cstdlib>
@@ -28,6 +31,15 @@ void ProgramTest::SetUp() {
   platform::RegionalSettings::setCurrentForTesting(platform::RegionalSettings{});
   platform::setProgramFolderForTesting(folder_.path());
   previous_ = platform::UiServices::install(&ui_);
+  // The report windows are recorded as the information the operator reads; the
+  // import's preview is started, as its default button does.
+  app::setDialogRunnerForTesting([this](QDialog& dialog) {
+    if (auto* report = qobject_cast<app::ReportWindow*>(&dialog)) {
+      platform::testing::recordShownText(QStringLiteral("dialog"), report->text());
+      ui_.shown.push_back({true, report->text()});
+    }
+    return int(QDialog::Accepted);
+  });
 }
 
 namespace {
@@ -75,6 +87,7 @@ void ProgramTest::TearDown() {
   program_.reset();
   tds_.reset();
   pg_.reset();
+  app::setDialogRunnerForTesting({});
   platform::UiServices::install(previous_);
   platform::setProgramFolderForTesting(QString());
 }

@@ -3,8 +3,8 @@
 #include "PosTestDatabase.h"
 #include "TestFiles.h"
 #include "TestSupport.h"
-#include "app/Main.h"
 #include "app/ImportHistoryWindow.h"
+#include "app/Main.h"
 #include "app/PreviewWindow.h"
 #include "app/Program.h"
 #include "app/ProgressWindow.h"
@@ -166,6 +166,9 @@ TEST_F(ImportFlowTest, ThePreviewShowsWhatTheDryRunCountsAndTheImportThenDoes) {
     for (int row = 0; row < failing->rowCount(); ++row)
       failures << failing->item(row, 0)->text() + '|' + failing->item(row, 1)->text();
     EXPECT_TRUE(preview->startButton()->isEnabled());
+    // C03 is not in the file: the operator hears of it, and the import leaves it.
+    EXPECT_TRUE(summary->item(0, 8)->text().contains("檔案中少了 1 列：C03"))
+        << summary->item(0, 8)->text().toStdString();
     seen << dialog.windowTitle();
     return int(QDialog::Accepted);
   };
@@ -185,8 +188,9 @@ TEST_F(ImportFlowTest, ThePreviewShowsWhatTheDryRunCountsAndTheImportThenDoes) {
       "匯入結果：\n分類資料：部分完成，停在 Classify.mdb 第 4 列；之前已新增 1 列、變更 1 列。"))
       << report.text.toStdString();
   // A failing row ends its table only; the cells the settings kept are named.
-  EXPECT_TRUE(report.text.contains("商品資料：完成，新增 0 列、變更 1 列（Item.mdb）。\n"
-                                   "  售價 1 筆未更新：參數設定未勾選「更新售價」"))
+  EXPECT_TRUE(
+      report.text.contains("商品資料：完成，新增 0 列、變更 1 列（Item.mdb）。\n"
+                           "  售價 1 筆未更新：參數設定未勾選「更新售價」"))
       << report.text.toStdString();
 }
 

@@ -5,6 +5,7 @@
 #include "app/ErrorHandler.h"
 #include "app/Fonts.h"
 
+#include <import/MissingRows.h>
 #include <import/PreviewPlan.h>
 #include <platform/ProgramFolder.h>
 #include <platform/UiServices.h>
@@ -174,6 +175,8 @@ void PreviewWindow::fillSummary() {
       notes << k.text();
     }
     if (c.blank > 0) notes << QStringLiteral("略過空白列 %1 列").arg(c.blank);
+    if (const QString missing = dataimport::missingRowsText(c.missing); !missing.isEmpty())
+      notes << missing;
     summary_->setItem(row, 2, count(c.added));
     summary_->setItem(row, 3, count(c.changed));
     summary_->setItem(row, 4, count(c.unchanged));

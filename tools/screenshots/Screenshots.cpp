@@ -1,11 +1,12 @@
 // Renders the program's windows offscreen to PNG files, for checking their layout:
 //   screenshots OUT_FOLDER [--pos DEMO.sqlite]
 // writes main-disconnected.png, main-connected-item.png, settings.png,
-// export-report.png, import-progress.png (the Item import's progress window while it
-// runs), import-report.png and main-imported.png. The main window is connected to an
-// SQLite demo POS: the one given, or one made by the demopos tool of the same build
+// export-report.png, import-preview.png, import-progress.png (the Item import's progress
+// window while it runs), import-report.png and main-imported.png. The main window is connected to
+// an SQLite demo POS: the one given, or one made by the demopos tool of the same build
 // (tools/demopos/demopos beside tools/screenshots/). "匯出檔案" writes the four tables
 // to Access files in the program folder, which "匯入檔案" then reads back.
+#include <app/DialogRunner.h>
 #include <app/ErrorHandler.h>
 #include <app/Main.h>
 #include <app/Program.h>
@@ -17,6 +18,7 @@
 
 #include <QAbstractButton>
 #include <QApplication>
+#include <QDialog>
 #include <QDir>
 #include <QFile>
 #include <QMessageBox>
@@ -113,6 +115,14 @@ int main(int argc, char** argv) {
 
   PrintingUiServices ui;
   platform::UiServices::install(&ui);
+  // The program's own dialogs (the preview, the reports) are drawn into the picture
+  // named for them, then accepted as their default button would.
+  QStringList dialogPictures;
+  app::setDialogRunnerForTesting([&](QDialog& dialog) {
+    dialog.show();
+    if (!dialogPictures.isEmpty()) ui.pictures &= save(dialog, dialogPictures.takeFirst());
+    return int(QDialog::Accepted);
+  });
   bool ok = true;
   {
     app::Program program;
@@ -138,9 +148,9 @@ int main(int argc, char** argv) {
       ok &= save(main, out.filePath(QStringLiteral("main-connected-item.png")));
 
       // Export the tables, then import them back from the Access files.
-      ui.informationPicture = out.filePath(QStringLiteral("export-report.png"));
+      dialogPictures = {out.filePath(QStringLiteral("export-report.png"))};
       main.findChild<QAbstractButton*>(QStringLiteral("bbtnExport"))->click();
-      ok &= ui.informationPicture.isEmpty();
+      ok &= dialogPictures.isEmpty();
       bool shot = false;
       ui.onProcessEvents = [&] {
         for (QWidget* w : QApplication::topLevelWidgets()) {
@@ -152,13 +162,17 @@ int main(int argc, char** argv) {
           shot = save(*w, out.filePath(QStringLiteral("import-progress.png")));
         }
       };
-      ui.informationPicture = out.filePath(QStringLiteral("import-report.png"));
+      // The preview first, then the report.
+      dialogPictures = {out.filePath(QStringLiteral("import-preview.png")),
+                        out.filePath(QStringLiteral("import-report.png"))};
       main.findChild<QAbstractButton*>(QStringLiteral("bbtnImport"))->click();
+      ok &= shot && dialogPictures.isEmpty();
       ui.onProcessEvents = nullptr;
-      ok &= shot && ui.boxes == 0 && ui.pictures && ui.informationPicture.isEmpty();
+      ok &= ui.boxes == 0 && ui.pictures;
       ok &= save(main, out.filePath(QStringLiteral("main-imported.png")));
     }
   }
+  app::setDialogRunnerForTesting({});
   platform::UiServices::install(nullptr);
   platform::setProgramFolderForTesting(QString());
   return ok ? 0 : 1;
