@@ -98,7 +98,7 @@ TEST_P(HistoryWindowTest, ListsTheJournalsAndPreviewsWhatTheUndoThenDoes) {
   ASSERT_EQ(w.list()->rowCount(), 2);
   EXPECT_EQ(w.selectedPath(), journal_);  // the newest
   EXPECT_EQ(w.list()->item(0, 2)->text(), "匯入");
-  EXPECT_EQ(w.list()->item(0, 3)->text(), "Classify");
+  EXPECT_EQ(w.list()->item(0, 3)->text(), "分類資料");
   EXPECT_EQ(w.list()->item(0, 4)->text(), "變更 4 列，新增 1 列，刪除 0 列");
   EXPECT_EQ(w.list()->item(0, 5)->text(), "完成");
   const QString preview = w.detail()->toPlainText();
@@ -106,9 +106,9 @@ TEST_P(HistoryWindowTest, ListsTheJournalsAndPreviewsWhatTheUndoThenDoes) {
       "還原預覽：將還原 3 列，刪除 1 列，重新加入 0 列，不需處理 0 列，衝突 1 列。"))
       << preview.toStdString();
   EXPECT_TRUE(preview.contains(
-      "衝突 Classify 002（匯入後已被改過，保留不動）：ClsName 現為「櫃台」，匯入寫入「戊」"))
+      "衝突 分類資料 002（匯入後已被改過，保留不動）：ClsName 現為「櫃台」，匯入寫入「戊」"))
       << preview.toStdString();
-  EXPECT_TRUE(preview.contains("刪除 Classify 003")) << preview.toStdString();
+  EXPECT_TRUE(preview.contains("刪除 分類資料 003")) << preview.toStdString();
 
   // Nothing is written unless the question is answered yes.
   ui_.answer = false;
@@ -128,7 +128,7 @@ TEST_P(HistoryWindowTest, TheUndoDoesWhatItsPreviewSaidAndReportsIt) {
                                         " 完成。\n還原 3 列，刪除 1 列，重新加入 0 列，不需處理 0 "
                                         "列，衝突 1 列。"))
       << w.lastReport().toStdString();
-  EXPECT_TRUE(w.lastReport().contains("衝突 Classify 002")) << w.lastReport().toStdString();
+  EXPECT_TRUE(w.lastReport().contains("衝突 分類資料 002")) << w.lastReport().toStdString();
   EXPECT_TRUE(w.lastReport().contains("還原記錄：")) << w.lastReport().toStdString();
   ASSERT_FALSE(ui_.messages.empty());
   EXPECT_EQ(ui_.messages.back().text, w.lastReport());

@@ -182,7 +182,7 @@ QString ExportDriver::Run() {
     } catch (...) {
       o.state =
           o.added > 0 ? config::TableOutcome::State::Partial : config::TableOutcome::State::Failed;
-      o.reason = platform::errorText(std::current_exception());
+      o.reason = platform::splitDetails(platform::errorText(std::current_exception())).text;
       notRunFrom(i + 1, QStringLiteral("匯出在%1停止")
                             .arg(QString::fromUtf8(config::tableWord(selected[i]->table))));
       throw;

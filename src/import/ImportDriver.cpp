@@ -159,7 +159,7 @@ QString ImportDriver::run() {
         o.file = openImportSource(access_, t, format);
       } catch (...) {
         o.state = TableOutcome::State::Failed;
-        o.reason = platform::errorText(std::current_exception());
+        o.reason = platform::splitDetails(platform::errorText(std::current_exception())).text;
         notRunFrom(index + 1, QStringLiteral("%1的檔案無法開啟，匯入在那裡停止").arg(tableWord(t)));
         throw;
       }
@@ -192,7 +192,7 @@ QString ImportDriver::run() {
       } catch (const platform::Cancelled&) {
         cancelled = true;
       } catch (...) {
-        o.reason = platform::errorText(std::current_exception());
+        o.reason = platform::splitDetails(platform::errorText(std::current_exception())).text;
       }
       if (cancelled) {
         o.state = TableOutcome::State::Cancelled;
