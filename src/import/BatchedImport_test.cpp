@@ -145,6 +145,7 @@ class BatchedImportTest : public ::testing::Test {
     }
     journal.finish(error == "no error");
     journalPath_ = journal.path();
+    stoppedAt_ = import.rowNumber();
     return error;
   }
 
@@ -171,6 +172,7 @@ class BatchedImportTest : public ::testing::Test {
   std::unique_ptr<Recorder> recorder_;
   std::function<void()> onReady_;
   QString journalPath_;
+  int stoppedAt_ = 0;  // the file row the last run stopped at, as its report names it
 };
 
 TEST_F(BatchedImportTest, ARowChangedByAnotherUserInsideABatchStopsTheTableThere) {
@@ -187,6 +189,8 @@ TEST_F(BatchedImportTest, ARowChangedByAnotherUserInsideABatchStopsTheTableThere
   for (int i = 7; i <= 10; ++i) EXPECT_EQ(name(i), QStringLiteral("old %1").arg(i));
   EXPECT_EQ(recorder_->events.toStdString(), "RRRRPPPPRRRRPfff");
   EXPECT_EQ(journaled(), keys(1, 5));
+  // The walk had gone on to row 8; the report names the row that failed.
+  EXPECT_EQ(stoppedAt_, 6);
   // The query holds what the POS holds: the rows after the conflict as read.
   db::Dataset& q = pos_->dm.qryCustomer;
   EXPECT_EQ(q.lookup("CustNo", "C005", "Name").toString(), "new 5");

@@ -623,6 +623,7 @@ void TableImport::holdRow(bool found) {
     return;
   }
   held_.push_back(std::move(refusal));
+  heldRows_.push_back(sourceRowNumber());
   if (int(held_.size()) >= batchRows_) flushHeld();
 }
 
@@ -630,11 +631,15 @@ void TableImport::flushHeld() {
   if (held_.empty()) return;
   std::vector<QString> held;
   held.swap(held_);
+  std::vector<int> rows;
+  rows.swap(heldRows_);
   const db::Dataset::Flushed flushed = target_.flushPosts();
   if (observer_)
     for (int i = 0; i < flushed.written; ++i) observer_->rowPosted();
   if (!flushed.failure) return;
   const size_t failed = size_t(flushed.written);
+  // The walk is past the held rows: the report names the one that failed.
+  if (failed < rows.size()) failedRow_ = rows[failed];
   if (flushed.unknown) {
     // The link failed while the batch was out: each of its rows may have been written.
     if (observer_)

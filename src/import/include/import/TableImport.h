@@ -65,7 +65,7 @@ class TableImport {
   PosTable table() const { return table_; }
   // The file row the walk is at (after a failure or a cancel: the row it stopped at),
   // as the operator's program numbers it.
-  int rowNumber() const { return sourceRowNumber(); }
+  int rowNumber() const { return failedRow_ > 0 ? failedRow_ : sourceRowNumber(); }
 
   // By default the map is read from the table's file in the program folder, and the
   // Item rules from Config.ini, each once when the run starts.
@@ -222,6 +222,8 @@ class TableImport {
   ImportObserver* observer_ = nullptr;
   int batchRows_ = kBatchRows;
   bool batching_ = false;
+  std::vector<int> heldRows_;         // per row held: its file row
+  int failedRow_ = 0;                 // a held row that failed when its batch was sent
   std::vector<QString> held_;         // per row held: the start of its refusal's text
   std::vector<db::Field*> assigned_;  // the target fields the current row sets
   std::vector<int> assignedStamp_;    // per target field: the row that last set it
