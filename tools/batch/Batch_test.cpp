@@ -574,6 +574,21 @@ TEST_F(BatchTest, JournalsAndUndoRefuseARunStillGoingAndSayWhenARunWasCutShort) 
   EXPECT_TRUE(run({"journals"}).out.contains(QStringLiteral("中斷")));
 }
 
+// A run the operator cancelled in the window is listed as cancelled, not as running.
+TEST_F(BatchTest, JournalsNameACancelledRun) {
+  platform::setProgramFolderForTesting(folder_.path());
+  {
+    dataimport::ImportJournal cancelled(QStringLiteral("import"),
+                                        dataimport::ImportDriver::posDescription(
+                                            QStringLiteral("Provider=SQLite;Data Source=") + pos_));
+    cancelled.finishAs(QStringLiteral("cancelled"));
+  }
+  platform::setProgramFolderForTesting(QString());
+  const Outcome list = run({"journals"});
+  EXPECT_EQ(list.status, 0) << list.err.toStdString();
+  EXPECT_TRUE(list.out.contains(QStringLiteral("  已取消  "))) << list.out.toStdString();
+}
+
 // Scheduled jobs often run under an address-space limit: the journal takes what the
 // limit leaves room for.
 TEST_F(BatchTest, AnImportRunsUnderALimitedAddressSpace) {

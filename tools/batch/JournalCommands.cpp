@@ -51,6 +51,7 @@ QString outcomeText(const journal::JournalRun& run) {
   if (run.outcome == QLatin1String("completed")) return QStringLiteral("完成");
   if (run.outcome == QLatin1String("failed")) return QStringLiteral("失敗");
   if (run.outcome == QLatin1String("interrupted")) return QStringLiteral("中斷");
+  if (run.outcome == QLatin1String("cancelled")) return QStringLiteral("已取消");
   return QStringLiteral("執行中");
 }
 
