@@ -47,7 +47,18 @@ TestDatabase::TestDatabase(Engine engine) : engine_(engine) {
     return;
   }
   database_ = uniqueName();
-  admin.execute("CREATE DATABASE " + database_);
+  // The test server's catalog refuses a database made while another test makes or drops
+  // one ("tuple concurrently updated"): such a refusal is tried again, a few times.
+  for (int attempt = 1;; ++attempt) {
+    try {
+      admin.execute("CREATE DATABASE " + database_);
+      break;
+    } catch (const std::exception& e) {
+      if (attempt >= 5 || !QString::fromUtf8(e.what()).contains(QLatin1String("concurrently")))
+        throw;
+      QThread::msleep(100 * attempt);
+    }
+  }
   QString text = dsn;
   static const QRegularExpression databaseEntry(QStringLiteral("(^|;)\\s*Database\\s*=[^;]*"),
                                                 QRegularExpression::CaseInsensitiveOption);
