@@ -253,17 +253,10 @@ void TfrmMain::bbtnStartSQLClick() {
     connect(&stage, &QTimer::timeout, &window, [&window, fetch] {
       const posdb::FetchCancel::Stage now = fetch->cancel.stage();
       if (!now.connected) return;
-      int index = 0;
-      QString word = now.table;
-      for (const config::PosTableInfo& t : config::kPosTables)
-        if (now.table.compare(QLatin1String(t.name), Qt::CaseInsensitive) == 0)
-          word = QString::fromUtf8(config::tableWord(t.table));
-      for (const char* name : {"Classify", "Supplier", "Item", "Customer"}) {
-        if (now.table.compare(QLatin1String(name), Qt::CaseInsensitive) == 0) break;
-        ++index;
-      }
-      window.setText(QStringLiteral("正在讀取%1（已讀取 %2 列）").arg(word).arg(now.rows));
-      window.setGauge(index, 4);
+      window.setText(QStringLiteral("正在讀取%1（已讀取 %2 列）")
+                         .arg(config::tableWordOf(now.table))
+                         .arg(now.rows));
+      window.setGauge(now.index, 4);
     });
     stage.start();
     AbandonableWait::Outcome outcome = AbandonableWait::Outcome::Finished;

@@ -105,10 +105,6 @@ QString ProgressWindow::text() const {
   return line_->text();
 }
 
-int ProgressWindow::percentage() const {
-  return gauge_->Percentage();
-}
-
 void ProgressWindow::requestCancel() {
   if (!running_ || cancelRequested_) return;
   cancelRequested_ = true;

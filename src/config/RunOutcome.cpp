@@ -11,12 +11,6 @@ bool RunOutcome::cancelled() const {
   return false;
 }
 
-bool RunOutcome::complete() const {
-  for (const TableOutcome& t : tables)
-    if (t.state != TableOutcome::State::Done) return false;
-  return true;
-}
-
 QString stateText(TableOutcome::State state) {
   switch (state) {
     case TableOutcome::State::Done:

@@ -94,24 +94,23 @@ void ExportDriver::execute(platform::Progress& progress, int rows) {
   progress.finish();
 }
 
-void ExportDriver::writeAccess(const QString& file, const QString& table) {
+void ExportDriver::writeAccess(const QString& file, const QString& table,
+                               platform::Progress& progress) {
   exporter_.SetDatabaseName(file);
   exporter_.SetDataSet(&queryOf(pos_, table));
   exporter_.SetTableName(table);
   exporter_.SetKeyField(posdb::TDmMSSQL::keyOf(table));
-  if (view_.progress)
-    execute(*view_.progress, queryOf(pos_, table).recordCount());
-  else
-    exporter_.Execute();
+  execute(progress, queryOf(pos_, table).recordCount());
 }
 
-void ExportDriver::replaceAccess(const QString& file, const QString& table) {
+void ExportDriver::replaceAccess(const QString& file, const QString& table,
+                                 platform::Progress& progress) {
   const QFileInfo info(file);
   const QString fresh =
       info.absolutePath() + QStringLiteral("/.") + info.fileName() + QStringLiteral(".new");
   QFile::remove(fresh);  // left by an export that was killed
   try {
-    writeAccess(fresh, table);
+    writeAccess(fresh, table, progress);
   } catch (...) {
     QFile::remove(fresh);
     throw;
@@ -200,14 +199,8 @@ bool ExportDriver::exportTable(const ExportTable& entry, config::ExchangeFormat 
   const QString table = QString::fromLatin1(entry.name);
   if (view_.showTab) view_.showTab(entry.tab);
   int appendedAfter = 0;  // rows the Access table held before this export's
+  // The rows that reach the file, counted on their way to the view's progress.
   CountingProgress counter(view_.progress);
-  platform::Progress* const viewProgress = view_.progress;
-  view_.progress = &counter;
-  struct RestoreProgress {
-    ExportView& view;
-    platform::Progress* progress;
-    ~RestoreProgress() { view.progress = progress; }
-  } restoreProgress{view_, viewProgress};
   bool appending = false;
   try {
     platform::BusyCursor hourglass;
@@ -218,7 +211,7 @@ bool ExportDriver::exportTable(const ExportTable& entry, config::ExchangeFormat 
     if (view_.repaint) view_.repaint();
     const QString& file = o.file;
     if (format == config::ExchangeFormat::Xlsx) {
-      exportSheet(file, table, queryOf(pos_, table), posdb::TDmMSSQL::keyOf(table), view_.progress);
+      exportSheet(file, table, queryOf(pos_, table), posdb::TDmMSSQL::keyOf(table), &counter);
     } else {
       const AccessFileState state = accessFileState(file, table);
       ExistingRows choice = ExistingRows::Append;
@@ -242,7 +235,7 @@ bool ExportDriver::exportTable(const ExportTable& entry, config::ExchangeFormat 
                              "或先把它們搬到別的檔案再匯出")
                   .arg(QDir::toNativeSeparators(file), table,
                        state.others.join(QStringLiteral("、"))));
-        replaceAccess(file, table);
+        replaceAccess(file, table, counter);
         o.notes << QStringLiteral("取代了檔案中原有的 %1 列").arg(state.rows);
         existingDone_ << QStringLiteral("%1：取代原有的 %2 列")
                              .arg(QFileInfo(file).fileName())
@@ -250,7 +243,7 @@ bool ExportDriver::exportTable(const ExportTable& entry, config::ExchangeFormat 
       } else {
         appending = true;
         appendedAfter = int(state.rows);
-        writeAccess(file, table);
+        writeAccess(file, table, counter);
         if (state.rows > 0) {
           o.notes << QStringLiteral("附加在檔案中原有的 %1 列之後").arg(state.rows);
           existingDone_ << QStringLiteral("%1：附加在原有的 %2 列之後")

@@ -24,12 +24,6 @@ PreviewPlan::FileState fileState(const QString& path) {
   return state;
 }
 
-config::PosTable tableNamed(const QString& name) {
-  for (const config::PosTableInfo& t : config::kPosTables)
-    if (name.compare(QLatin1String(t.name), Qt::CaseInsensitive) == 0) return t.table;
-  return config::PosTable::Classify;
-}
-
 }  // namespace
 
 PreviewPlan::PreviewPlan() = default;
@@ -73,7 +67,8 @@ int PreviewPlan::columnOf(config::PosTable table, const QString& field) {
 
 void PreviewPlan::add(const journal::RowChange& change) {
   csv_->add(change);
-  const config::PosTable table = tableNamed(change.table);
+  const config::PosTableInfo* info = config::posTableNamed(change.table);
+  const config::PosTable table = info ? info->table : config::PosTable::Classify;
   const bool appended = change.action == journal::RowChange::Action::Append;
   for (const journal::RowChange::Cell& cell : change.cells) {
     if (cell.defaulted) continue;  // not a value the file gives
@@ -128,20 +123,6 @@ void PreviewPlan::saveChanges(const QString& path) const {
     throw platform::Error(
         QStringLiteral("無法寫入變更清單 %1：%2。請換一個資料夾，或確認磁碟沒有滿。")
             .arg(QDir::toNativeSeparators(path), to.errorString()));
-}
-
-QString PreviewPlan::tableLine(const TablePreview& t) {
-  const QString word = QString::fromUtf8(config::tableWord(t.table->table));
-  if (!t.counts) return QStringLiteral("%1：無法讀取：%2").arg(word, t.error);
-  const TableImport::Preview& c = *t.counts;
-  QString line = QStringLiteral("%1：新增 %2 列、變更 %3 列、不變 %4 列、失敗 %5 列")
-                     .arg(word)
-                     .arg(c.added)
-                     .arg(c.changed)
-                     .arg(c.unchanged)
-                     .arg(c.failures.size());
-  if (c.blank > 0) line += QStringLiteral("，略過空白列 %1").arg(c.blank);
-  return line;
 }
 
 }  // namespace dataimport

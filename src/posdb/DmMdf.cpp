@@ -214,11 +214,9 @@ FetchCancel::Stage FetchCancel::stage() const {
   return stage_;
 }
 
-void FetchCancel::reached(const QString& table, qint64 rows) {
+void FetchCancel::reached(const QString& table, int index, qint64 rows) {
   QMutexLocker locker(&lock_);
-  stage_.connected = true;
-  stage_.table = table;
-  stage_.rows = rows;
+  stage_ = {true, table, index, rows};
 }
 
 void FetchCancel::detach() {
@@ -314,7 +312,8 @@ PosSnapshot TDmMSSQL::fetchWith(const QString& text, QThread* target, int comman
   try {
     qint64 rows = 0;
     for (; snap.fetched < 4; ++snap.fetched) {
-      if (cancel) cancel->reached(QString::fromUtf8(kTables[snap.fetched].name), rows);
+      if (cancel)
+        cancel->reached(QString::fromUtf8(kTables[snap.fetched].name), snap.fetched, rows);
       snap.results[size_t(snap.fetched)] =
           snap.connection->select(QString::fromUtf8(kTables[snap.fetched].sql));
       rows += snap.results[size_t(snap.fetched)].rowCount();

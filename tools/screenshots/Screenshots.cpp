@@ -21,7 +21,6 @@
 #include <QDialog>
 #include <QDir>
 #include <QFile>
-#include <QMessageBox>
 #include <QProcess>
 #include <QTabWidget>
 #include <QTemporaryDir>
@@ -30,10 +29,7 @@
 
 namespace {
 
-bool save(QWidget& window, const QString& file);
-
-// Message boxes go to stderr instead of waiting for an operator. The information
-// dialog is also drawn, as the program shows it, into `informationPicture` when set.
+// Message boxes go to stderr instead of waiting for an operator.
 class PrintingUiServices : public platform::UiServices {
  public:
   void messageBox(const QString& text, const QString& caption, Icon) override {
@@ -42,13 +38,6 @@ class PrintingUiServices : public platform::UiServices {
   }
   void showInformation(const QString& text) override {
     std::fprintf(stderr, "[Information] %s\n", qPrintable(text));
-    if (informationPicture.isEmpty()) return;
-    QMessageBox box(QMessageBox::Information, QStringLiteral("Information"), text, QMessageBox::Ok,
-                    QApplication::activeWindow());
-    box.setTextFormat(Qt::PlainText);
-    box.show();
-    pictures &= save(box, informationPicture);
-    informationPicture.clear();
   }
   void setBusyCursor(bool) override {}
   void processEvents() override {
@@ -57,7 +46,6 @@ class PrintingUiServices : public platform::UiServices {
   }
   int boxes = 0;
   std::function<void()> onProcessEvents;
-  QString informationPicture;
   bool pictures = true;
 };
 

@@ -32,7 +32,6 @@ class PreviewWindow : public QDialog {
   QTableWidget* failures() const { return failures_; }
   QComboBox* tableFilter() const { return filter_; }
   QPushButton* startButton() const { return start_; }
-  QPushButton* saveButton() const { return save_; }
   // Rows the cell grid shows with its filter.
   int shownCells() const;
 

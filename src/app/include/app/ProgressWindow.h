@@ -42,9 +42,6 @@ class ProgressWindow : public QDialog, public platform::Progress {
   void setOnCancel(std::function<void()> onCancel) { onCancel_ = std::move(onCancel); }
   // Moves the gauge without a step: for a timer that shows how far other work came.
   void setGauge(int done, int total);
-  bool cancelRequested() const { return cancelRequested_; }
-  bool running() const { return running_; }
-  int percentage() const;
 
   void start(int total) override;
   void step(int done, int total) override;

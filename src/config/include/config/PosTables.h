@@ -66,13 +66,17 @@ constexpr const char* tableWord(PosTable table) {
   return "";
 }
 
-// The word of the POS table named `name` (any case); the name itself when it is none of
-// the four.
-inline QString tableWordOf(const QString& name) {
+// The POS table named `name` (any case); null when it is none of the four.
+inline const PosTableInfo* posTableNamed(const QString& name) {
   for (const PosTableInfo& t : kPosTables)
-    if (name.compare(QLatin1String(t.name), Qt::CaseInsensitive) == 0)
-      return QString::fromUtf8(tableWord(t.table));
-  return name;
+    if (name.compare(QLatin1String(t.name), Qt::CaseInsensitive) == 0) return &t;
+  return nullptr;
+}
+
+// The word of the POS table named `name`; the name itself when it is none of the four.
+inline QString tableWordOf(const QString& name) {
+  const PosTableInfo* t = posTableNamed(name);
+  return t ? QString::fromUtf8(tableWord(t->table)) : name;
 }
 
 namespace keys {

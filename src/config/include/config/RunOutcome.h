@@ -31,7 +31,6 @@ struct RunOutcome {
   std::vector<TableOutcome> tables;
   QString journal;  // the import's journal; empty when nothing was journaled
   bool cancelled() const;
-  bool complete() const;  // every table done
 };
 
 // "完成", "部分完成", "失敗", "已取消", "未執行".

@@ -111,10 +111,10 @@ class ExportDriver {
   bool exportTable(const ExportTable& entry, config::ExchangeFormat format,
                    config::TableOutcome& outcome, QString& report);
   // Writes the table's rows to the Access file at `file`.
-  void writeAccess(const QString& file, const QString& table);
+  void writeAccess(const QString& file, const QString& table, platform::Progress& progress);
   // Writes a new file beside `file` and puts it in its place in one step, so that a
   // failure or a kill leaves the old file whole.
-  void replaceAccess(const QString& file, const QString& table);
+  void replaceAccess(const QString& file, const QString& table, platform::Progress& progress);
 
   posdb::TDmMSSQL& pos_;
   TADO_AccessExporter& exporter_;

@@ -57,8 +57,6 @@ class TImportMdbBox : public QDialog, private platform::Progress {
 
   // The next step throws platform::Cancelled.
   void requestCancel();
-  bool cancelRequested() const { return cancelRequested_; }
-  QPushButton* CancelButton() const { return cancel_; }
 
  protected:
   void closeEvent(QCloseEvent* event) override;

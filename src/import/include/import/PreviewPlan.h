@@ -70,9 +70,6 @@ class PreviewPlan {
   // Writes the changes file to `path` (the batch dry run's CSV).
   void saveChanges(const QString& path) const;
 
-  // "商品資料：新增 3 列、變更 5 列、不變 992 列、失敗 1 列" and the rest, per table.
-  static QString tableLine(const TablePreview& table);
-
  private:
   void add(const journal::RowChange& change);
   int columnOf(config::PosTable table, const QString& field);

@@ -70,10 +70,12 @@ class FetchCancel {
   bool cancelled() const;
 
   // How far the fetch has come, for a window to show: not connected yet, or reading
-  // `table` (the POS table's name) with `rows` rows of the tables before it read.
+  // `table` (the POS table's name), the `index`th of four, with `rows` rows of the tables
+  // before it read.
   struct Stage {
     bool connected = false;
     QString table;
+    int index = 0;
     qint64 rows = 0;
   };
   Stage stage() const;
@@ -83,7 +85,7 @@ class FetchCancel {
   // Throws the cancel text when cancelled already.
   void attach(db::Connection* connection);
   void detach();
-  void reached(const QString& table, qint64 rows);
+  void reached(const QString& table, int index, qint64 rows);
 
   mutable QMutex lock_;
   Stage stage_;
