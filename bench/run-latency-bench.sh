@@ -17,7 +17,7 @@
 #   SINGLE_ROWS   rows of the cases that send a row a round trip, per RTT: "RTT:ROWS ..."
 #                 (default "0:100000 1:5000 20:300"); a sample's rate is extrapolated
 #   BATCHES       batch sizes compared on the batched import alone, on BATCH_ROWS prices
-#                 (default "100 250 500 666", 20000)
+#                 (default "250 500 1000 2000", 20000)
 set -euo pipefail
 
 root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
@@ -28,7 +28,7 @@ RTTS=${RTTS:-"0 1 20"}
 PRICES=${PRICES:-100000}
 APPENDS=${APPENDS:-50000}
 SINGLE_ROWS=${SINGLE_ROWS:-"0:100000 1:5000 20:300"}
-BATCHES=${BATCHES:-"100 250 500 666"}
+BATCHES=${BATCHES:-"250 500 1000 2000"}
 BATCH_ROWS=${BATCH_ROWS:-20000}
 
 [ "$(id -u)" = 0 ] || { echo "run-latency-bench: needs root (ip netns, tc)" >&2; exit 2; }

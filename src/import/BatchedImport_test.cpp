@@ -5,7 +5,9 @@
 #include "import/TableImport.h"
 
 #include "ImportTestSupport.h"
+#include "import/ImportDriver.h"
 #include "import/ImportJournal.h"
+#include "import/JournalUndo.h"
 
 #include <config/Configs.h>
 #include <db/Connection.h>
@@ -128,7 +130,8 @@ class BatchedImportTest : public ::testing::Test {
 
   // Runs the import with its journal; the error's text, or "no error".
   QString run(int batchRows, platform::Progress* progress = nullptr) {
-    ImportJournal journal(QStringLiteral("import"), QStringLiteral("test"));
+    ImportJournal journal(QStringLiteral("import"),
+                          ImportDriver::posDescription(pos_->dm.cnKAROS.connectionString()));
     recorder_ = std::make_unique<Recorder>(journal);
     recorder_->onReady = onReady_;
     TableImport import(PosTable::Customer, *source_, pos_->dm.qryCustomer);
@@ -163,6 +166,42 @@ class BatchedImportTest : public ::testing::Test {
     QStringList out;
     for (int i = first; i <= last; ++i) out << custNo(i) + mark;
     return out;
+  }
+
+  // A thousand customers renamed, with their VipCount raised, in batches of at most
+  // `batchRows`: the runs of journaled ("R") and posted ("P") rows, as "401R 400P ...".
+  // Every 50th row journaled, a second session counts the rows the POS holds: exactly
+  // those reported posted, since a row is journaled before its batch goes out.
+  QString thousandRenamed(int batchRows) {
+    fill(1000);
+    std::vector<SourceRow> rows;
+    for (int i = 1; i <= 1000; ++i)
+      rows.push_back({custNo(i), QStringLiteral("new %1").arg(i), QString::number(i + 1)});
+    source(rows);
+    db::Connection watcher;
+    watcher.setConnectionString(pos_->connectionString());
+    watcher.open();
+    int checked = 0;
+    onReady_ = [&] {
+      if (recorder_->events.count(u'R') % 50 != 0) return;
+      const int written =
+          watcher.select("SELECT COUNT(*) FROM Customer WHERE Name LIKE 'new %'").cells[0].toInt();
+      EXPECT_EQ(written, recorder_->events.count(u'P'));
+      ++checked;
+    };
+    EXPECT_EQ(run(batchRows), "no error");
+    EXPECT_EQ(checked, 20);
+    EXPECT_EQ(name(1000), "new 1000");
+    EXPECT_EQ(pos_->value("Customer", "CustNo", custNo(1000), "VipCount").toInt(), 1001);
+    EXPECT_EQ(journaled().size(), 1000);
+    QStringList runs;
+    for (qsizetype i = 0; i < recorder_->events.size();) {
+      qsizetype j = i;
+      while (j < recorder_->events.size() && recorder_->events[j] == recorder_->events[i]) ++j;
+      runs << QStringLiteral("%1%2").arg(j - i).arg(recorder_->events[i]);
+      i = j;
+    }
+    return runs.join(u' ');
   }
 
   QTemporaryDir dir_;
@@ -231,41 +270,47 @@ TEST_F(BatchedImportTest, ACancelSendsTheRowsHeldBeforeItEnds) {
   EXPECT_EQ(journaled(), keys(1, 6));
 }
 
-// Five parameters a row (two cells set, the key, two cells checked): 400 rows fit SQL
-// Server's limit of parameters a request. Every row is journaled before its batch
-// goes out: when a row is journaled, the POS holds only the rows reported posted.
+// Values sent as parameters, five a row (two cells set, the key, two cells checked):
+// 400 rows fit SQL Server's limit of parameters a request. The row that does not fit a
+// batch is journaled before the batch goes out.
 TEST_F(BatchedImportTest, BatchesStayUnderTheParameterLimitAndFollowTheirJournal) {
-  fill(1000);
-  std::vector<SourceRow> rows;
-  for (int i = 1; i <= 1000; ++i)
-    rows.push_back({custNo(i), QStringLiteral("new %1").arg(i), QString::number(i + 1)});
-  source(rows);
-  db::Connection watcher;
-  watcher.setConnectionString(pos_->connectionString());
-  watcher.open();
-  int checked = 0;
-  onReady_ = [&] {
-    // Every 50th row is enough to see a batch not yet sent.
-    if (recorder_->events.count(u'R') % 50 != 0) return;
-    const int written =
-        watcher.select("SELECT COUNT(*) FROM Customer WHERE Name LIKE 'new %'").cells[0].toInt();
-    EXPECT_EQ(written, recorder_->events.count(u'P'));
-    ++checked;
-  };
-  EXPECT_EQ(run(5000), "no error");
-  QStringList runs;
-  for (qsizetype i = 0; i < recorder_->events.size();) {
-    qsizetype j = i;
-    while (j < recorder_->events.size() && recorder_->events[j] == recorder_->events[i]) ++j;
-    runs << QStringLiteral("%1%2").arg(j - i).arg(recorder_->events[i]);
-    i = j;
+  pos_->dm.qryCustomer.setLiteralBatches(false);
+  EXPECT_EQ(thousandRenamed(5000).toStdString(), "401R 400P 400R 400P 199R 200P");
+}
+
+// Values written into the batch's text: a batch is bounded by the rows it may hold, and
+// a full one goes out as its last row is held.
+TEST_F(BatchedImportTest, BatchesOfLiteralsHoldTheirRowsAndFollowTheirJournal) {
+  EXPECT_EQ(thousandRenamed(300).toStdString(), "300R 300P 300R 300P 300R 300P 100R 100P");
+}
+
+// An undo puts rows back in batches too: a row the server refuses inside a batch leaves
+// the rows taken back before it restored and journaled, and those after it untouched.
+TEST_F(BatchedImportTest, AnUndoRefusedInsideABatchStopsAtThatRow) {
+  fill(10);
+  source(renamed(1, 10));
+  ASSERT_EQ(run(500), "no error");
+  const QString imported = journalPath_;
+  pos_->exec("ALTER TABLE Customer ADD CONSTRAINT CK_Name CHECK (Name <> 'old 6')");
+  platform::NoProgress none;
+  QString error;
+  try {
+    JournalUndo(pos_->dm, imported).run(false, none);
+  } catch (const platform::Error& e) {
+    error = e.message();
   }
-  // The row that does not fit a batch is journaled before the batch goes out.
-  EXPECT_EQ(runs.join(u' ').toStdString(), "401R 400P 400R 400P 199R 200P");
-  EXPECT_EQ(checked, 20);
-  EXPECT_EQ(name(1000), "new 1000");
-  EXPECT_EQ(pos_->value("Customer", "CustNo", custNo(1000), "VipCount").toInt(), 1001);
-  EXPECT_EQ(journaled().size(), 1000);
+  EXPECT_TRUE(error.contains("CK_Name", Qt::CaseInsensitive)) << error.toStdString();
+  // Taken back newest first: 10 to 7, then 6 refused.
+  for (int i = 7; i <= 10; ++i) EXPECT_EQ(name(i), QStringLiteral("old %1").arg(i));
+  for (int i = 1; i <= 6; ++i) EXPECT_EQ(name(i), QStringLiteral("new %1").arg(i));
+  const QStringList journals = ImportJournal::list();
+  ASSERT_FALSE(journals.isEmpty());
+  journalPath_ = journals.back();
+  ASSERT_NE(journalPath_, imported);
+  QStringList expected;
+  for (int i = 10; i >= 7; --i) expected << custNo(i);
+  EXPECT_EQ(journaled(), expected);
+  EXPECT_EQ(journal::JournalFile::open(journalPath_)->run().outcome, "failed");
 }
 
 // With NOCOUNT on, a batch is rolled back and its rows posted again one at a time: the

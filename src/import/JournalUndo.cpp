@@ -3,6 +3,9 @@
 #include "import/ImportDriver.h"
 #include "import/ImportJournal.h"
 #include "import/ImportObserver.h"
+#include "import/TableImport.h"
+
+#include "HeldPosts.h"
 
 #include <db/Command.h>
 #include <db/Dataset.h>
@@ -19,6 +22,7 @@
 #include <cmath>
 #include <map>
 #include <memory>
+#include <optional>
 
 namespace dataimport {
 namespace {
@@ -149,9 +153,9 @@ std::vector<journal::RowChange::Cell> wholeRow(db::Dataset& ds) {
 }
 
 // Gives the row (the current one, or a new one for an append) the values the entry
-// had before, its own entry made first.
+// had before, its own entry made first; the row is posted or held by `posts`.
 void putBack(db::Dataset& ds, const journal::RowChange& entry, const journal::RowChange& undoEntry,
-             ImportJournal& journal) {
+             ImportJournal& journal, HeldPosts& posts) {
   journal.rowReady(undoEntry);
   if (undoEntry.action == journal::RowChange::Action::Append)
     ds.append();
@@ -167,13 +171,12 @@ void putBack(db::Dataset& ds, const journal::RowChange& entry, const journal::Ro
       else
         f.setValue(c.before);
     }
-    ds.post();
   } catch (...) {
     ds.cancel();
-    journal.rowFailed(postMayHaveWritten(std::current_exception()));
+    journal.rowFailed(false);
     throw;
   }
-  journal.rowPosted();
+  posts.post(ds);
 }
 
 // The amounts an entry added, what the POS holds and what taking them back would write.
@@ -281,6 +284,8 @@ UndoResult JournalUndo::run(bool dryRun, platform::Progress& progress) {
   int done = 0;
   std::map<QString, TakenBack> takenBack = takenBack_;
   std::map<QString, Simulated> simulated;  // a dry run's, by rowKey
+  std::optional<HeldPosts> posts;
+  if (journal) posts.emplace(*journal, TableImport::kBatchRows);
   try {
     for (auto it = entries_.rbegin(); it != entries_.rend(); ++it) {
       const journal::RowChange& e = *it;
@@ -373,11 +378,13 @@ UndoResult JournalUndo::run(bool dryRun, platform::Progress& progress) {
           case UndoStep::Outcome::Restore:
             for (const journal::RowChange::Cell& c : e.cells)
               done_.cells.push_back({c.column, c.type, c.after, c.before, c.added});
-            putBack(ds, e, done_, *journal);
+            putBack(ds, e, done_, *journal, *posts);
             break;
           case UndoStep::Outcome::Delete: {
             done_.action = journal::RowChange::Action::Delete;
             done_.cells = wholeRow(ds);
+            // After the rows held: they were taken back before this one.
+            posts->flush();
             journal->rowReady(done_);
             // One prepared statement per table.
             std::unique_ptr<db::Command>& command = deletes[e.table.toLower()];
@@ -418,7 +425,7 @@ UndoResult JournalUndo::run(bool dryRun, platform::Progress& progress) {
             done_.action = journal::RowChange::Action::Append;
             for (const journal::RowChange::Cell& c : e.cells)
               done_.cells.push_back({c.column, c.type, QVariant(), c.before});
-            putBack(ds, e, done_, *journal);
+            putBack(ds, e, done_, *journal, *posts);
             deleted.remove(rowKey(e));
             break;
           case UndoStep::Outcome::NotApplied:
@@ -461,8 +468,15 @@ UndoResult JournalUndo::run(bool dryRun, platform::Progress& progress) {
         break;
       }
     }
+    // The rows held were journaled: they go out also after a cancel.
+    if (posts) posts->flush();
   } catch (...) {
     if (journal) {
+      try {
+        // Rows held when something else failed were journaled: sent as well.
+        if (posts) posts->flush();
+      } catch (...) {
+      }
       try {
         journal->finish(false);
       } catch (...) {

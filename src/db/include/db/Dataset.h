@@ -140,8 +140,11 @@ class Dataset : public QObject {
   // Rows of one batch share their statement's shape and are distinct rows.
   static constexpr int kMaxBatchParams = 2000;  // below SQL Server's 2,100 per request
   static constexpr int kMaxInsertRows = 1000;   // SQL Server's limit of one VALUES list
+  static constexpr qsizetype kMaxBatchChars = qsizetype(1) << 20;  // of values in a batch's text
   // Whether the database takes held posts.
   bool batchesPosts() const;
+  // Off: a batch's values go as parameters even where they have literals.
+  void setLiteralBatches(bool on) { literalBatches_ = on; }
   enum class Queue {
     Queued,   // held; the edit is finished
     Full,     // the row cannot join the rows held: flush them first, then queue again
@@ -317,6 +320,15 @@ class Dataset : public QObject {
   };
   std::vector<int> queueShape_;
   std::vector<FieldType> queueTypes_;
+  // Held rows whose values are all written into the batch's text, and about how long
+  // that text is.
+  bool literalBatches_ = true;
+  // Whether the table holds the key unique (a primary key or unique constraint on
+  // exactly its columns): 1 yes, 0 no or not told, -1 not asked yet.
+  int keyUnique_ = -1;
+  bool keyUnique();
+  bool queueLiteral_ = false;
+  qsizetype queueChars_ = 0;
   std::vector<QueuedPost> queue_;
   std::vector<char> queuedRow_;  // by row id: held in queue_
   QString batchSql(int rows) const;

@@ -82,8 +82,9 @@ class TableImport {
   void setSourceFile(const QString& path) { sourceFile_ = path; }
 
   // Rows sent to the POS together, where its database takes them so (SQL Server): a
-  // batch is one round trip. 1: every row on its own.
-  static constexpr int kBatchRows = 500;
+  // batch is one round trip. 1: every row on its own. A thousand rows serve loopback
+  // and a slow link alike, and bound what a batch that fails sends again row by row.
+  static constexpr int kBatchRows = 1000;
   void setBatchRows(int rows) { batchRows_ = rows; }
 
   // Told of every row before and after it is posted (the import journal). Rows held

@@ -1,0 +1,179 @@
+#include "SqlLiteral.h"
+
+#include <db/ValueText.h>
+
+#include <charconv>
+#include <climits>
+#include <cmath>
+
+namespace db::sqlliteral {
+namespace {
+
+constexpr qint64 kExactWhole = qint64(1) << 53;
+
+bool plainAscii(const QString& text) {
+  for (const QChar c : text)
+    if (c.unicode() < 0x20 || c.unicode() > 0x7e) return false;
+  return true;
+}
+
+bool writable(const QString& text) {
+  const qsizetype n = text.size();
+  for (qsizetype i = 0; i < n; ++i) {
+    const char16_t c = text.at(i).unicode();
+    if (c == 0) return false;  // the statement's text would end there
+    if (QChar::isHighSurrogate(c)) {
+      if (i + 1 == n || !QChar::isLowSurrogate(text.at(i + 1).unicode())) return false;
+      ++i;
+    } else if (QChar::isLowSurrogate(c)) {
+      return false;
+    }
+  }
+  return true;
+}
+
+void appendWhole(QString& sql, qint64 n, bool wide) {
+  // A literal past int is numeric to SQL Server; the cast keeps it whole.
+  if (wide || n > INT_MAX || n <= INT_MIN)
+    sql += QStringLiteral("CAST(%1 AS bigint)").arg(n);
+  else
+    sql += QString::number(n);
+}
+
+}  // namespace
+
+std::optional<Quotient> quotientOf(double value) {
+  if (!std::isfinite(value) || (value == 0 && std::signbit(value))) return std::nullopt;
+  // The shortest digits that read back as this double, with their exponent.
+  char buf[32];
+  const auto [end, ec] = std::to_chars(buf, buf + sizeof buf, value, std::chars_format::scientific);
+  if (ec != std::errc()) return std::nullopt;
+  const char* p = buf;
+  const bool negative = *p == '-';
+  if (negative) ++p;
+  qint64 digits = 0;
+  int count = 0;
+  for (; p != end && *p != 'e'; ++p) {
+    if (*p == '.') continue;
+    digits = digits * 10 + (*p - '0');
+    ++count;
+  }
+  if (p == end || count > 17) return std::nullopt;
+  int exponent = 0;
+  std::from_chars(p + 1 + (p[1] == '+'), end, exponent);
+  exponent -= count - 1;  // the digits as a whole number times 10^exponent
+  if (digits >= kExactWhole) return std::nullopt;
+  Quotient q;
+  if (exponent >= 0) {
+    for (int i = 0; i < exponent; ++i) {
+      if (digits >= kExactWhole / 10) return std::nullopt;
+      digits *= 10;
+    }
+  } else {
+    if (exponent < -18) return std::nullopt;
+    for (int i = 0; i < -exponent; ++i) q.divisor *= 10;
+  }
+  q.dividend = negative ? -digits : digits;
+  return q;
+}
+
+bool fits(const QVariant& value, FieldType type, qsizetype* cost) {
+  if (isNullValue(value)) {
+    if (cost) *cost += 8;
+    return true;
+  }
+  const BasicKind kind = basicKind(type);
+  switch (typeIdOf(value)) {
+    case QMetaType::QString: {
+      if (kind != BasicKind::Text && kind != BasicKind::Other) return false;
+      const QString text = value.toString();
+      if (!writable(text)) return false;
+      if (cost) *cost += text.size() + 4;
+      return true;
+    }
+    case QMetaType::Int:
+    case QMetaType::UInt:
+    case QMetaType::LongLong:
+    case QMetaType::Short:
+    case QMetaType::UShort:
+    case QMetaType::Bool:
+      if (cost) *cost += 12;
+      return kind != BasicKind::Floating && kind != BasicKind::DateTime;
+    case QMetaType::Double:
+    case QMetaType::Float:
+      if (cost) *cost += 24;
+      return kind == BasicKind::Floating && quotientOf(value.toDouble()).has_value();
+    case QMetaType::QDateTime: {
+      if (type != ftDateTime) return false;
+      const QDateTime at = value.toDateTime();
+      if (cost) *cost += 26;
+      return at.isValid() && at.date().year() >= 1 && at.date().year() <= 9999;
+    }
+    default:
+      return false;
+  }
+}
+
+bool wholeFloat(const QVariant& value) {
+  if (isNullValue(value)) return true;
+  const auto q = quotientOf(value.toDouble());
+  return q && q->divisor == 1;
+}
+
+void append(QString& sql, const QVariant& value, FieldType type, FloatForm form) {
+  if (isNullValue(value)) {
+    sql += basicKind(type) == BasicKind::Floating && form == FloatForm::Pair
+               ? QStringLiteral("NULL, NULL")
+               : QStringLiteral("NULL");
+    return;
+  }
+  switch (typeIdOf(value)) {
+    case QMetaType::QString: {
+      // Plain ASCII is the same text in every code page and to every collation, so
+      // it goes narrow and the server compares a narrow key by its index; anything
+      // else goes in Unicode, as a parameter would.
+      const QString text = value.toString();
+      if (!plainAscii(text)) sql += u'N';
+      sql += u'\'';
+      for (const QChar c : text) {
+        if (c == u'\'') sql += u'\'';
+        sql += c;
+      }
+      sql += u'\'';
+      return;
+    }
+    case QMetaType::Bool:
+      sql += value.toBool() ? u'1' : u'0';
+      return;
+    case QMetaType::Double:
+    case QMetaType::Float: {
+      const Quotient q = *quotientOf(value.toDouble());
+      if (form == FloatForm::Pair) {
+        appendWhole(sql, q.dividend, false);
+        sql += QStringLiteral(", ");
+        appendWhole(sql, q.divisor, false);
+      } else if (q.divisor == 1) {
+        appendWhole(sql, q.dividend, false);
+      } else {
+        sql += QStringLiteral("CAST(");
+        appendWhole(sql, q.dividend, false);
+        sql += QStringLiteral(" AS float) / ");
+        appendWhole(sql, q.divisor, false);
+      }
+      return;
+    }
+    case QMetaType::QDateTime:
+      // ISO 8601 with the "T" reads alike whatever the session's date format.
+      sql += u'\'' + value.toDateTime().toString(QStringLiteral("yyyy-MM-ddTHH:mm:ss.zzz")) + u'\'';
+      return;
+    default:
+      appendWhole(sql, value.toLongLong(), type == ftLargeint);
+      return;
+  }
+}
+
+QString floatOf(const QString& dividend, const QString& divisor) {
+  return QStringLiteral("(CAST(%1 AS float) / %2)").arg(dividend, divisor);
+}
+
+}  // namespace db::sqlliteral
