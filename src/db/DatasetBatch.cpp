@@ -61,9 +61,14 @@ Dataset::Queue Dataset::queuePost(int maxRows) {
     literal = sqlliteral::fits(scratch_.values[i], scratch_.types[i], &chars);
   if (!literal && perRow > size_t(kMaxBatchParams)) return Queue::Single;
   const int rowId = insert ? rows_ : position_;
+  // Appends written as literals need not assign the same columns: a column a row
+  // leaves out is written DEFAULT, as leaving it out of the row's own INSERT would
+  // give, so that rows of a file with blanks here and there still travel together.
+  const bool anyColumns = insert && literal;
   if (!queue_.empty()) {
-    if (queueShape_ != scratch_.shape || queueTypes_ != scratch_.types ||
-        queueLiteral_ != literal || int(queue_.size()) >= maxRows ||
+    const bool alike = anyColumns ? queueShape_.front() == 1 && queueLiteral_
+                                  : queueShape_ == scratch_.shape && queueTypes_ == scratch_.types;
+    if (!alike || queueLiteral_ != literal || int(queue_.size()) >= maxRows ||
         (literal ? queueChars_ + chars > kMaxBatchChars
                  : (queue_.size() + 1) * perRow > size_t(kMaxBatchParams)) ||
         (insert && int(queue_.size()) >= kMaxInsertRows) ||
@@ -79,6 +84,10 @@ Dataset::Queue Dataset::queuePost(int maxRows) {
   QueuedPost& q = queue_.emplace_back();
   q.rowId = rowId;
   q.values.swap(scratch_.values);
+  if (anyColumns) {
+    q.shape = scratch_.shape;
+    q.types = scratch_.types;
+  }
   if (queuedRow_.size() <= size_t(rowId)) queuedRow_.resize(size_t(rowId) + 1 + rowId / 2, 0);
   queuedRow_[size_t(rowId)] = 1;
   // Applied now, as a post would: the next rows locate what this one appended and
@@ -131,7 +140,32 @@ QString Dataset::batchSql(int rows) const {
     marks += u'?';
   }
   QString values;
-  if (queueLiteral_) {
+  // Appends of literals: the columns any row assigns, DEFAULT where a row does not.
+  std::vector<int> assigned;
+  if (insert && queueLiteral_) {
+    std::vector<char> used(size_t(width_), 0);
+    for (const QueuedPost& q : queue_)
+      for (size_t i = 1; i < q.shape.size(); ++i) used[size_t(q.shape[i])] = 1;
+    for (int slot = 0; slot < width_; ++slot)
+      if (used[size_t(slot)]) assigned.push_back(slot);
+    values.reserve(queueChars_ + rows * qsizetype(assigned.size() + 2) * 2);
+    for (int r = 0; r < rows; ++r) {
+      const QueuedPost& q = queue_[size_t(r)];
+      values += r ? QStringLiteral(", (") : QStringLiteral("(");
+      size_t k = 1;  // the row's next assigned column, in its shape (in slot order)
+      for (size_t c = 0; c < assigned.size(); ++c) {
+        if (c) values += QStringLiteral(", ");
+        if (k < q.shape.size() && q.shape[k] == assigned[c]) {
+          sqlliteral::append(values, q.values[k - 1], q.types[k - 1],
+                             sqlliteral::FloatForm::Inline);
+          ++k;
+        } else {
+          values += QStringLiteral("DEFAULT");
+        }
+      }
+      values += u')';
+    }
+  } else if (queueLiteral_) {
     values.reserve(queueChars_ + rows * 8);
     for (int r = 0; r < rows; ++r) {
       const std::vector<QVariant>& row = queue_[size_t(r)].values;
@@ -154,10 +188,11 @@ QString Dataset::batchSql(int rows) const {
   }
   QString sql = QStringLiteral("DECLARE @n int; BEGIN TRAN; ");
   if (insert) {
+    if (!queueLiteral_) assigned.assign(queueShape_.begin() + 1, queueShape_.end());
     QString names;
-    for (size_t i = 1; i < queueShape_.size(); ++i) {
-      if (i > 1) names += QStringLiteral(", ");
-      names += connection_->quoteName(columnNames_[size_t(queueShape_[i])]);
+    for (size_t i = 0; i < assigned.size(); ++i) {
+      if (i) names += QStringLiteral(", ");
+      names += connection_->quoteName(columnNames_[size_t(assigned[i])]);
     }
     sql += QStringLiteral("INSERT INTO %1 (%2) VALUES %3; ").arg(table_, names, values);
   } else {
@@ -338,8 +373,10 @@ Dataset::Flushed Dataset::flushPosts() {
 void Dataset::replay(QueuedPost& post) {
   const size_t w = size_t(width_);
   if (queueShape_.front() == 1) {
+    const std::vector<int>& shape = post.shape.empty() ? queueShape_ : post.shape;
+    const std::vector<FieldType>& types = post.shape.empty() ? queueTypes_ : post.types;
     const qint64 rows = statement(
-                            queueShape_, [&] { return insertSql(queueShape_); }, queueTypes_)
+                            shape, [&] { return insertSql(shape); }, types)
                             .execute(post.values);
     checkInsertCount(rows);
     appendRow(post.after);

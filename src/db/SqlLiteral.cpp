@@ -42,9 +42,26 @@ void appendWhole(QString& sql, qint64 n, bool wide) {
 
 }  // namespace
 
+// The binary form: every double is a whole number of 53 bits over a power of two, and
+// dividing by a power of two is exact.
+std::optional<Quotient> binaryQuotientOf(double value) {
+  int exponent = 0;
+  const double fraction = std::frexp(value, &exponent);
+  qint64 dividend = qint64(std::ldexp(fraction, 53));
+  int shift = 53 - exponent;
+  while (shift > 0 && dividend % 2 == 0) {
+    dividend /= 2;
+    --shift;
+  }
+  if (shift < 0 || shift > 62) return std::nullopt;
+  return Quotient{dividend, qint64(1) << shift};
+}
+
 std::optional<Quotient> quotientOf(double value) {
   if (!std::isfinite(value) || (value == 0 && std::signbit(value))) return std::nullopt;
-  // The shortest digits that read back as this double, with their exponent.
+  if (value == 0) return Quotient{};
+  // The shortest digits that read back as this double, with their exponent: a price
+  // typed as 99.99 is 9999 / 100.
   char buf[32];
   const auto [end, ec] = std::to_chars(buf, buf + sizeof buf, value, std::chars_format::scientific);
   if (ec != std::errc()) return std::nullopt;
@@ -58,11 +75,11 @@ std::optional<Quotient> quotientOf(double value) {
     digits = digits * 10 + (*p - '0');
     ++count;
   }
-  if (p == end || count > 17) return std::nullopt;
+  if (p == end || count > 17) return binaryQuotientOf(value);
   int exponent = 0;
   std::from_chars(p + 1 + (p[1] == '+'), end, exponent);
   exponent -= count - 1;  // the digits as a whole number times 10^exponent
-  if (digits >= kExactWhole) return std::nullopt;
+  if (digits >= kExactWhole) return binaryQuotientOf(value);
   Quotient q;
   if (exponent >= 0) {
     for (int i = 0; i < exponent; ++i) {
@@ -70,7 +87,7 @@ std::optional<Quotient> quotientOf(double value) {
       digits *= 10;
     }
   } else {
-    if (exponent < -18) return std::nullopt;
+    if (exponent < -18) return binaryQuotientOf(value);
     for (int i = 0; i < -exponent; ++i) q.divisor *= 10;
   }
   q.dividend = negative ? -digits : digits;

@@ -12,9 +12,11 @@
 
 namespace db::sqlliteral {
 
-// A double as the quotient of two integers that a double holds exactly (the divisor a
-// power of ten): the server's own correctly rounded division gives back the very
-// double, where a decimal literal would leave it to the server's text parser.
+// A double as the quotient of two integers that a double holds exactly: the shortest
+// decimal digits that read back as it over a power of ten (the server's correctly
+// rounded division gives back the very double, where a decimal literal would leave it
+// to the server's text parser), or else its 53 bits over a power of two (an exact
+// division). None for NaN, infinities, -0, whole numbers past 2^53 and the tiniest.
 struct Quotient {
   qint64 dividend = 0;
   qint64 divisor = 1;
@@ -23,8 +25,8 @@ std::optional<Quotient> quotientOf(double value);
 
 // Whether `value`, canonical for `type`, has a literal: NULL; a text of a text column
 // without NUL or a lone surrogate; a whole number; a boolean; a date-time of a
-// date-time column in years 1 to 9999; a floating value with a quotient. `cost`, when given, grows
-// by about the characters the literal takes.
+// date-time column in years 1 to 9999; a floating value with a quotient. `cost`, when
+// given, grows by about the characters the literal takes.
 bool fits(const QVariant& value, FieldType type, qsizetype* cost = nullptr);
 
 // Whether a floating value is NULL or whole: its literal is then a whole number, which

@@ -317,6 +317,9 @@ class Dataset : public QObject {
     std::vector<std::pair<int, QVariant>> before;
     // As written: an update's values in the order of `before`; an append's whole row.
     std::vector<QVariant> after;
+    // An append's own shape and types, where the rows held differ in them.
+    std::vector<int> shape;
+    std::vector<FieldType> types;
   };
   std::vector<int> queueShape_;
   std::vector<FieldType> queueTypes_;
