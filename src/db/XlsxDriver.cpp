@@ -1,11 +1,10 @@
 // An Excel workbook read as the import reads an Access file: "select * from [Item]"
 // gives the sheet of that name (or, without one, the first sheet), its first row with a
 // value naming the columns and every row after it that holds a value. Cells come as
-// the texts the import converts by the POS column's type: numbers in their shortest
-// exact form ("123", not "123.0"), date cells as ISO 8601 date-times, booleans as
-// "True" and "False", error cells as their code ("#N/A"), empty cells as NULL.
+// the texts the import converts by the POS column's type (see SheetCellText), empty
+// cells as NULL.
 #include "Driver.h"
-#include "IsoDateTime.h"
+#include "SheetCellText.h"
 
 #include <platform/Error.h>
 #include <platform/Handoff.h>
@@ -13,48 +12,19 @@
 
 #include <QRegularExpression>
 #include <algorithm>
-#include <cmath>
 #include <optional>
 #include <thread>
 
 namespace db {
 namespace {
 
-QString cellText(const xlsx::Cell& cell, const xlsx::Workbook& book, bool& null) {
-  null = false;
-  switch (cell.kind) {
-    case xlsx::Cell::Kind::Empty:
-      null = true;
-      return QString();
-    case xlsx::Cell::Kind::Text:
-    case xlsx::Cell::Kind::Error:
-      return cell.text;
-    case xlsx::Cell::Kind::Boolean:
-      return cell.boolean ? QStringLiteral("True") : QStringLiteral("False");
-    case xlsx::Cell::Kind::Number:
-      if (cell.dateFormatted) {
-        const QDateTime at = book.dateOf(cell.number);
-        if (at.isValid()) return isoDateTime(at, u'T');
-      }
-      // A whole number in plain digits: the shortest form would write 200000 as
-      // "2e+05", which no integer column takes and no operator typed.
-      if (std::abs(cell.number) <= 9007199254740992.0 && std::trunc(cell.number) == cell.number)
-        return QString::number(qint64(cell.number));
-      // Plain decimals as an operator types them (0.00001, not 1e-05), the exponent
-      // only where the digits would run long.
-      if (const double a = std::abs(cell.number); a >= 1e-6 && a < 1e15)
-        return QString::number(cell.number, 'f', QLocale::FloatingPointShortest);
-      return QString::number(cell.number, 'g', QLocale::FloatingPointShortest);
-  }
-  return QString();
-}
-
 // The column of the header row's last cell that names a column, -1 for none.
-int lastHeadingOf(const xlsx::Row& header, const xlsx::Workbook& book) {
+int lastHeadingOf(const xlsx::Row& header, bool date1904) {
   int last = -1;
   for (const xlsx::Cell& cell : header.cells) {
     bool null = false;
-    if (!cellText(cell, book, null).trimmed().isEmpty()) last = std::max(last, cell.column);
+    if (!sheetCellText(cell, date1904, null).trimmed().isEmpty())
+      last = std::max(last, cell.column);
   }
   return last;
 }
@@ -81,6 +51,7 @@ class XlsxDriver : public Driver {
       sheet = sheet.mid(1, sheet.size() - 2).replace(QStringLiteral("]]"), QStringLiteral("]"));
     if (sheet.endsWith(u'$')) sheet.chop(1);  // the sheet as OLE DB names it: [Item$]
     const xlsx::Workbook& book = workbook();
+    const bool date1904 = book.date1904();
     // The sheet named like the table, else the first.
     QString chosen;
     for (const QString& name : book.sheetNames())
@@ -96,7 +67,7 @@ class XlsxDriver : public Driver {
         header = false;
         for (const xlsx::Cell& cell : row.cells) {
           bool null = false;
-          const QString name = cellText(cell, book, null).trimmed();
+          const QString name = sheetCellText(cell, date1904, null).trimmed();
           if (name.isEmpty()) continue;
           if (size_t(cell.column) >= columnOf.size()) columnOf.resize(size_t(cell.column) + 1, -1);
           columnOf[size_t(cell.column)] = int(rs.columns.size());
@@ -104,7 +75,7 @@ class XlsxDriver : public Driver {
           c.name = name;
           c.type = ftMemo;
           c.sourceColumn = xlsx::Workbook::columnName(cell.column);
-          c.serialDates = book.date1904() ? 1904 : 1900;
+          c.serialDates = date1904 ? 1904 : 1900;
           rs.columns.push_back(c);
         }
         return;
@@ -115,7 +86,7 @@ class XlsxDriver : public Driver {
       for (const xlsx::Cell& cell : row.cells) {
         if (size_t(cell.column) >= columnOf.size() || columnOf[size_t(cell.column)] < 0) continue;
         bool null = false;
-        QString text = cellText(cell, book, null);
+        QString text = sheetCellText(cell, date1904, null);
         if (!null)
           rs.cells[first + size_t(columnOf[size_t(cell.column)])] = QVariant(std::move(text));
       }
@@ -137,7 +108,7 @@ class XlsxDriver : public Driver {
             if (std::all_of(row.cells.begin(), row.cells.end(),
                             [](const xlsx::Cell& c) { return c.isEmpty(); }))
               return;
-            lastHeading = lastHeadingOf(row, book);
+            lastHeading = lastHeadingOf(row, date1904);
             batch.push_back(row);
           } else {
             xlsx::Row& kept = batch.emplace_back();
