@@ -13,10 +13,29 @@
 #include <QRegularExpression>
 #include <algorithm>
 #include <optional>
+#include <span>
 #include <thread>
 
 namespace db {
 namespace {
+
+// Rows as the reader hands them over, their cells in one vector.
+struct RowBatch {
+  struct Row {
+    int number;  // the sheet's
+    size_t end;  // of its cells in `cells`
+  };
+  std::vector<Row> rows;
+  std::vector<xlsx::Cell> cells;
+
+  // Emptied for the next rows, its storage kept.
+  void clear() {
+    rows.clear();
+    cells.clear();
+  }
+};
+constexpr size_t kBatchRows = 256;
+constexpr size_t kBatches = 8;
 
 // The column of the header row's last cell that names a column, -1 for none.
 int lastHeadingOf(const xlsx::Row& header, bool date1904) {
@@ -59,13 +78,13 @@ class XlsxDriver : public Driver {
     ResultSet rs;
     std::vector<int> columnOf;  // sheet column -> result column, -1: no header
     bool header = true;
-    const auto take = [&](const xlsx::Row& row) {
+    const auto take = [&](int number, std::span<xlsx::Cell> cells) {
       if (header) {
         bool any = false;
-        for (const xlsx::Cell& c : row.cells) any = any || !c.isEmpty();
+        for (const xlsx::Cell& c : cells) any = any || !c.isEmpty();
         if (!any) return;
         header = false;
-        for (const xlsx::Cell& cell : row.cells) {
+        for (const xlsx::Cell& cell : cells) {
           bool null = false;
           const QString name = sheetCellText(cell, date1904, null).trimmed();
           if (name.isEmpty()) continue;
@@ -80,26 +99,32 @@ class XlsxDriver : public Driver {
         }
         return;
       }
-      rs.sourceRows.push_back(row.number);
+      rs.sourceRows.push_back(number);
       const size_t first = rs.cells.size();
       rs.cells.resize(first + rs.columns.size());
-      for (const xlsx::Cell& cell : row.cells) {
+      for (xlsx::Cell& cell : cells) {
         if (size_t(cell.column) >= columnOf.size() || columnOf[size_t(cell.column)] < 0) continue;
         bool null = false;
-        QString text = sheetCellText(cell, date1904, null);
+        // The batch is this thread's to empty: a text moves on without a copy.
+        QString text = cell.kind == xlsx::Cell::Kind::Text ? std::move(cell.text)
+                                                           : sheetCellText(cell, date1904, null);
         if (!null)
           rs.cells[first + size_t(columnOf[size_t(cell.column)])] = QVariant(std::move(text));
       }
     };
 
     // The sheet is unzipped and parsed on a thread of its own while this one turns the
-    // cells into texts: on two cores the parsing, most of the work, hides the rest.
-    constexpr size_t kBatchRows = 256;
+    // cells into texts: on two cores the parsing, most of the work, hides the rest. The
+    // batches go back and forth between the two, so that neither a row nor a batch costs
+    // an allocation once the first have been filled.
     struct Stopped {};
-    platform::Handoff<std::vector<xlsx::Row>> handoff(8);
+    platform::Handoff<RowBatch> filled(kBatches);
+    platform::Handoff<RowBatch> spare(kBatches);
+    for (size_t i = 0; i < kBatches; ++i) spare.push(RowBatch{});
     std::thread reader([&] {
       try {
-        std::vector<xlsx::Row> batch;
+        std::optional<RowBatch> batch = spare.pop();
+        if (!batch) throw Stopped{};
         // Only the cells under a heading travel: a row's values past the last heading
         // are read by nobody, and a sheet may hold one far out on every row.
         std::optional<int> lastHeading;
@@ -109,34 +134,44 @@ class XlsxDriver : public Driver {
                             [](const xlsx::Cell& c) { return c.isEmpty(); }))
               return;
             lastHeading = lastHeadingOf(row, date1904);
-            batch.push_back(row);
+            batch->cells.insert(batch->cells.end(), row.cells.begin(), row.cells.end());
           } else {
-            xlsx::Row& kept = batch.emplace_back();
-            kept.number = row.number;
-            kept.cells.reserve(std::min(row.cells.size(), size_t(*lastHeading + 1)));
             for (const xlsx::Cell& c : row.cells)
-              if (c.column <= *lastHeading) kept.cells.push_back(c);
+              if (c.column <= *lastHeading) batch->cells.push_back(c);
           }
-          if (batch.size() == kBatchRows && !handoff.push(std::exchange(batch, {})))
-            throw Stopped{};
+          batch->rows.push_back({row.number, batch->cells.size()});
+          if (batch->rows.size() == kBatchRows) {
+            if (!filled.push(std::move(*batch))) throw Stopped{};
+            batch = spare.pop();
+            if (!batch) throw Stopped{};
+            batch->clear();
+          }
         });
-        if (!batch.empty()) handoff.push(std::move(batch));
-        handoff.close();
+        if (!batch->rows.empty()) filled.push(std::move(*batch));
+        filled.close();
       } catch (const Stopped&) {
       } catch (...) {
-        handoff.fail(std::current_exception());
+        filled.fail(std::current_exception());
       }
     });
     struct Join {
-      platform::Handoff<std::vector<xlsx::Row>>& handoff;
+      platform::Handoff<RowBatch>& filled;
+      platform::Handoff<RowBatch>& spare;
       std::thread& reader;
       ~Join() {
-        handoff.stop();
+        filled.stop();
+        spare.close();
         reader.join();
       }
-    } join{handoff, reader};
-    while (const std::optional<std::vector<xlsx::Row>> batch = handoff.pop())
-      for (const xlsx::Row& row : *batch) take(row);
+    } join{filled, spare, reader};
+    while (std::optional<RowBatch> batch = filled.pop()) {
+      size_t begin = 0;
+      for (const auto& [number, end] : batch->rows) {
+        take(number, std::span<xlsx::Cell>(batch->cells).subspan(begin, end - begin));
+        begin = end;
+      }
+      spare.push(std::move(*batch));
+    }
     return rs;
   }
 
