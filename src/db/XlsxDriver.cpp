@@ -100,17 +100,25 @@ class XlsxDriver : public Driver {
         return;
       }
       rs.sourceRows.push_back(number);
-      const size_t first = rs.cells.size();
-      rs.cells.resize(first + rs.columns.size());
+      // The cells come by column and the headings were numbered by column, so the row's
+      // values are added in order, each made once where it belongs.
+      size_t filled = 0;
       for (xlsx::Cell& cell : cells) {
         if (size_t(cell.column) >= columnOf.size() || columnOf[size_t(cell.column)] < 0) continue;
+        const size_t at = size_t(columnOf[size_t(cell.column)]);
+        if (at < filled) continue;  // never so: a value out of order is no value of its own
+        for (; filled < at; ++filled) rs.cells.emplace_back();
         bool null = false;
         // The batch is this thread's to empty: a text moves on without a copy.
         QString text = cell.kind == xlsx::Cell::Kind::Text ? std::move(cell.text)
                                                            : sheetCellText(cell, date1904, null);
-        if (!null)
-          rs.cells[first + size_t(columnOf[size_t(cell.column)])] = QVariant(std::move(text));
+        if (null)
+          rs.cells.emplace_back();
+        else
+          rs.cells.emplace_back(std::move(text));
+        ++filled;
       }
+      for (; filled < rs.columns.size(); ++filled) rs.cells.emplace_back();
     };
 
     // The sheet is unzipped and parsed on a thread of its own while this one turns the
