@@ -106,7 +106,7 @@ class XlsxDriver : public Driver {
       for (xlsx::Cell& cell : cells) {
         if (size_t(cell.column) >= columnOf.size() || columnOf[size_t(cell.column)] < 0) continue;
         const size_t at = size_t(columnOf[size_t(cell.column)]);
-        if (at < filled) continue;  // never so: a value out of order is no value of its own
+        if (at < filled) continue;  // not so for cells in column order, as the scanner gives
         for (; filled < at; ++filled) rs.cells.emplace_back();
         bool null = false;
         // The batch is this thread's to empty: a text moves on without a copy.
