@@ -130,6 +130,19 @@ TEST_F(ValueTextTest, DatesLeaveOutMidnightAndReadBack) {
   // ISO forms and loose regional forms.
   EXPECT_EQ(ValueText::parse("2024-12-31T23:59:58", db::ftDateTime).toDateTime(), afternoon);
   EXPECT_EQ(ValueText::parse("2024-12-31 23:59:58", db::ftDateTime).toDateTime(), afternoon);
+  // The workbook driver's form, with fractions of any length, and its neighbours.
+  EXPECT_EQ(ValueText::parse("2024-02-29T08:00:00.123", db::ftDateTime).toDateTime(), millis);
+  EXPECT_EQ(ValueText::parseDateTime("2024-02-29T08:00:00,1239"), millis);
+  EXPECT_EQ(ValueText::parseDateTime("2024-02-29T08:00:00.5"),
+            ValueText::naive(QDate(2024, 2, 29), QTime(8, 0, 0, 500)));
+  EXPECT_EQ(ValueText::parseDateTime("2024-02-29T08:00:00.123456789"), millis);
+  EXPECT_EQ(ValueText::parseDateTime("2024-02-29"), ValueText::naive(QDate(2024, 2, 29)));
+  EXPECT_EQ(ValueText::parseDateTime("2024-2-29T8:00:00Z"),
+            ValueText::naive(QDate(2024, 2, 29), QTime(8, 0)));
+  for (const char* bad :
+       {"2023-02-29T08:00:00", "2024-02-29T24:00:00", "2024-02-29T08:00:60", "2024-02-29T08:00:00.",
+        "2024-02-29T08:00:00.1234567890", "0000-01-01T00:00:00", "2024-02-29x08:00:00"})
+    EXPECT_FALSE(ValueText::parseDateTime(bad).isValid()) << bad;
   EXPECT_EQ(ValueText::parse("1930/1/2", db::ftDateTime).toDateTime(), midnight);
   EXPECT_EQ(ValueText::parse("2024/12/31 PM 11:59:58", db::ftDateTime).toDateTime(), afternoon);
   EXPECT_EQ(ValueText::parse("2024/12/31 下午 11:59:58", db::ftDateTime).toDateTime(), afternoon);

@@ -1,11 +1,10 @@
 // An Excel workbook read as the import reads an Access file: "select * from [Item]"
 // gives the sheet of that name (or, without one, the first sheet), its first row with a
 // value naming the columns and every row after it that holds a value. Cells come as
-// the texts the import converts by the POS column's type: numbers in their shortest
-// exact form ("123", not "123.0"), date cells as ISO 8601 date-times, booleans as
-// "True" and "False", error cells as their code ("#N/A"), empty cells as NULL.
+// the texts the import converts by the POS column's type (see SheetCellText), empty
+// cells as NULL.
 #include "Driver.h"
-#include "IsoDateTime.h"
+#include "SheetCellText.h"
 
 #include <platform/Error.h>
 #include <platform/Handoff.h>
@@ -13,48 +12,38 @@
 
 #include <QRegularExpression>
 #include <algorithm>
-#include <cmath>
 #include <optional>
+#include <span>
 #include <thread>
 
 namespace db {
 namespace {
 
-QString cellText(const xlsx::Cell& cell, const xlsx::Workbook& book, bool& null) {
-  null = false;
-  switch (cell.kind) {
-    case xlsx::Cell::Kind::Empty:
-      null = true;
-      return QString();
-    case xlsx::Cell::Kind::Text:
-    case xlsx::Cell::Kind::Error:
-      return cell.text;
-    case xlsx::Cell::Kind::Boolean:
-      return cell.boolean ? QStringLiteral("True") : QStringLiteral("False");
-    case xlsx::Cell::Kind::Number:
-      if (cell.dateFormatted) {
-        const QDateTime at = book.dateOf(cell.number);
-        if (at.isValid()) return isoDateTime(at, u'T');
-      }
-      // A whole number in plain digits: the shortest form would write 200000 as
-      // "2e+05", which no integer column takes and no operator typed.
-      if (std::abs(cell.number) <= 9007199254740992.0 && std::trunc(cell.number) == cell.number)
-        return QString::number(qint64(cell.number));
-      // Plain decimals as an operator types them (0.00001, not 1e-05), the exponent
-      // only where the digits would run long.
-      if (const double a = std::abs(cell.number); a >= 1e-6 && a < 1e15)
-        return QString::number(cell.number, 'f', QLocale::FloatingPointShortest);
-      return QString::number(cell.number, 'g', QLocale::FloatingPointShortest);
+// Rows as the reader hands them over, their cells in one vector.
+struct RowBatch {
+  struct Row {
+    int number;  // the sheet's
+    size_t end;  // of its cells in `cells`
+  };
+  std::vector<Row> rows;
+  std::vector<xlsx::Cell> cells;
+
+  // Emptied for the next rows, its storage kept.
+  void clear() {
+    rows.clear();
+    cells.clear();
   }
-  return QString();
-}
+};
+constexpr size_t kBatchRows = 256;
+constexpr size_t kBatches = 8;
 
 // The column of the header row's last cell that names a column, -1 for none.
-int lastHeadingOf(const xlsx::Row& header, const xlsx::Workbook& book) {
+int lastHeadingOf(const xlsx::Row& header, bool date1904) {
   int last = -1;
   for (const xlsx::Cell& cell : header.cells) {
     bool null = false;
-    if (!cellText(cell, book, null).trimmed().isEmpty()) last = std::max(last, cell.column);
+    if (!sheetCellText(cell, date1904, null).trimmed().isEmpty())
+      last = std::max(last, cell.column);
   }
   return last;
 }
@@ -81,6 +70,7 @@ class XlsxDriver : public Driver {
       sheet = sheet.mid(1, sheet.size() - 2).replace(QStringLiteral("]]"), QStringLiteral("]"));
     if (sheet.endsWith(u'$')) sheet.chop(1);  // the sheet as OLE DB names it: [Item$]
     const xlsx::Workbook& book = workbook();
+    const bool date1904 = book.date1904();
     // The sheet named like the table, else the first.
     QString chosen;
     for (const QString& name : book.sheetNames())
@@ -88,15 +78,15 @@ class XlsxDriver : public Driver {
     ResultSet rs;
     std::vector<int> columnOf;  // sheet column -> result column, -1: no header
     bool header = true;
-    const auto take = [&](const xlsx::Row& row) {
+    const auto take = [&](int number, std::span<xlsx::Cell> cells) {
       if (header) {
         bool any = false;
-        for (const xlsx::Cell& c : row.cells) any = any || !c.isEmpty();
+        for (const xlsx::Cell& c : cells) any = any || !c.isEmpty();
         if (!any) return;
         header = false;
-        for (const xlsx::Cell& cell : row.cells) {
+        for (const xlsx::Cell& cell : cells) {
           bool null = false;
-          const QString name = cellText(cell, book, null).trimmed();
+          const QString name = sheetCellText(cell, date1904, null).trimmed();
           if (name.isEmpty()) continue;
           if (size_t(cell.column) >= columnOf.size()) columnOf.resize(size_t(cell.column) + 1, -1);
           columnOf[size_t(cell.column)] = int(rs.columns.size());
@@ -104,31 +94,45 @@ class XlsxDriver : public Driver {
           c.name = name;
           c.type = ftMemo;
           c.sourceColumn = xlsx::Workbook::columnName(cell.column);
-          c.serialDates = book.date1904() ? 1904 : 1900;
+          c.serialDates = date1904 ? 1904 : 1900;
           rs.columns.push_back(c);
         }
         return;
       }
-      rs.sourceRows.push_back(row.number);
-      const size_t first = rs.cells.size();
-      rs.cells.resize(first + rs.columns.size());
-      for (const xlsx::Cell& cell : row.cells) {
+      rs.sourceRows.push_back(number);
+      // The cells come by column and the headings were numbered by column, so the row's
+      // values are added in order, each made once where it belongs.
+      size_t filled = 0;
+      for (xlsx::Cell& cell : cells) {
         if (size_t(cell.column) >= columnOf.size() || columnOf[size_t(cell.column)] < 0) continue;
+        const size_t at = size_t(columnOf[size_t(cell.column)]);
+        if (at < filled) continue;  // not so for cells in column order, as the scanner gives
+        for (; filled < at; ++filled) rs.cells.emplace_back();
         bool null = false;
-        QString text = cellText(cell, book, null);
-        if (!null)
-          rs.cells[first + size_t(columnOf[size_t(cell.column)])] = QVariant(std::move(text));
+        // The batch is this thread's to empty: a text moves on without a copy.
+        QString text = cell.kind == xlsx::Cell::Kind::Text ? std::move(cell.text)
+                                                           : sheetCellText(cell, date1904, null);
+        if (null)
+          rs.cells.emplace_back();
+        else
+          rs.cells.emplace_back(std::move(text));
+        ++filled;
       }
+      for (; filled < rs.columns.size(); ++filled) rs.cells.emplace_back();
     };
 
     // The sheet is unzipped and parsed on a thread of its own while this one turns the
-    // cells into texts: on two cores the parsing, most of the work, hides the rest.
-    constexpr size_t kBatchRows = 256;
+    // cells into texts: on two cores the parsing, most of the work, hides the rest. The
+    // batches go back and forth between the two, so that neither a row nor a batch costs
+    // an allocation once the first have been filled.
     struct Stopped {};
-    platform::Handoff<std::vector<xlsx::Row>> handoff(8);
+    platform::Handoff<RowBatch> filled(kBatches);
+    platform::Handoff<RowBatch> spare(kBatches);
+    for (size_t i = 0; i < kBatches; ++i) spare.push(RowBatch{});
     std::thread reader([&] {
       try {
-        std::vector<xlsx::Row> batch;
+        std::optional<RowBatch> batch = spare.pop();
+        if (!batch) throw Stopped{};
         // Only the cells under a heading travel: a row's values past the last heading
         // are read by nobody, and a sheet may hold one far out on every row.
         std::optional<int> lastHeading;
@@ -137,35 +141,45 @@ class XlsxDriver : public Driver {
             if (std::all_of(row.cells.begin(), row.cells.end(),
                             [](const xlsx::Cell& c) { return c.isEmpty(); }))
               return;
-            lastHeading = lastHeadingOf(row, book);
-            batch.push_back(row);
+            lastHeading = lastHeadingOf(row, date1904);
+            batch->cells.insert(batch->cells.end(), row.cells.begin(), row.cells.end());
           } else {
-            xlsx::Row& kept = batch.emplace_back();
-            kept.number = row.number;
-            kept.cells.reserve(std::min(row.cells.size(), size_t(*lastHeading + 1)));
             for (const xlsx::Cell& c : row.cells)
-              if (c.column <= *lastHeading) kept.cells.push_back(c);
+              if (c.column <= *lastHeading) batch->cells.push_back(c);
           }
-          if (batch.size() == kBatchRows && !handoff.push(std::exchange(batch, {})))
-            throw Stopped{};
+          batch->rows.push_back({row.number, batch->cells.size()});
+          if (batch->rows.size() == kBatchRows) {
+            if (!filled.push(std::move(*batch))) throw Stopped{};
+            batch = spare.pop();
+            if (!batch) throw Stopped{};
+            batch->clear();
+          }
         });
-        if (!batch.empty()) handoff.push(std::move(batch));
-        handoff.close();
+        if (!batch->rows.empty()) filled.push(std::move(*batch));
+        filled.close();
       } catch (const Stopped&) {
       } catch (...) {
-        handoff.fail(std::current_exception());
+        filled.fail(std::current_exception());
       }
     });
     struct Join {
-      platform::Handoff<std::vector<xlsx::Row>>& handoff;
+      platform::Handoff<RowBatch>& filled;
+      platform::Handoff<RowBatch>& spare;
       std::thread& reader;
       ~Join() {
-        handoff.stop();
+        filled.stop();
+        spare.close();
         reader.join();
       }
-    } join{handoff, reader};
-    while (const std::optional<std::vector<xlsx::Row>> batch = handoff.pop())
-      for (const xlsx::Row& row : *batch) take(row);
+    } join{filled, spare, reader};
+    while (std::optional<RowBatch> batch = filled.pop()) {
+      size_t begin = 0;
+      for (const auto& [number, end] : batch->rows) {
+        take(number, std::span<xlsx::Cell>(batch->cells).subspan(begin, end - begin));
+        begin = end;
+      }
+      spare.push(std::move(*batch));
+    }
     return rs;
   }
 

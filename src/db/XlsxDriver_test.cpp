@@ -188,5 +188,39 @@ with zipfile.ZipFile(sys.argv[1], 'w', zipfile.ZIP_DEFLATED) as out:
   EXPECT_EQ(rows[20001], "<null>|<null>");
 }
 
+// Headings with gaps between them: each value lands under its own heading, a value
+// under no heading is left out, and a heading without a value in the row is NULL.
+TEST_F(XlsxDriverTest, ValuesLandUnderTheirOwnHeadingsAcrossGaps) {
+  const QString path = dir_.filePath("Gaps.xlsx");
+  QProcess make;
+  make.start("/usr/bin/python3", {"-c", R"(
+import sys, zipfile
+main = 'http://schemas.openxmlformats.org/spreadsheetml/2006/main'
+rel = 'http://schemas.openxmlformats.org/officeDocument/2006/relationships'
+rels = '<Relationships xmlns="http://schemas.openxmlformats.org/package/2006/relationships">'
+def text(ref, t):
+    return '<c r="%s" t="inlineStr"><is><t>%s</t></is></c>' % (ref, t)
+rows = ['<row r="1">' + text('B1', 'No') + text('D1', ' ') + text('E1', 'Qty') + text('G1', 'Name') + '</row>',
+        '<row r="2"><c r="A2"><v>9</v></c><c r="B2"><v>1</v></c><c r="C2"><v>8</v></c>'
+        '<c r="D2"><v>7</v></c><c r="E2"><v>2.5</v></c><c r="F2"><v>6</v></c>' + text('G2', 'x') + '</row>',
+        '<row r="3"><c r="D3"><v>7</v></c><c r="E3"><v>3</v></c></row>',
+        '<row r="4"><c r="A4"><v>9</v></c>' + text('G4', 'y') + '</row>']
+parts = {
+    '_rels/.rels': rels + '<Relationship Id="rId1" Type="' + rel + '/officeDocument" Target="xl/workbook.xml"/></Relationships>',
+    'xl/workbook.xml': '<workbook xmlns="' + main + '" xmlns:r="' + rel + '"><sheets><sheet name="Item" sheetId="1" r:id="rId1"/></sheets></workbook>',
+    'xl/_rels/workbook.xml.rels': rels + '<Relationship Id="rId1" Type="' + rel + '/worksheet" Target="worksheets/sheet1.xml"/></Relationships>',
+    'xl/worksheets/sheet1.xml': '<worksheet xmlns="' + main + '"><sheetData>' + ''.join(rows) + '</sheetData></worksheet>',
+}
+with zipfile.ZipFile(sys.argv[1], 'w', zipfile.ZIP_DEFLATED) as out:
+    for n, data in parts.items():
+        out.writestr(n, data)
+)",
+                                  path});
+  ASSERT_TRUE(make.waitForFinished(60000));
+  ASSERT_EQ(make.exitCode(), 0) << make.readAllStandardError().toStdString();
+  EXPECT_EQ(read(path, "Item"),
+            QStringList({"No|Qty|Name", "1|2.5|x", "<null>|3|<null>", "<null>|<null>|y"}));
+}
+
 }  // namespace
 }  // namespace db

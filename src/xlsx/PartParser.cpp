@@ -124,47 +124,91 @@ struct Block {
   qint64 size = 0;  // 0 or less at the part's end
 };
 
-// Hands the part's bytes to `parse(data, size, last)` block by block until it returns
-// false or the part ends; the device is the caller's again on return.
-template <typename Parse>
-void unpack(PartDevice& device, bool ahead, Parse parse) {
-  if (!ahead) {
-    const std::unique_ptr<char[]> buffer(new char[kChunk]);
-    while (true) {
-      const qint64 n = device.read(buffer.get(), kChunk);
-      const bool last = n <= 0;
-      if (!parse(buffer.get(), last ? 0 : int(n), last) || last) return;
+// The part's bytes block by block, for the parser to pull as it goes: the parser reads
+// its input itself more cheaply than it takes pieces pushed to it, which it must scan
+// ahead for the end of each element. The device is the caller's again once the feed is
+// gone.
+class BlockFeed {
+ public:
+  BlockFeed(PartDevice& device, bool ahead) : device_(device) {
+    if (!ahead) {
+      current_.data = std::make_unique<char[]>(kChunk);
+      return;
+    }
+    filled_.emplace(kBlocksAhead);
+    spare_.emplace(kBlocksAhead);
+    for (size_t i = 0; i < kBlocksAhead; ++i) spare_->push(Block{std::make_unique<char[]>(kChunk)});
+    unpacker_ = std::thread([this] {
+      try {
+        while (std::optional<Block> block = spare_->pop()) {
+          block->size = device_.read(block->data.get(), kChunk);
+          const bool last = block->size <= 0;
+          if (!filled_->push(std::move(*block)) || last) break;
+        }
+        filled_->close();
+      } catch (...) {
+        filled_->fail(std::current_exception());
+      }
+    });
+  }
+  ~BlockFeed() {
+    if (!unpacker_.joinable()) return;
+    filled_->stop();
+    spare_->close();
+    unpacker_.join();
+  }
+  BlockFeed(const BlockFeed&) = delete;
+  BlockFeed& operator=(const BlockFeed&) = delete;
+
+  // Up to `length` bytes of the part into `buffer`; 0 at its end. Throws the unpacking's
+  // failure.
+  int read(char* buffer, int length) {
+    while (at_ == current_.size && !ended_) next();
+    const int n = int(std::min<qint64>(length, current_.size - at_));
+    if (n > 0) std::memcpy(buffer, current_.data.get() + at_, size_t(n));
+    at_ += n;
+    return n;
+  }
+
+ private:
+  void next() {
+    at_ = 0;
+    if (!filled_) {
+      current_.size = device_.read(current_.data.get(), kChunk);
+    } else {
+      if (current_.data) spare_->push(std::move(current_));
+      std::optional<Block> block = filled_->pop();
+      current_ = block ? std::move(*block) : Block{};
+    }
+    if (current_.size <= 0) {
+      current_.size = 0;
+      ended_ = true;
     }
   }
-  platform::Handoff<Block> filled(kBlocksAhead);
-  platform::Handoff<Block> spare(kBlocksAhead);
-  for (size_t i = 0; i < kBlocksAhead; ++i) spare.push(Block{std::make_unique<char[]>(kChunk)});
-  std::thread unpacker([&] {
-    try {
-      while (std::optional<Block> block = spare.pop()) {
-        block->size = device.read(block->data.get(), kChunk);
-        const bool last = block->size <= 0;
-        if (!filled.push(std::move(*block)) || last) break;
-      }
-      filled.close();
-    } catch (...) {
-      filled.fail(std::current_exception());
-    }
-  });
-  struct Join {
-    platform::Handoff<Block>& filled;
-    platform::Handoff<Block>& spare;
-    std::thread& unpacker;
-    ~Join() {
-      filled.stop();
-      spare.close();
-      unpacker.join();
-    }
-  } join{filled, spare, unpacker};
-  while (std::optional<Block> block = filled.pop()) {
-    const bool last = block->size <= 0;
-    if (!parse(block->data.get(), last ? 0 : int(block->size), last) || last) return;
-    spare.push(std::move(*block));
+
+  PartDevice& device_;
+  Block current_;
+  qint64 at_ = 0;
+  bool ended_ = false;
+  std::optional<platform::Handoff<Block>> filled_;
+  std::optional<platform::Handoff<Block>> spare_;
+  std::thread unpacker_;
+};
+
+struct Feed {
+  BlockFeed& blocks;
+  Context* context = nullptr;
+};
+
+// The parser's input. An exception must not cross the parser's C frames: it is kept,
+// and the parser sees a failed read.
+int onRead(void* data, char* buffer, int length) {
+  Feed& feed = *static_cast<Feed*>(data);
+  try {
+    return feed.blocks.read(buffer, length);
+  } catch (...) {
+    if (feed.context && !feed.context->failure) feed.context->failure = std::current_exception();
+    return -1;
   }
 }
 
@@ -190,44 +234,47 @@ void PartParser::parse(Handler& handler) {
   PartDevice device(path, package_.zip_, index_, name_);
   static const xmlSAXHandler saxHandler = makeHandler();
   xmlSAXHandler sax = saxHandler;
-  const xmlParserCtxtPtr parser = xmlCreatePushParserCtxt(&sax, nullptr, nullptr, 0, nullptr);
-  if (!parser) throw std::bad_alloc();
-  struct Free {
-    xmlParserCtxtPtr p;
-    ~Free() { xmlFreeParserCtxt(p); }
-  } freeParser{parser};
-  // Nothing outside the part is ever loaded, and entities are never substituted (the
-  // document type that could declare one is refused at its start in any case).
-  xmlCtxtUseOptions(parser, XML_PARSE_NONET);
-  Context context(handler, parser);
-  parser->_private = &context;
-  context_ = parser;
-  stopped_ = false;
-
   bool ok = true;
-  unpack(device, package_.declaredSize(index_) >= kUnpackAheadFrom,
-         [&](const char* data, int size, bool last) {
-           const int status = xmlParseChunk(parser, data, size, last);
-           ok = status == 0 && !context.malformed && !context.doctype && !context.failure &&
-                !stopped_;
-           return ok;
-         });
-  context_ = nullptr;
+  std::optional<Context> context;
+  {
+    BlockFeed blocks(device, package_.declaredSize(index_) >= kUnpackAheadFrom);
+    Feed feed{blocks};
+    const xmlParserCtxtPtr parser =
+        xmlCreateIOParserCtxt(&sax, nullptr, onRead, nullptr, &feed, XML_CHAR_ENCODING_NONE);
+    if (!parser) throw std::bad_alloc();
+    struct Free {
+      xmlParserCtxtPtr p;
+      ~Free() { xmlFreeParserCtxt(p); }
+    } freeParser{parser};
+    // Nothing outside the part is ever loaded, and entities are never substituted (the
+    // document type that could declare one is refused at its start in any case).
+    xmlCtxtUseOptions(parser, XML_PARSE_NONET);
+    context.emplace(handler, parser);
+    feed.context = &*context;
+    parser->_private = &*context;
+    context_ = parser;
+    stopped_ = false;
+    const int status = xmlParseDocument(parser);
+    ok = status == 0 && parser->wellFormed && !context->malformed && !context->doctype &&
+         !context->failure && !stopped_;
+    context_ = nullptr;
+    if (!ok && !stopped_ && !context->failure && !context->doctype && !context->malformed)
+      onError(parser, xmlCtxtGetLastError(parser));
+  }
 
-  if (context.failure) std::rethrow_exception(context.failure);
-  if (context.doctype)
+  if (context->failure) std::rethrow_exception(context->failure);
+  if (context->doctype)
     failDamaged(path, QStringLiteral("%1：含有文件類型宣告（DOCTYPE）").arg(name_));
   if (stopped_) device.drain();
   device.throwIfFailed();
   if (!ok && !stopped_) {
-    if (!context.malformed) onError(parser, xmlCtxtGetLastError(parser));
-    const QString where = QStringLiteral("%1 第 %2 行").arg(name_).arg(context.line);
+    const QString where = QStringLiteral("%1 第 %2 行").arg(name_).arg(context->line);
     // The part ended within an element, or before its root.
-    const bool cut = context.code == XML_ERR_DOCUMENT_EMPTY ||
-                     context.code == XML_ERR_TAG_NOT_FINISHED ||
-                     (context.atEnd && (!context.rootSeen || context.depth > 0));
+    const bool cut = context->code == XML_ERR_DOCUMENT_EMPTY ||
+                     context->code == XML_ERR_TAG_NOT_FINISHED ||
+                     (context->atEnd && (!context->rootSeen || context->depth > 0));
     if (cut) failDamaged(path, QStringLiteral("%1：內容不完整").arg(where));
-    failDamaged(path, QStringLiteral("%1：XML 格式錯誤，%2").arg(where, context.message));
+    failDamaged(path, QStringLiteral("%1：XML 格式錯誤，%2").arg(where, context->message));
   }
 }
 

@@ -214,9 +214,10 @@ void RowScan::beginCell(const Attributes& attributes) {
   raw.type.assign(type);
   int column = lastColumn_ + 1;
   if (!ref.empty()) {
-    const ShortText text(ref);
-    column = columnOfReference(text.view());
-    if (column < 0) badCell(QStringLiteral("的儲存格位置「%1」不正確").arg(text.view()));
+    column = columnOfReference(ref);
+    if (column < 0)
+      badCell(QStringLiteral("的儲存格位置「%1」不正確")
+                  .arg(QString::fromUtf8(ref.data(), qsizetype(ref.size()))));
   }
   if (column >= kMaxColumns) badCell(QStringLiteral("的儲存格超過 %1 欄").arg(kMaxColumns));
   lastColumn_ = column;
@@ -238,85 +239,87 @@ void RowScan::endCell() {
 }
 
 Cell RowScan::typed(RawCell& raw) const {
-  const ShortText typeText(raw.type);
-  QStringView type = typeText.view();
+  // The type and the value are read as written, in UTF-8: nearly every value is a
+  // number or an index in ASCII, which needs no text of its own.
+  std::string_view type = raw.type;
   bool hasValue = raw.hasValue;
-  const ShortText valueText(raw.value);
-  const QStringView value = valueText.view();
+  const std::string_view value = raw.value;
+  const auto valueText = [&] { return QString::fromUtf8(value.data(), qsizetype(value.size())); };
   // No result, or an empty one under no type (openpyxl writes <v></v>).
-  if (raw.emptyTextFormula && !raw.hasInline && value.isEmpty() &&
-      (type.isEmpty() || type == u"n" || type == u"str")) {
+  if (raw.emptyTextFormula && !raw.hasInline && value.empty() &&
+      (type.empty() || type == "n" || type == "str")) {
     hasValue = true;
-    type = u"str";
+    type = "str";
   }
 
   Cell cell;
-  if (type.isEmpty() || type == u"n") {
+  if (type.empty() || type == "n") {
     if (hasValue) {
       if (const std::optional<double> number = parseNumber(value)) {
         cell.kind = Cell::Kind::Number;
         cell.number = *number;
         if (!raw.style.empty()) {
-          const std::optional<qint64> xf = parseWhole(ShortText(raw.style).view());
+          const std::optional<qint64> xf = parseWhole(std::string_view(raw.style));
           cell.dateFormatted = xf && styles_.showsDate(*xf);
         }
-      } else if (!value.trimmed().isEmpty()) {
+      } else if (!isBlank(value)) {
         // Not a number after all: kept as the text it is, for the caller to name.
         cell.kind = Cell::Kind::Text;
-        cell.text = value.toString();
+        cell.text = valueText();
       }
     } else if (raw.hasInline) {  // an inline text whose type was left out
       cell.kind = Cell::Kind::Text;
       cell.text = std::move(raw.inlineText);
     }
-  } else if (type == u"s") {
+  } else if (type == "s") {
     // An empty index (<v/>, as some exporters write an empty cell) is no reference.
-    if (hasValue && !value.trimmed().isEmpty()) {
+    if (hasValue && !isBlank(value)) {
       const std::optional<qint64> i = parseWhole(value);
       if (!i || *i < 0 || *i >= strings_.size())
         badCell(QStringLiteral("的儲存格 %1%2 指向不存在的共用文字「%3」")
                     .arg(Workbook::columnName(raw.column))
                     .arg(row_.number)
-                    .arg(value));
+                    .arg(valueText()));
       cell.kind = Cell::Kind::Text;
       cell.text = strings_.at(*i);
     }
-  } else if (type == u"inlineStr") {
+  } else if (type == "inlineStr") {
     if (raw.hasInline || hasValue) {
       cell.kind = Cell::Kind::Text;
-      cell.text = raw.hasInline ? std::move(raw.inlineText) : decodeEscapes(value.toString());
+      cell.text = raw.hasInline ? std::move(raw.inlineText) : decodeEscapes(valueText());
     }
-  } else if (type == u"str") {
+  } else if (type == "str") {
     if (hasValue) {
       cell.kind = Cell::Kind::Text;
-      cell.text = decodeEscapes(value.toString());
+      cell.text = decodeEscapes(valueText());
     }
-  } else if (type == u"b") {
+  } else if (type == "b") {
     if (hasValue) {
       cell.kind = Cell::Kind::Boolean;
-      cell.boolean = parseBoolean(value);
+      cell.boolean = parseBoolean(ShortText(value).view());
     }
-  } else if (type == u"e") {
+  } else if (type == "e") {
     if (hasValue) {
       cell.kind = Cell::Kind::Error;
-      cell.text = value.trimmed().toString();
+      cell.text = valueText().trimmed();
     }
-  } else if (type == u"d") {
+  } else if (type == "d") {
     if (hasValue) {
-      if (const std::optional<double> serial = serialOfIsoText(value, date1904_)) {
+      const ShortText text(value);
+      if (const std::optional<double> serial = serialOfIsoText(text.view(), date1904_)) {
         cell.kind = Cell::Kind::Number;
         cell.number = *serial;
         cell.dateFormatted = true;
-      } else if (!value.trimmed().isEmpty()) {
+      } else if (!isBlank(value)) {
         cell.kind = Cell::Kind::Text;
-        cell.text = value.toString();
+        cell.text = valueText();
       }
     }
   } else if (hasValue || raw.hasInline) {
     badCell(QStringLiteral("的儲存格 %1%2 有不明的類型「%3」")
                 .arg(Workbook::columnName(raw.column))
                 .arg(row_.number)
-                .arg(type));
+                .arg(QString::fromUtf8(type.data(), qsizetype(type.size()))));
   }
   return cell;
 }

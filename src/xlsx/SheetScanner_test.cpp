@@ -173,6 +173,16 @@ TEST_F(XlsxSheetScanner, MalformedSheetsAreDamagedAtTheirLine) {
                   .startsWith(damaged + "xl/worksheets/sheet1.xml 第 2 行：XML 格式錯誤，"));
   EXPECT_TRUE(errorFor("<row>\n\n<c t=\"inlineStr\"><is><t>&nbsp;</t></is></c></row>")
                   .startsWith(damaged + "xl/worksheets/sheet1.xml 第 3 行：XML 格式錯誤，"));
+  // The same far down a part large enough to be unpacked on a thread ahead of the parse.
+  QByteArray many;
+  for (int r = 1; r <= 60000; ++r) many += "<row><c><v>" + QByteArray::number(r) + "</v></c></row>";
+  Parts longCut = book(many);
+  ASSERT_GT(longCut.back().second.size(), 1 << 20);
+  longCut.back().second.chop(20);
+  writeZip(path("bad.xlsx"), longCut);
+  EXPECT_EQ(errorOf(path("bad.xlsx")), damaged + "xl/worksheets/sheet1.xml 第 1 行：內容不完整）");
+  EXPECT_TRUE(errorFor(many + "<row>\n<c><v>1</v></x></row>")
+                  .startsWith(damaged + "xl/worksheets/sheet1.xml 第 2 行：XML 格式錯誤，"));
   // Elements nested beyond any sheet's need are refused, not followed down.
   EXPECT_TRUE(errorFor("<row><c><is>" + QByteArray("<r>").repeated(100000))
                   .startsWith(damaged + "xl/worksheets/sheet1.xml 第 1 行：XML 格式錯誤，"));

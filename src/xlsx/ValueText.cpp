@@ -6,6 +6,11 @@
 
 namespace xlsx {
 namespace {
+// The characters QChar::isSpace takes for blanks among the ASCII ones.
+bool isAsciiBlank(char c) {
+  return c == ' ' || (c >= '\t' && c <= '\r');
+}
+
 // `text` without surrounding blanks as ASCII into `buf`; false when it holds anything
 // else or is too long to be a number.
 bool asciiInto(QStringView text, char (&buf)[64], size_t& length) {
@@ -18,6 +23,40 @@ bool asciiInto(QStringView text, char (&buf)[64], size_t& length) {
   }
   length = size_t(text.size());
   return true;
+}
+
+// A value as the parser hands it out, without surrounding blanks, when it is all ASCII
+// (as numbers, indexes and references are); none when it holds anything else, whose
+// blanks only the UTF-16 text can tell.
+std::optional<std::string_view> asciiTrimmed(std::string_view text) {
+  for (const char c : text)
+    if (static_cast<unsigned char>(c) >= 0x80) return std::nullopt;
+  while (!text.empty() && isAsciiBlank(text.front())) text.remove_prefix(1);
+  while (!text.empty() && isAsciiBlank(text.back())) text.remove_suffix(1);
+  return text;
+}
+
+QString fromUtf8(std::string_view text) {
+  return QString::fromUtf8(text.data(), qsizetype(text.size()));
+}
+
+std::optional<double> numberOfAscii(std::string_view text) {
+  if (text.empty() || text.size() >= 64) return std::nullopt;
+  const char* begin = text.data();
+  const char* end = begin + text.size();
+  if (*begin == '+') ++begin;
+  double value = 0;
+  const auto [ptr, ec] = std::from_chars(begin, end, value);
+  if (ec != std::errc() || ptr != end || !std::isfinite(value)) return std::nullopt;
+  return value;
+}
+
+std::optional<qint64> wholeOfAscii(std::string_view text) {
+  if (text.empty() || text.size() >= 64) return std::nullopt;
+  qint64 value = 0;
+  const auto [ptr, ec] = std::from_chars(text.data(), text.data() + text.size(), value);
+  if (ec != std::errc() || ptr != text.data() + text.size()) return std::nullopt;
+  return value;
 }
 
 int hexDigit(QChar c) {
@@ -46,24 +85,30 @@ std::optional<double> serialOf(QDate date, int msOfDay, bool date1904) {
 std::optional<double> parseNumber(QStringView text) {
   char buf[64];
   size_t length = 0;
-  if (!asciiInto(text, buf, length) || length == 0) return std::nullopt;
-  const char* begin = buf;
-  const char* end = buf + length;
-  if (*begin == '+') ++begin;
-  double value = 0;
-  const auto [ptr, ec] = std::from_chars(begin, end, value);
-  if (ec != std::errc() || ptr != end || !std::isfinite(value)) return std::nullopt;
-  return value;
+  if (!asciiInto(text, buf, length)) return std::nullopt;
+  return numberOfAscii(std::string_view(buf, length));
+}
+
+std::optional<double> parseNumber(std::string_view utf8) {
+  const std::optional<std::string_view> text = asciiTrimmed(utf8);
+  return text ? numberOfAscii(*text) : parseNumber(fromUtf8(utf8));
 }
 
 std::optional<qint64> parseWhole(QStringView text) {
   char buf[64];
   size_t length = 0;
-  if (!asciiInto(text, buf, length) || length == 0) return std::nullopt;
-  qint64 value = 0;
-  const auto [ptr, ec] = std::from_chars(buf, buf + length, value);
-  if (ec != std::errc() || ptr != buf + length) return std::nullopt;
-  return value;
+  if (!asciiInto(text, buf, length)) return std::nullopt;
+  return wholeOfAscii(std::string_view(buf, length));
+}
+
+std::optional<qint64> parseWhole(std::string_view utf8) {
+  const std::optional<std::string_view> text = asciiTrimmed(utf8);
+  return text ? wholeOfAscii(*text) : parseWhole(fromUtf8(utf8));
+}
+
+bool isBlank(std::string_view utf8) {
+  const std::optional<std::string_view> text = asciiTrimmed(utf8);
+  return text ? text->empty() : fromUtf8(utf8).trimmed().isEmpty();
 }
 
 bool parseBoolean(QStringView text) {
@@ -116,6 +161,30 @@ int columnOfReference(QStringView ref) {
   if (i == 0) return -1;
   for (qsizetype j = i; j < ref.size(); ++j)
     if (!ref[j].isDigit()) return -1;
+  return column - 1;
+}
+
+int columnOfReference(std::string_view utf8) {
+  // Only a reference with other than ASCII in it needs the digits QChar knows.
+  for (const char c : utf8)
+    if (static_cast<unsigned char>(c) >= 0x80) return columnOfReference(fromUtf8(utf8));
+  int column = 0;
+  size_t i = 0;
+  for (; i < utf8.size(); ++i) {
+    const char c = utf8[i];
+    int letter;
+    if (c >= 'A' && c <= 'Z')
+      letter = c - 'A' + 1;
+    else if (c >= 'a' && c <= 'z')
+      letter = c - 'a' + 1;
+    else
+      break;
+    column = column * 26 + letter;
+    if (column > kMaxColumns) return -1;
+  }
+  if (i == 0) return -1;
+  for (size_t j = i; j < utf8.size(); ++j)
+    if (utf8[j] < '0' || utf8[j] > '9') return -1;
   return column - 1;
 }
 

@@ -6,6 +6,7 @@
 #include <QString>
 #include <QStringView>
 #include <optional>
+#include <string_view>
 
 namespace xlsx {
 
@@ -18,6 +19,12 @@ inline const QDate kLastDate{9999, 12, 31};
 // written with 17 significant digits reads back to itself); blanks around it allowed.
 std::optional<double> parseNumber(QStringView text);
 std::optional<qint64> parseWhole(QStringView text);
+// The same for a value in UTF-8 as the parts' parser hands it out, read as its UTF-16
+// text would be without converting an ASCII one.
+std::optional<double> parseNumber(std::string_view utf8);
+std::optional<qint64> parseWhole(std::string_view utf8);
+// Nothing but blanks (as QChar::isSpace tells them), or empty.
+bool isBlank(std::string_view utf8);
 // "1" and "true" (in any case) are true, anything else false.
 bool parseBoolean(QStringView text);
 
@@ -27,6 +34,7 @@ QString decodeEscapes(QString text);
 
 // A cell reference's column ("B3" is 1) or -1; the row part is the row's own business.
 int columnOfReference(QStringView ref);
+int columnOfReference(std::string_view utf8);
 
 // The serial of a cell stored as an ISO 8601 date, date and time, or time of day, in
 // the workbook's date system; none when the text is no such value or out of range.
