@@ -11,4 +11,11 @@ namespace db {
 // For years 1 to 9999; the milliseconds only where there are some.
 QString isoDateTime(const QDateTime& at, char16_t between);
 
+// The form above read back ("2024-02-29T13:05:09.997", a blank for the T, or the date
+// alone), without the expression that reads the ISO forms at large: an import from a
+// workbook reads one per date cell. Only two-digit fields and ASCII digits; false,
+// with nothing decided, for any other text. `date` or `time` come back invalid for a
+// day or a time of day that does not exist.
+bool readIsoDateTime(const QString& s, QDate& date, QTime& time);
+
 }  // namespace db

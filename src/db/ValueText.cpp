@@ -1,5 +1,7 @@
 #include "db/ValueText.h"
 
+#include "IsoDateTime.h"
+
 #include <platform/Error.h>
 #include <platform/RegionalSettings.h>
 
@@ -579,48 +581,6 @@ bool readPlainForm(const QString& s, QChar separator, DateFields& fields, QTime&
   return true;
 }
 
-// The ISO form the workbook driver gives every date cell ("2024-02-29T13:05:09.997",
-// or with a blank for the T), read without the expression that reads the ISO forms at
-// large: an import from a workbook reads one per date cell. Only two-digit fields and
-// ASCII digits; false, with nothing decided, for any other text. `date` or `time` come
-// back invalid for a day or a time of day that does not exist, as the expression's
-// reading gives them.
-bool readIsoForm(const QString& s, QDate& date, QTime& time) {
-  const qsizetype n = s.size();
-  if (n != 10 && n < 19) return false;
-  const auto digits = [&s](qsizetype from, int count, int& value) {
-    value = 0;
-    for (qsizetype i = from; i < from + count; ++i) {
-      const char16_t c = s.at(i).unicode();
-      if (c < u'0' || c > u'9') return false;
-      value = value * 10 + (c - u'0');
-    }
-    return true;
-  };
-  int year = 0, month = 0, day = 0;
-  if (!digits(0, 4, year) || s.at(4) != u'-' || !digits(5, 2, month) || s.at(7) != u'-' ||
-      !digits(8, 2, day))
-    return false;
-  int hour = 0, minute = 0, second = 0, msec = 0;
-  if (n > 10) {
-    if ((s.at(10) != u'T' && s.at(10) != u' ') || !digits(11, 2, hour) || s.at(13) != u':' ||
-        !digits(14, 2, minute) || s.at(16) != u':' || !digits(17, 2, second))
-      return false;
-    if (n > 19) {
-      // A fraction of 1 to 9 digits, its first three the milliseconds.
-      if (n < 21 || n > 29 || (s.at(19) != u'.' && s.at(19) != u',')) return false;
-      int fraction = 0;
-      if (!digits(20, int(n - 20), fraction)) return false;
-      for (qsizetype length = n - 20; length > 3; --length) fraction /= 10;
-      for (qsizetype length = n - 20; length < 3; ++length) fraction *= 10;
-      msec = fraction;
-    }
-  }
-  date = QDate(year, month, day);
-  time = QTime(hour, minute, second, msec);
-  return true;
-}
-
 // The plain text of a date and time (dates only for ftDate, times only for ftTime) in
 // `text`, whose storage is reused when it is not shared.
 void plainDateTimeInto(const QDateTime& dt, FieldType type, QString& text) {
@@ -966,7 +926,7 @@ QDateTime ValueText::parseDateTime(const QString& text) {
   {
     QDate date;
     QTime time;
-    if (readIsoForm(s, date, time))
+    if (readIsoDateTime(s, date, time))
       return date.isValid() && time.isValid() ? naive(date, time) : QDateTime();
   }
   static const QRegularExpression iso(QStringLiteral(
