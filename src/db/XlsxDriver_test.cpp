@@ -49,6 +49,33 @@ class XlsxDriverTest : public ::testing::Test {
     platform::RegionalSettings::setCurrentForTesting(platform::RegionalSettings{});
   }
   QTemporaryDir dir_;
+
+  // A workbook whose one sheet "Item" holds the rows that the Python code `rows` puts
+  // in its list `rows`, as XML row elements: written by hand, not by a library.
+  static void makeItemSheet(const QString& path, const QString& rows) {
+    QProcess make;
+    make.start("/usr/bin/python3", {"-c",
+                                    QStringLiteral(R"(
+import sys, zipfile
+main = 'http://schemas.openxmlformats.org/spreadsheetml/2006/main'
+rel = 'http://schemas.openxmlformats.org/officeDocument/2006/relationships'
+rels = '<Relationships xmlns="http://schemas.openxmlformats.org/package/2006/relationships">'
+%1
+parts = {
+    '_rels/.rels': rels + '<Relationship Id="rId1" Type="' + rel + '/officeDocument" Target="xl/workbook.xml"/></Relationships>',
+    'xl/workbook.xml': '<workbook xmlns="' + main + '" xmlns:r="' + rel + '"><sheets><sheet name="Item" sheetId="1" r:id="rId1"/></sheets></workbook>',
+    'xl/_rels/workbook.xml.rels': rels + '<Relationship Id="rId1" Type="' + rel + '/worksheet" Target="worksheets/sheet1.xml"/></Relationships>',
+    'xl/worksheets/sheet1.xml': '<worksheet xmlns="' + main + '"><sheetData>' + ''.join(rows) + '</sheetData></worksheet>',
+}
+with zipfile.ZipFile(sys.argv[1], 'w', zipfile.ZIP_DEFLATED) as out:
+    for n, data in parts.items():
+        out.writestr(n, data)
+)")
+                                        .arg(rows),
+                                    path});
+    ASSERT_TRUE(make.waitForFinished(60000));
+    ASSERT_EQ(make.exitCode(), 0) << make.readAllStandardError().toStdString();
+  }
 };
 
 TEST_F(XlsxDriverTest, TheProgramsOwnSheetReadsBackAsTheTextsTheImportConverts) {
@@ -156,30 +183,13 @@ with zipfile.ZipFile(sys.argv[1], 'w', zipfile.ZIP_DEFLATED) as out:
 // cells; a row holding nothing under a heading still is a row.
 TEST_F(XlsxDriverTest, ValuesPastTheLastHeadingAreLeftOut) {
   const QString path = dir_.filePath("Item.xlsx");
-  QProcess make;
-  make.start("/usr/bin/python3", {"-c", R"(
-import sys, zipfile
-main = 'http://schemas.openxmlformats.org/spreadsheetml/2006/main'
-rel = 'http://schemas.openxmlformats.org/officeDocument/2006/relationships'
-rels = '<Relationships xmlns="http://schemas.openxmlformats.org/package/2006/relationships">'
+  makeItemSheet(path, R"(
 rows = ['<row r="1"><c r="A1" t="inlineStr"><is><t>ItemNo</t></is></c>'
         '<c r="C1" t="inlineStr"><is><t>Name</t></is></c></row>']
 for r in range(2, 20002):
     rows.append('<row r="%d"><c r="A%d"><v>%d</v></c><c r="XFD%d"><v>1</v></c></row>' % (r, r, r, r))
 rows.append('<row r="20002"><c r="XFD20002"><v>1</v></c></row>')
-parts = {
-    '_rels/.rels': rels + '<Relationship Id="rId1" Type="' + rel + '/officeDocument" Target="xl/workbook.xml"/></Relationships>',
-    'xl/workbook.xml': '<workbook xmlns="' + main + '" xmlns:r="' + rel + '"><sheets><sheet name="Item" sheetId="1" r:id="rId1"/></sheets></workbook>',
-    'xl/_rels/workbook.xml.rels': rels + '<Relationship Id="rId1" Type="' + rel + '/worksheet" Target="worksheets/sheet1.xml"/></Relationships>',
-    'xl/worksheets/sheet1.xml': '<worksheet xmlns="' + main + '"><sheetData>' + ''.join(rows) + '</sheetData></worksheet>',
-}
-with zipfile.ZipFile(sys.argv[1], 'w', zipfile.ZIP_DEFLATED) as out:
-    for n, data in parts.items():
-        out.writestr(n, data)
-)",
-                                  path});
-  ASSERT_TRUE(make.waitForFinished(60000));
-  ASSERT_EQ(make.exitCode(), 0) << make.readAllStandardError().toStdString();
+)");
   const QStringList rows = read(path, "Item");
   ASSERT_EQ(rows.size(), 20002);
   EXPECT_EQ(rows[0], "ItemNo|Name");
@@ -192,12 +202,7 @@ with zipfile.ZipFile(sys.argv[1], 'w', zipfile.ZIP_DEFLATED) as out:
 // under no heading is left out, and a heading without a value in the row is NULL.
 TEST_F(XlsxDriverTest, ValuesLandUnderTheirOwnHeadingsAcrossGaps) {
   const QString path = dir_.filePath("Gaps.xlsx");
-  QProcess make;
-  make.start("/usr/bin/python3", {"-c", R"(
-import sys, zipfile
-main = 'http://schemas.openxmlformats.org/spreadsheetml/2006/main'
-rel = 'http://schemas.openxmlformats.org/officeDocument/2006/relationships'
-rels = '<Relationships xmlns="http://schemas.openxmlformats.org/package/2006/relationships">'
+  makeItemSheet(path, R"(
 def text(ref, t):
     return '<c r="%s" t="inlineStr"><is><t>%s</t></is></c>' % (ref, t)
 rows = ['<row r="1">' + text('B1', 'No') + text('D1', ' ') + text('E1', 'Qty') + text('G1', 'Name') + '</row>',
@@ -205,19 +210,7 @@ rows = ['<row r="1">' + text('B1', 'No') + text('D1', ' ') + text('E1', 'Qty') +
         '<c r="D2"><v>7</v></c><c r="E2"><v>2.5</v></c><c r="F2"><v>6</v></c>' + text('G2', 'x') + '</row>',
         '<row r="3"><c r="D3"><v>7</v></c><c r="E3"><v>3</v></c></row>',
         '<row r="4"><c r="A4"><v>9</v></c>' + text('G4', 'y') + '</row>']
-parts = {
-    '_rels/.rels': rels + '<Relationship Id="rId1" Type="' + rel + '/officeDocument" Target="xl/workbook.xml"/></Relationships>',
-    'xl/workbook.xml': '<workbook xmlns="' + main + '" xmlns:r="' + rel + '"><sheets><sheet name="Item" sheetId="1" r:id="rId1"/></sheets></workbook>',
-    'xl/_rels/workbook.xml.rels': rels + '<Relationship Id="rId1" Type="' + rel + '/worksheet" Target="worksheets/sheet1.xml"/></Relationships>',
-    'xl/worksheets/sheet1.xml': '<worksheet xmlns="' + main + '"><sheetData>' + ''.join(rows) + '</sheetData></worksheet>',
-}
-with zipfile.ZipFile(sys.argv[1], 'w', zipfile.ZIP_DEFLATED) as out:
-    for n, data in parts.items():
-        out.writestr(n, data)
-)",
-                                  path});
-  ASSERT_TRUE(make.waitForFinished(60000));
-  ASSERT_EQ(make.exitCode(), 0) << make.readAllStandardError().toStdString();
+)");
   EXPECT_EQ(read(path, "Item"),
             QStringList({"No|Qty|Name", "1|2.5|x", "<null>|3|<null>", "<null>|<null>|y"}));
 }

@@ -143,11 +143,16 @@ QString decodeEscapes(QString text) {
   return out;
 }
 
-int columnOfReference(QStringView ref) {
+namespace {
+
+// A reference's letters as a column, with nothing but digits after them; -1 otherwise.
+template <typename Text, typename UnitOf, typename IsDigit>
+int referenceColumn(const Text& ref, UnitOf unitOf, IsDigit isDigit) {
+  const qsizetype n = qsizetype(ref.size());
   int column = 0;
   qsizetype i = 0;
-  for (; i < ref.size(); ++i) {
-    const char16_t c = ref[i].unicode();
+  for (; i < n; ++i) {
+    const char16_t c = unitOf(ref[i]);
     int letter;
     if (c >= 'A' && c <= 'Z')
       letter = c - 'A' + 1;
@@ -159,33 +164,25 @@ int columnOfReference(QStringView ref) {
     if (column > kMaxColumns) return -1;
   }
   if (i == 0) return -1;
-  for (qsizetype j = i; j < ref.size(); ++j)
-    if (!ref[j].isDigit()) return -1;
+  for (qsizetype j = i; j < n; ++j)
+    if (!isDigit(ref[j])) return -1;
   return column - 1;
+}
+
+}  // namespace
+
+int columnOfReference(QStringView ref) {
+  return referenceColumn(
+      ref, [](QChar c) { return c.unicode(); }, [](QChar c) { return c.isDigit(); });
 }
 
 int columnOfReference(std::string_view utf8) {
   // Only a reference with other than ASCII in it needs the digits QChar knows.
   for (const char c : utf8)
     if (static_cast<unsigned char>(c) >= 0x80) return columnOfReference(fromUtf8(utf8));
-  int column = 0;
-  size_t i = 0;
-  for (; i < utf8.size(); ++i) {
-    const char c = utf8[i];
-    int letter;
-    if (c >= 'A' && c <= 'Z')
-      letter = c - 'A' + 1;
-    else if (c >= 'a' && c <= 'z')
-      letter = c - 'a' + 1;
-    else
-      break;
-    column = column * 26 + letter;
-    if (column > kMaxColumns) return -1;
-  }
-  if (i == 0) return -1;
-  for (size_t j = i; j < utf8.size(); ++j)
-    if (utf8[j] < '0' || utf8[j] > '9') return -1;
-  return column - 1;
+  return referenceColumn(
+      utf8, [](char c) { return char16_t(static_cast<unsigned char>(c)); },
+      [](char c) { return c >= '0' && c <= '9'; });
 }
 
 std::optional<double> serialOfIsoText(QStringView text, bool date1904) {
