@@ -172,10 +172,9 @@ QString Dataset::batchSql(int rows) const {
       values += r ? QStringLiteral(", (") : QStringLiteral("(");
       for (size_t i = 0; i < perRow; ++i) {
         if (i) values += QStringLiteral(", ");
-        sqlliteral::append(values, row[i], queueTypes_[i],
-                           insert         ? sqlliteral::FloatForm::Inline
-                           : quotients[i] ? sqlliteral::FloatForm::Pair
-                                          : sqlliteral::FloatForm::Whole);
+        sqlliteral::append(
+            values, row[i], queueTypes_[i],
+            quotients[i] ? sqlliteral::FloatForm::Pair : sqlliteral::FloatForm::Inline);
       }
       values += u')';
     }
@@ -311,14 +310,17 @@ Dataset::Flushed Dataset::flushPosts() {
   // The row being edited or appended while the batch goes out stays current.
   const int current = position_;
   auto restorePosition = [&] { position_ = rows_ == 0 ? 0 : std::min(current, rows_ - 1); };
+  // The parameters of a batch that has them; a batch of literals has its values in
+  // its text.
   std::vector<QVariant> values;
   std::vector<FieldType> types;
-  if (!queueLiteral_) values.reserve(queue_.size() * queue_.front().values.size());
-  types.reserve(values.capacity());
-  for (const QueuedPost& q : queue_) {
-    if (queueLiteral_) break;
-    values.insert(values.end(), q.values.begin(), q.values.end());
-    types.insert(types.end(), queueTypes_.begin(), queueTypes_.end());
+  if (!queueLiteral_) {
+    values.reserve(queue_.size() * queue_.front().values.size());
+    types.reserve(values.capacity());
+    for (const QueuedPost& q : queue_) {
+      values.insert(values.end(), q.values.begin(), q.values.end());
+      types.insert(types.end(), queueTypes_.begin(), queueTypes_.end());
+    }
   }
   // Not known whether the batch was committed: every row held may have been written.
   auto unknown = [&](std::exception_ptr failure) {
@@ -331,8 +333,7 @@ Dataset::Flushed Dataset::flushPosts() {
   };
   bool refused = false;
   try {
-    const ResultSet result = queueLiteral_ ? connection_->select(batchSql(rows), {}, {})
-                                           : connection_->select(batchSql(rows), values, types);
+    const ResultSet result = connection_->select(batchSql(rows), values, types);
     if (result.rowCount() != 1 || result.cells.size() != 2)
       return unknown(std::make_exception_ptr(platform::Error(unknownCount())));
     if (result.cells[0].toLongLong() == rows && result.cells[1].toLongLong() == 0) {

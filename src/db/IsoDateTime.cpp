@@ -2,28 +2,33 @@
 
 namespace db {
 
-QString isoDateTime(const QDateTime& at, char16_t between) {
-  const QDate d = at.date();
-  const QTime t = at.time();
+QString isoDateTime(qint64 year, int month, int day, int msOfDay, char16_t between) {
   char16_t text[23];
-  const auto put = [&text](int from, int value, int digits) {
+  const auto put = [&text](int from, qint64 value, int digits) {
     for (int i = digits - 1; i >= 0; --i, value /= 10) text[from + i] = char16_t(u'0' + value % 10);
   };
-  put(0, d.year(), 4);
+  const int ms = msOfDay % 1000;
+  const int seconds = msOfDay / 1000;
+  put(0, year, 4);
   text[4] = u'-';
-  put(5, d.month(), 2);
+  put(5, month, 2);
   text[7] = u'-';
-  put(8, d.day(), 2);
+  put(8, day, 2);
   text[10] = between;
-  put(11, t.hour(), 2);
+  put(11, seconds / 3600, 2);
   text[13] = u':';
-  put(14, t.minute(), 2);
+  put(14, seconds / 60 % 60, 2);
   text[16] = u':';
-  put(17, t.second(), 2);
-  if (t.msec() == 0) return QString(reinterpret_cast<const QChar*>(text), 19);
+  put(17, seconds % 60, 2);
+  if (ms == 0) return QString(reinterpret_cast<const QChar*>(text), 19);
   text[19] = u'.';
-  put(20, t.msec(), 3);
+  put(20, ms, 3);
   return QString(reinterpret_cast<const QChar*>(text), 23);
+}
+
+QString isoDateTime(const QDateTime& at, char16_t between) {
+  const QDate d = at.date();
+  return isoDateTime(d.year(), d.month(), d.day(), at.time().msecsSinceStartOfDay(), between);
 }
 
 bool readIsoDateTime(const QString& s, QDate& date, QTime& time) {

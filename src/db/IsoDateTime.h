@@ -10,6 +10,8 @@ namespace db {
 
 // For years 1 to 9999; the milliseconds only where there are some.
 QString isoDateTime(const QDateTime& at, char16_t between);
+// The same of a date's fields and the milliseconds into its day.
+QString isoDateTime(qint64 year, int month, int day, int msOfDay, char16_t between);
 
 // The form above read back ("2024-02-29T13:05:09.997", a blank for the T, or the date
 // alone), without the expression that reads the ISO forms at large: an import from a

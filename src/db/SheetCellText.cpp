@@ -1,5 +1,7 @@
 #include "SheetCellText.h"
 
+#include "IsoDateTime.h"
+
 #include <xlsx/XlsxReader.h>
 
 #include <charconv>
@@ -68,7 +70,7 @@ std::optional<QString> sheetDateText(double serial, bool date1904) {
   if (!std::isfinite(serial) || serial < 0 || serial > 1e7) return std::nullopt;
   const qint64 ms = qint64(std::llround(serial * double(kMsPerDay)));
   const qint64 days = ms / kMsPerDay;
-  int msOfDay = int(ms % kMsPerDay);
+  const int msOfDay = int(ms % kMsPerDay);
   qint64 day;
   if (date1904)
     day = kDay1904 + days;
@@ -80,27 +82,7 @@ std::optional<QString> sheetDateText(double serial, bool date1904) {
     day = kDay1900Late + days;
   if (day > kLastDay) return std::nullopt;
   const Civil date = civilOf(day);
-  char16_t text[23];
-  const auto put = [&text](int from, qint64 value, int digits) {
-    for (int i = digits - 1; i >= 0; --i, value /= 10) text[from + i] = char16_t(u'0' + value % 10);
-  };
-  put(0, date.year, 4);
-  text[4] = u'-';
-  put(5, date.month, 2);
-  text[7] = u'-';
-  put(8, date.day, 2);
-  text[10] = u'T';
-  const int ms3 = msOfDay % 1000;
-  msOfDay /= 1000;
-  put(11, msOfDay / 3600, 2);
-  text[13] = u':';
-  put(14, msOfDay / 60 % 60, 2);
-  text[16] = u':';
-  put(17, msOfDay % 60, 2);
-  if (ms3 == 0) return QString(reinterpret_cast<const QChar*>(text), 19);
-  text[19] = u'.';
-  put(20, ms3, 3);
-  return QString(reinterpret_cast<const QChar*>(text), 23);
+  return isoDateTime(date.year, date.month, date.day, msOfDay, u'T');
 }
 
 QString sheetCellText(const xlsx::Cell& cell, bool date1904, bool& null) {

@@ -1,5 +1,7 @@
 #include "SqlLiteral.h"
 
+#include "IsoDateTime.h"
+
 #include <db/ValueText.h>
 
 #include <charconv>
@@ -40,8 +42,6 @@ void appendWhole(QString& sql, qint64 n, bool wide) {
     sql += QString::number(n);
 }
 
-}  // namespace
-
 // The binary form: every double is a whole number of 53 bits over a power of two, and
 // dividing by a power of two is exact.
 std::optional<Quotient> binaryQuotientOf(double value) {
@@ -56,6 +56,8 @@ std::optional<Quotient> binaryQuotientOf(double value) {
   if (shift < 0 || shift > 62) return std::nullopt;
   return Quotient{dividend, qint64(1) << shift};
 }
+
+}  // namespace
 
 std::optional<Quotient> quotientOf(double value) {
   if (!std::isfinite(value) || (value == 0 && std::signbit(value))) return std::nullopt;
@@ -133,8 +135,9 @@ bool fits(const QVariant& value, FieldType type, qsizetype* cost) {
 
 bool wholeFloat(const QVariant& value) {
   if (isNullValue(value)) return true;
-  const auto q = quotientOf(value.toDouble());
-  return q && q->divisor == 1;
+  // What quotientOf() gives a divisor of 1, without writing the digits out.
+  const double d = value.toDouble();
+  return std::trunc(d) == d && std::abs(d) < double(kExactWhole) && !(d == 0 && std::signbit(d));
 }
 
 void append(QString& sql, const QVariant& value, FieldType type, FloatForm form) {
@@ -181,7 +184,7 @@ void append(QString& sql, const QVariant& value, FieldType type, FloatForm form)
     }
     case QMetaType::QDateTime:
       // ISO 8601 with the "T" reads alike whatever the session's date format.
-      sql += u'\'' + value.toDateTime().toString(QStringLiteral("yyyy-MM-ddTHH:mm:ss.zzz")) + u'\'';
+      sql += u'\'' + isoDateTime(value.toDateTime(), u'T') + u'\'';
       return;
     default:
       appendWhole(sql, value.toLongLong(), type == ftLargeint);

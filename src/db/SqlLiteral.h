@@ -33,10 +33,10 @@ bool fits(const QVariant& value, FieldType type, qsizetype* cost = nullptr);
 // the server turns into the very double (all such values are below 2^53).
 bool wholeFloat(const QVariant& value);
 
-// How a floating value is written: as a whole number (wholeFloat() values only), as
-// its quotient's two numbers separated by ", " (two columns, see floatOf), or as one
-// expression that makes the double.
-enum class FloatForm { Whole, Pair, Inline };
+// How a floating value is written: as its quotient's two numbers separated by ", "
+// (two columns, see floatOf), or inline: a whole number as its digits, any other as
+// one expression that makes the double.
+enum class FloatForm { Pair, Inline };
 
 // Appends the literal of a value that fits().
 void append(QString& sql, const QVariant& value, FieldType type, FloatForm form);

@@ -44,20 +44,26 @@ void HeldPosts::post(db::Dataset& ds) {
   observer_.rowPosted();
 }
 
+void reportFlushed(ImportObserver* observer, const db::Dataset::Flushed& flushed, size_t held) {
+  if (!observer) return;
+  const size_t written = size_t(flushed.written);
+  for (size_t i = 0; i < written; ++i) observer->rowPosted();
+  if (!flushed.failure) return;
+  if (flushed.unknown) {
+    // The link failed while the batch was out: each of its rows may have been written.
+    for (size_t i = written; i < held; ++i) observer->rowFailed(true);
+    return;
+  }
+  observer->rowFailed(postMayHaveWritten(flushed.failure));
+  for (size_t i = written + 1; i < held; ++i) observer->rowFailed(false);
+}
+
 void HeldPosts::flush() {
   if (held_ == 0 || !ds_) return;
   const int held = std::exchange(held_, 0);
   const db::Dataset::Flushed flushed = ds_->flushPosts();
-  for (int i = 0; i < flushed.written; ++i) observer_.rowPosted();
-  if (!flushed.failure) return;
-  if (flushed.unknown) {
-    // The link failed while the batch was out: each of its rows may have been written.
-    for (int i = flushed.written; i < held; ++i) observer_.rowFailed(true);
-  } else {
-    observer_.rowFailed(postMayHaveWritten(flushed.failure));
-    for (int i = flushed.written + 1; i < held; ++i) observer_.rowFailed(false);
-  }
-  std::rethrow_exception(flushed.failure);
+  reportFlushed(&observer_, flushed, size_t(held));
+  if (flushed.failure) std::rethrow_exception(flushed.failure);
 }
 
 }  // namespace dataimport

@@ -8,11 +8,13 @@
 
 #include "import/ImportObserver.h"
 
-namespace db {
-class Dataset;
-}
+#include <db/Dataset.h>
 
 namespace dataimport {
+
+// Tells `observer` (when there is one) what a flush of `held` rows did: the rows written
+// posted; then, after a failure, each row left as written or not as the failure says.
+void reportFlushed(ImportObserver* observer, const db::Dataset::Flushed& flushed, size_t held);
 
 class HeldPosts {
  public:

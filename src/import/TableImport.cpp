@@ -3,6 +3,8 @@
 #include "import/ItemNumber.h"
 #include "import/ResavedFloat.h"
 
+#include "HeldPosts.h"
+
 #include <config/Configs.h>
 #include <db/Connection.h>
 #include <db/Dataset.h>
@@ -634,22 +636,12 @@ void TableImport::flushHeld() {
   std::vector<int> rows;
   rows.swap(heldRows_);
   const db::Dataset::Flushed flushed = target_.flushPosts();
-  if (observer_)
-    for (int i = 0; i < flushed.written; ++i) observer_->rowPosted();
+  reportFlushed(observer_, flushed, held.size());
   if (!flushed.failure) return;
   const size_t failed = size_t(flushed.written);
   // The walk is past the held rows: the report names the one that failed.
   if (failed < rows.size()) failedRow_ = rows[failed];
-  if (flushed.unknown) {
-    // The link failed while the batch was out: each of its rows may have been written.
-    if (observer_)
-      for (size_t i = failed; i < held.size(); ++i) observer_->rowFailed(true);
-    std::rethrow_exception(flushed.failure);
-  }
-  if (observer_) {
-    observer_->rowFailed(postMayHaveWritten(flushed.failure));
-    for (size_t i = failed + 1; i < held.size(); ++i) observer_->rowFailed(false);
-  }
+  if (flushed.unknown) std::rethrow_exception(flushed.failure);
   try {
     std::rethrow_exception(flushed.failure);
   } catch (const db::ServerError& e) {

@@ -325,13 +325,13 @@ class Dataset : public QObject {
   std::vector<FieldType> queueTypes_;
   // Held rows whose values are all written into the batch's text, and about how long
   // that text is.
+  bool queueLiteral_ = false;
+  qsizetype queueChars_ = 0;
   bool literalBatches_ = true;
   // Whether the table holds the key unique (a primary key or unique constraint on
   // exactly its columns): 1 yes, 0 no or not told, -1 not asked yet.
   int keyUnique_ = -1;
   bool keyUnique();
-  bool queueLiteral_ = false;
-  qsizetype queueChars_ = 0;
   std::vector<QueuedPost> queue_;
   std::vector<char> queuedRow_;  // by row id: held in queue_
   QString batchSql(int rows) const;
