@@ -225,6 +225,9 @@ std::unique_ptr<JournalFile> JournalFile::create(const QString& path, const Jour
   j->logFd_ = logFd;
   try {
     if (rc != SQLITE_OK) j->fail(QString());
+    // The import history reads a running journal: its moment of reading delays a chunk,
+    // and never fails the run.
+    sqlite3_busy_timeout(db, 5000);
     // The log carries the entries' safety until the run ends; the file then takes them
     // in one transaction, its rollback journal and flushes keeping every stop of that
     // readable, a power cut included.
@@ -409,8 +412,6 @@ void JournalFile::foldWhileRunning() {
   sqlite3_stmt* insert = nullptr;
   if (sqlite3_prepare_v2(db_, "INSERT INTO chunk(records) VALUES (?)", -1, &insert, nullptr) !=
       SQLITE_OK) {
-    std::lock_guard lock(foldMutex_);
-    foldError_ = errorOf(db_);
     sqlite3_finalize(insert);
     return;
   }
@@ -430,10 +431,7 @@ void JournalFile::foldWhileRunning() {
       const qsizetype done = insertChunks(insert, logMap_, folded_, end, last, failed);
       lock.lock();
       folded_ = done;
-      if (failed) {
-        foldError_ = errorOf(db_);
-        break;
-      }
+      if (failed) break;
       if (last) break;
     }
     const qsizetype from = touched_, to = touchTarget();
@@ -559,9 +557,14 @@ void JournalFile::finishAs(const QString& outcome) {
   if (logFd_ < 0) fail(QStringLiteral("read only"));
   try {
     stopFolding(false);
-    {
-      std::lock_guard lock(foldMutex_);
-      if (folded_ < logUsed_) fail(foldError_);
+    // What the thread could not move in (a reader held the file too long, mostly) is
+    // tried once more here before the run counts as failed.
+    if (folded_ < logUsed_) {
+      sqlite3_stmt* insert = prepare("INSERT INTO chunk(records) VALUES (?)");
+      bool failed = false;
+      folded_ = insertChunks(insert, logMap_, folded_, logUsed_, true, failed);
+      sqlite3_finalize(insert);
+      if (failed) fail(QString());
     }
     // Every record is in the file now; once the end is, the log is no longer needed.
     recordEnd(outcome, counts_, true);

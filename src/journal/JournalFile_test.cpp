@@ -221,17 +221,47 @@ int chunksIn(const QString& path) {
   return n;
 }
 
+// An entry large enough that a few of them fill a chunk of the file.
+RowChange bigEntry(int i, int chars) {
+  RowChange c{"Item", "ItemNo", QString::number(i), RowChange::Action::Update, {}};
+  c.cells.push_back({"Memo", db::ftMemo, QVariant(), QString(chars, QChar(0x4e00 + i))});
+  return c;
+}
+
+// The history window reads a running journal: the chunks the run moves in meanwhile
+// wait for the reader, or are moved at the end, and the run completes with every entry.
+TEST(JournalFile, AReaderHoldingTheFileWhileChunksMoveInNeverFailsTheRun) {
+  QTemporaryDir dir;
+  const QString path = dir.filePath("j.sqlite");
+  JournalRun run{"import", QDateTime::currentDateTime(), "anna", "/opt/x", "pos", {}, {}, {}};
+  const int count = 12;
+  const auto j = JournalFile::create(path, run);
+  sqlite3* reader = nullptr;
+  ASSERT_EQ(
+      sqlite3_open_v2(QFile::encodeName(path).constData(), &reader, SQLITE_OPEN_READONLY, nullptr),
+      SQLITE_OK);
+  sqlite3_stmt* st = nullptr;
+  ASSERT_EQ(sqlite3_prepare_v2(reader, "SELECT * FROM run", -1, &st, nullptr), SQLITE_OK);
+  ASSERT_EQ(sqlite3_step(st), SQLITE_ROW);  // holds the file's read lock until reset
+  for (int i = 0; i < count; ++i) j->add(bigEntry(i, 1 << 19));
+  QThread::msleep(50);
+  sqlite3_finalize(st);
+  sqlite3_close_v2(reader);
+  j->finish(true);
+  const auto read = JournalFile::open(path);
+  EXPECT_EQ(read->run().outcome, "completed");
+  const std::vector<RowChange> entries = read->entries();
+  ASSERT_EQ(entries.size(), size_t(count));
+  for (int i = 0; i < count; ++i) expectSame(entries[size_t(i)], bigEntry(i, 1 << 19));
+}
+
 TEST(JournalFile, ALongRunCutShortKeepsWhatWasMovedInAndTheRestOfItsLog) {
   QTemporaryDir dir;
   const QString path = dir.filePath("j.sqlite");
   JournalRun run{"import", QDateTime::currentDateTime(), "anna", "/opt/x", "pos", {}, {}, {}};
   // Entries of a megabyte each, so that chunks move into the file while the run goes on;
   // one longer than a chunk.
-  auto big = [](int i, int chars) {
-    RowChange c{"Item", "ItemNo", QString::number(i), RowChange::Action::Update, {}};
-    c.cells.push_back({"Memo", db::ftMemo, QVariant(), QString(chars, QChar(0x4e00 + i))});
-    return c;
-  };
+  const auto big = bigEntry;
   const int count = 14;
   {
     const auto j = JournalFile::create(path, run);

@@ -144,7 +144,6 @@ class JournalFile {
   std::atomic<qsizetype> touched_{0};
   bool touching_ = false;
   std::condition_variable touchDone_;
-  QString foldError_;
   std::thread folder_;
   qint64 nextId_ = 1;
   int format_;  // of the records in the file
