@@ -1,5 +1,8 @@
 #include "db/ValueText.h"
 
+#include "CivilParts.h"
+#include "QtPattern.h"
+
 #include <platform/Error.h>
 #include <platform/RegionalSettings.h>
 
@@ -9,7 +12,6 @@
 #include <array>
 #include <charconv>
 #include <cmath>
-#include <memory>
 #include <vector>
 
 namespace db {
@@ -137,180 +139,6 @@ QString generalFloat(double v, int precision) {
   QString text;
   generalFloatInto(v, precision, text);
   return text;
-}
-
-// A date and time taken apart.
-struct CivilParts {
-  int year = 0, month = 0, day = 0;
-  int hour = 0, minute = 0, second = 0, msec = 0;
-};
-
-// The parts of a valid date and time in Qt::UTC from its milliseconds, without the
-// calendar classes (the date of every exported cell is taken apart here). False for
-// other time specs and for years before 1, which are left to QDate.
-bool civilParts(const QDateTime& dt, CivilParts& p) {
-  if (dt.timeSpec() != Qt::UTC || !dt.isValid()) return false;
-  constexpr qint64 kMsPerDay = 86400000;
-  constexpr qint64 kFirstDay = -719162;  // 0001-01-01 counted from 1970-01-01
-  const qint64 ms = dt.toMSecsSinceEpoch();
-  qint64 days = ms / kMsPerDay;
-  qint64 rest = ms % kMsPerDay;
-  if (rest < 0) rest += kMsPerDay, --days;
-  if (days < kFirstDay) return false;
-  // Days since 0000-03-01 in 400-year eras, then the year of the era, the day of that
-  // year (counted from March) and the month.
-  const qint64 shifted = days + 719468;
-  const qint64 era = shifted / 146097;
-  const qint64 dayOfEra = shifted - era * 146097;
-  const qint64 yearOfEra =
-      (dayOfEra - dayOfEra / 1460 + dayOfEra / 36524 - dayOfEra / 146096) / 365;
-  const qint64 dayOfYear = dayOfEra - (365 * yearOfEra + yearOfEra / 4 - yearOfEra / 100);
-  const qint64 m = (5 * dayOfYear + 2) / 153;
-  p.day = int(dayOfYear - (153 * m + 2) / 5 + 1);
-  p.month = int(m < 10 ? m + 3 : m - 9);
-  p.year = int(yearOfEra + era * 400 + (p.month <= 2 ? 1 : 0));
-  p.hour = int(rest / 3600000);
-  p.minute = int(rest / 60000 % 60);
-  p.second = int(rest / 1000 % 60);
-  p.msec = int(rest % 1000);
-  return true;
-}
-
-// Qt date and time patterns of the forms the regional settings give ("yyyy/MM/dd",
-// "HH:mm:ss", "HH:mm:ss.zzz"), taken apart once and then applied without the general
-// pattern machinery: the text of every date a grid or an export shows goes through
-// here. A pattern with any other element is left to QLocale.
-class QtPattern {
- public:
-  explicit QtPattern(const QString& pattern) : pattern_(pattern) { compile(); }
-  const QString& pattern() const { return pattern_; }
-
-  QString format(const QDate& date, const QTime& time) const {
-    QString out;
-    out.reserve(pattern_.size() + 4);
-    appendTo(out, date, time);
-    return out;
-  }
-
-  void appendTo(QString& out, const QDate& date, const QTime& time) const {
-    if (!simple_) {
-      const QLocale c = QLocale::c();
-      out += date.isValid() ? c.toString(date, pattern_) : c.toString(time, pattern_);
-      return;
-    }
-    // The calendar parts worked out once (an invalid date has 0 for each, as QDate says).
-    int year = 0, month = 0, day = 0;
-    if (date.isValid()) date.getDate(&year, &month, &day);
-    appendParts(out, {year, month, day, time.hour(), time.minute(), time.second(), time.msec()});
-  }
-
-  // The same from the parts themselves; false, writing nothing, for a pattern that is
-  // QLocale's.
-  bool appendParts(QString& out, const CivilParts& p) const {
-    if (!simple_) return false;
-    for (const Element& e : elements_) {
-      switch (e.kind) {
-        case 'L':
-          out += e.literal;
-          break;
-        case 'y':
-          number(out, e.width == 2 ? p.year % 100 : p.year, e.width);
-          break;
-        case 'M':
-          number(out, p.month, e.width);
-          break;
-        case 'd':
-          number(out, p.day, e.width);
-          break;
-        case 'H':
-          number(out, p.hour, e.width);
-          break;
-        case 'm':
-          number(out, p.minute, e.width);
-          break;
-        case 's':
-          number(out, p.second, e.width);
-          break;
-        case 'z':
-          number(out, p.msec, 3);
-          break;
-      }
-    }
-    return true;
-  }
-
- private:
-  struct Element {
-    char kind;  // 'L' literal, else the pattern letter
-    int width;
-    QString literal;
-  };
-
-  static void number(QString& out, int value, int width) {
-    if (value < 0) {
-      out += u'-';
-      value = -value;
-    }
-    char buffer[16];
-    const auto r = std::to_chars(buffer, buffer + sizeof buffer, value);
-    for (int pad = width - int(r.ptr - buffer); pad > 0; --pad) out += u'0';
-    out += QLatin1String(buffer, r.ptr - buffer);
-  }
-
-  void compile() {
-    const QString& p = pattern_;
-    for (qsizetype i = 0; i < p.size();) {
-      const QChar c = p[i];
-      qsizetype run = 1;
-      while (i + run < p.size() && p[i + run] == c) ++run;
-      const char16_t u = c.unicode();
-      bool ok = false;
-      switch (u) {
-        case 'y':
-          ok = run == 2 || run == 4;
-          break;
-        case 'M':
-        case 'd':
-        case 'H':
-        case 'm':
-        case 's':
-          ok = run <= 2;
-          break;
-        case 'z':
-          ok = run == 3;
-          break;
-        default:
-          // Quotes, 12-hour clocks, day periods, names and time zones are QLocale's.
-          if (c.isLetter() || c == u'\'') {
-            simple_ = false;
-            return;
-          }
-          elements_.push_back({'L', 0, p.mid(i, run)});
-          i += run;
-          continue;
-      }
-      if (!ok) {
-        simple_ = false;
-        return;
-      }
-      elements_.push_back({char(u), int(run), QString()});
-      i += run;
-    }
-  }
-
-  QString pattern_;
-  std::vector<Element> elements_;
-  bool simple_ = true;
-};
-
-// The compiled form of a pattern; the few patterns in use stay compiled.
-const QtPattern& compiled(const QString& pattern) {
-  thread_local std::vector<std::unique_ptr<QtPattern>> cache;
-  for (const auto& p : cache)
-    if (p->pattern() == pattern) return *p;
-  if (cache.size() >= 8) cache.erase(cache.begin());
-  cache.push_back(std::make_unique<QtPattern>(pattern));
-  return *cache.back();
 }
 
 // Rounds the decimal half away from zero to `decimals` places after the point.

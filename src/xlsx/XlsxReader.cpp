@@ -136,22 +136,35 @@ QDateTime Workbook::dateOf(double serial) const {
 }
 
 QDateTime Workbook::dateOf(double serial, bool date1904) {
-  if (!std::isfinite(serial) || serial < 0 || serial > 1e7) return {};
+  const std::optional<SerialDay> at = serialDay(serial, date1904);
+  if (!at) return {};
+  constexpr qint64 kJulian1970 = 2440588;  // the Julian day of 1970-01-01
+  return QDateTime(QDate::fromJulianDay(kJulian1970 + at->day),
+                   QTime::fromMSecsSinceStartOfDay(at->msOfDay), Qt::UTC);
+}
+
+std::optional<Workbook::SerialDay> Workbook::serialDay(double serial, bool date1904) {
+  // Days from 1970-01-01 to the first day each date system counts from, and to the
+  // last date a cell may hold.
+  constexpr qint64 kDay1904 = -24107;      // 1904-01-01
+  constexpr qint64 kDay1900 = -25568;      // 1899-12-31, serial 0
+  constexpr qint64 kDay1900Late = -25569;  // 1899-12-30: from serial 61 on, a day fewer
+  constexpr qint64 kLastDay = 2932896;     // 9999-12-31
+  if (!std::isfinite(serial) || serial < 0 || serial > 1e7) return std::nullopt;
   const qint64 ms = qint64(std::llround(serial * double(kMsPerDay)));
   const qint64 days = ms / kMsPerDay;
   const int msOfDay = int(ms % kMsPerDay);
-  QDate base;
+  qint64 day;
   if (date1904)
-    base = QDate(1904, 1, 1);
+    day = kDay1904 + days;
   else if (days < 60)
-    base = QDate(1899, 12, 31);
+    day = kDay1900 + days;
   else if (days == 60)
-    return {};  // 1900-02-29
+    return std::nullopt;  // 1900-02-29
   else
-    base = QDate(1899, 12, 30);
-  const QDate date = base.addDays(days);
-  if (date > kLastDate) return {};
-  return QDateTime(date, QTime::fromMSecsSinceStartOfDay(msOfDay), Qt::UTC);
+    day = kDay1900Late + days;
+  if (day > kLastDay) return std::nullopt;
+  return SerialDay{day, msOfDay};
 }
 
 QString Workbook::columnName(int index) {

@@ -15,6 +15,7 @@
 #include <QStringList>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <vector>
 
 namespace xlsx {
@@ -74,6 +75,13 @@ class Workbook {
   // 1899-12-31. Invalid for serial 60, a negative serial, or past 9999-12-31.
   QDateTime dateOf(double serial) const;
   static QDateTime dateOf(double serial, bool date1904);
+  // The same as the day, counted from 1970-01-01, and the milliseconds into it; none
+  // where dateOf is invalid.
+  struct SerialDay {
+    qint64 day;
+    int msOfDay;
+  };
+  static std::optional<SerialDay> serialDay(double serial, bool date1904);
 
   // A column's letters as the operator sees them: 0 is "A", 26 "AA".
   static QString columnName(int index);
