@@ -209,7 +209,7 @@ void Dataset::open(ResultSet result) {
   rank_.resize(n);
   std::iota(rank_.begin(), rank_.end(), 0);
   table_ = tableOf(sql_);
-  keyUnique_ = -1;
+  keyPrimary_ = -1;
   rules_ = connection_ ? connection_->rules() : ServerRules();
   keyResolved_ = false;
   sort_.clear();

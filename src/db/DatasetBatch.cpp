@@ -29,8 +29,6 @@
 
 #include <platform/Error.h>
 
-#include <map>
-
 namespace db {
 
 bool Dataset::batchesPosts() const {
@@ -211,13 +209,13 @@ QString Dataset::batchSql(int rows) const {
       set += name + QStringLiteral(" = ") +
              (u.add[i] ? QStringLiteral("COALESCE(t.%1, 0) + %2").arg(name, next()) : next());
     }
-    // A key the table holds unique is matched as a range of one value, and the checks
+    // The table's primary key is matched as a range of one value, and the checks
     // are folded into one condition on both rows: neither is then an equality the
     // server may join by, so it finds each row of the batch by the key's index rather
     // than scanning and hashing the whole table for every batch (which costs more the
     // larger the table, and a text's hash under a case-insensitive collation dearly).
     // Without such a key the server's own choice stands.
-    const bool seek = keyUnique_ == 1;
+    const bool seek = keyPrimary_ == 1;
     QString on;
     for (size_t i = 0; i < keySlots_.size(); ++i) {
       if (i) on += QStringLiteral(" AND ");
@@ -269,43 +267,30 @@ QString Dataset::batchSql(int rows) const {
                    .arg(rows);
 }
 
-bool Dataset::keyUnique() {
-  if (keyUnique_ >= 0) return keyUnique_ == 1;
-  keyUnique_ = 0;
+bool Dataset::keyIsPrimary() {
+  if (keyPrimary_ >= 0) return keyPrimary_ == 1;
+  keyPrimary_ = 0;
   // The table's name as the catalog holds it: the last part, without its quotes.
   QString name = table_.section(u'.', -1).trimmed();
   if (name.size() > 1 && (name.front() == u'[' || name.front() == u'"'))
     name = name.mid(1).chopped(1);
-  QStringList keys;
+  QStringList keys, primary;
   for (int slot : keySlots_) keys << columnNames_[size_t(slot)].toLower();
-  keys.sort();
   try {
-    const ResultSet rs = connection_->select(
-        QStringLiteral("SELECT c.CONSTRAINT_NAME, k.COLUMN_NAME FROM "
-                       "INFORMATION_SCHEMA.TABLE_CONSTRAINTS AS c JOIN "
-                       "INFORMATION_SCHEMA.KEY_COLUMN_USAGE AS k ON k.CONSTRAINT_NAME = "
-                       "c.CONSTRAINT_NAME AND k.TABLE_SCHEMA = c.TABLE_SCHEMA AND k.TABLE_NAME = "
-                       "c.TABLE_NAME WHERE c.TABLE_NAME = ? AND c.CONSTRAINT_TYPE IN ('PRIMARY "
-                       "KEY', 'UNIQUE') ORDER BY c.CONSTRAINT_NAME"),
-        {name}, {ftString});
-    std::map<QString, QStringList> constraints;
-    for (int r = 0; r < rs.rowCount(); ++r)
-      constraints[rs.cells[size_t(r) * 2].toString()]
-          << rs.cells[size_t(r) * 2 + 1].toString().toLower();
-    for (auto& [constraint, columns] : constraints) {
-      columns.sort();
-      if (columns == keys) keyUnique_ = 1;
-    }
+    for (const QString& column : connection_->primaryKey(name)) primary << column.toLower();
   } catch (const platform::Error&) {
     // Not told: the plain join, which is right whatever the table holds.
   }
-  return keyUnique_ == 1;
+  keys.sort();
+  primary.sort();
+  keyPrimary_ = keys == primary ? 1 : 0;
+  return keyPrimary_ == 1;
 }
 
 Dataset::Flushed Dataset::flushPosts() {
   Flushed out;
   if (queue_.empty()) return out;
-  if (queueShape_.front() != 1) keyUnique();
+  if (queueShape_.front() != 1) keyIsPrimary();
   const int rows = int(queue_.size());
   // The row being edited or appended while the batch goes out stays current.
   const int current = position_;

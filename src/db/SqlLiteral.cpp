@@ -19,19 +19,9 @@ bool plainAscii(const QString& text) {
   return true;
 }
 
+// A NUL would end the statement's text there; a lone surrogate has no literal.
 bool writable(const QString& text) {
-  const qsizetype n = text.size();
-  for (qsizetype i = 0; i < n; ++i) {
-    const char16_t c = text.at(i).unicode();
-    if (c == 0) return false;  // the statement's text would end there
-    if (QChar::isHighSurrogate(c)) {
-      if (i + 1 == n || !QChar::isLowSurrogate(text.at(i + 1).unicode())) return false;
-      ++i;
-    } else if (QChar::isLowSurrogate(c)) {
-      return false;
-    }
-  }
-  return true;
+  return text.isValidUtf16() && !text.contains(QChar(u'\0'));
 }
 
 void appendWhole(QString& sql, qint64 n, bool wide) {

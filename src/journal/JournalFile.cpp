@@ -40,6 +40,7 @@ const char* const kSchema =
     "CREATE TABLE source(id INTEGER PRIMARY KEY, tbl TEXT NOT NULL, file TEXT NOT NULL,"
     " modified TEXT);"
     "CREATE TABLE chunk(id INTEGER PRIMARY KEY, records BLOB NOT NULL);";
+const char* const kInsertChunk = "INSERT INTO chunk(records) VALUES (?)";
 
 QString errorOf(sqlite3* db) {
   return QString::fromUtf16(static_cast<const char16_t*>(sqlite3_errmsg16(db)));
@@ -338,14 +339,10 @@ void JournalFile::recover() {
       const QByteArray rest = log.mid(std::min(folded, log.size()));
       exec("BEGIN");
       try {
-        sqlite3_stmt* insert = prepare("INSERT INTO chunk(records) VALUES (?)");
-        bool failed = false;
         qsizetype intact = JournalRecords::intactLength(rest);
         // A run that ended but could not store its end in the file wrote it to its log.
         const int ended = JournalRecords::endedAs(rest, intact);
-        insertChunks(insert, rest.constData(), 0, intact, true, failed);
-        sqlite3_finalize(insert);
-        if (failed) fail(QString());
+        moveIn(rest.constData(), 0, intact);
         JournalCounts counts;
         for (const RowChange& c : entries()) count(counts, c.action, 1);
         const QString outcome = outcomeOfCode(ended);
@@ -390,6 +387,15 @@ qsizetype JournalFile::insertChunks(sqlite3_stmt* insert, const char* log, qsize
   return from;
 }
 
+qsizetype JournalFile::moveIn(const char* log, qsizetype from, qsizetype to) {
+  sqlite3_stmt* insert = prepare(kInsertChunk);
+  bool failed = false;
+  const qsizetype done = insertChunks(insert, log, from, to, true, failed);
+  sqlite3_finalize(insert);
+  if (failed) fail(QString());
+  return done;
+}
+
 void JournalFile::recordEnd(const QString& outcome, const JournalCounts& counts, bool now) {
   sqlite3_stmt* st =
       prepare("UPDATE run SET finished = ?, outcome = ?, updates = ?, appends = ?, deletes = ?");
@@ -410,8 +416,7 @@ qsizetype JournalFile::touchTarget() const {
 
 void JournalFile::foldWhileRunning() {
   sqlite3_stmt* insert = nullptr;
-  if (sqlite3_prepare_v2(db_, "INSERT INTO chunk(records) VALUES (?)", -1, &insert, nullptr) !=
-      SQLITE_OK) {
+  if (sqlite3_prepare_v2(db_, kInsertChunk, -1, &insert, nullptr) != SQLITE_OK) {
     sqlite3_finalize(insert);
     return;
   }
@@ -431,8 +436,7 @@ void JournalFile::foldWhileRunning() {
       const qsizetype done = insertChunks(insert, logMap_, folded_, end, last, failed);
       lock.lock();
       folded_ = done;
-      if (failed) break;
-      if (last) break;
+      if (failed || last) break;
     }
     const qsizetype from = touched_, to = touchTarget();
     if (to > from) {
@@ -559,13 +563,7 @@ void JournalFile::finishAs(const QString& outcome) {
     stopFolding(false);
     // What the thread could not move in (a reader held the file too long, mostly) is
     // tried once more here before the run counts as failed.
-    if (folded_ < logUsed_) {
-      sqlite3_stmt* insert = prepare("INSERT INTO chunk(records) VALUES (?)");
-      bool failed = false;
-      folded_ = insertChunks(insert, logMap_, folded_, logUsed_, true, failed);
-      sqlite3_finalize(insert);
-      if (failed) fail(QString());
-    }
+    if (folded_ < logUsed_) folded_ = moveIn(logMap_, folded_, logUsed_);
     // Every record is in the file now; once the end is, the log is no longer needed.
     recordEnd(outcome, counts_, true);
   } catch (...) {

@@ -328,10 +328,10 @@ class Dataset : public QObject {
   bool queueLiteral_ = false;
   qsizetype queueChars_ = 0;
   bool literalBatches_ = true;
-  // Whether the table holds the key unique (a primary key or unique constraint on
-  // exactly its columns): 1 yes, 0 no or not told, -1 not asked yet.
-  int keyUnique_ = -1;
-  bool keyUnique();
+  // Whether the key is the table's primary key: 1 yes, 0 no or not told, -1 not asked
+  // yet.
+  int keyPrimary_ = -1;
+  bool keyIsPrimary();
   std::vector<QueuedPost> queue_;
   std::vector<char> queuedRow_;  // by row id: held in queue_
   QString batchSql(int rows) const;

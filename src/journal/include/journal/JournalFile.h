@@ -110,6 +110,9 @@ class JournalFile {
   // shorter than a full one is left for later. Returns where the inserted chunks end.
   qsizetype insertChunks(sqlite3_stmt* insert, const char* log, qsizetype from, qsizetype to,
                          bool all, bool& failed);
+  // All of the log from `from` to `to` moved into the file; throws when the file takes
+  // no more. Returns `to`.
+  qsizetype moveIn(const char* log, qsizetype from, qsizetype to);
   // `now`: the time it ended is now (else not known).
   void recordEnd(const QString& outcome, const JournalCounts& counts, bool now);
   void recover();
