@@ -215,9 +215,7 @@ void RowScan::beginCell(const Attributes& attributes) {
   int column = lastColumn_ + 1;
   if (!ref.empty()) {
     column = columnOfReference(ref);
-    if (column < 0)
-      badCell(QStringLiteral("的儲存格位置「%1」不正確")
-                  .arg(QString::fromUtf8(ref.data(), qsizetype(ref.size()))));
+    if (column < 0) badCell(QStringLiteral("的儲存格位置「%1」不正確").arg(QString::fromUtf8(ref)));
   }
   if (column >= kMaxColumns) badCell(QStringLiteral("的儲存格超過 %1 欄").arg(kMaxColumns));
   lastColumn_ = column;
@@ -244,7 +242,7 @@ Cell RowScan::typed(RawCell& raw) const {
   std::string_view type = raw.type;
   bool hasValue = raw.hasValue;
   const std::string_view value = raw.value;
-  const auto valueText = [&] { return QString::fromUtf8(value.data(), qsizetype(value.size())); };
+  const auto valueText = [&] { return QString::fromUtf8(value); };
   // No result, or an empty one under no type (openpyxl writes <v></v>).
   if (raw.emptyTextFormula && !raw.hasInline && value.empty() &&
       (type.empty() || type == "n" || type == "str")) {
@@ -319,7 +317,7 @@ Cell RowScan::typed(RawCell& raw) const {
     badCell(QStringLiteral("的儲存格 %1%2 有不明的類型「%3」")
                 .arg(Workbook::columnName(raw.column))
                 .arg(row_.number)
-                .arg(QString::fromUtf8(type.data(), qsizetype(type.size()))));
+                .arg(QString::fromUtf8(type)));
   }
   return cell;
 }

@@ -36,10 +36,6 @@ std::optional<std::string_view> asciiTrimmed(std::string_view text) {
   return text;
 }
 
-QString fromUtf8(std::string_view text) {
-  return QString::fromUtf8(text.data(), qsizetype(text.size()));
-}
-
 std::optional<double> numberOfAscii(std::string_view text) {
   if (text.empty() || text.size() >= 64) return std::nullopt;
   const char* begin = text.data();
@@ -91,7 +87,7 @@ std::optional<double> parseNumber(QStringView text) {
 
 std::optional<double> parseNumber(std::string_view utf8) {
   const std::optional<std::string_view> text = asciiTrimmed(utf8);
-  return text ? numberOfAscii(*text) : parseNumber(fromUtf8(utf8));
+  return text ? numberOfAscii(*text) : parseNumber(QString::fromUtf8(utf8));
 }
 
 std::optional<qint64> parseWhole(QStringView text) {
@@ -103,12 +99,12 @@ std::optional<qint64> parseWhole(QStringView text) {
 
 std::optional<qint64> parseWhole(std::string_view utf8) {
   const std::optional<std::string_view> text = asciiTrimmed(utf8);
-  return text ? wholeOfAscii(*text) : parseWhole(fromUtf8(utf8));
+  return text ? wholeOfAscii(*text) : parseWhole(QString::fromUtf8(utf8));
 }
 
 bool isBlank(std::string_view utf8) {
   const std::optional<std::string_view> text = asciiTrimmed(utf8);
-  return text ? text->empty() : fromUtf8(utf8).trimmed().isEmpty();
+  return text ? text->empty() : QString::fromUtf8(utf8).trimmed().isEmpty();
 }
 
 bool parseBoolean(QStringView text) {
@@ -179,7 +175,7 @@ int columnOfReference(QStringView ref) {
 int columnOfReference(std::string_view utf8) {
   // Only a reference with other than ASCII in it needs the digits QChar knows.
   for (const char c : utf8)
-    if (static_cast<unsigned char>(c) >= 0x80) return columnOfReference(fromUtf8(utf8));
+    if (static_cast<unsigned char>(c) >= 0x80) return columnOfReference(QString::fromUtf8(utf8));
   return referenceColumn(
       utf8, [](char c) { return char16_t(static_cast<unsigned char>(c)); },
       [](char c) { return c >= '0' && c <= '9'; });

@@ -14,7 +14,7 @@ ShortText::ShortText(std::string_view utf8) {
       return;
     }
   }
-  long_ = QString::fromUtf8(utf8.data(), qsizetype(utf8.size()));
+  long_ = QString::fromUtf8(utf8);
 }
 
 void StringItemText::startElement(std::string_view name) {
@@ -36,7 +36,7 @@ bool StringItemText::endElement() {
 }
 
 QString StringItemText::text() const {
-  QString text = QString::fromUtf8(text_.data(), qsizetype(text_.size()));
+  QString text = QString::fromUtf8(text_);
   // Looked for in the bytes, where it is quicker found: nearly no text has one.
   if (text_.find("_x") == std::string::npos) return text;
   return decodeEscapes(std::move(text));
